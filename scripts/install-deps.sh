@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs every Debian 12 package the project needs to build, test and run.
+# Idempotent and non-interactive; run as root (or through sudo).
+set -euo pipefail
+
+if [ "$(id -u)" -ne 0 ]; then
+  exec sudo --preserve-env=DEBIAN_FRONTEND "$0" "$@"
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+
+packages=(
+  # toolchain
+  build-essential cmake ninja-build pkg-config git
+  # tests
+  googletest libgtest-dev libgmock-dev
+  # render core and file formats
+  zlib1g-dev libpng-dev libpolyclipping-dev libstb-dev
+  # player: Qt 6 widgets and multimedia with the GStreamer back end it needs
+  qt6-base-dev qt6-multimedia-dev libqt6multimedia6
+  gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  # Chinese captions and a display server for tests without a screen
+  fonts-wqy-microhei xvfb xauth
+)
+
+apt-get update -q
+apt-get install -y -q --no-install-recommends "${packages[@]}"

@@ -1,0 +1,45 @@
+// 32-bit ARGB colours and the per-pixel primitives everything blends with.
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace lumora {
+
+// 0xAARRGGBB; alpha 255 is opaque.
+using TColor32 = std::uint32_t;
+// Windows layout 0x00BBGGRR; a negative value names a system colour.
+using TWinColor = std::int32_t;
+
+inline constexpr TColor32 clBlack32 = 0xFF000000;
+inline constexpr TColor32 clWhite32 = 0xFFFFFFFF;
+
+inline constexpr TColor32 Color32(std::uint8_t a, std::uint8_t r, std::uint8_t g, std::uint8_t b) {
+  return (TColor32{a} << 24) | (TColor32{r} << 16) | (TColor32{g} << 8) | b;
+}
+inline constexpr std::uint8_t AlphaComponent(TColor32 c) { return c >> 24; }
+inline constexpr std::uint8_t RedComponent(TColor32 c) { return (c >> 16) & 0xFF; }
+inline constexpr std::uint8_t GreenComponent(TColor32 c) { return (c >> 8) & 0xFF; }
+inline constexpr std::uint8_t BlueComponent(TColor32 c) { return c & 0xFF; }
+
+// The Windows default of a system colour index (COLOR_SCROLLBAR = 0 …).
+TWinColor GetSysColor(int index);
+// Red and blue swapped, alpha 255; system colours resolved first.
+TColor32 Color32FromWinColor(TWinColor c);
+// Alpha dropped, red and blue swapped.
+TWinColor WinColor(TColor32 c);
+
+// Entry i = round((i / 255)^0.7 × 255): the interpolation weights of the
+// bilinear samplers.
+const std::array<std::uint8_t, 256>& GammaTable();
+
+// F over B with coverage M: W = ((M + 1) × alpha(F)) shr 8; every channel,
+// alpha included, moves from B towards F by W / 256.
+TColor32 BlendPixel(TColor32 f, TColor32 b, std::uint8_t m);
+
+// Blend and merge of one source pixel into a destination pixel by the source
+// alpha scaled by masterAlpha (the combine modes of the surfaces).
+TColor32 BlendReg(TColor32 f, TColor32 b, std::uint8_t masterAlpha = 255);
+TColor32 MergeReg(TColor32 f, TColor32 b, std::uint8_t masterAlpha = 255);
+
+}  // namespace lumora
