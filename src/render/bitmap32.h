@@ -11,6 +11,7 @@
 #include "render/color32.h"
 #include "render/geometry.h"
 #include "render/matrix.h"
+#include "render/object.h"
 
 namespace lumora {
 
@@ -27,9 +28,10 @@ inline constexpr const char* kNearestResampler = "TNearestResampler";
 inline constexpr const char* kLinearResampler = "TLinearResampler";
 inline constexpr const char* kDraftResampler = "TDraftResampler";
 
-class TBitmap32 {
+class TBitmap32 : public TObject {
  public:
   TBitmap32() = default;
+  std::string ClassName() const override { return "TBitmap32"; }
   TBitmap32(const TBitmap32&) = delete;
   TBitmap32& operator=(const TBitmap32&) = delete;
 
