@@ -26,18 +26,19 @@ void FillWords(std::span<TColor32> buffer, TColor32 value) { std::fill(buffer.be
 void TBitmap32::Resize(std::int32_t width, std::int32_t height) {
   width = std::max(width, 0);
   height = std::max(height, 0);
-  if (width == fWidth && height == fHeight) return;
   const std::int64_t pixels = std::int64_t{width} * height;
+  // Every empty size is (0, 0), so that asking for another one changes nothing.
+  if (pixels == 0) {
+    width = 0;
+    height = 0;
+  }
+  if (width == fWidth && height == fHeight) return;
   if (pixels > kMaxSurfacePixels) throw std::runtime_error("Can't allocate the DIB handle");
   std::vector<TColor32> bits;
   try {
     bits.resize(static_cast<std::size_t>(pixels));
   } catch (const std::bad_alloc&) {
     throw std::runtime_error("Can't allocate the DIB handle");
-  }
-  if (pixels == 0) {
-    width = 0;
-    height = 0;
   }
   fBits = std::move(bits);
   fWidth = width;
@@ -122,11 +123,16 @@ void TBitmap32::FillRectUnclipped(std::int32_t l, std::int32_t t, std::int32_t r
 
 void TBitmap32::FrameRectClipped(std::int32_t l, std::int32_t t, std::int32_t r, std::int32_t b, TColor32 c) {
   if (l >= r || t >= b) return;
-  TUpdateBracket bracket(*this);
-  FillRectClipped(l, t, r, t + 1, c);
-  FillRectClipped(l, b - 1, r, b, c);
-  FillRectClipped(l, t + 1, l + 1, b - 1, c);
-  FillRectClipped(r - 1, t + 1, r, b - 1, c);
+  {
+    TUpdateBracket bracket(*this);
+    FillRectClipped(l, t, r, t + 1, c);
+    FillRectClipped(l, b - 1, r, b, c);
+    FillRectClipped(l, t + 1, l + 1, b - 1, c);
+    FillRectClipped(r - 1, t + 1, r, b - 1, c);
+  }
+  // The bracket kept the four fills quiet; one notification covers them.
+  TRect area;
+  if (IntersectRectInclusive(area, {l, t, r, b}, fClipRect) && !IsRectEmpty(area)) Changed(area);
 }
 
 void TBitmap32::FlipHorizontal() {

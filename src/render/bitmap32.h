@@ -96,6 +96,12 @@ class TBitmap32 : public TObject {
   void PolylineSmooth(std::span<const TFixedPoint> points, TColor32 c, bool closed);
   void PolylineSmoothFixed(std::span<const TFixedPoint> points, TColor32 c, bool closed);
 
+  // Area fill of one closed contour under the fill rule: pixels whose centres
+  // lie inside, or (smooth) coverage from the scan converter at level 0 … 4.
+  void PolygonFill(std::span<const TFixedPoint> points, TColor32 c, TPolyFillMode mode);
+  void PolygonFillSmooth(std::span<const TFixedPoint> points, TColor32 c, TPolyFillMode mode,
+                         std::int32_t level = 2);
+
   // Draw and combine settings used when this surface is drawn onto another.
   TDrawMode DrawMode = dmOpaque;
   TCombineMode CombineMode = cmBlend;

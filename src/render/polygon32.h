@@ -10,6 +10,20 @@
 
 namespace lumora {
 
+// Colours a fill from a pattern surface repeated over the target: the pixel
+// (X, Y) takes the pattern pixel ((X − OffsetX) mod W, (Y − OffsetY) mod H),
+// combined under the pattern's draw mode.
+class TBitmapPolygonFiller {
+ public:
+  const TBitmap32* Pattern = nullptr;
+  std::int32_t OffsetX = 0;
+  std::int32_t OffsetY = 0;
+
+  // Combines the pattern into one row of pixels starting at (x, y), each
+  // weighted by its coverage (255 throughout without anti-aliasing).
+  void FillLine(std::span<TColor32> dst, std::int32_t x, std::int32_t y, std::span<const std::uint8_t> coverage) const;
+};
+
 class TPolygon32 {
  public:
   // A new polygon holds one empty contour.
@@ -43,6 +57,12 @@ class TPolygon32 {
 
   // The unit edge normals of every contour, in 16.16, built on first use.
   const TArrayOfArrayOfFixedPoint& Normals() const;
+
+  // All contours at once under the fill rule, anti-aliased at the polygon's
+  // level when its flag is set.
+  void FillOnSurface(TBitmap32& surface, TColor32 colour) const;
+  // The same with the colours of a pattern filler.
+  void FillWithPattern(TBitmap32& surface, const TBitmapPolygonFiller& filler) const;
 
  private:
   void copySettingsFrom(const TPolygon32& other);

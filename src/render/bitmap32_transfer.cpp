@@ -1,0 +1,303 @@
+// Drawing one TBitmap32 onto another: block transfers, stretching with the
+// resamplers, and affine transformation.
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "render/bitmap32.h"
+
+namespace lumora {
+
+namespace {
+
+// Source positions are 16.16 in 64 bits; the exact stretch ratios need 128.
+using Wide = __int128;
+constexpr std::int64_t kOne = kFixedOne;
+
+std::int64_t floorDiv(Wide num, std::int64_t den) {
+  Wide q = num / den;
+  if (num % den != 0 && (num < 0) != (den < 0)) --q;
+  return static_cast<std::int64_t>(q);
+}
+
+std::int64_t ceilDiv(std::int64_t num, std::int64_t den) { return -floorDiv(-Wide{num}, den); }
+
+// How a source pixel lands on a destination pixel under the source's settings.
+class PixelCombiner {
+ public:
+  PixelCombiner(const TBitmap32& src, TDrawMode mode, const TPixelCombineEvent& combine)
+      : fMode(mode),
+        fCombineMode(src.CombineMode),
+        fMasterAlpha(src.MasterAlpha),
+        fOuterColor(src.OuterColor),
+        fCombine(combine) {}
+
+  bool drawsNothing() const {
+    return (fMode == dmBlend && fMasterAlpha == 0) || (fMode == dmCustom && !fCombine);
+  }
+
+  void apply(TColor32 f, TColor32& b) const {
+    switch (fMode) {
+      case dmOpaque:
+        b = f;
+        break;
+      case dmBlend:
+        b = fCombineMode == cmMerge ? MergeReg(f, b, fMasterAlpha) : BlendReg(f, b, fMasterAlpha);
+        break;
+      case dmTransparent:
+        if (f != fOuterColor) b = f;
+        break;
+      case dmCustom:
+        fCombine(f, b, fMasterAlpha);
+        break;
+    }
+  }
+
+ private:
+  TDrawMode fMode;
+  TCombineMode fCombineMode;
+  std::uint8_t fMasterAlpha;
+  TColor32 fOuterColor;
+  const TPixelCombineEvent& fCombine;
+};
+
+// The source pixels one destination pixel takes along one axis: count pixels
+// from first, the first weighted firstWeight and the others restWeight. No
+// pixels (count 0) leaves the destination pixel untouched.
+struct Taps {
+  std::int64_t first = 0;
+  std::int64_t count = 0;
+  std::uint64_t firstWeight = 1;
+  std::uint64_t restWeight = 1;
+  std::uint64_t total() const { return firstWeight + static_cast<std::uint64_t>(count - 1) * restWeight; }
+};
+
+// u is the sampling position in 16.16 where pixel i spans [i, i + 1); the
+// source pixels lie in [lo, hi).
+Taps nearestTaps(std::int64_t u, std::int64_t lo, std::int64_t hi) {
+  const std::int64_t i = u >> 16;
+  if (i < lo || i >= hi) return {};
+  return {i, 1, 1, 1};
+}
+
+// Bilinear between the pixel centres around u, clamped to the edge pixels.
+Taps linearTaps(std::int64_t u, std::int64_t lo, std::int64_t hi) {
+  const std::int64_t s = std::clamp(u - kFixedHalf, lo * kOne, (hi - 1) * kOne);
+  std::int64_t i = s >> 16;
+  std::uint64_t w = ((s & 0xFFFF) + 128) >> 8;
+  if (w == 256) {
+    ++i;
+    w = 0;
+  }
+  if (w == 0) return {i, 1, 1, 1};
+  return {i, 2, 256 - w, w};
+}
+
+// The plain average of the pixels whose centres lie in [uLo, uHi); when the
+// edge cuts them all away, the edge pixel nearest to uLo.
+Taps boxTaps(std::int64_t uLo, std::int64_t uHi, std::int64_t lo, std::int64_t hi) {
+  const std::int64_t first = std::max(ceilDiv(uLo - kFixedHalf, kOne), lo);
+  const std::int64_t end = std::min(ceilDiv(uHi - kFixedHalf, kOne), hi);
+  if (first < end) return {first, end - first, 1, 1};
+  return {std::clamp(uLo >> 16, lo, hi - 1), 1, 1, 1};
+}
+
+// The weighted average of the source pixels named by the taps of both axes.
+bool sampleTaps(const TBitmap32& src, const Taps& tx, const Taps& ty, TColor32& out) {
+  if (tx.count == 0 || ty.count == 0) return false;
+  const auto x0 = static_cast<std::int32_t>(tx.first);
+  const auto y0 = static_cast<std::int32_t>(ty.first);
+  if (tx.count == 1 && ty.count == 1) {
+    out = src.ReadPixel(x0, y0);
+    return true;
+  }
+  std::uint64_t sums[4] = {};
+  for (std::int64_t j = 0; j < ty.count; ++j) {
+    const std::uint64_t wy = j == 0 ? ty.firstWeight : ty.restWeight;
+    const TColor32* row = src.PixelAddress(x0, static_cast<std::int32_t>(ty.first + j));
+    for (std::int64_t i = 0; i < tx.count; ++i) {
+      const std::uint64_t w = (i == 0 ? tx.firstWeight : tx.restWeight) * wy;
+      const TColor32 p = row[i];
+      for (int c = 0; c < 4; ++c) sums[c] += ((p >> (8 * c)) & 0xFF) * w;
+    }
+  }
+  const std::uint64_t total = tx.total() * ty.total();
+  out = 0;
+  for (int c = 0; c < 4; ++c) out |= static_cast<TColor32>((sums[c] + total / 2) / total) << (8 * c);
+  return true;
+}
+
+enum class ResamplerKind { Nearest, Linear, Draft };
+
+ResamplerKind resamplerKind(const std::string& name) {
+  if (name == kLinearResampler) return ResamplerKind::Linear;
+  if (name == kDraftResampler) return ResamplerKind::Draft;
+  return ResamplerKind::Nearest;
+}
+
+// One axis of a stretch: dstLen destination pixels take srcLen source pixels
+// from srcStart, the available ones lying in [lo, hi).
+struct StretchAxis {
+  std::int64_t dstStart, dstLen, srcStart, srcLen, lo, hi;
+
+  // Where the edge at destination offset k (in 1/2 pixels) maps, in 16.16.
+  std::int64_t map(std::int64_t halfPixels) const {
+    return srcStart * kOne + floorDiv(Wide{halfPixels} * srcLen * kOne, 2 * dstLen);
+  }
+
+  Taps taps(ResamplerKind kind, std::int64_t d) const {
+    const std::int64_t k = d - dstStart;
+    const std::int64_t centre = map(2 * k + 1);
+    switch (kind) {
+      case ResamplerKind::Nearest:
+        return nearestTaps(centre, lo, hi);
+      case ResamplerKind::Draft:
+        if (srcLen > dstLen) return boxTaps(map(2 * k), map(2 * k + 2), lo, hi);
+        return linearTaps(centre, lo, hi);
+      case ResamplerKind::Linear:
+        break;
+    }
+    return linearTaps(centre, lo, hi);
+  }
+};
+
+// dst pixel (x, y) of area takes source pixel (x + dx, y + dy) where that lies in srcArea.
+void blockTransfer(TBitmap32& dst, const TRect& area, const TBitmap32& src, const TRect& srcArea, std::int64_t dx,
+                   std::int64_t dy, const PixelCombiner& combiner) {
+  const std::int64_t left = std::max<std::int64_t>(area.Left, srcArea.Left - dx);
+  const std::int64_t right = std::min<std::int64_t>(area.Right, srcArea.Right - dx);
+  const std::int64_t top = std::max<std::int64_t>(area.Top, srcArea.Top - dy);
+  const std::int64_t bottom = std::min<std::int64_t>(area.Bottom, srcArea.Bottom - dy);
+  for (std::int64_t y = top; y < bottom; ++y) {
+    const TColor32* from = src.PixelAddress(static_cast<std::int32_t>(left + dx), static_cast<std::int32_t>(y + dy));
+    TColor32* to = dst.PixelAddress(static_cast<std::int32_t>(left), static_cast<std::int32_t>(y));
+    for (std::int64_t x = left; x < right; ++x) combiner.apply(*from++, *to++);
+  }
+}
+
+void resampledTransfer(TBitmap32& dst, const TRect& area, const TBitmap32& src, const StretchAxis& ax,
+                       const StretchAxis& ay, ResamplerKind kind, const PixelCombiner& combiner) {
+  std::vector<Taps> columns;
+  columns.reserve(static_cast<std::size_t>(area.Width()));
+  for (std::int32_t x = area.Left; x < area.Right; ++x) columns.push_back(ax.taps(kind, x));
+  for (std::int32_t y = area.Top; y < area.Bottom; ++y) {
+    const Taps ty = ay.taps(kind, y);
+    TColor32* to = dst.PixelAddress(area.Left, y);
+    for (const Taps& tx : columns) {
+      TColor32 f;
+      if (sampleTaps(src, tx, ty, f)) combiner.apply(f, *to);
+      ++to;
+    }
+  }
+}
+
+// The source pixels a transformation may read: its source rectangle rounded
+// outwards and cut to the source.
+TRect sourcePixels(const TFloatRect& r, const TBitmap32& src) {
+  const TRect outer{TruncToInt(std::floor(r.Left)), TruncToInt(std::floor(r.Top)), TruncToInt(std::ceil(r.Right)),
+                    TruncToInt(std::ceil(r.Bottom))};
+  TRect result;
+  IntersectRectInclusive(result, outer, src.BoundsRect());
+  return result;
+}
+
+// False for NaN as well.
+bool insideRect(double left, double top, double right, double bottom, double x, double y) {
+  return x >= left && x < right && y >= top && y < bottom;
+}
+
+// The taps of one axis of a transformation at source position u (16.16);
+// footprint is the source extent of one destination pixel along this axis.
+Taps transformTaps(ResamplerKind kind, std::int64_t u, double footprint, std::int64_t lo, std::int64_t hi) {
+  switch (kind) {
+    case ResamplerKind::Nearest:
+      return nearestTaps(u, lo, hi);
+    case ResamplerKind::Draft:
+      if (footprint > 1) {
+        // No box is wider than the largest surface.
+        const auto half = static_cast<std::int64_t>(std::min(footprint, double{1 << 30}) * kOne / 2);
+        return boxTaps(u - half, u + half, lo, hi);
+      }
+      return linearTaps(u, lo, hi);
+    case ResamplerKind::Linear:
+      break;
+  }
+  return linearTaps(u, lo, hi);
+}
+
+}  // namespace
+
+void StretchTransfer(TBitmap32& dst, const TRect& dstRect, const TRect& dstClip, const TBitmap32& src,
+                     const TRect& srcRect, const std::string& resampler, TDrawMode drawMode,
+                     const TPixelCombineEvent& combine) {
+  const PixelCombiner combiner(src, drawMode, combine);
+  TRect area;
+  TRect srcArea;
+  if (combiner.drawsNothing() || IsRectEmpty(dstRect) || IsRectEmpty(srcRect) ||
+      !IntersectRectInclusive(area, dstClip, dst.BoundsRect()) || !IntersectRectInclusive(area, area, dstRect) ||
+      IsRectEmpty(area) || !IntersectRectInclusive(srcArea, srcRect, src.BoundsRect()) || IsRectEmpty(srcArea)) {
+    return;
+  }
+  const StretchAxis ax{dstRect.Left, std::int64_t{dstRect.Right} - dstRect.Left, srcRect.Left,
+                       std::int64_t{srcRect.Right} - srcRect.Left, srcArea.Left, srcArea.Right};
+  const StretchAxis ay{dstRect.Top, std::int64_t{dstRect.Bottom} - dstRect.Top, srcRect.Top,
+                       std::int64_t{srcRect.Bottom} - srcRect.Top, srcArea.Top, srcArea.Bottom};
+  if (ax.dstLen == ax.srcLen && ay.dstLen == ay.srcLen) {
+    blockTransfer(dst, area, src, srcArea, ax.srcStart - ax.dstStart, ay.srcStart - ay.dstStart, combiner);
+  } else {
+    resampledTransfer(dst, area, src, ax, ay, resamplerKind(resampler), combiner);
+  }
+  dst.Changed(area);
+}
+
+void TBitmap32::DrawToSurface(TBitmap32& dst, std::int32_t x, std::int32_t y) const {
+  const PixelCombiner combiner(*this, DrawMode, OnPixelCombine);
+  if (combiner.drawsNothing() || IsEmpty()) return;
+  const TRect& clip = dst.ClipRect();
+  const TRect area{std::max(clip.Left, x), std::max(clip.Top, y),
+                   static_cast<std::int32_t>(std::min<std::int64_t>(clip.Right, std::int64_t{x} + fWidth)),
+                   static_cast<std::int32_t>(std::min<std::int64_t>(clip.Bottom, std::int64_t{y} + fHeight))};
+  if (IsRectEmpty(area)) return;
+  blockTransfer(dst, area, *this, BoundsRect(), -std::int64_t{x}, -std::int64_t{y}, combiner);
+  dst.Changed(area);
+}
+
+void TBitmap32::StretchDrawToSurface(TBitmap32& dst, const TRect& dstRect, const TRect& srcRect) const {
+  StretchTransfer(dst, dstRect, dst.ClipRect(), *this, srcRect, fResampler, DrawMode, OnPixelCombine);
+}
+
+void TransformTo(TBitmap32& dst, const TBitmap32& src, const TAffineTransformation& transformation) {
+  const PixelCombiner combiner(src, src.DrawMode, src.OnPixelCombine);
+  const TFloatRect& srcRect = transformation.SrcRect;
+  const TRect pixels = sourcePixels(srcRect, src);
+  TRect area;
+  if (combiner.drawsNothing() || IsRectEmpty(pixels) ||
+      !IntersectRectInclusive(area, transformation.TransformedBounds(), dst.ClipRect()) || IsRectEmpty(area)) {
+    return;
+  }
+  const ResamplerKind kind = resamplerKind(src.Resampler());
+  const TFloatMatrix inv = MatrixInvert(transformation.Matrix());
+  const double footprintX = std::fabs(inv[0][0]) + std::fabs(inv[1][0]);
+  const double footprintY = std::fabs(inv[0][1]) + std::fabs(inv[1][1]);
+  for (std::int32_t y = area.Top; y < area.Bottom; ++y) {
+    const double cy = y + 0.5;
+    for (std::int32_t x = area.Left; x < area.Right; ++x) {
+      const double cx = x + 0.5;
+      const double u = inv[0][0] * cx + inv[1][0] * cy + inv[2][0];
+      const double v = inv[0][1] * cx + inv[1][1] * cy + inv[2][1];
+      if (!insideRect(srcRect.Left, srcRect.Top, srcRect.Right, srcRect.Bottom, u, v) ||
+          !insideRect(pixels.Left, pixels.Top, pixels.Right, pixels.Bottom, u, v)) {
+        continue;
+      }
+      const auto fu = static_cast<std::int64_t>(std::floor(u * kOne));
+      const auto fv = static_cast<std::int64_t>(std::floor(v * kOne));
+      const Taps tx = transformTaps(kind, fu, footprintX, pixels.Left, pixels.Right);
+      const Taps ty = transformTaps(kind, fv, footprintY, pixels.Top, pixels.Bottom);
+      TColor32 f;
+      if (sampleTaps(src, tx, ty, f)) combiner.apply(f, *dst.PixelAddress(x, y));
+    }
+  }
+  dst.Changed(area);
+}
+
+}  // namespace lumora
