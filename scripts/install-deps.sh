@@ -12,8 +12,8 @@ export DEBIAN_FRONTEND=noninteractive
 packages=(
   # toolchain
   build-essential cmake ninja-build pkg-config git
-  # tests
-  googletest libgtest-dev libgmock-dev
+  # tests, and the fuzz targets (clang with its libFuzzer runtime)
+  googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev
   # render core and file formats
   zlib1g-dev libpng-dev libpolyclipping-dev libstb-dev
   # player: Qt 6 widgets and multimedia with the GStreamer back end it needs

@@ -1,0 +1,22 @@
+// Executables with an appended movie; the music is never written.
+#include <cstddef>
+#include <cstdint>
+
+#include "fuzz/fuzz_limits.h"
+#include "movie/movie_file.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace lumora;
+  TControlLayer root;
+  TFrameDataLayers grid;
+  TMovieFile movie;
+  movie.ControlLayer = &root;
+  movie.GridLayers = &grid;
+  movie.WriteMusic = false;
+  movie.MaxBodySize = fuzz::kFuzzBodyCap;
+  try {
+    movie.ReadAppended({data, size}, "fuzz.exe");
+  } catch (const TLoadError&) {
+  }
+  return 0;
+}

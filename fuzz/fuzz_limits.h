@@ -1,0 +1,11 @@
+// Settings the fuzz targets share: a body cap small enough for the
+// fuzzer's memory limit.
+#pragma once
+
+#include <cstdint>
+
+namespace lumora::fuzz {
+
+inline constexpr std::uint64_t kFuzzBodyCap = std::uint64_t{64} << 20;
+
+}  // namespace lumora::fuzz

@@ -1,0 +1,33 @@
+// Movie files of every version, read from memory; the music is never written.
+#include <cstddef>
+#include <cstdint>
+#include <exception>
+
+#include "fuzz/fuzz_limits.h"
+#include "movie/movie_file.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace lumora;
+  TControlLayer root;
+  TFrameDataLayers grid;
+  TBitmap32 frame;
+  TMovieFile movie;
+  movie.ControlLayer = &root;
+  movie.GridLayers = &grid;
+  movie.FrameBitmap = &frame;
+  movie.WriteMusic = false;
+  movie.MaxBodySize = fuzz::kFuzzBodyCap;
+  try {
+    TMemoryInput input({data, size});
+    TStreamReader stream(input, "fuzz.ctl");
+    switch (TMovieFile::DetectVersion(stream)) {
+      case 1: movie.ReadGridProgram(stream, false); break;
+      case 3: movie.ReadGridProgram(stream, true); break;
+      case 6: movie.ReadLayered(stream, true); break;
+      default: break;
+    }
+    grid.MergeFrames();
+  } catch (const TLoadError&) {
+  }
+  return 0;
+}

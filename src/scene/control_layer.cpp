@@ -1,0 +1,119 @@
+#include "scene/control_layer.h"
+
+#include <algorithm>
+
+namespace lumora {
+
+TLayer& TControlLayer::AddLayer(const std::string& name) {
+  std::int32_t highest = 0;
+  for (const auto& layer : fLayers) highest = std::max(highest, layer->Number);
+  const std::int32_t number = WrapAdd(highest, 1);
+  auto layer = std::make_unique<TLayer>();
+  layer->Name = name.empty() ? LayerName(number) : name;
+  for (const auto& other : fLayers) other->Current = 0;
+  layer->Number = number;
+  layer->Current = 1;
+  TLayer& added = *layer;
+  fLayers.Add(std::move(layer));
+  return added;
+}
+
+TLayer* TControlLayer::CurrentLayer() {
+  if (fLayers.Empty()) fLayers.Add(std::make_unique<TLayer>());
+  for (const auto& layer : fLayers) {
+    if (layer->Current != 0) return layer.get();
+  }
+  return nullptr;
+}
+
+namespace {
+
+bool isEmpty(const TRect& r) { return !(r.Left < r.Right && r.Top < r.Bottom); }
+
+}  // namespace
+
+void TControlLayer::GetBounds(TRect& rect) const {
+  rect = {};
+  for (const auto& layer : fLayers) {
+    for (const auto& graphic : layer->Graphics()) {
+      TRect r;
+      graphic->GetIntBounds(r);
+      // An empty graphic rectangle never counts, so that a root of empty
+      // graphics has the bounds (0, 0, 0, 0).
+      if (isEmpty(r)) continue;
+      if (isEmpty(rect)) {
+        rect = r;
+      } else {
+        rect = {std::min(rect.Left, r.Left), std::min(rect.Top, r.Top), std::max(rect.Right, r.Right),
+                std::max(rect.Bottom, r.Bottom)};
+      }
+    }
+  }
+}
+
+void TControlLayer::OffsetAll(std::int32_t dx, std::int32_t dy) {
+  for (const auto& layer : fLayers) {
+    for (const auto& graphic : layer->Graphics()) graphic->MoveBy(static_cast<float>(dx), static_cast<float>(dy));
+  }
+}
+
+void TControlLayer::SetAllEditMode(bool flag) {
+  for (const auto& layer : fLayers) {
+    for (const auto& graphic : layer->Graphics()) graphic->SetEditMode(flag);
+  }
+}
+
+void TControlLayer::SetAllUseView(bool flag) {
+  for (const auto& layer : fLayers) {
+    for (const auto& graphic : layer->Graphics()) {
+      graphic->SetUseView(flag);
+      graphic->UpdateTransform();
+    }
+  }
+}
+
+void TControlLayer::PreparePass(bool flag, TBitmap32& bitmap) {
+  for (const auto& layer : fLayers) {
+    for (const auto& graphic : layer->Graphics()) {
+      graphic->EffectDraw(bitmap, 255);
+      graphic->EffectSetCoverageFrozen(flag, bitmap);
+    }
+  }
+}
+
+void TControlLayer::PrepareMasks() {
+  if (MaskBitmap == nullptr) return;
+  for (const auto& layer : fLayers) {
+    if (layer->Masked() != 0) prepareMask(*layer);
+  }
+}
+
+// The vector mask: the mask graphic's outline filled opaque into the shared
+// MaskBitmap, whose alpha then cuts every graphic of the layer. A masked
+// layer without a mask graphic gets an empty mask and shows nothing.
+void TControlLayer::prepareMask(TLayer& layer) {
+  MaskBitmap->ResetClipRect();
+  MaskBitmap->Clear(0x00000000);
+  if (TGraphicBase* mask = layer.MaskGraphic()) {
+    TPolygon32& polygon = *layer.MaskPolygon();
+    polygon.Clear();
+    polygon.AntialiasLevel = 2;
+    polygon.FillMode = pfWinding;
+    mask->SetTarget(MaskBitmap, 255);
+    mask->AddToPolygon(polygon);
+    polygon.FillOnSurface(*MaskBitmap, 0xFFFF0000);
+  }
+  for (const auto& graphic : layer.Graphics()) graphic->ApplyMask(*MaskBitmap);
+}
+
+void TControlLayer::Paint(TBitmap32& bitmap) {
+  {
+    TUpdateBracket bracket(bitmap);
+    for (const auto& layer : fLayers) {
+      if (layer->Visible != 0) layer->Draw(bitmap);
+    }
+  }
+  if (OnPaint) OnPaint(bitmap);
+}
+
+}  // namespace lumora

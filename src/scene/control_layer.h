@@ -1,0 +1,68 @@
+// TControlLayer: the scene root, owning the layers of a movie in display
+// order and applying the player's passes to every graphic of every layer.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "render/bitmap32.h"
+#include "render/mask_maps.h"
+#include "scene/layer.h"
+#include "scene/object_list.h"
+
+namespace lumora {
+
+class TControlLayer : public TObject {
+ public:
+  TControlLayer() = default;
+  TControlLayer(const TControlLayer&) = delete;
+  TControlLayer& operator=(const TControlLayer&) = delete;
+  std::string ClassName() const override { return "TControlLayer"; }
+
+  // Called at the end of Paint.
+  std::function<void(TBitmap32&)> OnPaint;
+  // Scratch surface for masked layers; not owned.
+  TBitmap32* MaskBitmap = nullptr;
+  // Stored by the movie body; playback does not read it.
+  std::uint8_t Setting = 1;
+
+  TMaskByteMap& MaskMap() { return fMaskMap; }
+
+  // Frees every layer and so every graphic.
+  void Clear() { fLayers.FreeAll(); }
+  std::int32_t Add(std::unique_ptr<TLayer> layer) { return fLayers.Add(std::move(layer)); }
+  // A new current layer numbered one above the highest number, named
+  // "第%d层" after that number when name is empty.
+  TLayer& AddLayer(const std::string& name);
+  // The first layer whose Current is set, or none; an empty root gets a
+  // default layer first.
+  TLayer* CurrentLayer();
+  std::int32_t LayerCount() const { return fLayers.Count(); }
+  TLayer& Layer(std::int32_t i) const { return fLayers.Items(i); }
+  const TCustomObjectList<TLayer>& Layers() const { return fLayers; }
+
+  // Union of the integer bounds of every graphic; (0, 0, 0, 0) when none
+  // has any.
+  void GetBounds(TRect& rect) const;
+  void OffsetAll(std::int32_t dx, std::int32_t dy);
+  void SetAllEditMode(bool flag);
+  void SetAllUseView(bool flag);
+  // Every graphic, masked or not: its effect's static draw in colour 255,
+  // then its effect's coverage freeze.
+  void PreparePass(bool flag, TBitmap32& bitmap);
+  // Builds each masked layer's mask in MaskBitmap and cuts the layer's
+  // graphics by it.
+  void PrepareMasks();
+  // Every visible layer's static picture inside one update bracket.
+  virtual void Paint(TBitmap32& bitmap);
+
+ private:
+  void prepareMask(TLayer& layer);
+
+  TCustomObjectList<TLayer> fLayers;
+  TMaskByteMap fMaskMap;
+};
+
+}  // namespace lumora
