@@ -4,24 +4,16 @@
 #include <cstdlib>
 
 #include "render/bitmap32.h"
+#include "render/wide_math_p.h"
 
 namespace lumora {
 
 namespace {
 
-// Line geometry runs in 16.16 held in 64 bits, so that integer ends anywhere
-// in the 32-bit range convert without overflow; products of two such values
-// need 128 bits.
-using Wide = __int128;
-constexpr std::int64_t kOne = kFixedOne;
-
-std::int64_t floorDiv(Wide num, std::int64_t den) {
-  Wide q = num / den;
-  if (num % den != 0 && (num < 0) != (den < 0)) --q;
-  return static_cast<std::int64_t>(q);
-}
-
-std::int64_t ceilDiv(std::int64_t num, std::int64_t den) { return -floorDiv(-Wide{num}, den); }
+using wide::ceilDiv;
+using wide::floorDiv;
+using wide::kOne;
+using wide::Wide;
 
 // The bounding rectangle of the pixels an operation wrote.
 class TouchedArea {

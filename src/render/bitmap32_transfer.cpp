@@ -5,22 +5,16 @@
 #include <vector>
 
 #include "render/bitmap32.h"
+#include "render/wide_math_p.h"
 
 namespace lumora {
 
 namespace {
 
-// Source positions are 16.16 in 64 bits; the exact stretch ratios need 128.
-using Wide = __int128;
-constexpr std::int64_t kOne = kFixedOne;
-
-std::int64_t floorDiv(Wide num, std::int64_t den) {
-  Wide q = num / den;
-  if (num % den != 0 && (num < 0) != (den < 0)) --q;
-  return static_cast<std::int64_t>(q);
-}
-
-std::int64_t ceilDiv(std::int64_t num, std::int64_t den) { return -floorDiv(-Wide{num}, den); }
+using wide::ceilDiv;
+using wide::floorDiv;
+using wide::kOne;
+using wide::Wide;
 
 // How a source pixel lands on a destination pixel under the source's settings.
 class PixelCombiner {
