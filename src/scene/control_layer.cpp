@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "effects/custom_state.h"
+
 namespace lumora {
 
 TLayer& TControlLayer::AddLayer(const std::string& name) {
@@ -75,8 +77,8 @@ void TControlLayer::SetAllUseView(bool flag) {
 void TControlLayer::PreparePass(bool flag, TBitmap32& bitmap) {
   for (const auto& layer : fLayers) {
     for (const auto& graphic : layer->Graphics()) {
-      graphic->EffectDraw(bitmap, 255);
-      graphic->EffectSetCoverageFrozen(flag, bitmap);
+      graphic->Effect().Draw(bitmap, 255);
+      graphic->Effect().SetCoverageFrozen(flag, bitmap);
     }
   }
 }

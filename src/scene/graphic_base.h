@@ -1,26 +1,33 @@
 // TGraphicBase: the base of every drawable object of a movie, with the values
-// of its 40-byte object header and the operations the layers, the scene root,
-// the movie reader and the object factory call.
+// of its 40-byte object header, its placement transform, the effect that
+// decides how it looks in each frame, the drawing interface it draws through,
+// and the operations the layers, the scene root, the movie reader and the
+// object factory call.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <memory>
+#include <span>
 #include <string>
 
 #include "render/bitmap32.h"
 #include "render/color32.h"
+#include "render/gdi_path.h"
 #include "render/geometry.h"
+#include "render/gr32_graphics.h"
+#include "render/matrix.h"
 #include "render/object.h"
 #include "render/polygon32.h"
+#include "scene/view.h"
 
 namespace lumora {
 
+class TCustomState;
 class TFrameDataLayers;
 class TLayer;
 class TStreamReader;
 class TStreamWriter;
-// The editor's view (zoom, scroll, canvas); the player draws without one.
-class TView;
 
 inline constexpr std::size_t kObjectHeaderSize = 40;
 using TObjectHeader = std::array<std::uint8_t, kObjectHeaderSize>;
@@ -30,10 +37,27 @@ inline constexpr std::uint8_t kEffectPlain = 0;
 inline constexpr std::uint8_t kEffectPolyLineGroup = 1;
 inline constexpr std::uint8_t kEffectMask = 2;
 inline constexpr std::uint8_t kEffectLightStrip = 3;
+inline constexpr std::uint8_t kEffectKindLast = kEffectLightStrip;
+
+// The common body record before the effect's own record: AuxFlag, the base
+// matrix, the placement, Size, the four stored extras and the effect kind.
+inline constexpr std::size_t kCommonBodySize = 90;
+
+// The largest grid channel value; a channel of this value reproduces the
+// colour it scales.
+inline constexpr std::int32_t kMaxChannelValue = 254;
+
+// Half the side of a selection marker, in pixels.
+inline constexpr float kHandleRadius = 3;
+inline constexpr TColor32 kHandleColor = 0x00FFFFFF;
+// The pen width for regions and rectangle hit tests.
+inline constexpr std::int32_t kRegionPenWidth = 2;
 
 class TGraphicBase : public TObject {
  public:
-  explicit TGraphicBase(TView* view) : fView(view) {}
+  // The defaults of a new graphic, a plain effect, an identity placement.
+  explicit TGraphicBase(TView* view);
+  ~TGraphicBase() override;
   TGraphicBase(const TGraphicBase&) = delete;
   TGraphicBase& operator=(const TGraphicBase&) = delete;
 
@@ -72,69 +96,183 @@ class TGraphicBase : public TObject {
   // The 40 header bytes as held in memory (LineWidth in 16.16).
   TObjectHeader HeaderBytes() const;
 
+  // State and placement.
   bool EditMode() const { return fEditMode != 0; }
   bool UseView() const { return fUseView != 0; }
   TView* View() const { return fView; }
-  std::uint8_t EffectKind() const { return fEffectKind; }
+  // A group hands its view to the children it adopts.
+  void SetView(TView* view) { fView = view; }
+  TAffineTransformation* Deformer() const { return fDeformer; }
+  float Angle() const { return fAngle; }
+  const TFloatMatrix& UserMatrix() const { return fUserMatrix; }
+  const TFloatPoint& Pivot() const { return fPivot; }
   const TFloatPoint& Position() const { return fPosition; }
+  const TFloatPoint& Scale() const { return fScale; }
+  const TFloatPoint& Skew() const { return fSkew; }
+  const TFloatMatrix& BaseMatrix() const { return fBaseMatrix; }
+  void SetBaseMatrix(const TFloatMatrix& m) { fBaseMatrix = m; }
+  // Width (X) and height (Y) of the untransformed outline box.
+  const TFloatPoint& Size() const { return fSize; }
+  void SetSize(const TFloatPoint& s) { fSize = s; }
 
   virtual void SetEditMode(bool b) { fEditMode = b ? 1 : 0; }
   virtual void SetUseView(bool b) { fUseView = b ? 1 : 0; }
+  virtual void SetDeformer(TAffineTransformation* t) { fDeformer = t; }
+  virtual void SetAngle(float angle) { fAngle = angle; }
+  virtual void SetUserMatrix(const TFloatMatrix& m) { fUserMatrix = m; }
+  virtual void SetPivot(const TFloatPoint& p) { fPivot = p; }
   virtual void SetPosition(const TFloatPoint& p) { fPosition = p; }
+  virtual void SetScale(const TFloatPoint& s) { fScale = s; }
+  virtual void SetSkew(const TFloatPoint& s) { fSkew = s; }
+
+  // Stored, copied and written back; only TintMode 2 means something (the
+  // bitmap graphic recolours its pixels).
+  std::uint8_t AuxFlag() const { return fAuxFlag; }
+  std::uint8_t AuxPercent() const { return fAuxPercent; }
+  std::uint8_t TintMode() const { return fTintMode; }
+  std::int16_t AuxWord() const { return fAuxWord; }
+  std::int32_t AuxValue() const { return fAuxValue; }
+  void SetAuxFlag(std::uint8_t v) { fAuxFlag = v; }
+  void SetAuxPercent(std::uint8_t v) { fAuxPercent = v; }
+  void SetTintMode(std::uint8_t v) { fTintMode = v; }
+  void SetAuxWord(std::int16_t v) { fAuxWord = v; }
+  void SetAuxValue(std::int32_t v) { fAuxValue = v; }
+
+  // The owned parts.
+  TGR32Graphics& Painter() const { return *fPainter; }
+  TAffineTransformation& WorkTransform() const { return *fWorkTransform; }
+  TCustomState& Effect() const { return *fEffect; }
+  // The device-space outline kept while the Painter's ReuseMask is set.
+  TPoints& OutlineCache() { return fOutlineCache; }
+  const TPoints& OutlineCache() const { return fOutlineCache; }
+
+  std::uint8_t EffectKind() const { return fEffectKind; }
+  // A kind that differs replaces the effect by a new one of that kind (0
+  // plain, 1 polyline group, 2 mask, 3 light strip); in every case the
+  // effect's owner becomes this graphic. A kind above 3 raises
+  // std::invalid_argument and keeps the effect. Until the polyline group
+  // and the light strip are part of the model, kinds 1 and 3 draw as the
+  // plain effect and keep their records (TRecordKeepingState).
+  void SetEffectKind(std::uint8_t kind);
+
+  // Placement: WorkTransform := BaseMatrix, then the placement about the
+  // pivot, then UserMatrix when it is not identity byte for byte.
+  void ComposeMatrix();
+  // With UseView and a view: the view's scale, then its offset, after what
+  // the transformation does.
+  void ApplyView(TAffineTransformation& transformation) const;
+  // ComposeMatrix, then ApplyView on WorkTransform.
+  virtual void UpdateTransform();
   virtual void MoveBy(float dx, float dy);
+  virtual void RotateBy(float delta) { SetAngle(fAngle + delta); }
+  // Grows Scale by the deltas, moving Position so that the box grows about
+  // its centre along the rotated axes.
+  virtual void ScaleBy(float dsx, float dsy);
+  virtual void FlipHorizontal();
+  virtual void FlipVertical();
+  // Folds the placement into BaseMatrix, keeping the composed mapping.
+  virtual void BakeTransform();
+  // A width not above 0 becomes 1, a height below 1 becomes 1.
+  void ClampSize();
+  // The outline changed; outline classes rebuild what derives from it.
+  virtual void OutlineChanged() {}
 
-  // Replaces the effect by one of the kind (0 plain, 1 polyline group,
-  // 2 mask, 3 light strip) when the kind differs.
-  virtual void SetEffectKind(std::uint8_t kind) = 0;
-
-  // The current encoding's body: the common record, the effect's record,
-  // then the class's own data. WriteBody clears Selected and writes the
-  // header too.
-  virtual void ReadBody(TStreamReader& stream) = 0;
-  virtual void WriteBody(TStreamWriter& stream) = 0;
+  // Bodies. ReadBody reads the common record, selects the effect and lets
+  // it read its record; classes call it first and then read their own data.
+  // An effect kind above 3 raises TLoadError. WriteBody clears Selected and
+  // writes the header, the common record and the effect's record.
+  virtual void ReadBody(TStreamReader& stream);
+  virtual void WriteBody(TStreamWriter& stream);
   // The legacy body; the base has none.
   virtual void ReadLegacyBody(TStreamReader& stream);
   // The legacy header: LineWidth in whole pixels, Selected and GridLayer 0,
   // the type code as legacy readers know it. Outline classes append points.
   virtual void WriteExport(TStreamWriter& stream);
 
-  // Transformed bounds in 16.16; the base has none.
-  virtual void GetBounds(TFixedRect& rect) const;
+  // Outline queries; the base has no outline.
+  virtual void GetBounds(TFixedRect& rect);
   // GetBounds with every coordinate rounded as (v + 32767) sar 16.
-  void GetIntBounds(TRect& rect) const;
-  // GetBounds in singles, mapped through the view.
-  virtual void GetViewBounds(TFloatRect& rect) const = 0;
-  virtual void UpdateTransform() = 0;
-
-  // The drawing interface draws into the bitmap.
-  virtual void SetTargetBitmap(TBitmap32* bitmap) = 0;
-  // The drawing interface draws into the bitmap with pen and brush in the
-  // colour and the pen as wide as LineWidth, anti-aliased.
-  virtual void SetTarget(TBitmap32* bitmap, TWinColor colour) = 0;
+  void GetIntBounds(TRect& rect);
+  // GetBounds in singles, mapped through the view alone.
+  void GetViewBounds(TFloatRect& rect);
+  virtual void GetFixedOutline(TArrayOfFixedPoint& points);
   // Appends the transformed outline; the base has none.
   virtual void AddToPolygon(TPolygon32& polygon);
+  // The outline as path calls on the canvas; the base emits none.
+  virtual void DrawToCanvas(TCanvas&) {}
+  // UpdateTransform, then DrawToCanvas.
+  virtual void PaintToCanvas(TCanvas& canvas);
+  // The outline of PaintToCanvas, curves flattened, in drawing order.
+  virtual void GetFlatPath(TPoints& points);
+  // The area the outline of DrawToCanvas (without the view) encloses.
+  virtual TGdiRegion CreateRegion();
+  virtual void GetRegionBounds(TRect& rect);
+  // Whether the outline widened by kRegionPenWidth meets the rectangle.
+  virtual bool IntersectsRect(const TRect& rect);
+  virtual bool HitTest(std::int32_t, std::int32_t) { return false; }
 
-  // Static drawing in the graphic's own colour, through its effect.
-  virtual void Draw(TBitmap32& bitmap) = 0;
-  // Frame drawing through the effect (or the graphic's own for lamps).
-  virtual void DrawFrame(TFrameDataLayers& gridLayers, std::int32_t frame, TBitmap32& bitmap) = 0;
-  // The effect's static draw in a colour and its coverage freeze: the two
-  // steps of the scene root's prepare pass.
-  virtual void EffectDraw(TBitmap32& bitmap, TWinColor colour) = 0;
-  virtual void EffectSetCoverageFrozen(bool flag, TBitmap32& bitmap) = 0;
+  // Drawing. SetTarget prepares the Painter: pen and brush in the colour,
+  // pen as wide as LineWidth, anti-aliased, drawing into the bitmap.
+  virtual void SetTargetBitmap(TBitmap32* bitmap);
+  virtual void SetTarget(TBitmap32* bitmap, TWinColor colour);
+  // Fills (Filled) or strokes the outline in the colour; the base draws
+  // nothing.
+  virtual void DrawInColor(TBitmap32&, TWinColor) {}
+  // The effect's static draw in FillColor or LineColor, the selection
+  // markers, and the outline cache dropped unless the coverage is frozen.
+  virtual void Draw(TBitmap32& bitmap);
+  // The effect's frame drawing.
+  virtual void DrawFrame(TFrameDataLayers& gridLayers, std::int32_t frame, TBitmap32& bitmap);
+  // Sets the Painter's ReuseMask: from now on drawing only recolours.
+  virtual void SetCoverageFrozen(bool flag, TBitmap32& bitmap);
   // Cuts the frozen coverage by the mask bitmap's alpha, through the effect.
-  virtual void ApplyMask(TBitmap32& maskBitmap) = 0;
+  virtual void ApplyMask(TBitmap32& maskBitmap);
+  // Eight markers around the placed Size box, clipped to the bitmap.
+  void DrawHandles(TBitmap32& bitmap);
 
+  // Copies the header, the placement, the extras and the effect's kind and
+  // parameters, and the Painter's target; not AuxFlag, UseView, Deformer
+  // or OutlineCache.
+  virtual void Assign(TGraphicBase& source);
+  // A new graphic of the same class without a view, assigned from this one;
+  // the base has none.
+  virtual std::unique_ptr<TGraphicBase> Clone() { return nullptr; }
+
+  // The grid layer at index was removed: unbind from it, or follow the
+  // index down.
+  virtual void GridLayerRemoved(std::int32_t index);
   // A graphic with the mask effect becomes the layer's mask graphic and ends
   // with a fresh mask effect; other kinds do nothing.
   virtual void AttachMaskToLayer(TLayer& layer);
 
+  // Point conversions of the outline holders; empty input gives empty
+  // output.
+  TArrayOfFixedPoint TransformOutlineFixed(std::span<const TFixedPoint> points) const;
+  TPoints TransformOutlineInt(std::span<const TFixedPoint> points) const;
+  TPoints TransformPointsInt(std::span<const TPoint> points) const;
+  TArrayOfFixedPoint TransformOutlineFloat(std::span<const TPoint> points) const;
+  static TPoints FixedToInt(std::span<const TFixedPoint> points);
+  static TArrayOfFixedPoint IntToFixed(std::span<const TPoint> points);
+
+  // Each of red, green and blue becomes round(intensity × byte ÷ 254),
+  // kept to 8 bits.
+  static TWinColor ScaleColor(TWinColor colour, std::int32_t intensity);
+  // Every pixel opaque, except those whose colour equals the key's, which
+  // become transparent.
+  static void ApplyColorKey(TBitmap32& bitmap, TColor32 key);
+  // Replays a path with Windows path point types onto the canvas.
+  static void ReplayPath(TCanvas& canvas, std::span<const TPoint> points, std::span<const std::uint8_t> types);
+
  protected:
-  // For the constructors of the classes and for their SetEffectKind.
+  // For the constructors of the classes.
   void SetTypeCode(std::uint8_t code) { fTypeCode = code; }
-  void StoreEffectKind(std::uint8_t kind) { fEffectKind = kind; }
 
  private:
+  void copyHeader(const TGraphicBase& source);
+  void readCommonRecord(TStreamReader& stream);
+  void writeCommonRecord(TStreamWriter& stream) const;
+  void applyPlacement(TAffineTransformation& t, bool always) const;
+
   TWinColor fLineColor = 255;
   TFixed fLineWidth = kFixedOne;
   TWinColor fFillColor = 0;
@@ -151,10 +289,27 @@ class TGraphicBase : public TObject {
   std::uint16_t fGridLayer = 0;
 
   std::uint8_t fEditMode = 1;
+  std::unique_ptr<TGR32Graphics> fPainter;
+  TView* fView = nullptr;
   std::uint8_t fUseView = 1;
   std::uint8_t fEffectKind = kEffectPlain;
-  TView* fView = nullptr;
+  TAffineTransformation* fDeformer = nullptr;
+  float fAngle = 0;
+  TFloatMatrix fUserMatrix = IdentityMatrix;
+  TPoints fOutlineCache;
+  TFloatPoint fPivot;
   TFloatPoint fPosition;
+  TFloatPoint fScale{1, 1};
+  TFloatPoint fSkew;
+  std::uint8_t fAuxPercent = 100;
+  std::uint8_t fTintMode = 0;
+  std::int16_t fAuxWord = 0;
+  std::uint8_t fAuxFlag = 0;
+  TFloatMatrix fBaseMatrix = IdentityMatrix;
+  TFloatPoint fSize;
+  std::unique_ptr<TCustomState> fEffect;
+  std::unique_ptr<TAffineTransformation> fWorkTransform;
+  std::int32_t fAuxValue = 0;
 };
 
 }  // namespace lumora

@@ -14,7 +14,6 @@ TTestGraphic& addGraphic(TLayer& layer, TFixedRect bounds = {}, std::uint8_t eff
   auto g = std::make_unique<TTestGraphic>();
   g->Bounds = bounds;
   g->SetEffectKind(effectKind);
-  g->EffectsCreated = 0;
   TTestGraphic& ref = *g;
   layer.Add(std::move(g));
   return ref;
@@ -110,7 +109,7 @@ TEST(ControlLayer, PassesReachEveryGraphicInOrder) {
   TBitmap32 bitmap;
   root.PreparePass(true, bitmap);
   for (TTestGraphic* g : {&g1, &g2}) {
-    EXPECT_EQ(g->Calls, (std::vector<std::string>{"UpdateTransform", "EffectDraw 255", "EffectSetCoverageFrozen 1"}));
+    EXPECT_EQ(g->Calls, (std::vector<std::string>{"UpdateTransform", "DrawInColor 255", "SetCoverageFrozen 1"}));
   }
   masked.SetTargets(&bitmap);
   EXPECT_EQ(g2.Target, &bitmap);
@@ -166,8 +165,9 @@ TEST(Layer, TheLaterOfTwoMaskGraphicsMasksTheLayer) {
   EXPECT_EQ(layer.MaskGraphic(), &second);
   EXPECT_EQ(first.EffectKind(), kEffectMask);
   EXPECT_EQ(second.EffectKind(), kEffectMask);
-  EXPECT_EQ(first.EffectsCreated, 2) << "a fresh mask effect after the plain one";
-  EXPECT_EQ(plain.EffectsCreated, 0);
+  EXPECT_EQ(first.Effect().ClassName(), "TMaskState");
+  EXPECT_EQ(first.Effect().Owner(), &first);
+  EXPECT_EQ(plain.Effect().ClassName(), "TCustomState");
   TBitmap32 bitmap;
   TControlLayer root;
   TBitmap32 scratch;

@@ -2,12 +2,16 @@
 // of it, and its body is the effect kind followed by one s32 payload.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "movie/graphic_factory.h"
 #include "movie/stream.h"
+#include "effects/custom_state.h"
 #include "scene/graphic_base.h"
 #include "scene/layer.h"
 
@@ -25,14 +29,8 @@ class TTestGraphic : public TGraphicBase {
   // Pixel (1, 1) of every mask bitmap handed to ApplyMask.
   std::vector<TColor32> MaskSamples;
   std::vector<std::string> Calls;
-  int EffectsCreated = 0;
   TBitmap32* Target = nullptr;
 
-  void SetEffectKind(std::uint8_t kind) override {
-    if (kind == EffectKind()) return;
-    ++EffectsCreated;
-    StoreEffectKind(kind);
-  }
   void ReadBody(TStreamReader& stream) override {
     std::uint8_t kind = 0;
     if (stream.ReadU8(kind)) SetEffectKind(kind);
@@ -49,8 +47,7 @@ class TTestGraphic : public TGraphicBase {
     TGraphicBase::WriteExport(stream);
     stream.WriteS32(Payload);
   }
-  void GetBounds(TFixedRect& rect) const override { rect = Bounds; }
-  void GetViewBounds(TFloatRect& rect) const override { rect = FloatRect(Bounds); }
+  void GetBounds(TFixedRect& rect) override { rect = Bounds; }
   void UpdateTransform() override { Calls.push_back("UpdateTransform"); }
   void SetTargetBitmap(TBitmap32* bitmap) override { Target = bitmap; }
   void SetTarget(TBitmap32* bitmap, TWinColor) override { Target = bitmap; }
@@ -64,11 +61,81 @@ class TTestGraphic : public TGraphicBase {
   }
   void Draw(TBitmap32&) override { Calls.push_back("Draw"); }
   void DrawFrame(TFrameDataLayers&, std::int32_t, TBitmap32&) override { Calls.push_back("DrawFrame"); }
-  void EffectDraw(TBitmap32&, TWinColor colour) override { Calls.push_back("EffectDraw " + std::to_string(colour)); }
-  void EffectSetCoverageFrozen(bool flag, TBitmap32&) override {
-    Calls.push_back(std::string("EffectSetCoverageFrozen ") + (flag ? "1" : "0"));
+  void DrawInColor(TBitmap32&, TWinColor colour) override { Calls.push_back("DrawInColor " + std::to_string(colour)); }
+  void SetCoverageFrozen(bool flag, TBitmap32&) override {
+    Calls.push_back(std::string("SetCoverageFrozen ") + (flag ? "1" : "0"));
   }
   void ApplyMask(TBitmap32& mask) override { MaskSamples.push_back(mask.ReadPixel(1, 1)); }
+};
+
+// A concrete outline for the model tests: the box Box through the placement,
+// filled (Filled) or stroked through the Painter as the outline shapes do.
+// It maps its corners on every drawing, into storage it owns, so that a
+// frozen coverage shows whether the Painter rasterised again, and so that
+// drawing a frame allocates nothing here.
+class TBoxGraphic : public TGraphicBase {
+ public:
+  explicit TBoxGraphic(TView* view = nullptr) : TGraphicBase(view) { SetTypeCode(2); }
+  std::string ClassName() const override { return "TBoxGraphic"; }
+
+  TFixedRect Box;
+  int InColorCalls = 0;
+  TWinColor LastColour = -1;
+
+  void DrawInColor(TBitmap32& bitmap, TWinColor colour) override {
+    ++InColorCalls;
+    LastColour = colour;
+    UpdateTransform();
+    mapCorners();
+    SetTarget(&bitmap, colour);
+    if (Filled()) {
+      Painter().FillPolygon(std::span<const TFixedPoint>(fMapped.data(), 4));
+    } else {
+      Painter().DrawPolylineWide(fMapped);
+    }
+  }
+  void GetBounds(TFixedRect& rect) override {
+    ComposeMatrix();
+    mapCorners();
+    rect = {fMapped[0].X, fMapped[0].Y, fMapped[0].X, fMapped[0].Y};
+    for (const TFixedPoint& p : fMapped) {
+      rect.Left = std::min(rect.Left, p.X);
+      rect.Top = std::min(rect.Top, p.Y);
+      rect.Right = std::max(rect.Right, p.X);
+      rect.Bottom = std::max(rect.Bottom, p.Y);
+    }
+  }
+  void GetFixedOutline(TArrayOfFixedPoint& points) override {
+    ComposeMatrix();
+    mapCorners();
+    points.assign(fMapped.begin(), fMapped.begin() + 4);
+  }
+  void AddToPolygon(TPolygon32& polygon) override {
+    polygon.NewContour();
+    for (std::size_t i = 0; i < 4; ++i) polygon.AddPoint(fMapped[i]);
+  }
+  void DrawToCanvas(TCanvas& canvas) override {
+    mapCorners();
+    const TPoints corners = FixedToInt(std::span<const TFixedPoint>(fMapped.data(), 4));
+    canvas.Path.Polygon(corners);
+  }
+  std::unique_ptr<TGraphicBase> Clone() override {
+    auto copy = std::make_unique<TBoxGraphic>();
+    copy->Box = Box;
+    copy->Assign(*this);
+    return copy;
+  }
+
+ private:
+  // The corners through WorkTransform, closed by the first one again.
+  void mapCorners() {
+    const TFixedPoint corners[4] = {{Box.Left, Box.Top}, {Box.Right, Box.Top}, {Box.Right, Box.Bottom},
+                                    {Box.Left, Box.Bottom}};
+    for (std::size_t i = 0; i < 4; ++i) fMapped[i] = WorkTransform().Transform(corners[i]);
+    fMapped[4] = fMapped[0];
+  }
+
+  std::array<TFixedPoint, 5> fMapped{};
 };
 
 inline std::unique_ptr<TGraphicBase> constructTestGraphic(TView* view) {

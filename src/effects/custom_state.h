@@ -1,0 +1,108 @@
+// TCustomState and TMaskState: the effect every graphic owns, which decides
+// how the graphic looks when drawn statically, when drawn for frame N of the
+// movie, and when its layer's mask cuts it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "render/bitmap32.h"
+#include "render/color32.h"
+#include "render/object.h"
+
+namespace lumora {
+
+class TFrameDataLayers;
+class TGraphicBase;
+class TStreamReader;
+class TStreamWriter;
+
+// The plain effect and the base of every effect: colours its owner from
+// one cell of a grid layer on every frame and holds no state between frames.
+class TCustomState : public TObject {
+ public:
+  explicit TCustomState(TGraphicBase* owner) : fOwner(owner) {}
+  std::string ClassName() const override { return "TCustomState"; }
+
+  // Never outlives its owner; the owner sets itself here on every
+  // SetEffectKind.
+  TGraphicBase* Owner() const { return fOwner; }
+  void SetOwner(TGraphicBase* owner) { fOwner = owner; }
+
+  // Takes over the parameters of an effect of the same kind; the plain
+  // effect has none.
+  virtual void AssignFrom(const TCustomState&) {}
+  // The owner's coverage freeze.
+  virtual void SetCoverageFrozen(bool flag, TBitmap32& bitmap);
+  // The static draw: the owner's DrawInColor.
+  virtual void Draw(TBitmap32& bitmap, TWinColor colour);
+  // The effect's own record behind the effect kind byte; the plain effect
+  // has none.
+  virtual void ReadBody(TStreamReader&) {}
+  virtual void WriteBody(TStreamWriter&) {}
+  // What a shape with this effect exports in place of its own points; the
+  // plain effect adds nothing.
+  virtual void WriteExport(TStreamWriter&) {}
+  // Grid colouring: the owner in the colour its bound cell of the frame
+  // gives, or its static draw when there is no such cell or the colour is
+  // black.
+  virtual void DrawFrame(TFrameDataLayers& gridLayers, std::int32_t frame, TBitmap32& bitmap);
+  // Every byte of the owner's frozen coverage scaled by the mask's alpha.
+  virtual void ApplyMask(TBitmap32& maskBitmap);
+  // The owner's grid layer was removed: forget the cells the effect binds
+  // beyond the owner's own cell (the polyline group's cell range).
+  virtual void UnbindCells() {}
+
+  // The colour the cell (red, green and blue channels of a Windows colour)
+  // gives the owner under its ChannelMode: the enabled channel colours,
+  // each scaled by its channel, or'ed; the cell itself for modes 8 and up.
+  TWinColor ChannelColor(TWinColor cell) const;
+
+ private:
+  TGraphicBase* fOwner;
+};
+
+// The mask effect: its graphic is invisible and only cuts its layer.
+class TMaskState : public TCustomState {
+ public:
+  using TCustomState::TCustomState;
+  std::string ClassName() const override { return "TMaskState"; }
+
+  void Draw(TBitmap32&, TWinColor) override {}
+  void DrawFrame(TFrameDataLayers&, std::int32_t, TBitmap32&) override {}
+};
+
+// Stands in for the polyline-group and light-strip effects until they are
+// part of the model: draws as the plain effect, and keeps the effect's
+// fixed-size record so that the bodies after it are read in step and the
+// record is written back unchanged.
+class TRecordKeepingState : public TCustomState {
+ public:
+  // The first cellRangeSize bytes of the record are the cells it binds.
+  TRecordKeepingState(TGraphicBase* owner, std::size_t recordSize, std::size_t cellRangeSize)
+      : TCustomState(owner), fRecord(recordSize, 0), fCellRangeSize(cellRangeSize) {}
+  std::string ClassName() const override { return "TRecordKeepingState"; }
+
+  void AssignFrom(const TCustomState& source) override;
+  void ReadBody(TStreamReader& stream) override;
+  void WriteBody(TStreamWriter& stream) override;
+  void UnbindCells() override;
+  const std::vector<std::uint8_t>& Record() const { return fRecord; }
+
+ private:
+  std::vector<std::uint8_t> fRecord;
+  std::size_t fCellRangeSize;
+};
+
+// The effect records behind the effect kind byte.
+inline constexpr std::size_t kPolyLineGroupRecordSize = 25;
+inline constexpr std::size_t kLightStripRecordSize = 21;
+// The polyline group's record starts with its cell range: four s32.
+inline constexpr std::size_t kPolyLineGroupCellRangeSize = 16;
+
+// A new effect of the kind (0 to 3) for the owner; none for other kinds.
+std::unique_ptr<TCustomState> CreateEffect(std::uint8_t kind, TGraphicBase* owner);
+
+}  // namespace lumora

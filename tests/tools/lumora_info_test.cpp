@@ -1,0 +1,146 @@
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "movie/frame_data.h"
+#include "movie/movie_file.h"
+#include "movie/stream.h"
+#include "scene/control_layer.h"
+
+namespace lumora {
+namespace {
+
+struct TRun {
+  int Status = -1;
+  std::string Out;
+  std::string Errors;
+};
+
+std::string readText(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+// A folder of its own that is also the temporary directory of the runs, so
+// that a written music file would show.
+class LumoraInfo : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fDir = std::filesystem::temp_directory_path() / ("lumora_info_" + std::to_string(::getpid()));
+    std::filesystem::create_directories(fDir / "tmp");
+  }
+  void TearDown() override { std::filesystem::remove_all(fDir); }
+
+  std::string path(const std::string& name) const { return (fDir / name).string(); }
+
+  TRun run(const std::string& args) const {
+    const std::string command = "TMPDIR=" + path("tmp") + " " + LUMORA_INFO_PROGRAM + " " + args + " >" +
+                                path("out.txt") + " 2>" + path("err.txt");
+    const int status = std::system(command.c_str());
+    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readText(path("out.txt")), readText(path("err.txt"))};
+  }
+
+  // Two layers, the second masked, one grid layer of 2 × 3 cells with two
+  // frame lists of 4 and 0 frames, and a music file.
+  std::string writeMovie() const {
+    TControlLayer root;
+    TFrameDataLayers grid;
+    TBitmap32 frame;
+    TMovieFile movie;
+    movie.ControlLayer = &root;
+    movie.GridLayers = &grid;
+    movie.FrameBitmap = &frame;
+    movie.Width = 320;
+    movie.Height = 200;
+    root.AddLayer("");
+    root.AddLayer("").SetMasked(1);
+    auto layer = std::make_unique<TFrameDataLayer>();
+    layer->SetRows(2);
+    layer->SetColumns(3);
+    layer->CellWidth = 10;
+    layer->CellHeight = 8;
+    auto frames = std::make_unique<TSection>();
+    for (int i = 0; i < 4; ++i) frames->Add(std::make_unique<TFrameData>(2, 3));
+    layer->Add(std::move(frames));
+    layer->Add(std::make_unique<TSection>());
+    grid.Add(std::move(layer));
+    const TMusicData music{"../song.mp3", {1, 2, 3}};
+    const std::string file = path("show.ctl");
+    WriteFileBytes(file, movie.SaveLayered(&music));
+    return file;
+  }
+
+  std::filesystem::path fDir;
+};
+
+TEST_F(LumoraInfo, JsonHoldsTheStructure) {
+  const TRun result = run(writeMovie() + " --json");
+  ASSERT_EQ(result.Status, 0) << result.Errors;
+  const std::string& json = result.Out;
+  for (const char* expected : {
+           "\"width\": 320", "\"height\": 200", "\"version\": 6",
+           "{\"name\": \"第1层\", \"masked\": false, \"graphics\": []}",
+           "{\"name\": \"第2层\", \"masked\": true, \"graphics\": []}",
+           "\"rows\": 2, \"columns\": 3, \"cell_width\": 10, \"cell_height\": 8",
+           "\"sections\": [{\"frames\": 4}, {\"frames\": 0}], \"frames\": 4",
+           "\"name\": \"song.mp3\"",
+       }) {
+    EXPECT_NE(json.find(expected), std::string::npos) << expected << "\nin\n" << json;
+  }
+  EXPECT_TRUE(std::filesystem::is_empty(path("tmp"))) << "the music file is never written";
+}
+
+TEST_F(LumoraInfo, SummaryPlayListsAndGridMovies) {
+  const std::string movie = writeMovie();
+  const TRun summary = run(movie);
+  ASSERT_EQ(summary.Status, 0) << summary.Errors;
+  EXPECT_NE(summary.Out.find("movie version 6, 320 x 200"), std::string::npos) << summary.Out;
+  EXPECT_NE(summary.Out.find("layer 第2层 (masked): 0 graphics"), std::string::npos) << summary.Out;
+
+  TFrameDataLayer grid;
+  grid.SetRows(1);
+  grid.SetColumns(2);
+  grid.CellWidth = 4;
+  grid.CellHeight = 4;
+  auto frames = std::make_unique<TSection>();
+  frames->Add(std::make_unique<TFrameData>(1, 2));
+  grid.Add(std::move(frames));
+  WriteFileBytes(path("cells.tol"), grid.SaveToTol());
+  const TRun tol = run(path("cells.tol") + " --json");
+  ASSERT_EQ(tol.Status, 0) << tol.Errors;
+  EXPECT_NE(tol.Out.find("\"rows\": 1, \"columns\": 2"), std::string::npos) << tol.Out;
+
+  std::ofstream(path("shows.lst")) << "show.ctl\r\nmissing.ctl\n";
+  const TRun list = run(path("shows.lst") + " --json");
+  ASSERT_EQ(list.Status, 0) << list.Errors;
+  EXPECT_NE(list.Out.find("{\"name\": \"show.ctl\", \"exists\": true}, {\"name\": \"missing.ctl\", \"exists\": false}"),
+            std::string::npos)
+      << list.Out;
+}
+
+TEST_F(LumoraInfo, FailuresGiveOneLineAndAStatus) {
+  std::ofstream(path("junk.ctl")) << "not a movie at all";
+  const TRun junk = run(path("junk.ctl"));
+  EXPECT_EQ(junk.Status, 1);
+  EXPECT_NE(junk.Errors.find("junk.ctl"), std::string::npos) << junk.Errors;
+  EXPECT_EQ(std::count(junk.Errors.begin(), junk.Errors.end(), '\n'), 1) << junk.Errors;
+
+  const TRun missing = run(path("absent.tol"));
+  EXPECT_EQ(missing.Status, 1);
+  EXPECT_NE(missing.Errors.find("absent.tol"), std::string::npos) << missing.Errors;
+
+  EXPECT_EQ(run("").Status, 2) << "no file: usage";
+}
+
+}  // namespace
+}  // namespace lumora
