@@ -3,7 +3,9 @@
 #include <array>
 #include <string>
 
+#include "scene/closed_shapes.h"
 #include "scene/layer.h"
+#include "scene/lines_and_paths.h"
 
 namespace lumora {
 
@@ -15,14 +17,36 @@ void readBody(TGraphicBase& graphic, TStreamReader& stream) { graphic.ReadBody(s
 void readLegacyBody(TGraphicBase& graphic, TStreamReader& stream) { graphic.ReadLegacyBody(stream); }
 void readNothing(TGraphicBase&, TStreamReader&) {}
 
+// The class's own older reader; a graphic of another class (a stand-in
+// class of a table) reads its legacy body instead.
+template <class TClass, void (TClass::*reader)(TStreamReader&)>
+void readWith(TGraphicBase& graphic, TStreamReader& stream) {
+  if (auto* g = dynamic_cast<TClass*>(&graphic)) {
+    (g->*reader)(stream);
+  } else {
+    graphic.ReadLegacyBody(stream);
+  }
+}
+
+template <class TClass>
+std::unique_ptr<TGraphicBase> construct(TView* view) {
+  return std::make_unique<TClass>(view);
+}
+
+using TConstructor = std::unique_ptr<TGraphicBase> (*)(TView*);
+
 // The classes are constructed here as each becomes part of the model.
-TGraphicClass entry(const char* className, TBodyReader reader) {
+TGraphicClass entry(const char* className, TBodyReader reader, TConstructor constructor = nullptr) {
   TGraphicClass c;
   c.ClassName = className;
   c.Reader = reader;
+  c.Construct = constructor;
   switch (reader) {
     case TBodyReader::ReadBody: c.Read = readBody; break;
     case TBodyReader::ReadLegacyBody: c.Read = readLegacyBody; break;
+    case TBodyReader::ReadLegacyArc: c.Read = readWith<TPolyBezier, &TPolyBezier::ReadLegacyArc>; break;
+    case TBodyReader::ReadLegacyPolygon: c.Read = readWith<TPolyLine, &TPolyLine::ReadLegacyPolygon>; break;
+    case TBodyReader::ReadLegacyStar: c.Read = readWith<TPolyLine, &TPolyLine::ReadLegacyStar>; break;
     case TBodyReader::None: c.Read = className != nullptr ? readNothing : nullptr; break;
     default: break;
   }
@@ -33,18 +57,24 @@ TGraphicClassTable buildTable() {
   using R = TBodyReader;
   const TGraphicClass none;
   return {{
-      {entry("TArc", R::ReadBody), entry("TPolyBezier", R::ReadLegacyArc)},
-      {entry("TLine", R::ReadBody), entry("TLine", R::ReadLegacyBody)},
-      {entry("TRectangle", R::ReadBody), entry("TRectangle", R::ReadLegacyBody)},
-      {entry("TEllipse", R::ReadBody), entry("TEllipse", R::ReadLegacyBody)},
-      {entry("TPolygon", R::ReadBody), entry("TPolyLine", R::ReadLegacyPolygon)},
-      {entry("TPolyStar", R::ReadBody), entry("TPolyLine", R::ReadLegacyStar)},
-      {entry("TPolyBezier", R::ReadBody), entry("TPolyBezier", R::ReadLegacyBody)},
+      {entry("TArc", R::ReadBody, construct<TArc>),
+       entry("TPolyBezier", R::ReadLegacyArc, construct<TPolyBezier>)},
+      {entry("TLine", R::ReadBody, construct<TLine>), entry("TLine", R::ReadLegacyBody, construct<TLine>)},
+      {entry("TRectangle", R::ReadBody, construct<TRectangle>),
+       entry("TRectangle", R::ReadLegacyBody, construct<TRectangle>)},
+      {entry("TEllipse", R::ReadBody, construct<TEllipse>),
+       entry("TEllipse", R::ReadLegacyBody, construct<TEllipse>)},
+      {entry("TPolygon", R::ReadBody, construct<TPolygon>),
+       entry("TPolyLine", R::ReadLegacyPolygon, construct<TPolyLine>)},
+      {entry("TPolyStar", R::ReadBody, construct<TPolyStar>),
+       entry("TPolyLine", R::ReadLegacyStar, construct<TPolyLine>)},
+      {entry("TPolyBezier", R::ReadBody, construct<TPolyBezier>),
+       entry("TPolyBezier", R::ReadLegacyBody, construct<TPolyBezier>)},
       {entry("TGraphicBitmap", R::ReadBody), entry("TGraphicBitmap", R::ReadLegacyBody)},
       {none, entry("TFontGraphic", R::ReadLegacyText)},
       {entry("TGroup", R::ReadBody), entry("TGroup", R::ReadLegacyBody)},
       {entry("TFontGraphic", R::ReadBody), entry("TFontGraphic", R::ReadLegacyBody)},
-      {entry("TPolyLine", R::ReadBody), entry("TPolyLine", R::None)},
+      {entry("TPolyLine", R::ReadBody, construct<TPolyLine>), entry("TPolyLine", R::None, construct<TPolyLine>)},
       {entry("TLEDGraphic", R::ReadBody), entry("TLEDGraphic", R::None)},
       {none, none},
       {entry("TLightGraphic", R::ReadBody), entry("TLightGraphic", R::None)},
