@@ -1,0 +1,63 @@
+#include "app/qt/qt_music.h"
+
+#include <QAudioOutput>
+#include <QFileInfo>
+#include <QMediaPlayer>
+#include <QTimer>
+#include <QUrl>
+
+#include <limits>
+#include <stdexcept>
+
+namespace lumora {
+
+TQtMusicPlayer::TQtMusicPlayer() = default;
+
+TQtMusicPlayer::~TQtMusicPlayer() {
+  if (fPlayer) fPlayer->stop();
+}
+
+void TQtMusicPlayer::Open(const std::string& fileName) {
+  const QString path = QString::fromStdString(fileName);
+  if (!QFileInfo(path).isReadable()) throw std::runtime_error(fileName + ": cannot open the music");
+  if (!fPlayer) {
+    fOutput = std::make_unique<QAudioOutput>();
+    fPlayer = std::make_unique<QMediaPlayer>();
+    fPlayer->setAudioOutput(fOutput.get());
+    // Reported later, from the event loop, so that the logic is never
+    // re-entered from inside one of its own calls.
+    QObject::connect(fPlayer.get(), &QMediaPlayer::errorOccurred, fPlayer.get(), [this] {
+      QTimer::singleShot(0, fPlayer.get(), [this] {
+        if (OnFailed) OnFailed();
+      });
+    });
+  }
+  fPlayer->setSource(QUrl::fromLocalFile(path));
+}
+
+void TQtMusicPlayer::Play() {
+  if (fPlayer) fPlayer->play();
+}
+
+void TQtMusicPlayer::Pause() {
+  if (fPlayer) fPlayer->pause();
+}
+
+void TQtMusicPlayer::Close() {
+  if (!fPlayer) return;
+  fPlayer->stop();
+  fPlayer->setSource(QUrl());
+}
+
+std::int64_t TQtMusicPlayer::Position() { return fPlayer ? fPlayer->position() : 0; }
+
+std::int64_t TQtMusicPlayer::Length() {
+  const std::int64_t length = fPlayer ? fPlayer->duration() : 0;
+  return length > 0 ? length : std::numeric_limits<std::int64_t>::max();
+}
+
+void TQtMusicPlayer::Rewind() {
+  if (fPlayer) fPlayer->setPosition(0);
+}
+
+}  // namespace lumora

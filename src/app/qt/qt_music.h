@@ -1,0 +1,40 @@
+// The music player on Qt Multimedia. The media player is made when music is
+// first opened; a machine without an audio device plays on silently.
+#pragma once
+
+#include <functional>
+#include <memory>
+
+#include "app/player_form.h"
+
+class QAudioOutput;
+class QMediaPlayer;
+
+namespace lumora {
+
+class TQtMusicPlayer : public TMusicPlayer {
+ public:
+  TQtMusicPlayer();
+  ~TQtMusicPlayer() override;
+  TQtMusicPlayer(const TQtMusicPlayer&) = delete;
+  TQtMusicPlayer& operator=(const TQtMusicPlayer&) = delete;
+
+  // Called (from the event loop) when the music cannot be played.
+  std::function<void()> OnFailed;
+
+  void Open(const std::string& fileName) override;
+  void Play() override;
+  void Pause() override;
+  void Close() override;
+  std::int64_t Position() override;
+  // An unknown length counts as endless, so that music still loading is
+  // not started again.
+  std::int64_t Length() override;
+  void Rewind() override;
+
+ private:
+  std::unique_ptr<QAudioOutput> fOutput;
+  std::unique_ptr<QMediaPlayer> fPlayer;
+};
+
+}  // namespace lumora

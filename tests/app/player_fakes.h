@@ -1,0 +1,231 @@
+// Fakes of the window toolkit and the music player for the player logic
+// tests, a graphic that records what it is asked to draw, and writers of
+// small movies, grid movies and executables.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdlib>
+#include <deque>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/player_form.h"
+#include "model/test_graphic.h"
+#include "movie/movie_file.h"
+
+namespace lumora::test {
+
+class TFakeToolkit : public TPlayerToolkit {
+ public:
+  std::map<TCaptionControl, std::string> Captions;
+  std::map<TScrollBarId, TScrollBarState> Bars;
+  bool Timer = false;
+  std::int32_t Interval = 0;
+  bool Panel = true;
+  std::int32_t Width = 1000;
+  std::int32_t Height = 700;
+  // "max", "min" and "refresh" in call order.
+  std::vector<std::string> WindowCalls;
+  struct TCopy {
+    std::int32_t X, Y, Width, Height;
+  };
+  std::vector<TCopy> Copies;
+  std::deque<std::string> DialogAnswers;
+  std::vector<std::pair<std::string, std::string>> Messages;
+  bool Closed = false;
+
+  void SetCaption(TCaptionControl control, const std::string& text) override { Captions[control] = text; }
+  void ShowScrollBar(TScrollBarId bar, const TScrollBarState& state) override { Bars[bar] = state; }
+  void SetTimer(bool enabled, std::int32_t intervalMs) override {
+    Timer = enabled;
+    Interval = intervalMs;
+  }
+  void SetPanelVisible(bool visible) override { Panel = visible; }
+  bool PanelVisible() const override { return Panel; }
+  std::int32_t WindowWidth() const override { return Width; }
+  std::int32_t WindowHeight() const override { return Height; }
+  void Maximize() override { WindowCalls.push_back("max"); }
+  void Minimize() override { WindowCalls.push_back("min"); }
+  void Refresh() override { WindowCalls.push_back("refresh"); }
+  void CopyFrame(const TBitmap32& frame, std::int32_t x, std::int32_t y) override {
+    Copies.push_back({x, y, frame.Width(), frame.Height()});
+  }
+  bool RunOpenDialog(std::string& path) override {
+    if (DialogAnswers.empty()) return false;
+    path = DialogAnswers.front();
+    DialogAnswers.pop_front();
+    return true;
+  }
+  void MessageBox(const std::string& caption, const std::string& text) override {
+    Messages.emplace_back(caption, text);
+  }
+  void CloseWindow() override { Closed = true; }
+
+  std::string Caption(TCaptionControl control) const {
+    const auto it = Captions.find(control);
+    return it == Captions.end() ? "" : it->second;
+  }
+};
+
+class TFakeMusic : public TMusicPlayer {
+ public:
+  std::vector<std::string> Calls;
+  bool FailOpen = false;
+  std::int64_t At = 0;
+  std::int64_t Total = 100;
+
+  void Open(const std::string& fileName) override {
+    Calls.push_back("open " + fileName);
+    if (FailOpen) throw std::runtime_error("no such device");
+  }
+  void Play() override { Calls.push_back("play"); }
+  void Pause() override { Calls.push_back("pause"); }
+  void Close() override { Calls.push_back("close"); }
+  std::int64_t Position() override { return At; }
+  std::int64_t Length() override { return Total; }
+  void Rewind() override { Calls.push_back("rewind"); }
+};
+
+// What every recording graphic was asked to draw: "payload@frame".
+inline std::vector<std::string>& drawLog() {
+  static std::vector<std::string> log;
+  return log;
+}
+
+// A test graphic whose outline is the pixel rectangle (50, 60)-(150, 100)
+// and which logs its frame draws.
+class TRecordingGraphic : public TTestGraphic {
+ public:
+  explicit TRecordingGraphic(TView* view) : TTestGraphic(view) {}
+  void ReadBody(TStreamReader& stream) override {
+    TTestGraphic::ReadBody(stream);
+    Bounds = {FixedFromInt(50), FixedFromInt(60), FixedFromInt(150), FixedFromInt(100)};
+  }
+  void DrawFrame(TFrameDataLayers&, std::int32_t frame, TBitmap32&) override {
+    drawLog().push_back(std::to_string(Payload) + "@" + std::to_string(frame));
+  }
+};
+
+inline TGraphicClassTable recordingClasses() {
+  TGraphicClassTable table = testClasses({2}, true);
+  table[2].Current.Construct = [](TView* view) -> std::unique_ptr<TGraphicBase> {
+    return std::make_unique<TRecordingGraphic>(view);
+  };
+  return table;
+}
+
+// A layer of the movies the tests write: the graphics' payloads, and
+// whether it is masked (its first graphic then carries the mask effect).
+struct TLayerSpec {
+  std::vector<std::int32_t> Payloads;
+  bool Masked = false;
+};
+
+// A version-6 movie of test graphics whose one grid layer has the frames.
+inline std::vector<std::uint8_t> movieBytes(const std::vector<TLayerSpec>& layers, std::int32_t frames,
+                                            const TMusicData* music = nullptr, std::int32_t width = 640,
+                                            std::int32_t height = 480) {
+  TControlLayer root;
+  TFrameDataLayers grid;
+  TMovieFile movie;
+  movie.ControlLayer = &root;
+  movie.GridLayers = &grid;
+  movie.Width = width;
+  movie.Height = height;
+  for (const TLayerSpec& spec : layers) {
+    TLayer& layer = root.AddLayer("");
+    layer.SetMasked(spec.Masked ? 1 : 0);
+    for (std::size_t i = 0; i < spec.Payloads.size(); ++i) {
+      auto g = std::make_unique<TTestGraphic>();
+      g->Payload = spec.Payloads[i];
+      if (spec.Masked && i == 0) g->SetEffectKind(kEffectMask);
+      layer.Add(std::move(g));
+    }
+  }
+  auto gridLayer = std::make_unique<TFrameDataLayer>();
+  gridLayer->SetRows(1);
+  gridLayer->SetColumns(1);
+  auto section = std::make_unique<TSection>();
+  for (std::int32_t i = 0; i < frames; ++i) section->Add(std::make_unique<TFrameData>(1, 1));
+  gridLayer->Add(std::move(section));
+  grid.Add(std::move(gridLayer));
+  return movie.SaveLayered(music);
+}
+
+// A grid movie file of frames whose cell (r, c) in frame f has the colour
+// colour(f, r, c).
+template <class TColourOf>
+std::vector<std::uint8_t> tolBytes(std::int32_t rows, std::int32_t columns, std::int32_t cellWidth,
+                                   std::int32_t cellHeight, std::int32_t frames, TColourOf colour) {
+  TFrameDataLayer layer;
+  layer.SetRows(rows);
+  layer.SetColumns(columns);
+  layer.CellWidth = cellWidth;
+  layer.CellHeight = cellHeight;
+  auto section = std::make_unique<TSection>();
+  for (std::int32_t f = 0; f < frames; ++f) {
+    auto frame = std::make_unique<TFrameData>(rows, columns);
+    for (std::int32_t r = 0; r < rows; ++r) {
+      for (std::int32_t c = 0; c < columns; ++c) frame->SetCell(r, c, colour(f, r, c));
+    }
+    section->Add(std::move(frame));
+  }
+  layer.Add(std::move(section));
+  return layer.SaveToTol();
+}
+
+inline std::vector<std::uint8_t> tolBytes(std::int32_t rows, std::int32_t columns, std::int32_t cellWidth,
+                                          std::int32_t cellHeight, std::int32_t frames) {
+  return tolBytes(rows, columns, cellWidth, cellHeight, frames,
+                  [](std::int32_t f, std::int32_t, std::int32_t) { return TWinColor{2 * f}; });
+}
+
+// A private directory holding the "executable" and, as the system's
+// temporary directory, the extracted music.
+class TPlayerDir {
+ public:
+  explicit TPlayerDir(const std::string& tag) {
+    fDir = std::filesystem::temp_directory_path() / ("lumora_" + tag + "_" + std::to_string(::getpid()));
+    std::filesystem::remove_all(fDir);
+    std::filesystem::create_directories(fDir / "tmp");
+    const char* old = std::getenv("TMPDIR");
+    fHadTmp = old != nullptr;
+    fOldTmp = fHadTmp ? old : "";
+    ::setenv("TMPDIR", (fDir / "tmp").c_str(), 1);
+  }
+  ~TPlayerDir() {
+    if (fHadTmp) {
+      ::setenv("TMPDIR", fOldTmp.c_str(), 1);
+    } else {
+      ::unsetenv("TMPDIR");
+    }
+    std::error_code error;
+    std::filesystem::remove_all(fDir, error);
+  }
+  TPlayerDir(const TPlayerDir&) = delete;
+  TPlayerDir& operator=(const TPlayerDir&) = delete;
+
+  std::string Path(const std::string& name) const { return (fDir / name).string(); }
+  std::string Write(const std::string& name, const std::vector<std::uint8_t>& bytes) const {
+    WriteFileBytes(Path(name), bytes);
+    return Path(name);
+  }
+  std::string WriteText(const std::string& name, const std::string& text) const {
+    return Write(name, std::vector<std::uint8_t>(text.begin(), text.end()));
+  }
+  // The player's executable lives in this directory.
+  std::string Executable() const { return Path("lumora"); }
+
+ private:
+  std::filesystem::path fDir;
+  std::string fOldTmp;
+  bool fHadTmp = false;
+};
+
+}  // namespace lumora::test

@@ -1,0 +1,471 @@
+#include "app/player_form.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "app/player_fakes.h"
+
+namespace lumora {
+namespace {
+
+using test::drawLog;
+using test::movieBytes;
+using test::TLayerSpec;
+using test::tolBytes;
+
+using enum TCaptionControl;
+constexpr TScrollBarId kFrameBar = TScrollBarId::ScrollBar1;
+constexpr TScrollBarId kSpeedBar = TScrollBarId::ScrollBar2;
+
+class PlayerForm : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    drawLog().clear();
+    Form.Classes = &Classes;
+  }
+  void TearDown() override { Form.FormDestroy(); }
+
+  // Ticks until the frame bar wraps to its start; the logs then hold what
+  // the wrapping tick did.
+  void tickToWrap() {
+    for (int i = 0; i < 1000; ++i) {
+      const bool atMax = Form.ScrollBar(kFrameBar).Position >= Form.ScrollBar(kFrameBar).Max;
+      if (atMax) {
+        drawLog().clear();
+        Ui.WindowCalls.clear();
+      }
+      Form.Timer1Timer();
+      if (atMax) return;
+    }
+    FAIL() << "the frame bar never wrapped";
+  }
+
+  test::TPlayerDir Dir{"form"};
+  test::TFakeToolkit Ui;
+  test::TFakeMusic Music;
+  TGraphicClassTable Classes = test::recordingClasses();
+  TForm1 Form{Ui, Music, Dir.Executable()};
+};
+
+TEST_F(PlayerForm, ClassifyArgumentByContainment) {
+  EXPECT_EQ(TForm1::ClassifyArgument("show.ctl"), kArgumentMovie);
+  EXPECT_EQ(TForm1::ClassifyArgument("C:\\SHOWS\\A.TOL"), kArgumentMovie);
+  EXPECT_EQ(TForm1::ClassifyArgument("grid.cot"), kArgumentMovie) << ".cot opens as a grid movie";
+  EXPECT_EQ(TForm1::ClassifyArgument("show.ctl.bak"), kArgumentMovie) << "containment decides";
+  EXPECT_EQ(TForm1::ClassifyArgument("list.LST"), kArgumentPlayList);
+  EXPECT_EQ(TForm1::ClassifyArgument("a.lst.ctl"), kArgumentMovie) << ".ctl wins over .lst";
+  EXPECT_EQ(TForm1::ClassifyArgument("other.exe"), kArgumentExecutable);
+  EXPECT_EQ(TForm1::ClassifyArgument(""), kArgumentNone);
+  EXPECT_EQ(TForm1::ClassifyArgument("notes.txt"), kArgumentNone);
+}
+
+TEST_F(PlayerForm, CommandLineMovieLoadsAndPlays) {
+  const std::string path = Dir.Write("show.ctl", movieBytes({{{1, 2}}}, 4));
+  Form.FormCreate(path);
+
+  EXPECT_EQ(Form.VectorMode(), 1);
+  EXPECT_EQ(Form.ScrollBar(kFrameBar), (TScrollBarState{1, 3, 1})) << "4 merged frames: bar 1 … 3";
+  EXPECT_TRUE(Form.Playable());
+  EXPECT_TRUE(Ui.Timer);
+  EXPECT_EQ(Ui.Interval, 30);
+  // The drawing (50, 60)-(150, 100) grown by 10 is 120 × 60 and moves to 10, 10.
+  EXPECT_EQ(Form.FrameBitmap().Width(), 120);
+  EXPECT_EQ(Form.FrameBitmap().Height(), 60);
+  const TGraphicBase& g = Form.SceneRoot().Layer(0).Items(0);
+  EXPECT_EQ(g.Position().X, -40.0f);
+  EXPECT_EQ(g.Position().Y, -50.0f);
+  EXPECT_FALSE(g.Selected());
+  EXPECT_FALSE(g.EditMode());
+  EXPECT_FALSE(g.UseView());
+  EXPECT_EQ(Form.OffsetX(), (1000 - 120) / 2);
+  EXPECT_EQ(Form.OffsetY(), (700 - 60) / 2);
+  EXPECT_EQ(drawLog(), (std::vector<std::string>{"1@0", "2@0", "1@0", "2@0"}))
+      << "FitScene draws frame 0, and so does the language toggle";
+  EXPECT_EQ(Form.EnglishMode(), 0) << "the language toggle ran once";
+  EXPECT_EQ(Ui.Caption(Button1), "打开文件");
+  EXPECT_EQ(Ui.Caption(Button4), "English");
+  EXPECT_EQ(Ui.Caption(Label1), "当前帧数 1    ");
+  EXPECT_EQ(Ui.Caption(Label2), "当前速度 30 ms    ");
+  EXPECT_EQ(Ui.Caption(Button2), "停止");
+}
+
+TEST_F(PlayerForm, OneMergedFrameNeverPlays) {
+  Form.FormCreate(Dir.Write("one.ctl", movieBytes({{{1}}}, 1)));
+  EXPECT_EQ(Form.ScrollBar(kFrameBar), (TScrollBarState{1, 1, 1}));
+  EXPECT_FALSE(Form.Playable());
+  EXPECT_FALSE(Ui.Timer);
+  drawLog().clear();
+  const std::size_t copies = Ui.Copies.size();
+  Form.UserScroll(kFrameBar, 5);
+  Form.Timer1Timer();
+  Form.ScrollBar1Change();
+  EXPECT_TRUE(drawLog().empty()) << "nothing is drawn on scroll";
+  EXPECT_EQ(Ui.Copies.size(), copies);
+}
+
+TEST_F(PlayerForm, WrapDrawsFramesZeroAndOneInOneTick) {
+  Form.FormCreate(Dir.Write("show.ctl", movieBytes({{{7}}}, 4)));
+  drawLog().clear();
+  Form.Timer1Timer();
+  Form.Timer1Timer();
+  EXPECT_EQ(Form.ScrollBar(kFrameBar).Position, 3);
+  EXPECT_EQ(drawLog(), (std::vector<std::string>{"7@1", "7@2"}));
+  drawLog().clear();
+  Form.Timer1Timer();
+  EXPECT_EQ(Form.ScrollBar(kFrameBar).Position, 2);
+  EXPECT_EQ(drawLog(), (std::vector<std::string>{"7@0", "7@1"})) << "1 then 2 in the same tick";
+  EXPECT_EQ(Ui.Caption(Label1), "当前帧数 2    ");
+  const auto& copy = Ui.Copies.back();
+  EXPECT_EQ(copy.X, Form.OffsetX());
+  EXPECT_EQ(copy.Y, Form.OffsetY());
+}
+
+TEST_F(PlayerForm, HiddenOrEmptyMaskedLayersAreSkipped) {
+  // Layer 2 is masked by its graphic 20; layer 3 is masked and empty.
+  Form.FormCreate(Dir.Write("mask.ctl", movieBytes({{{1}}, {{20, 21}, true}, {{}, true}, {{4}}}, 3)));
+  EXPECT_EQ(Form.MaskBitmap().Width(), 640) << "a masked layer sizes the mask bitmap";
+  drawLog().clear();
+  Form.RenderFrame(1);
+  EXPECT_EQ(drawLog(), (std::vector<std::string>{"1@1", "21@1", "4@1"})) << "the mask graphic is not drawn";
+  EXPECT_EQ(Form.MaskBitmap().DrawMode, dmBlend);
+  Form.SceneRoot().Layer(1).Visible = 0;
+  drawLog().clear();
+  Form.RenderFrame(0);
+  EXPECT_EQ(drawLog(), (std::vector<std::string>{"1@0", "4@0"}));
+  EXPECT_EQ(Form.FrameBitmap().ReadPixel(0, 0), 0xFF000000u) << "cleared to opaque black";
+  EXPECT_EQ(Form.FrameBitmap().UpdateCount(), 0) << "the update bracket is closed";
+}
+
+TEST_F(PlayerForm, UnknownMagicKeepsTheRangeAndEmptiesTheScene) {
+  Form.FormCreate(Dir.Write("show.ctl", movieBytes({{{1}}}, 4)));
+  Ui.Messages.clear();
+  Ui.DialogAnswers.push_back(Dir.Write("bad.ctl", {1, 2, 3, 4, 5, 6, 7, 8}));
+  Form.Button1Click();
+  EXPECT_EQ(Ui.Messages, (std::vector<std::pair<std::string, std::string>>{{"警告", "文件格式错误"},
+                                                                           {"警告", "没有图元"}}));
+  EXPECT_EQ(Form.ScrollBar(kFrameBar), (TScrollBarState{1, 3, 1})) << "the range of the movie before";
+  EXPECT_EQ(Form.SceneRoot().LayerCount(), 0);
+  EXPECT_EQ(Form.FrameBitmap().Width(), 800);
+  EXPECT_EQ(Form.FrameBitmap().Height(), 600);
+}
+
+TEST_F(PlayerForm, PlayListReloadsItsFirstEntryOnceThenCycles) {
+  Dir.Write("a.ctl", movieBytes({{{1}}}, 3));
+  Dir.Write("b.tol", tolBytes(2, 2, 4, 4, 3));
+  Form.FormCreate(Dir.WriteText("show.lst", "a.ctl\r\nmissing.ctl\r\nb.tol\r\n"));
+  EXPECT_EQ(Form.PlayList(), (std::vector<std::string>{Dir.Path("a.ctl"), Dir.Path("b.tol")}));
+  EXPECT_TRUE(Form.PlayListActive());
+  EXPECT_EQ(Form.VectorMode(), 1);
+
+  // A vector load maximises the window; a grid load does not.
+  std::vector<std::string> played;
+  for (int wrap = 0; wrap < 4; ++wrap) {
+    tickToWrap();
+    const bool vector = Form.VectorMode() == 1 && !Ui.WindowCalls.empty();
+    played.push_back(vector ? "a.ctl" : Form.VectorMode() == 0 ? "b.tol" : "?");
+    EXPECT_TRUE(Ui.Timer) << "wrap " << wrap;
+  }
+  EXPECT_EQ(played, (std::vector<std::string>{"a.ctl", "b.tol", "a.ctl", "b.tol"}));
+}
+
+TEST_F(PlayerForm, SpeedBarAndTheIntervalsOfLaterLoads) {
+  Form.FormCreate(Dir.Write("show.ctl", movieBytes({{{1}}}, 4)));
+  Form.UserScroll(kSpeedBar, 7);
+  EXPECT_EQ(Ui.Caption(Label2), "当前速度 70 ms    ");
+  EXPECT_EQ(Ui.Interval, 70);
+
+  Form.WMCopyData(Dir.Write("other.ctl", movieBytes({{{2}}}, 4)));
+  EXPECT_EQ(Ui.Interval, 30) << "a vector movie sets 30 ms";
+  EXPECT_EQ(Ui.Caption(Label2), "当前速度 70 ms    ");
+  Form.WMCopyData(Dir.Write("grid.tol", tolBytes(2, 2, 4, 4, 3)));
+  EXPECT_EQ(Ui.Interval, 7) << "a grid movie takes the position itself";
+  EXPECT_EQ(Ui.Caption(Label2), "当前速度 70 ms    ");
+  Ui.DialogAnswers.push_back(Dir.Path("other.ctl"));
+  Form.Button1Click();
+  EXPECT_EQ(Ui.Interval, 70) << "the open button runs ScrollBar2Change";
+  EXPECT_TRUE(Ui.Timer);
+}
+
+TEST_F(PlayerForm, StartWithoutArgumentKeepsTheLayoutCaptions) {
+  std::vector<std::uint8_t> executable(300, 0x90);
+  Dir.Write("lumora", AppendMovie(executable, movieBytes({{{1}}}, 4)));
+  Form.FormCreate("");
+  EXPECT_EQ(Form.EnglishMode(), 1);
+  EXPECT_EQ(Form.SceneRoot().LayerCount(), 1) << "the appended movie is read";
+  EXPECT_EQ(Ui.Caption(Button1), "打开文件");
+  EXPECT_EQ(Ui.Caption(Label1), "当前帧    ");
+  EXPECT_EQ(Ui.Caption(Label2), "速度  30ms     ");
+  EXPECT_EQ(Ui.Caption(Button2), "停止");
+  EXPECT_EQ(Ui.Caption(btnHide), "隐藏");
+  EXPECT_EQ(Ui.Caption(Button3), "退出");
+  EXPECT_EQ(Ui.Caption(Button4), "English");
+  Form.Timer1Timer();
+  EXPECT_EQ(Ui.Caption(Label1), "current frame 2");
+  EXPECT_EQ(Ui.Caption(Button1), "打开文件");
+
+  Form.Button4Click();
+  EXPECT_EQ(Form.EnglishMode(), 0);
+  EXPECT_EQ(Ui.Caption(Button1), "打开文件");
+  EXPECT_EQ(Ui.Caption(Label1), "当前帧数 2    ");
+  EXPECT_EQ(Ui.Caption(Label2), "当前速度 30 ms    ");
+  EXPECT_EQ(Ui.Caption(Button2), "停止");
+  EXPECT_EQ(Ui.Caption(Button4), "English");
+
+  Form.Button4Click();
+  EXPECT_EQ(Ui.Caption(Button1), "Open");
+  EXPECT_EQ(Ui.Caption(Label1), "current frame 2");
+  EXPECT_EQ(Ui.Caption(Label2), "Speed    30 ms");
+  EXPECT_EQ(Ui.Caption(btnHide), "hide");
+  EXPECT_EQ(Ui.Caption(Button3), "close");
+  EXPECT_EQ(Ui.Caption(Button4), "中文");
+  Form.Button2Click();
+  EXPECT_EQ(Ui.Caption(Button2), "play");
+  Form.Button4Click();
+  EXPECT_EQ(Ui.Caption(Button2), "播放") << "Button2 follows the timer";
+}
+
+TEST_F(PlayerForm, OpenFromEnglishModeSwitchesOnlyTheLabels) {
+  Form.FormCreate(Dir.Write("show.ctl", movieBytes({{{1}}}, 4)));
+  Form.Button4Click();
+  ASSERT_EQ(Form.EnglishMode(), 1);
+  Ui.DialogAnswers.push_back(Dir.Path("show.ctl"));
+  Form.Button1Click();
+  EXPECT_EQ(Form.EnglishMode(), 0);
+  EXPECT_EQ(Ui.Caption(Label1), "当前帧数 1    ");
+  EXPECT_EQ(Ui.Caption(Label2), "当前速度 30 ms    ");
+  EXPECT_EQ(Ui.Caption(Button1), "Open");
+  EXPECT_EQ(Ui.Caption(Button4), "中文");
+}
+
+TEST_F(PlayerForm, CancelledOpenLeavesTheMovieStopped) {
+  Form.FormCreate(Dir.Write("show.ctl", movieBytes({{{1}}}, 4)));
+  ASSERT_TRUE(Ui.Timer);
+  Form.Button1Click();
+  EXPECT_FALSE(Ui.Timer);
+  EXPECT_TRUE(Ui.Messages.empty());
+}
+
+TEST_F(PlayerForm, BadGridFromTheOpenButtonShowsTheMessage) {
+  Form.FormCreate(Dir.Write("show.ctl", movieBytes({{{1}}}, 4)));
+  Ui.DialogAnswers.push_back(Dir.Write("bad.tol", {0, 0, 0, 9}));
+  Form.Button1Click();
+  EXPECT_EQ(Ui.Messages, (std::vector<std::pair<std::string, std::string>>{{"错误", "文件格式不正确"}}));
+  EXPECT_EQ(Form.SceneRoot().LayerCount(), 1) << "the movie shown before stays";
+  EXPECT_EQ(Form.VectorMode(), 1);
+}
+
+TEST_F(PlayerForm, CommandLineAndHandOffFailuresAreReportedNotRaised) {
+  Form.FormCreate(Dir.Write("bad.tol", {1, 2, 3}));
+  EXPECT_EQ(Ui.Messages, (std::vector<std::pair<std::string, std::string>>{{"错误", "文件格式不正确"}}));
+  EXPECT_EQ(Form.EnglishMode(), 0) << "start-up goes on";
+
+  Form.WMCopyData(Dir.Write("show.ctl", movieBytes({{{1}}}, 4)));
+  Ui.Messages.clear();
+  Form.WMCopyData(Dir.Path("missing.lst"));
+  EXPECT_EQ(Ui.Messages, (std::vector<std::pair<std::string, std::string>>{{"错误", "文件格式不正确"}}));
+  EXPECT_EQ(Form.SceneRoot().LayerCount(), 1);
+  EXPECT_TRUE(Ui.Timer);
+}
+
+TEST_F(PlayerForm, FailingPlayListEntryPlaysOnAndMovesOn) {
+  Dir.Write("a.ctl", movieBytes({{{1}}}, 3));
+  Dir.Write("b.tol", tolBytes(2, 2, 4, 4, 3));
+  Dir.Write("c.ctl", movieBytes({{{3}}}, 3));
+  Form.FormCreate(Dir.WriteText("show.lst", "a.ctl\nb.tol\nc.ctl"));
+  Dir.Write("b.tol", {1, 2, 3});
+  tickToWrap();  // a.ctl again
+  tickToWrap();  // b.tol fails
+  EXPECT_EQ(Ui.Messages, (std::vector<std::pair<std::string, std::string>>{{"错误", "文件格式不正确"}}));
+  EXPECT_EQ(Form.VectorMode(), 1);
+  EXPECT_TRUE(Form.Playable());
+  EXPECT_TRUE(Ui.Timer) << "the movie before plays on";
+  tickToWrap();
+  EXPECT_NE(std::find(drawLog().begin(), drawLog().end(), "3@0"), drawLog().end()) << "the list moved on to c.ctl";
+}
+
+TEST_F(PlayerForm, HandOffLoadsAndEndsMaximised) {
+  Form.FormCreate("");
+  Ui.WindowCalls.clear();
+  Form.WMCopyData(Dir.Write("A.CTL", movieBytes({{{1}}}, 4)));
+  EXPECT_EQ(Form.SceneRoot().LayerCount(), 1);
+  ASSERT_GE(Ui.WindowCalls.size(), 2u);
+  EXPECT_EQ(Ui.WindowCalls[Ui.WindowCalls.size() - 2], "min");
+  EXPECT_EQ(Ui.WindowCalls.back(), "max");
+}
+
+TEST_F(PlayerForm, GridScaleRules) {
+  struct TCase {
+    std::int32_t WindowWidth, WindowHeight, Rows, Columns, CellWidth, CellHeight;
+    std::int32_t DrawWidth, DrawHeight;
+    const char* What;
+  };
+  // Window 1000 × 600: the room is 800 × 480.
+  const TCase cases[] = {
+      {1000, 600, 2, 10, 9, 9, 9, 9, "fits: s = 1"},
+      {1000, 600, 2, 10, 99, 9, 79, 7, "too wide: s = 800 / 999"},
+      {1000, 600, 1, 3, 1066, 5, 266, 1, "s = 0.25: 266.5 rounds to even"},
+      {1000, 600, 10, 1, 5, 99, 2, 48, "too tall: s = 480 / 999"},
+      {1000, 600, 16, 16, 99, 59, 50, 30, "both: h / H < w / W, s = 800 / 1599"},
+      {1000, 600, 16, 16, 59, 99, 18, 30, "both: h / H >= w / W, s = 480 / 1599"},
+      {1000, 600, 1, 3, 266, 960, 133, 480, "w = W counts as fitting: s = 480 / 960"},
+      {1000, 600, 1, 1, 1600, 480, 800, 240, "h = H counts as fitting: s = 800 / 1600"},
+      {1001, 601, 1, 1, 801, 5, 801, 5, "0.8 × 1001 rounds to 801"},
+  };
+  for (const TCase& c : cases) {
+    Ui.Width = c.WindowWidth;
+    Ui.Height = c.WindowHeight;
+    Form.LoadMovie(Dir.Write("grid.tol", tolBytes(c.Rows, c.Columns, c.CellWidth, c.CellHeight, 1)));
+    EXPECT_EQ(Form.CellDrawWidth(), c.DrawWidth) << c.What;
+    EXPECT_EQ(Form.CellDrawHeight(), c.DrawHeight) << c.What;
+    EXPECT_EQ(Form.FrameBitmap().Width(), (c.DrawWidth + 1) * c.Columns) << c.What;
+    EXPECT_EQ(Form.FrameBitmap().Height(), (c.DrawHeight + 1) * c.Rows) << c.What;
+  }
+}
+
+TEST_F(PlayerForm, GridMovieDrawsCellsWithSeparators) {
+  Ui.Width = 1000;
+  Ui.Height = 700;
+  Form.UserScroll(kSpeedBar, 5);
+  const auto colour = [](std::int32_t f, std::int32_t r, std::int32_t c) {
+    return TWinColor{0x000002 * (10 + f) + 0x000200 * (r + 1) + 0x020000 * (c + 1)};
+  };
+  Form.LoadMovie(Dir.Write("cells.tol", tolBytes(2, 2, 3, 2, 3, colour)));
+  EXPECT_EQ(Form.VectorMode(), 0);
+  EXPECT_EQ(Form.FrameBitmap().Width(), 8);
+  EXPECT_EQ(Form.FrameBitmap().Height(), 6);
+  EXPECT_EQ(Form.OffsetX(), 496);
+  EXPECT_EQ(Form.OffsetY(), 347);
+  EXPECT_EQ(Form.ScrollBar(kFrameBar), (TScrollBarState{1, 2, 1}));
+  EXPECT_EQ(Ui.Interval, 5);
+  EXPECT_TRUE(Ui.Timer);
+
+  const TColor32 gap = Form.FrameBitmap().ReadPixel(3, 0);
+  Form.DrawGrid(1);
+  const TBitmap32& b = Form.FrameBitmap();
+  // Frame 1, cell (r, c): red 22, green 2 (r + 1), blue 2 (c + 1).
+  EXPECT_EQ(b.ReadPixel(0, 0), 0xFF160202u);
+  EXPECT_EQ(b.ReadPixel(2, 1), 0xFF160202u);
+  EXPECT_EQ(b.ReadPixel(4, 0), 0xFF160204u);
+  EXPECT_EQ(b.ReadPixel(6, 4), 0xFF160404u);
+  EXPECT_EQ(b.ReadPixel(0, 3), 0xFF160402u);
+  EXPECT_EQ(b.ReadPixel(3, 0), gap) << "the column between cells keeps what was there";
+  EXPECT_EQ(b.ReadPixel(0, 2), gap) << "the row between cells keeps what was there";
+  EXPECT_EQ(b.ReadPixel(7, 5), gap);
+  Form.DrawGrid(3);  // beyond the frames: nothing
+  Form.DrawGrid(-1);
+  EXPECT_EQ(b.ReadPixel(0, 0), 0xFF160202u);
+}
+
+TEST_F(PlayerForm, ScrollBarsClampAndFireOnChange) {
+  Form.FormCreate(Dir.Write("show.ctl", movieBytes({{{1}}}, 6)));
+  drawLog().clear();
+  Form.UserScroll(kFrameBar, 99);
+  EXPECT_EQ(Form.ScrollBar(kFrameBar).Position, 5);
+  EXPECT_EQ(drawLog(), (std::vector<std::string>{"1@4"}));
+  Form.UserScroll(kFrameBar, 5);
+  EXPECT_EQ(drawLog().size(), 1u) << "no change, no draw";
+  Form.StepFrame(-1);
+  Form.StepFrame(-10);
+  EXPECT_EQ(drawLog(), (std::vector<std::string>{"1@4", "1@3", "1@0"}));
+  Form.UserScroll(kSpeedBar, 0);
+  EXPECT_EQ(Form.ScrollBar(kSpeedBar).Position, 1);
+  EXPECT_EQ(Ui.Interval, 10);
+  Form.UserScroll(kSpeedBar, 11);
+  EXPECT_EQ(Ui.Interval, 100);
+  EXPECT_EQ(Ui.Bars[kSpeedBar], (TScrollBarState{1, 10, 10})) << "the toolkit shows the state";
+}
+
+TEST_F(PlayerForm, NegativeOffsetsTruncateTowardZero) {
+  Ui.Width = 100;
+  Ui.Height = 100;
+  Form.FormCreate(Dir.Write("wide.ctl", movieBytes({{{1}}}, 4, nullptr, 101, 103)));
+  // The drawing (40, 50)-(160, 110) is not inside 101 × 103: nothing moves.
+  EXPECT_EQ(Form.FrameBitmap().Width(), 101);
+  EXPECT_EQ(Form.OffsetX(), 0) << "(100 - 101) div 2";
+  EXPECT_EQ(Form.OffsetY(), -1) << "(100 - 103) div 2";
+}
+
+TEST_F(PlayerForm, NoBeatsStopsBeforeTheFrameBar) {
+  Form.FormCreate(Dir.Write("empty.ctl", movieBytes({{{1}}}, 0)));
+  EXPECT_EQ(Ui.Messages,
+            (std::vector<std::pair<std::string, std::string>>{{"警告", "网格程序的节拍数为零,请增加节拍"}}));
+  EXPECT_FALSE(Form.Playable());
+  EXPECT_FALSE(Ui.Timer);
+}
+
+TEST_F(PlayerForm, PlayStopPanelAndClose) {
+  Form.FormCreate(Dir.Write("show.ctl", movieBytes({{{1}}}, 4)));
+  Form.Button2Click();
+  EXPECT_FALSE(Ui.Timer);
+  EXPECT_EQ(Ui.Caption(Button2), "播放");
+  Form.Button2Click();
+  EXPECT_TRUE(Ui.Timer);
+  EXPECT_EQ(Ui.Caption(Button2), "停止");
+  Form.btnHideClick();
+  EXPECT_FALSE(Ui.Panel);
+  Form.FormMouseDown();
+  EXPECT_TRUE(Ui.Panel);
+  Form.Button3Click();
+  EXPECT_TRUE(Ui.Closed);
+  Form.FormDestroy();
+  EXPECT_FALSE(Ui.Timer);
+  EXPECT_EQ(Form.SceneRoot().LayerCount(), 0);
+  EXPECT_EQ(Music.Calls.back(), "close");
+}
+
+TEST_F(PlayerForm, MusicPlaysLoopsAndIsDroppedWhenItFails) {
+  const TMusicData song{"song.mp3", {1, 2, 3}};
+  const std::string tmpSong = Dir.Path("tmp/song.mp3");
+  Form.FormCreate(Dir.Write("show.ctl", movieBytes({{{1}}}, 4, &song)));
+  EXPECT_EQ(Form.MusicPath(), tmpSong);
+  EXPECT_EQ(Music.Calls, (std::vector<std::string>{"close", "open " + tmpSong, "play"}));
+
+  Music.Calls.clear();
+  Form.Button2Click();
+  Form.Button2Click();
+  EXPECT_EQ(Music.Calls, (std::vector<std::string>{"pause", "play"}));
+  Music.Calls.clear();
+  Music.At = 100;
+  Form.Timer1Timer();
+  EXPECT_EQ(Music.Calls, (std::vector<std::string>{"rewind", "play"})) << "position >= length loops";
+
+  Music.FailOpen = true;
+  Music.Calls.clear();
+  Form.WMCopyData(Dir.Path("show.ctl"));
+  EXPECT_TRUE(Form.MusicPath().empty());
+  EXPECT_EQ(Music.Calls.back(), "close");
+  EXPECT_TRUE(Ui.Timer) << "the animation plays on";
+}
+
+TEST_F(PlayerForm, CotOpensLikeTolFromTheCommandLineAndTheHandOff) {
+  TFrameDataLayer grid;
+  grid.SetRows(1);
+  grid.SetColumns(2);
+  grid.CellWidth = 7;
+  grid.CellHeight = 5;
+  auto section = std::make_unique<TSection>();
+  for (int f = 0; f < 3; ++f) section->Add(std::make_unique<TFrameData>(1, 2));
+  grid.Add(std::move(section));
+  const std::string cot = Dir.Write("show.cot", grid.SaveToCot());
+  Form.FormCreate(cot);
+  EXPECT_EQ(Form.VectorMode(), 0);
+  EXPECT_EQ(Form.FrameBitmap().Width(), 16);
+  EXPECT_EQ(Form.ScrollBar(kFrameBar), (TScrollBarState{1, 2, 1}));
+  EXPECT_EQ(Form.EnglishMode(), 0) << "a movie argument runs the language toggle";
+  Form.WMCopyData(Dir.Write("show.ctl", movieBytes({{{1}}}, 4)));
+  Form.WMCopyData(cot);
+  EXPECT_EQ(Form.VectorMode(), 0);
+  EXPECT_TRUE(Ui.Messages.empty());
+}
+
+TEST_F(PlayerForm, ExecutableArgumentReadsItsAppendedMovie) {
+  std::vector<std::uint8_t> executable(300, 0x90);
+  Form.FormCreate(Dir.Write("other.exe", AppendMovie(executable, movieBytes({{{1}}}, 4))));
+  EXPECT_EQ(Form.SceneRoot().LayerCount(), 1);
+  EXPECT_EQ(Form.EnglishMode(), 1);
+  EXPECT_TRUE(Ui.Timer);
+}
+
+}  // namespace
+}  // namespace lumora

@@ -1,0 +1,188 @@
+#include "app/qt/player_window.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QLocalSocket>
+#include <QMimeData>
+#include <QMouseEvent>
+#include <QUrl>
+#include <QPushButton>
+
+#include <functional>
+#include <memory>
+
+#include "app/player_fakes.h"
+#include "app/program_entry.h"
+#include "app/qt/frame_painter.h"
+#include "app/qt/single_instance.h"
+#include "app/qt/test_application.h"
+
+namespace lumora {
+namespace {
+
+using test::tolBytes;
+
+using test::application;
+
+// Runs the event loop until the condition holds or the time is up.
+bool waitFor(const std::function<bool()>& condition, int ms = 5000) {
+  QElapsedTimer clock;
+  clock.start();
+  while (!condition()) {
+    if (clock.elapsed() > ms) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+  }
+  return true;
+}
+
+TWinColor cellColour(std::int32_t f, std::int32_t r, std::int32_t c) {
+  return 0x000002 * (10 + f) + 0x000200 * (r + 1) + 0x020000 * (c + 1);
+}
+
+QRgb shownColour(TWinColor c) { return Color32FromWinColor(c); }
+
+std::string serverName(const char* tag) {
+  return std::string("lumora_test_") + tag + "_" + std::to_string(QCoreApplication::applicationPid());
+}
+
+TEST(PlayerWindow, PlaysHandsOverTogglesAndCloses) {
+  application();
+  test::TPlayerDir dir("qt_player");
+  const std::string first = dir.Write("first.tol", tolBytes(2, 3, 20, 10, 4, cellColour));
+  const std::string second = dir.Write("second.tol", tolBytes(1, 1, 30, 30, 3, cellColour));
+
+  auto window = std::make_unique<TPlayerWindow>(dir.Executable());
+  window->setWindowTitle(kInstanceCaption);
+  TInstanceServer server;
+  server.OnPath = [&window](const std::string& path) { window->Form().WMCopyData(path); };
+  ASSERT_TRUE(server.Listen(serverName("e2e")));
+  window->Start(first);
+  TForm1& form = window->Form();
+  ASSERT_TRUE(waitFor([&] { return form.ScrollBar(TScrollBarId::ScrollBar1).Position == 3; }))
+      << "the timer plays the grid movie";
+  window->findChild<QPushButton*>("Button2")->click();
+  ASSERT_FALSE(form.TimerEnabled());
+  window->repaint();
+
+  // Cells of 20 × 10 fit: the bitmap is 63 × 22, centred in the window.
+  const TBitmap32& frame = form.FrameBitmap();
+  ASSERT_EQ(frame.Width(), 63);
+  ASSERT_EQ(frame.Height(), 22);
+  EXPECT_EQ(form.OffsetX(), (window->width() - 63) / 2);
+  EXPECT_EQ(form.OffsetY(), (window->height() - 22) / 2);
+  const QImage shot = window->grab().toImage();
+  const int shown = form.ScrollBar(TScrollBarId::ScrollBar1).Position - 1;
+  for (int r = 0; r < 2; ++r) {
+    for (int c = 0; c < 3; ++c) {
+      const QPoint at(form.OffsetX() + c * 21 + 5, form.OffsetY() + r * 11 + 5);
+      EXPECT_EQ(shot.pixel(at), shownColour(cellColour(shown, r, c))) << "cell " << r << ", " << c;
+      EXPECT_EQ(shot.pixel(at), FrameImage(frame).pixel(c * 21 + 5, r * 11 + 5));
+    }
+  }
+  EXPECT_EQ(shot.pixel(form.OffsetX() - 1, form.OffsetY()), 0xFF000000u) << "black around the frame";
+  EXPECT_EQ(window->findChild<QPushButton*>("Button1")->text(), "打开文件");
+  EXPECT_EQ(window->findChild<QLabel*>("Label1")->text(), QString::fromUtf8("当前帧数 3    "));
+
+  ASSERT_TRUE(HandToRunningInstance(serverName("e2e"), second));
+  ASSERT_TRUE(waitFor([&] { return form.FrameBitmap().Width() == 31; })) << "the second start's movie loads";
+  EXPECT_TRUE(form.TimerEnabled());
+  EXPECT_TRUE(window->isMaximized());
+
+  window->findChild<QPushButton*>("Button4")->click();
+  EXPECT_EQ(window->findChild<QPushButton*>("Button1")->text(), "Open");
+  EXPECT_EQ(window->findChild<QPushButton*>("Button4")->text(), QString::fromUtf8("中文"));
+  EXPECT_EQ(form.EnglishMode(), 1);
+
+  window->findChild<QPushButton*>("btnHide")->click();
+  EXPECT_FALSE(window->Panel().isVisible());
+  QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(window.get(), &press);
+  EXPECT_TRUE(window->Panel().isVisible());
+
+  window->findChild<QPushButton*>("Button3")->click();
+  EXPECT_FALSE(window->isVisible());
+  window.reset();
+}
+
+TEST(PlayerWindow, InstanceServerIgnoresMalformedRecords) {
+  application();
+  TInstanceServer server;
+  std::vector<std::string> paths;
+  int contacts = 0;
+  server.OnPath = [&](const std::string& path) { paths.push_back(path); };
+  server.OnContact = [&] { ++contacts; };
+  const std::string name = serverName("records");
+  ASSERT_TRUE(server.Listen(name));
+  auto send = [&](const QByteArray& bytes) {
+    QLocalSocket socket;
+    socket.connectToServer(QString::fromStdString(name));
+    ASSERT_TRUE(socket.waitForConnected(1000));
+    socket.write(bytes);
+    socket.waitForBytesWritten(1000);
+    socket.disconnectFromServer();
+  };
+  std::vector<std::uint8_t> record = EncodeCopyData("show.ctl");
+  QByteArray good(reinterpret_cast<const char*>(record.data()), static_cast<qsizetype>(record.size()));
+  send(good.left(good.size() - 1));
+  send(good + QByteArray(1, '\0'));
+  send(QByteArray(3, 'x'));
+  send(good);
+  ASSERT_TRUE(waitFor([&] { return contacts == 4; }));
+  EXPECT_EQ(paths, (std::vector<std::string>{"show.ctl"}));
+
+  EXPECT_TRUE(HandToRunningInstance(name, "")) << "found: only brought to the front";
+  EXPECT_TRUE(HandToRunningInstance(name, "other.exe"));
+  ASSERT_TRUE(waitFor([&] { return contacts == 6; }));
+  EXPECT_EQ(paths.size(), 1u);
+  EXPECT_FALSE(HandToRunningInstance(serverName("nobody"), "show.ctl")) << "no player runs";
+}
+
+// Qt delivers drops only during a drag; the test hands one over directly.
+class TDropWindow : public TPlayerWindow {
+ public:
+  using TPlayerWindow::TPlayerWindow;
+  using TPlayerWindow::dropEvent;
+};
+
+TEST(PlayerWindow, KeysAndDroppedFiles) {
+  application();
+  test::TPlayerDir dir("qt_keys");
+  const std::string first = dir.Write("first.tol", tolBytes(1, 2, 10, 10, 6, cellColour));
+  const std::string dropped = dir.Write("dropped.tol", tolBytes(1, 1, 40, 40, 3, cellColour));
+  TDropWindow window(dir.Executable());
+  window.Start(first);
+  TForm1& form = window.Form();
+  auto key = [&](int code) {
+    QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier);
+    QApplication::sendEvent(&window, &press);
+  };
+  ASSERT_TRUE(form.TimerEnabled());
+  key(Qt::Key_Space);
+  EXPECT_FALSE(form.TimerEnabled()) << "Space stops";
+  EXPECT_EQ(window.findChild<QPushButton*>("Button2")->text(), QString::fromUtf8("播放"));
+  form.UserScroll(TScrollBarId::ScrollBar1, 2);
+  key(Qt::Key_Right);
+  EXPECT_EQ(form.ScrollBar(TScrollBarId::ScrollBar1).Position, 3);
+  key(Qt::Key_Left);
+  key(Qt::Key_Left);
+  EXPECT_EQ(form.ScrollBar(TScrollBarId::ScrollBar1).Position, 1);
+  key(Qt::Key_Space);
+  EXPECT_TRUE(form.TimerEnabled()) << "Space plays";
+
+  QMimeData data;
+  data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dropped))});
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  window.dropEvent(&drop);
+  EXPECT_EQ(form.FrameBitmap().Width(), 41) << "the dropped movie is open";
+  EXPECT_EQ(form.EnglishMode(), 0);
+
+  key(Qt::Key_Escape);
+  EXPECT_FALSE(window.isVisible()) << "Escape closes";
+}
+
+}  // namespace
+}  // namespace lumora
