@@ -12,10 +12,13 @@
 #include <string>
 #include <vector>
 
+#include "effects/led_graphic.h"
+#include "effects/light_graphic.h"
 #include "movie/frame_data.h"
 #include "movie/movie_file.h"
 #include "movie/stream.h"
 #include "scene/control_layer.h"
+#include "scene/group.h"
 
 namespace lumora {
 namespace {
@@ -127,7 +130,16 @@ void printJsonGraphic(std::ostream& out, const TGraphicBase& g) {
       << ", \"line_width\": " << g.LineWidth() << ", \"fill_color\": " << g.FillColor()
       << ", \"filled\": " << (g.Filled() ? "true" : "false") << ", \"grid_row\": " << g.GridRow()
       << ", \"grid_column\": " << g.GridColumn() << ", \"channel_mode\": " << int{g.ChannelMode()}
-      << ", \"grid_layer\": " << g.GridLayer() << "}";
+      << ", \"grid_layer\": " << g.GridLayer();
+  if (const auto* group = dynamic_cast<const TGroup*>(&g)) {
+    out << ", \"children\": [";
+    for (std::int32_t i = 0; i < group->ChildCount(); ++i) {
+      out << (i ? ", " : "");
+      printJsonGraphic(out, group->Child(i));
+    }
+    out << "]";
+  }
+  out << "}";
 }
 
 void printJson(std::ostream& out, const TInfo& info) {
@@ -172,6 +184,21 @@ void printJson(std::ostream& out, const TInfo& info) {
   out << "]\n}\n";
 }
 
+// What the lamp graphics add to their summary line.
+std::string lampDetails(const TGraphicBase& g) {
+  std::ostringstream s;
+  if (const auto* led = dynamic_cast<const TLEDGraphic*>(&g)) {
+    const TCellRange& r = led->CellRange;
+    s << ", LED cells (" << r.FirstRow << ", " << r.FirstColumn << ") to (" << r.LastRow << ", " << r.LastColumn
+      << "), image " << led->Image().Width() << " x " << led->Image().Height();
+  } else if (const auto* light = dynamic_cast<const TLightGraphic*>(&g)) {
+    s << ", light " << light->StartAngle << " to " << light->EndAngle << " degrees in " << light->StepCount
+      << " steps held " << light->StepHold << ", image " << light->Image().Width() << " x "
+      << light->Image().Height();
+  }
+  return s.str();
+}
+
 void printSummary(std::ostream& out, const TInfo& info) {
   out << info.Path << "\n";
   if (info.Kind == TKind::PlayList) {
@@ -187,7 +214,8 @@ void printSummary(std::ostream& out, const TInfo& info) {
     for (std::int32_t k = 0; k < layer.Count(); ++k) {
       const TGraphicBase& g = layer.Items(k);
       out << "  " << g.ClassName() << " code " << int{g.TypeCode()} << ", effect " << int{g.EffectKind()}
-          << ", cell (" << g.GridRow() << ", " << g.GridColumn() << ") of grid layer " << g.GridLayer() << "\n";
+          << ", cell (" << g.GridRow() << ", " << g.GridColumn() << ") of grid layer " << g.GridLayer()
+          << lampDetails(g) << "\n";
     }
   }
   for (std::int32_t i = 0; i < info.Grid.Count(); ++i) {

@@ -1,7 +1,7 @@
 #include "effects/custom_state.h"
 
-#include <algorithm>
-
+#include "effects/dengdai_state.h"
+#include "effects/polyline_group_state.h"
 #include "movie/frame_data.h"
 #include "movie/stream.h"
 #include "scene/graphic_base.h"
@@ -10,21 +10,23 @@ namespace lumora {
 
 namespace {
 
-// The frame of the owner's grid layer, or none when the layer or the frame
-// does not exist.
-const TFrameData* boundFrame(const TGraphicBase& owner, const TFrameDataLayers& gridLayers, std::int32_t frame) {
-  if (owner.GridLayer() >= gridLayers.Count()) return nullptr;
-  const TFrameDataLayer& layer = gridLayers.Items(owner.GridLayer());
-  if (frame < 0 || static_cast<std::size_t>(frame) >= layer.Merged.size()) return nullptr;
-  return layer.Merged[static_cast<std::size_t>(frame)];
-}
-
 bool cellInside(const TGraphicBase& owner, const TFrameData& frame) {
   return owner.GridRow() >= 0 && owner.GridColumn() >= 0 && owner.GridRow() < frame.Rows() &&
          owner.GridColumn() < frame.Columns();
 }
 
 }  // namespace
+
+bool HasOwnerGridLayer(const TGraphicBase& owner, const TFrameDataLayers& gridLayers) {
+  return owner.GridLayer() < gridLayers.Count();
+}
+
+const TFrameData* OwnerGridFrame(const TGraphicBase& owner, const TFrameDataLayers& gridLayers, std::int32_t frame) {
+  if (!HasOwnerGridLayer(owner, gridLayers)) return nullptr;
+  const TFrameDataLayer& layer = gridLayers.Items(owner.GridLayer());
+  if (frame < 0 || static_cast<std::size_t>(frame) >= layer.Merged.size()) return nullptr;
+  return layer.Merged[static_cast<std::size_t>(frame)];
+}
 
 void TCustomState::SetCoverageFrozen(bool flag, TBitmap32& bitmap) { fOwner->SetCoverageFrozen(flag, bitmap); }
 
@@ -46,7 +48,7 @@ TWinColor TCustomState::ChannelColor(TWinColor cell) const {
 // the window's to keep in range; one outside the frames draws statically
 // rather than failing in the middle of a frame.
 void TCustomState::DrawFrame(TFrameDataLayers& gridLayers, std::int32_t frame, TBitmap32& bitmap) {
-  const TFrameData* data = boundFrame(*fOwner, gridLayers, frame);
+  const TFrameData* data = OwnerGridFrame(*fOwner, gridLayers, frame);
   if (data == nullptr || !cellInside(*fOwner, *data)) {
     fOwner->Draw(bitmap);
     return;
@@ -61,34 +63,16 @@ void TCustomState::DrawFrame(TFrameDataLayers& gridLayers, std::int32_t frame, T
 
 void TCustomState::ApplyMask(TBitmap32& maskBitmap) { fOwner->Painter().MaskCoverageByAlpha(maskBitmap); }
 
-void TRecordKeepingState::AssignFrom(const TCustomState& source) {
-  if (const auto* other = dynamic_cast<const TRecordKeepingState*>(&source);
-      other != nullptr && other->fRecord.size() == fRecord.size()) {
-    fRecord = other->fRecord;
-  }
-}
-
-void TRecordKeepingState::ReadBody(TStreamReader& stream) { stream.ReadBytes(fRecord); }
-
-void TRecordKeepingState::WriteBody(TStreamWriter& stream) { stream.WriteBytes(fRecord); }
-
-void TRecordKeepingState::UnbindCells() {
-  std::fill_n(fRecord.begin(), std::min(fCellRangeSize, fRecord.size()), std::uint8_t{0});
-}
-
-// The polyline group and the light strip draw as the plain effect until
-// their own effects are part of the model; their records are kept so that
-// such files still load in step, draw, and are written back unchanged.
 std::unique_ptr<TCustomState> CreateEffect(std::uint8_t kind, TGraphicBase* owner) {
   switch (kind) {
     case kEffectPlain:
       return std::make_unique<TCustomState>(owner);
     case kEffectPolyLineGroup:
-      return std::make_unique<TRecordKeepingState>(owner, kPolyLineGroupRecordSize, kPolyLineGroupCellRangeSize);
+      return std::make_unique<TPolyLineGroupState>(owner);
     case kEffectMask:
       return std::make_unique<TMaskState>(owner);
     case kEffectLightStrip:
-      return std::make_unique<TRecordKeepingState>(owner, kLightStripRecordSize, 0);
+      return std::make_unique<TDengDaiState>(owner);
     default:
       return nullptr;
   }

@@ -14,6 +14,7 @@
 
 namespace lumora {
 
+class TFrameData;
 class TFrameDataLayers;
 class TGraphicBase;
 class TStreamReader;
@@ -74,33 +75,15 @@ class TMaskState : public TCustomState {
   void DrawFrame(TFrameDataLayers&, std::int32_t, TBitmap32&) override {}
 };
 
-// Stands in for the polyline-group and light-strip effects until they are
-// part of the model: draws as the plain effect, and keeps the effect's
-// fixed-size record so that the bodies after it are read in step and the
-// record is written back unchanged.
-class TRecordKeepingState : public TCustomState {
- public:
-  // The first cellRangeSize bytes of the record are the cells it binds.
-  TRecordKeepingState(TGraphicBase* owner, std::size_t recordSize, std::size_t cellRangeSize)
-      : TCustomState(owner), fRecord(recordSize, 0), fCellRangeSize(cellRangeSize) {}
-  std::string ClassName() const override { return "TRecordKeepingState"; }
-
-  void AssignFrom(const TCustomState& source) override;
-  void ReadBody(TStreamReader& stream) override;
-  void WriteBody(TStreamWriter& stream) override;
-  void UnbindCells() override;
-  const std::vector<std::uint8_t>& Record() const { return fRecord; }
-
- private:
-  std::vector<std::uint8_t> fRecord;
-  std::size_t fCellRangeSize;
-};
-
 // The effect records behind the effect kind byte.
 inline constexpr std::size_t kPolyLineGroupRecordSize = 25;
 inline constexpr std::size_t kLightStripRecordSize = 21;
-// The polyline group's record starts with its cell range: four s32.
-inline constexpr std::size_t kPolyLineGroupCellRangeSize = 16;
+
+// Frame `frame` of the owner's grid layer, or none when the layer or the
+// frame does not exist.
+const TFrameData* OwnerGridFrame(const TGraphicBase& owner, const TFrameDataLayers& gridLayers, std::int32_t frame);
+// Whether the owner's GridLayer names a layer of the list.
+bool HasOwnerGridLayer(const TGraphicBase& owner, const TFrameDataLayers& gridLayers);
 
 // A new effect of the kind (0 to 3) for the owner; none for other kinds.
 std::unique_ptr<TCustomState> CreateEffect(std::uint8_t kind, TGraphicBase* owner);

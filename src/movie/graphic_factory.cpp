@@ -3,7 +3,12 @@
 #include <array>
 #include <string>
 
+#include "effects/led_graphic.h"
+#include "effects/light_graphic.h"
 #include "scene/closed_shapes.h"
+#include "scene/font_graphic.h"
+#include "scene/graphic_bitmap.h"
+#include "scene/group.h"
 #include "scene/layer.h"
 #include "scene/lines_and_paths.h"
 
@@ -47,6 +52,7 @@ TGraphicClass entry(const char* className, TBodyReader reader, TConstructor cons
     case TBodyReader::ReadLegacyArc: c.Read = readWith<TPolyBezier, &TPolyBezier::ReadLegacyArc>; break;
     case TBodyReader::ReadLegacyPolygon: c.Read = readWith<TPolyLine, &TPolyLine::ReadLegacyPolygon>; break;
     case TBodyReader::ReadLegacyStar: c.Read = readWith<TPolyLine, &TPolyLine::ReadLegacyStar>; break;
+    case TBodyReader::ReadLegacyText: c.Read = readWith<TFontGraphic, &TFontGraphic::ReadLegacyText>; break;
     case TBodyReader::None: c.Read = className != nullptr ? readNothing : nullptr; break;
     default: break;
   }
@@ -70,14 +76,16 @@ TGraphicClassTable buildTable() {
        entry("TPolyLine", R::ReadLegacyStar, construct<TPolyLine>)},
       {entry("TPolyBezier", R::ReadBody, construct<TPolyBezier>),
        entry("TPolyBezier", R::ReadLegacyBody, construct<TPolyBezier>)},
-      {entry("TGraphicBitmap", R::ReadBody), entry("TGraphicBitmap", R::ReadLegacyBody)},
-      {none, entry("TFontGraphic", R::ReadLegacyText)},
-      {entry("TGroup", R::ReadBody), entry("TGroup", R::ReadLegacyBody)},
-      {entry("TFontGraphic", R::ReadBody), entry("TFontGraphic", R::ReadLegacyBody)},
+      {entry("TGraphicBitmap", R::ReadBody, construct<TGraphicBitmap>),
+       entry("TGraphicBitmap", R::ReadLegacyBody, construct<TGraphicBitmap>)},
+      {none, entry("TFontGraphic", R::ReadLegacyText, construct<TFontGraphic>)},
+      {entry("TGroup", R::ReadBody, construct<TGroup>), entry("TGroup", R::ReadLegacyBody, construct<TGroup>)},
+      {entry("TFontGraphic", R::ReadBody, construct<TFontGraphic>),
+       entry("TFontGraphic", R::ReadLegacyBody, construct<TFontGraphic>)},
       {entry("TPolyLine", R::ReadBody, construct<TPolyLine>), entry("TPolyLine", R::None, construct<TPolyLine>)},
-      {entry("TLEDGraphic", R::ReadBody), entry("TLEDGraphic", R::None)},
+      {entry("TLEDGraphic", R::ReadBody, construct<TLEDGraphic>), entry("TLEDGraphic", R::None)},
       {none, none},
-      {entry("TLightGraphic", R::ReadBody), entry("TLightGraphic", R::None)},
+      {entry("TLightGraphic", R::ReadBody, construct<TLightGraphic>), entry("TLightGraphic", R::None)},
       {none, none},
   }};
 }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "effects/custom_state.h"
+#include "scene/graphic_bitmap.h"
 
 namespace lumora {
 
@@ -90,13 +91,17 @@ void TControlLayer::PrepareMasks() {
   }
 }
 
-// The vector mask: the mask graphic's outline filled opaque into the shared
-// MaskBitmap, whose alpha then cuts every graphic of the layer. A masked
-// layer without a mask graphic gets an empty mask and shows nothing.
+// The mask graphic's picture alpha (a bitmap mask) or its outline filled
+// opaque (a vector mask) in the shared MaskBitmap, whose alpha then cuts
+// every graphic of the layer. A masked layer without a mask graphic gets an
+// empty mask and shows nothing.
 void TControlLayer::prepareMask(TLayer& layer) {
   MaskBitmap->ResetClipRect();
   MaskBitmap->Clear(0x00000000);
-  if (TGraphicBase* mask = layer.MaskGraphic()) {
+  if (auto* bitmapMask = dynamic_cast<TGraphicBitmap*>(layer.MaskGraphic())) {
+    bitmapMask->PrepareMaskMap(fMaskMap, *MaskBitmap);
+    fMaskMap.WriteTo(*MaskBitmap, mcAlpha);
+  } else if (TGraphicBase* mask = layer.MaskGraphic()) {
     TPolygon32& polygon = *layer.MaskPolygon();
     polygon.Clear();
     polygon.AntialiasLevel = 2;

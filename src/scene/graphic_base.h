@@ -150,9 +150,7 @@ class TGraphicBase : public TObject {
   // A kind that differs replaces the effect by a new one of that kind (0
   // plain, 1 polyline group, 2 mask, 3 light strip); in every case the
   // effect's owner becomes this graphic. A kind above 3 raises
-  // std::invalid_argument and keeps the effect. Until the polyline group
-  // and the light strip are part of the model, kinds 1 and 3 draw as the
-  // plain effect and keep their records (TRecordKeepingState).
+  // std::invalid_argument and keeps the effect.
   void SetEffectKind(std::uint8_t kind);
 
   // Placement: WorkTransform := BaseMatrix, then the placement about the

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "scene/control_layer.h"
+#include "scene/graphic_bitmap.h"
 
 namespace lumora {
 
@@ -55,8 +56,9 @@ TRect outerRect(const TFloatRect& r) {
 }  // namespace
 
 // The layer is drawn into the owner's scratch surface, clipped to the mask
-// graphic, and the mask outline is then filled into the target with the
-// scratch as its pattern. A layer without a mask graphic shows nothing.
+// graphic; the scratch is then blended into the target through the mask
+// picture's alpha, or filled into the target as the pattern of the mask
+// outline. A layer without a mask graphic shows nothing.
 void TLayer::drawMasked(TBitmap32& bitmap) {
   TBitmap32* scratch = Owner != nullptr ? Owner->MaskBitmap : nullptr;
   if (scratch == nullptr || fGraphics.Empty() || fMaskGraphic == nullptr) return;
@@ -66,9 +68,15 @@ void TLayer::drawMasked(TBitmap32& bitmap) {
   TFloatRect viewBounds;
   fMaskGraphic->GetViewBounds(viewBounds);
   scratch->SetClipRect(outerRect(viewBounds));
+  auto* bitmapMask = dynamic_cast<TGraphicBitmap*>(fMaskGraphic);
+  if (bitmapMask != nullptr) bitmapMask->PrepareMaskMap(Owner->MaskMap(), *scratch);
   for (const auto& graphic : fGraphics) {
     graphic->UpdateTransform();
     if (graphic->EffectKind() != kEffectMask) graphic->Draw(*scratch);
+  }
+  if (bitmapMask != nullptr) {
+    BlendThroughMask(&bitmap, 0, 0, &Owner->MaskMap(), scratch->BoundsRect(), scratch, bitmap.ClipRect());
+    return;
   }
   fMaskPolygon->Clear();
   fMaskPolygon->FillMode = pfWinding;

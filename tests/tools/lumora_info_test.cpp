@@ -14,6 +14,7 @@
 #include "movie/movie_file.h"
 #include "movie/stream.h"
 #include "scene/control_layer.h"
+#include "scene/group.h"
 
 namespace lumora {
 namespace {
@@ -140,6 +141,27 @@ TEST_F(LumoraInfo, FailuresGiveOneLineAndAStatus) {
   EXPECT_NE(missing.Errors.find("absent.tol"), std::string::npos) << missing.Errors;
 
   EXPECT_EQ(run("").Status, 2) << "no file: usage";
+}
+
+TEST_F(LumoraInfo, GroupsListTheirChildren) {
+  TControlLayer root;
+  TFrameDataLayers grid;
+  TBitmap32 frame;
+  TMovieFile movie;
+  movie.ControlLayer = &root;
+  movie.GridLayers = &grid;
+  movie.FrameBitmap = &frame;
+  auto group = std::make_unique<TGroup>(nullptr);
+  group->AddChild(std::make_unique<TGroup>(nullptr));
+  root.AddLayer("").Add(std::move(group));
+  const std::string file = path("group.ctl");
+  WriteFileBytes(file, movie.SaveLayered(nullptr));
+  const TRun result = run(file + " --json");
+  ASSERT_EQ(result.Status, 0) << result.Errors;
+  EXPECT_NE(result.Out.find("\"grid_layer\": 0, \"children\": [{\"class\": \"TGroup\", \"type_code\": 9"),
+            std::string::npos)
+      << result.Out;
+  EXPECT_NE(result.Out.find("\"children\": []}]}"), std::string::npos) << "the inner group has none\n" << result.Out;
 }
 
 }  // namespace

@@ -1,0 +1,43 @@
+// TCellRange: an inclusive rectangle of grid cells, as the LED matrix and
+// the polyline group store it.
+#pragma once
+
+#include <cstdint>
+
+#include "movie/stream.h"
+
+namespace lumora {
+
+struct TCellRange {
+  std::int32_t FirstColumn = 0;
+  std::int32_t FirstRow = 0;
+  std::int32_t LastColumn = 0;
+  std::int32_t LastRow = 0;
+
+  // 0 along a side whose last index is before its first.
+  std::int64_t ColumnCount() const { return spanOf(FirstColumn, LastColumn); }
+  std::int64_t RowCount() const { return spanOf(FirstRow, LastRow); }
+  std::int64_t CellCount() const { return ColumnCount() * RowCount(); }
+
+  // A truncated record leaves the fields that did not arrive as they were.
+  void Read(TStreamReader& stream) {
+    stream.ReadS32(FirstColumn);
+    stream.ReadS32(FirstRow);
+    stream.ReadS32(LastColumn);
+    stream.ReadS32(LastRow);
+  }
+  void Write(TStreamWriter& stream) const {
+    stream.WriteS32(FirstColumn);
+    stream.WriteS32(FirstRow);
+    stream.WriteS32(LastColumn);
+    stream.WriteS32(LastRow);
+  }
+  bool operator==(const TCellRange&) const = default;
+
+ private:
+  static std::int64_t spanOf(std::int32_t first, std::int32_t last) {
+    return last < first ? 0 : std::int64_t{last} - first + 1;
+  }
+};
+
+}  // namespace lumora

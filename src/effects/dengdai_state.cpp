@@ -1,0 +1,238 @@
+#include "effects/dengdai_state.h"
+
+#include <cmath>
+#include <limits>
+
+#include "movie/stream.h"
+#include "render/gr32_graphics.h"
+#include "scene/graphic_base.h"
+
+namespace lumora {
+
+namespace {
+
+// Graphics without a usable outline: pictures, lettering, groups, LED
+// matrices and the unused codes 8 and 13.
+bool hasLampOutline(std::uint8_t typeCode) {
+  switch (typeCode) {
+    case 7: case 8: case 9: case 10: case 12: case 13: return false;
+    default: return true;
+  }
+}
+
+TDoublePoint doublePoint(const TPoint& p) { return {static_cast<double>(p.X), static_cast<double>(p.Y)}; }
+
+// p + distance along the angle, rounded to whole pixels.
+TPoint stepFrom(const TDoublePoint& p, double distance, double angle) {
+  return RoundPoint(PolarOffset(p, distance, angle));
+}
+
+// key mod 4 for the four-lamp pattern's phases 0 to 3.
+bool fourLampLit(std::int64_t key, std::int32_t phase) {
+  const std::int64_t k = key % 4;
+  switch (phase) {
+    case 0: return k == 0 || k == 3;
+    case 1: return k == 0 || k == 1;
+    case 2: return k == 1 || k == 2;
+    case 3: return k == 2 || k == 3;
+    default: return false;
+  }
+}
+
+}  // namespace
+
+void TDengDaiState::AssignFrom(const TCustomState& source) {
+  const auto* other = dynamic_cast<const TDengDaiState*>(&source);
+  if (other == nullptr) return;
+  PatternLength = other->PatternLength;
+  SpacingFactor = other->SpacingFactor;
+  LampSize = other->LampSize;
+  DirectionMode = other->DirectionMode;
+  LampColor = other->LampColor;
+}
+
+void TDengDaiState::SetCoverageFrozen(bool flag, TBitmap32& bitmap) {
+  TCustomState::SetCoverageFrozen(flag, bitmap);
+  if (!flag) fLampMasks.clear();
+}
+
+void TDengDaiState::Draw(TBitmap32& bitmap, TWinColor) {
+  RebuildLamps();
+  if (PatternLength == 3 || PatternLength == 4) drawPhase(bitmap, 0, PatternLength == 4);
+}
+
+void TDengDaiState::ReadBody(TStreamReader& stream) {
+  stream.ReadS32(LampColor);
+  stream.ReadS32(LampSize);
+  stream.ReadU8(DirectionMode);
+  stream.ReadS32(PatternLength);
+  stream.ReadS32(SpacingFactor);
+  stream.ReadS32(HoldFrames);
+}
+
+void TDengDaiState::WriteBody(TStreamWriter& stream) {
+  stream.WriteS32(LampColor);
+  stream.WriteS32(LampSize);
+  stream.WriteU8(DirectionMode);
+  stream.WriteS32(PatternLength);
+  stream.WriteS32(SpacingFactor);
+  stream.WriteS32(HoldFrames);
+}
+
+TPoints TDengDaiState::PlaceLamps(const TPoints& outline, std::int64_t d) {
+  TPoints lamps;
+  if (outline.size() < 2 || d <= 0) return lamps;
+  lamps.push_back(outline[0]);
+  const auto spacing = static_cast<double>(d);
+  double q = 0;
+  for (std::size_t k = 1; k < outline.size() && lamps.size() < kMaxLamps; ++k) {
+    const TDoublePoint a = doublePoint(outline[k - 1]);
+    const TDoublePoint b = doublePoint(outline[k]);
+    const double c = DistanceBetween(a, b);
+    if (spacing - c - q >= 0) {
+      q += c;
+      continue;
+    }
+    const TDoublePoint s = PolarOffset(a, spacing - q, AngleBetween(a, b));
+    const TDoublePoint start = doublePoint(RoundPoint(s));
+    const std::int64_t m = RoundToInt(DistanceBetween(start, b)) / d;
+    const double angle = AngleBetween(start, b);
+    for (std::int64_t i = 0; i <= m && lamps.size() < kMaxLamps; ++i) {
+      lamps.push_back(stepFrom(start, static_cast<double>(i) * spacing, angle));
+    }
+    q = DistanceBetween(s, b) - static_cast<double>(m) * spacing;
+  }
+  if (q >= 1 && lamps.size() < kMaxLamps) lamps.push_back(outline.back());
+  return lamps;
+}
+
+void TDengDaiState::RebuildLamps() {
+  fLamps.clear();
+  if (SpacingFactor <= 0) SpacingFactor = 1;
+  const bool drawable = LampSize > 0 && LampSize <= kMaxLampSize;
+  if (drawable && hasLampOutline(Owner()->TypeCode())) {
+    TPoints outline;
+    Owner()->GetFlatPath(outline);
+    fLamps = PlaceLamps(outline, std::int64_t{LampSize} * SpacingFactor);
+  }
+  fLampStamp.Resize(drawable ? LampSize : 0, drawable ? LampSize : 0);
+  if (drawable) renderStamp();
+  fLampStamp.DrawMode = dmBlend;
+}
+
+// A large disc resampled down gives a smoothly edged lamp of any size.
+void TDengDaiState::renderStamp() {
+  const TColor32 colour = Color32FromWinColor(LampColor);
+  if (LampSize < 2) {
+    fLampStamp.WritePixel(0, 0, colour);
+    return;
+  }
+  TBitmap32 disc;
+  disc.Resize(kLampDiscSize, kLampDiscSize);
+  disc.Clear(0);
+  const TFixed half = FixedFromInt(kLampDiscSize / 2);
+  TGR32Graphics::DrawDot(disc, {half, half}, half, colour);
+  disc.SetResampler(kLinearResampler);
+  disc.StretchDrawToSurface(fLampStamp, fLampStamp.BoundsRect(), disc.BoundsRect());
+}
+
+void TDengDaiState::DrawFrame(TFrameDataLayers&, std::int32_t, TBitmap32& bitmap) {
+  if (Owner()->GridRow() >= 0 || Owner()->GridColumn() >= 0) return;
+  advance();
+  drawPhase(bitmap, fPhase, PatternLength != 3);
+}
+
+// Phase 0 is shown HoldFrames times at the start, every later phase
+// HoldFrames + 1 times; alternating chases flip every 101 calls.
+void TDengDaiState::advance() {
+  const std::int64_t lastPhase = std::int64_t{PatternLength} - 1;
+  if (fPhase > lastPhase) fPhase = 0;
+  if (fHold < HoldFrames) {
+    ++fHold;
+  } else {
+    ++fPhase;
+    if (fPhase > lastPhase) fPhase = 0;
+    fHold = 0;
+  }
+  if (fAlternation < std::numeric_limits<std::int32_t>::max()) ++fAlternation;
+  if (DirectionMode == 2) {
+    if (fAlternation > 100) {
+      fForward = fForward != 0 ? 0 : 1;
+      fAlternation = 0;
+    }
+  } else {
+    fForward = DirectionMode == 0 ? 1 : 0;
+  }
+}
+
+std::vector<std::size_t> TDengDaiState::LitLamps(std::int32_t phase, bool fourLamps) const {
+  std::vector<std::size_t> lit;
+  const std::size_t n = fLamps.size();
+  const bool forward = fForward != 0;
+  for (std::size_t j = 0; j < n; ++j) {
+    // Backward three-lamp chases are drawn from the last lamp to the first.
+    const std::size_t i = !forward && !fourLamps ? n - 1 - j : j;
+    const auto key = static_cast<std::int64_t>(forward ? i : n - i);
+    const bool on = fourLamps ? fourLampLit(key, phase) : key % 3 == phase;
+    if (on) lit.push_back(i);
+  }
+  return lit;
+}
+
+void TDengDaiState::drawPhase(TBitmap32& bitmap, std::int32_t phase, bool fourLamps) const {
+  if (fLampStamp.IsEmpty()) return;
+  for (const std::size_t i : LitLamps(phase, fourLamps)) drawLamp(bitmap, i);
+}
+
+void TDengDaiState::drawLamp(TBitmap32& bitmap, std::size_t i) const {
+  const std::int32_t h = LampSize / 2;
+  const TPoint& p = fLamps[i];
+  const std::int64_t left = std::int64_t{p.X} - h;
+  const std::int64_t top = std::int64_t{p.Y} - h;
+  if (fLampMasks.empty()) {
+    if (left < std::numeric_limits<std::int32_t>::min() || top < std::numeric_limits<std::int32_t>::min()) return;
+    fLampStamp.DrawToSurface(bitmap, static_cast<std::int32_t>(left), static_cast<std::int32_t>(top));
+    return;
+  }
+  const TByteMap& map = *fLampMasks[i];
+  const TColor32 rgb = Color32FromWinColor(LampColor) & 0x00FFFFFF;
+  for (std::int32_t v = 0; v < map.Height(); ++v) {
+    const std::int64_t y = top + v;
+    if (y < 0 || y >= bitmap.Height()) continue;
+    for (std::int32_t u = 0; u < map.Width(); ++u) {
+      const std::int64_t x = left + u;
+      const std::uint8_t a = map.Value(u, v);
+      if (a == 0 || x < 0 || x >= bitmap.Width()) continue;
+      TColor32* pixel = bitmap.PixelAddress(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
+      *pixel = BlendReg((TColor32{a} << 24) | rgb, *pixel, 255);
+    }
+  }
+}
+
+// Mask pixels outside the mask bitmap count as transparent.
+void TDengDaiState::ApplyMask(TBitmap32& maskBitmap) {
+  if (maskBitmap.IsEmpty() || fLamps.empty()) return;
+  const std::int32_t h = LampSize / 2;
+  std::vector<std::unique_ptr<TByteMap>> masks;
+  masks.reserve(fLamps.size());
+  for (const TPoint& p : fLamps) {
+    auto map = std::make_unique<TByteMap>();
+    map->SetSize(fLampStamp.Width(), fLampStamp.Height());
+    map->Clear(0);
+    for (std::int32_t v = 0; v < map->Height(); ++v) {
+      for (std::int32_t u = 0; u < map->Width(); ++u) {
+        const std::int64_t x = std::int64_t{p.X} - h + u;
+        const std::int64_t y = std::int64_t{p.Y} - h + v;
+        if (x < 0 || y < 0 || x >= maskBitmap.Width() || y >= maskBitmap.Height()) continue;
+        const std::uint32_t stamp = AlphaComponent(fLampStamp.ReadPixel(u, v));
+        const std::uint32_t mask = AlphaComponent(maskBitmap.ReadPixel(static_cast<std::int32_t>(x),
+                                                                        static_cast<std::int32_t>(y)));
+        map->SetValue(u, v, static_cast<std::uint8_t>(RoundToInt(stamp * mask / 256.0)));
+      }
+    }
+    masks.push_back(std::move(map));
+  }
+  fLampMasks = std::move(masks);
+}
+
+}  // namespace lumora
