@@ -12,6 +12,9 @@
 #include <numbers>
 #include <string>
 
+#include "effects/dengdai_state.h"
+#include "effects/led_graphic.h"
+#include "effects/light_graphic.h"
 #include "movie/frame_data.h"
 #include "movie/movie_file.h"
 #include "movie/stream.h"
@@ -155,6 +158,52 @@ void addNeonOutlines(TLayer& glow, TLayer& tubes) {
   }
 }
 
+// A marquee of chasing lamps around the show, an LED bar repeating the
+// grid's cells and a searchlight swinging over the rays.
+void addLamps(TLayer& lamps) {
+  const TFixedPoint box[] = {at(0, 0), at(1240, 0), at(1240, 700), at(0, 700), at(0, 0)};
+  auto marquee = shapeAt<TRectangle>(box, 20, 10);
+  marquee->SetEffectKind(kEffectLightStrip);
+  auto& strip = dynamic_cast<TDengDaiState&>(marquee->Effect());
+  strip.LampColor = 0x40C0FF;
+  strip.LampSize = 10;
+  strip.SpacingFactor = 2;
+  strip.HoldFrames = 2;
+  lamps.Add(std::move(marquee));
+
+  auto bar = std::make_unique<TLEDGraphic>(nullptr);
+  bar->CellRange = {0, 0, kNeonCells - 1, 0};
+  bar->CellWidth = 14;
+  bar->CellHeight = 14;
+  bar->GapX = 4;
+  bar->GapY = 4;
+  bar->SetChannelMode(8);
+  bar->ResetImage();
+  bar->SetPosition({60, 640});
+  bar->SetSelected(false);
+  lamps.Add(std::move(bar));
+
+  auto searchlight = std::make_unique<TLightGraphic>(nullptr);
+  TBitmap32& beam = searchlight->Image();
+  beam.Resize(220, 16);
+  for (std::int32_t y = 0; y < beam.Height(); ++y) {
+    for (std::int32_t x = 0; x < beam.Width(); ++x) {
+      const double fade = 1.0 - static_cast<double>(x) / beam.Width();
+      const double edge = 1.0 - std::abs(y - 7.5) / 8.0;
+      beam.WritePixel(x, y, Color32(static_cast<std::uint8_t>(230 * fade * edge), 255, 250, 200));
+    }
+  }
+  searchlight->SetSize({220, 16});
+  searchlight->SetPosition({960, 620});
+  searchlight->SetPivot({0, 8});
+  searchlight->StartAngle = 20;
+  searchlight->EndAngle = 160;
+  searchlight->StepCount = 70;
+  searchlight->StepHold = 1;
+  searchlight->SetSelected(false);
+  lamps.Add(std::move(searchlight));
+}
+
 std::vector<std::uint8_t> neonMovie() {
   TControlLayer root;
   TFrameDataLayers grid;
@@ -168,6 +217,7 @@ std::vector<std::uint8_t> neonMovie() {
   TLayer& glow = root.AddLayer("");
   TLayer& tubes = root.AddLayer("");
   addNeonOutlines(glow, tubes);
+  addLamps(root.AddLayer(""));
   grid.Add(gridMovie(neonCell, 1, kNeonCells, kNeonFrames));
   return movie.SaveLayered(nullptr);
 }
