@@ -7,7 +7,12 @@
 #include <sstream>
 
 #include "app/player_fakes.h"
+#include "effects/dengdai_state.h"
+#include "effects/light_graphic.h"
+#include "movie/movie_file.h"
 #include "render/png_io.h"
+#include "scene/control_layer.h"
+#include "scene/lines_and_paths.h"
 
 namespace lumora {
 namespace {
@@ -67,6 +72,73 @@ TEST(LumoraRender, FailuresGiveOneLineAndAStatus) {
   EXPECT_NE(render(dir, dir.Write("empty.tol", tolBytes(1, 1, 4, 4, 0)) + " --frame 0").first, 0);
   EXPECT_NE(render(dir, show + " --frames 0-1 --out " + dir.Path("x%s.png")).first, 0) << "bad pattern";
   EXPECT_NE(render(dir, show).first, 0) << "no frame given";
+}
+
+// A light strip along a line above a swinging light, and a grid of five
+// frames that only gives the movie its length (the bar shows four).
+std::vector<std::uint8_t> lampMovie() {
+  TControlLayer root;
+  TFrameDataLayers grid;
+  TBitmap32 frame;
+  TMovieFile movie;
+  movie.ControlLayer = &root;
+  movie.GridLayers = &grid;
+  movie.FrameBitmap = &frame;
+  movie.Width = 200;
+  movie.Height = 100;
+  TLayer& layer = root.AddLayer("");
+  auto strip = std::make_unique<TLine>(nullptr);
+  strip->SetEndpoints({10 * kFixedOne, 20 * kFixedOne}, {190 * kFixedOne, 20 * kFixedOne});
+  strip->SetEffectKind(kEffectLightStrip);
+  auto& lamps = dynamic_cast<TDengDaiState&>(strip->Effect());
+  lamps.LampSize = 8;
+  lamps.SpacingFactor = 2;
+  lamps.HoldFrames = 0;
+  layer.Add(std::move(strip));
+  auto light = std::make_unique<TLightGraphic>(nullptr);
+  light->Image().Resize(40, 6);
+  light->Image().Clear(0xFFFFFF80);
+  light->SetSize({40, 6});
+  light->SetPosition({100, 70});
+  light->SetPivot({0, 3});
+  light->StartAngle = 0;
+  light->EndAngle = 90;
+  light->StepCount = 6;
+  light->StepHold = 0;
+  layer.Add(std::move(light));
+  auto cells = std::make_unique<TFrameDataLayer>();
+  auto section = std::make_unique<TSection>();
+  for (int i = 0; i < 5; ++i) section->Add(std::make_unique<TFrameData>(1, 1));
+  cells->Add(std::move(section));
+  grid.Add(std::move(cells));
+  return movie.SaveLayered(nullptr);
+}
+
+// Whether two frames differ inside the rows top … bottom − 1.
+bool rowsDiffer(const TBitmap32& a, const TBitmap32& b, std::int32_t top, std::int32_t bottom) {
+  for (std::int32_t y = top; y < bottom; ++y) {
+    for (std::int32_t x = 0; x < a.Width(); ++x) {
+      if (a.ReadPixel(x, y) != b.ReadPixel(x, y)) return true;
+    }
+  }
+  return false;
+}
+
+TEST(LumoraRender, ChaseAndSwingAdvanceFrameByFrame) {
+  test::TPlayerDir dir("render_lamps");
+  const std::string show = dir.Write("lamps.ctl", lampMovie());
+  const auto [status, errors] = render(dir, show + " --frames 0-3 --out " + dir.Path("lamps-%d.png"));
+  ASSERT_EQ(status, 0) << errors;
+  std::vector<TBitmap32> frames(4);
+  for (int n = 0; n < 4; ++n) LoadPng(dir.Path("lamps-" + std::to_string(n) + ".png"), frames[n]);
+  ASSERT_EQ(frames[0].Width(), frames[3].Width());
+  // The drawing is fitted with a margin of 10: the strip's lamps lie in the
+  // upper rows, the light swings below them.
+  const std::int32_t split = frames[0].Height() / 3;
+  for (int n = 1; n < 4; ++n) {
+    EXPECT_TRUE(rowsDiffer(frames[n - 1], frames[n], 0, split)) << "the chase moves at frame " << n;
+    EXPECT_TRUE(rowsDiffer(frames[n - 1], frames[n], split, frames[n].Height())) << "the light swings at frame " << n;
+  }
 }
 
 }  // namespace
