@@ -122,13 +122,13 @@ inline TGraphicClassTable recordingClasses() {
 
 // A layer of the movies the tests write: the graphics' payloads, and
 // whether it is masked (its first graphic then carries the mask effect).
-struct TLayerSpec {
+struct TLayerPlan {
   std::vector<std::int32_t> Payloads;
   bool Masked = false;
 };
 
 // A version-6 movie of test graphics whose one grid layer has the frames.
-inline std::vector<std::uint8_t> movieBytes(const std::vector<TLayerSpec>& layers, std::int32_t frames,
+inline std::vector<std::uint8_t> movieBytes(const std::vector<TLayerPlan>& layers, std::int32_t frames,
                                             const TMusicData* music = nullptr, std::int32_t width = 640,
                                             std::int32_t height = 480) {
   TControlLayer root;
@@ -138,13 +138,13 @@ inline std::vector<std::uint8_t> movieBytes(const std::vector<TLayerSpec>& layer
   movie.GridLayers = &grid;
   movie.Width = width;
   movie.Height = height;
-  for (const TLayerSpec& spec : layers) {
+  for (const TLayerPlan& plan : layers) {
     TLayer& layer = root.AddLayer("");
-    layer.SetMasked(spec.Masked ? 1 : 0);
-    for (std::size_t i = 0; i < spec.Payloads.size(); ++i) {
+    layer.SetMasked(plan.Masked ? 1 : 0);
+    for (std::size_t i = 0; i < plan.Payloads.size(); ++i) {
       auto g = std::make_unique<TTestGraphic>();
-      g->Payload = spec.Payloads[i];
-      if (spec.Masked && i == 0) g->SetEffectKind(kEffectMask);
+      g->Payload = plan.Payloads[i];
+      if (plan.Masked && i == 0) g->SetEffectKind(kEffectMask);
       layer.Add(std::move(g));
     }
   }

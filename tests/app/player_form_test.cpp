@@ -11,7 +11,7 @@ namespace {
 
 using test::drawLog;
 using test::movieBytes;
-using test::TLayerSpec;
+using test::TLayerPlan;
 using test::tolBytes;
 
 using enum TCaptionControl;
