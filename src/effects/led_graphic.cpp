@@ -14,10 +14,14 @@ namespace lumora {
 
 namespace {
 
-// One side of the image: cells × pitch, 0 when either is not positive.
+// One side of the image: cells × pitch, 0 when either is not positive. A
+// side beyond the largest surface answers just past it, so that the product
+// of a file's cell count and pitch cannot overflow.
 std::int64_t imageSide(std::int64_t cells, std::int32_t cell, std::int32_t gap) {
   const std::int64_t pitch = std::int64_t{cell} + gap;
-  return cells > 0 && pitch > 0 ? cells * pitch : 0;
+  if (cells <= 0 || pitch <= 0) return 0;
+  if (cells > kMaxSurfacePixels || pitch > kMaxSurfacePixels) return kMaxSurfacePixels + 1;
+  return cells * pitch;
 }
 
 std::int32_t clampTo(std::int64_t v, std::int32_t limit) {

@@ -102,6 +102,12 @@ TEST(LEDGraphic, CellsOutsideTheFrameAndHugeRanges) {
 
   led->CellRange = {-2000000000, 0, 2000000000, 0};
   EXPECT_THROW(led->ResetImage(), std::length_error);
+  // A huge range times a huge pitch must not overflow on the way to the check.
+  led->CellWidth = 2000000000;
+  led->GapX = 2000000000;
+  EXPECT_THROW(led->ResetImage(), std::length_error);
+  led->CellWidth = 4;
+  led->GapX = 1;
   led->CellRange = {0, 0, 1, 1};
   led->CellWidth = -5;
   led->ResetImage();
