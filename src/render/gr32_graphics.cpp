@@ -16,8 +16,8 @@ namespace {
 
 // The flattening buffer shared by every drawing object: the user-interface
 // thread only, and not re-entrant. It starts with room for 512 points and
-// grows by 512 whenever it is at least half full minus four points, which
-// leaves room for the points emitted between two checks.
+// grows, by at least 512, whenever it is at least half full minus four
+// points, which leaves room for the points emitted between two checks.
 class TFlattenBuffer {
  public:
   TFlattenBuffer() { fPoints.reserve(fCapacity); }
@@ -29,21 +29,29 @@ class TFlattenBuffer {
     Emit(c);
     Emit(d);
   }
-  // False when the buffer needed to grow and could not.
+  // False when the buffer needed to grow and could not, or would pass its
+  // cap; the caller then emits the piece unsplit.
   bool EnsureRoom() {
     if (fPoints.size() + 4 < fCapacity / 2) return true;
+    // Growing by the capacity itself (never by less than 512 points) keeps
+    // the copying linear for curves of millions of points.
+    const std::size_t wanted = fCapacity + std::max(kGrowth, fCapacity);
+    if (wanted > kMaxPoints) return false;
     try {
-      fPoints.reserve(fCapacity + kGrowth);
+      fPoints.reserve(wanted);
     } catch (const std::bad_alloc&) {
       return false;
     }
-    fCapacity += kGrowth;
+    fCapacity = wanted;
     return true;
   }
   const std::vector<TFixedPoint>& Points() const { return fPoints; }
 
  private:
   static constexpr std::size_t kGrowth = 512;
+  // 8 MiB of points (8 million pixels of curve at the 8-pixel tolerance):
+  // what a file's curve may make before its pieces stay whole.
+  static constexpr std::size_t kMaxPoints = std::size_t{1} << 20;
   std::size_t fCapacity = kGrowth;
   std::vector<TFixedPoint> fPoints;
 };

@@ -224,6 +224,23 @@ TEST(GR32Graphics, Bounds) {
   EXPECT_NEAR(b.Top, 25 << 16, 1 << 16);
 }
 
+TEST(GR32Graphics, FlattenBezierOfAHostileChainStaysBounded) {
+  // 1,000 loops of 8,000 pixels would flatten to about 7 million points.
+  // The shared buffer stops growing at 2^20 points (it grows when half full,
+  // and keeps every third point), after which the pieces stay whole; it
+  // grows without quadratic copying on the way.
+  std::vector<TFixedPoint> chain{px(0, 0)};
+  for (int i = 0; i < 1000; ++i) {
+    chain.insert(chain.end(), {px(0, 8000), px(8000, 8000), px(8000, 0)});
+    chain.insert(chain.end(), {px(8000, -8000), px(0, -8000), px(0, 0)});
+  }
+  const TArrayOfFixedPoint flat = TGR32Graphics::FlattenBezier(chain);
+  EXPECT_GT(flat.size(), std::size_t{1} << 17) << "curves are flattened up to the cap";
+  EXPECT_LT(flat.size(), std::size_t{1} << 18);
+  EXPECT_EQ(flat.front(), chain.front());
+  EXPECT_EQ(flat.back(), chain.back());
+}
+
 TEST(GR32Graphics, FlattenBezier) {
   // A straight piece stays whole.
   EXPECT_EQ(TGR32Graphics::FlattenBezier(std::vector<TFixedPoint>{px(0, 0), px(0, 0), px(9, 9), px(9, 9)}),
