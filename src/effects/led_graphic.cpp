@@ -15,12 +15,12 @@ namespace lumora {
 namespace {
 
 // One side of the image: cells × pitch, 0 when either is not positive. A
-// side beyond the largest surface answers just past it, so that the product
-// of a file's cell count and pitch cannot overflow.
+// side beyond the largest LED image answers just past it, so that the
+// product of a file's cell count and pitch cannot overflow.
 std::int64_t imageSide(std::int64_t cells, std::int32_t cell, std::int32_t gap) {
   const std::int64_t pitch = std::int64_t{cell} + gap;
   if (cells <= 0 || pitch <= 0) return 0;
-  if (cells > kMaxSurfacePixels || pitch > kMaxSurfacePixels) return kMaxSurfacePixels + 1;
+  if (cells > kMaxLEDImagePixels || pitch > kMaxLEDImagePixels) return kMaxLEDImagePixels + 1;
   return cells * pitch;
 }
 
@@ -38,7 +38,7 @@ TLEDGraphic::TLEDGraphic(TView* view) : TGraphicBase(view) {
 void TLEDGraphic::ResetImage() {
   const std::int64_t w = imageSide(CellRange.ColumnCount(), CellWidth, GapX);
   const std::int64_t h = imageSide(CellRange.RowCount(), CellHeight, GapY);
-  if (w > kMaxSurfacePixels || h > kMaxSurfacePixels || w * h > kMaxSurfacePixels) {
+  if (w > kMaxLEDImagePixels || h > kMaxLEDImagePixels || w * h > kMaxLEDImagePixels) {
     throw std::length_error("an LED image of " + std::to_string(w) + " x " + std::to_string(h) +
                             " pixels is too large");
   }

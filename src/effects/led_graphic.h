@@ -21,6 +21,10 @@ inline constexpr std::uint8_t kTypeCodeLED = 12;
 inline constexpr std::size_t kLEDReservedSize = 32;
 // The image an unpainted LED matrix shows.
 inline constexpr TColor32 kLEDUnpaintedColor = 0xFFFF0000;
+// The largest LED image (4096 x 4096 pixels, 64 MiB). The image is built
+// from a few numbers of the record rather than stored, so without this a
+// record of a few bytes could ask for a gigabyte.
+inline constexpr std::int64_t kMaxLEDImagePixels = std::int64_t{1} << 24;
 
 class TLEDGraphic : public TGraphicBase {
  public:

@@ -108,6 +108,10 @@ TEST(LEDGraphic, CellsOutsideTheFrameAndHugeRanges) {
   EXPECT_THROW(led->ResetImage(), std::length_error);
   led->CellWidth = 4;
   led->GapX = 1;
+  // A one-row bar 16,777,220 pixels wide: a few bytes of record, refused
+  // before a gigabyte of image is allocated.
+  led->CellRange = {0, 0, (1 << 24) / 5, 0};
+  EXPECT_THROW(led->ResetImage(), std::length_error);
   led->CellRange = {0, 0, 1, 1};
   led->CellWidth = -5;
   led->ResetImage();
