@@ -12,28 +12,15 @@
 namespace lumora {
 namespace {
 
+using test::blackBitmap;
 using test::buildFrom;
+using test::countPixels;
 using test::px;
 using test::TBytesReader;
 
-constexpr TColor32 kBlack = 0xFF000000;
+using test::kBlack;
 constexpr TColor32 kRed = 0xFFFF0000;
 constexpr TColor32 kGreen = 0xFF00FF00;
-
-std::unique_ptr<TBitmap32> blackBitmap(std::int32_t w, std::int32_t h) {
-  auto b = std::make_unique<TBitmap32>();
-  b->Resize(w, h);
-  b->Clear(kBlack);
-  return b;
-}
-
-std::int64_t countPixels(const TBitmap32& b, TColor32 c) {
-  std::int64_t n = 0;
-  for (std::int32_t y = 0; y < b.Height(); ++y) {
-    for (std::int32_t x = 0; x < b.Width(); ++x) n += b.ReadPixel(x, y) == c ? 1 : 0;
-  }
-  return n;
-}
 
 // The older ellipse-and-arc record with identity-like placement, followed by
 // m = 2 records of nine bytes.

@@ -67,4 +67,22 @@ inline std::vector<std::uint8_t> exportOf(TGraphicBase& g) {
 
 inline TFixedPoint px(double x, double y) { return {static_cast<TFixed>(x * 65536), static_cast<TFixed>(y * 65536)}; }
 
+inline constexpr TColor32 kBlack = 0xFF000000;
+
+// A surface of w × h opaque black pixels.
+inline std::unique_ptr<TBitmap32> blackBitmap(std::int32_t w, std::int32_t h) {
+  auto b = std::make_unique<TBitmap32>();
+  b->Resize(w, h);
+  b->Clear(kBlack);
+  return b;
+}
+
+inline std::int64_t countPixels(const TBitmap32& b, TColor32 c) {
+  std::int64_t n = 0;
+  for (std::int32_t y = 0; y < b.Height(); ++y) {
+    for (std::int32_t x = 0; x < b.Width(); ++x) n += b.ReadPixel(x, y) == c ? 1 : 0;
+  }
+  return n;
+}
+
 }  // namespace lumora::test
