@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "app/headless_toolkit.h"
 #include "app/player_form.h"
 #include "render/png_io.h"
 
@@ -21,44 +22,6 @@ namespace lumora {
 namespace {
 
 using TClock = std::chrono::steady_clock;
-
-// A window of a fixed size that shows nothing and remembers its messages.
-class THeadlessToolkit : public TPlayerToolkit {
- public:
-  THeadlessToolkit(std::int32_t width, std::int32_t height) : fWidth(width), fHeight(height) {}
-  std::vector<std::string> Messages;
-
-  void SetCaption(TCaptionControl, const std::string&) override {}
-  void ShowScrollBar(TScrollBarId, const TScrollBarState&) override {}
-  void SetTimer(bool, std::int32_t) override {}
-  void SetPanelVisible(bool) override {}
-  bool PanelVisible() const override { return true; }
-  std::int32_t WindowWidth() const override { return fWidth; }
-  std::int32_t WindowHeight() const override { return fHeight; }
-  void Maximize() override {}
-  void Minimize() override {}
-  void Refresh() override {}
-  void CopyFrame(const TBitmap32&, std::int32_t, std::int32_t) override {}
-  bool RunOpenDialog(std::string&) override { return false; }
-  void MessageBox(const std::string&, const std::string& text) override { Messages.push_back(text); }
-  void CloseWindow() override {}
-
- private:
-  std::int32_t fWidth;
-  std::int32_t fHeight;
-};
-
-// Music is extracted as by the player but not played.
-class TSilentMusic : public TMusicPlayer {
- public:
-  void Open(const std::string&) override {}
-  void Play() override {}
-  void Pause() override {}
-  void Close() override {}
-  std::int64_t Position() override { return 0; }
-  std::int64_t Length() override { return 1; }
-  void Rewind() override {}
-};
 
 struct TOptions {
   std::string File;
@@ -217,8 +180,11 @@ int run(const TOptions& o) {
   }
   if (o.Time) {
     const double frames = static_cast<double>(o.Last) - o.First + 1;
-    std::fprintf(stderr, "open to first frame: %.3f ms; per frame: mean %.3f ms, largest %.3f ms (%d frames)\n",
-                 millis(first), millis(total) / frames, millis(longest), static_cast<int>(frames));
+    std::fprintf(stderr,
+                 "open to first frame: %.3f ms; per frame: mean %.3f ms, largest %.3f ms (%d frames); "
+                 "derived memory: %.1f MiB\n",
+                 millis(first), millis(total) / frames, millis(longest), static_cast<int>(frames),
+                 static_cast<double>(form.LoadMemory()) / (1 << 20));
   }
   form.FormDestroy();
   return 0;

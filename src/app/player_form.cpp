@@ -215,6 +215,7 @@ void TForm1::LoadMovie(const std::string& path) {
   }
   fLastLoadError.clear();
   try {
+    const TMemoryBudget budget(MemoryBudget);
     TMovieFile reader;
     prepareReader(reader);
     if (!reader.LoadFromFile(path, true)) {
@@ -222,9 +223,26 @@ void TForm1::LoadMovie(const std::string& path) {
       fToolkit.MessageBox(kCaptionWarning, kTextFormatError);
     }
     AfterVectorLoad(reader);
+    fLoadMemory = budget.Used();
+  } catch (const EMemoryBudget& error) {
+    abandonMovie(path, error);
   } catch (const std::exception& error) {
     fLastLoadError = error.what();
   }
+}
+
+// A show that needs more memory than its budget is dropped whole: a part of
+// it, half prepared, would only mislead.
+void TForm1::abandonMovie(const std::string& path, const EMemoryBudget& error) {
+  setTimer(false);
+  CloseMovie();
+  fPlayable = 0;
+  fFrameBitmap.Resize(0, 0);
+  fMaskBitmap.Resize(0, 0);
+  setScrollBar(TScrollBarId::ScrollBar1, {1, 1, 1});
+  fLoadMemory = 0;
+  fToolkit.Refresh();
+  reportBadFile(TLoadError(path + ": " + error.what()));
 }
 
 void TForm1::AfterVectorLoad(TMovieFile& reader) {
@@ -339,14 +357,18 @@ void TForm1::LoadGrid(const std::string& path) {
 void TForm1::LoadEmbedded(const std::string& path) {
   fLastLoadError.clear();
   try {
+    const TMemoryBudget budget(MemoryBudget);
     TMovieFile reader;
     prepareReader(reader);
     const std::vector<std::uint8_t> image = readWholeFile(path, kMaxExecutableSize);
     if (reader.ReadAppended(image, path)) {
       AfterVectorLoad(reader);
+      fLoadMemory = budget.Used();
     } else {
       fLastLoadError = path + ": no movie is appended";
     }
+  } catch (const EMemoryBudget& error) {
+    abandonMovie(path, error);
   } catch (const std::exception& error) {
     fLastLoadError = error.what();
   }

@@ -13,6 +13,7 @@
 #include "movie/frame_data.h"
 #include "movie/graphic_factory.h"
 #include "render/bitmap32.h"
+#include "render/memory_budget.h"
 #include "scene/control_layer.h"
 
 namespace lumora {
@@ -112,6 +113,10 @@ class TForm1 {
 
   // The classes graphics are built from; tests substitute their own.
   const TGraphicClassTable* Classes = &DefaultGraphicClasses();
+  // What a movie may derive from its file while it loads and prepares:
+  // surfaces, images, lamp lists and stored coverage. A movie that needs
+  // more is refused whole.
+  std::uint64_t MemoryBudget = kShowMemoryBudget;
 
   // 1 movie (.ctl, .tol, .cot), 2 play list, 3 executable, 4 anything else.
   static int ClassifyArgument(const std::string& argument);
@@ -178,6 +183,8 @@ class TForm1 {
   std::int32_t TimerInterval() const { return fTimerInterval; }
   // The last error a load swallowed or reported, for tools; empty if none.
   const std::string& LastLoadError() const { return fLastLoadError; }
+  // What the movie shown derived from its file while it loaded, in bytes.
+  std::uint64_t LoadMemory() const { return fLoadMemory; }
 
  private:
   void AfterVectorLoad(TMovieFile& reader);
@@ -186,6 +193,7 @@ class TForm1 {
   void startMusic();
   void loadArgument(const std::string& path, bool playList);
   void reportBadFile(const std::exception& error);
+  void abandonMovie(const std::string& path, const EMemoryBudget& error);
   void setCaptions(bool english);
   void setTimer(bool enabled);
   void setTimerInterval(std::int32_t ms);
@@ -221,6 +229,7 @@ class TForm1 {
   std::int32_t fTimerInterval = 1000;
   bool fDestroyed = false;
   std::string fLastLoadError;
+  std::uint64_t fLoadMemory = 0;
 };
 
 }  // namespace lumora

@@ -5,6 +5,7 @@
 
 #include "movie/stream.h"
 #include "render/gr32_graphics.h"
+#include "render/memory_budget.h"
 #include "scene/graphic_base.h"
 
 namespace lumora {
@@ -114,6 +115,7 @@ void TDengDaiState::RebuildLamps() {
     TPoints outline;
     Owner()->GetFlatPath(outline);
     fLamps = PlaceLamps(outline, std::int64_t{LampSize} * SpacingFactor);
+    ChargeMemory(fLamps.size() * sizeof(TPoint), "lamp positions");
   }
   fLampStamp.Resize(drawable ? LampSize : 0, drawable ? LampSize : 0);
   if (drawable) renderStamp();

@@ -102,6 +102,7 @@ bool TMovieFile::LoadFromFile(const std::string& path, bool readMusic) {
 
 void TMovieFile::ReadLayered(TStreamReader& stream, bool readMusic) {
   checkTargets();
+  const TMemoryBudget budget(MemoryBudget);
   ControlLayer->Clear();
   TInflateStream inflater(stream, stream.FileName(), MaxBodySize);
   TStreamReader body(inflater, stream.FileName());
@@ -175,6 +176,7 @@ void TMovieFile::readMusic(TStreamReader& body) {
 
 void TMovieFile::ReadGridProgram(TStreamReader& stream, bool isVersion3) {
   checkTargets();
+  const TMemoryBudget budget(MemoryBudget);
   ControlLayer->Clear();
   if (!isVersion3) stream.Skip(kVersion1Skipped);
   TInflateStream inflater(stream, stream.FileName(), MaxBodySize);

@@ -12,6 +12,7 @@
 #include "movie/graphic_factory.h"
 #include "movie/stream.h"
 #include "render/bitmap32.h"
+#include "render/memory_budget.h"
 #include "render/object.h"
 #include "scene/control_layer.h"
 
@@ -57,6 +58,9 @@ class TMovieFile : public TObject {
   bool WriteMusic = true;
   // The most one compressed body may inflate to.
   std::uint64_t MaxBodySize = kMaxInflatedSize;
+  // The most the graphics read may derive from the file (images, lamp
+  // lists); reading past it raises EMemoryBudget.
+  std::uint64_t MemoryBudget = kShowMemoryBudget;
   // The classes the factory builds.
   const TGraphicClassTable* Classes = &DefaultGraphicClasses();
 

@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "render/memory_budget.h"
+
 namespace lumora {
 
 namespace {
@@ -34,6 +36,7 @@ void TBitmap32::Resize(std::int32_t width, std::int32_t height) {
   }
   if (width == fWidth && height == fHeight) return;
   if (pixels > kMaxSurfacePixels) throw std::runtime_error("Can't allocate the DIB handle");
+  ChargeMemory(static_cast<std::uint64_t>(pixels) * sizeof(TColor32), "a surface");
   std::vector<TColor32> bits;
   try {
     bits.resize(static_cast<std::size_t>(pixels));

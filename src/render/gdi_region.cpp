@@ -4,6 +4,8 @@
 #include <stdexcept>
 #include <utility>
 
+#include "render/memory_budget.h"
+
 namespace lumora {
 namespace {
 
@@ -26,6 +28,7 @@ class TBandBuilder {
       for (std::size_t i = fBandStart; i < fRects.size(); ++i) fRects[i].Bottom = bottom;
       return;
     }
+    ChargeMemory(spans.size() * sizeof(TRect), "region rectangles");
     fBandStart = fRects.size();
     fBandSpans = spans;
     for (const TSpan& s : spans) fRects.push_back({s.Left, top, s.Right, bottom});

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "render/memory_budget.h"
+
 namespace lumora {
 
 namespace {
@@ -31,6 +33,8 @@ void drawRow(const TMemMap& map, const TColor32* from, TColor32* to, std::size_t
 }  // namespace
 
 void TMemMap::ChangeSize(std::int32_t width, std::int32_t height) {
+  ChargeMemory(std::uint64_t{static_cast<std::uint32_t>(width)} * static_cast<std::uint32_t>(height) * sizeof(TColor32),
+               "an image map");
   // A new store, so that a failed allocation keeps the old one.
   std::vector<TColor32> bits(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
   fBits = std::move(bits);

@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <string>
 
+#include "render/memory_budget.h"
+
 namespace lumora {
 
 namespace {
@@ -137,6 +139,7 @@ void TCustomMap::Changed() {
 void TCustomMap::ChangeSize(std::int32_t, std::int32_t) {}
 
 void TByteMap::ChangeSize(std::int32_t width, std::int32_t height) {
+  ChargeMemory(std::uint64_t{static_cast<std::uint32_t>(width)} * static_cast<std::uint32_t>(height), "a mask map");
   // A new store, so that a failed allocation keeps the old one.
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
   fBytes = std::move(bytes);

@@ -5,6 +5,7 @@
 #include <limits>
 
 #include "render/gr32_graphics.h"
+#include "render/memory_budget.h"
 #include "render/scan_converter_p.h"
 
 namespace lumora {
@@ -263,6 +264,7 @@ void BuildCoverageRows(TPoints& origins, TArrayofByteArray& rows, TBitmap32& sur
     std::int32_t xMax = 0;
     if (!rowExtent(lists, top, bottom, s, xMin, xMax)) continue;
     const auto width = static_cast<std::size_t>(xMax - xMin + 2);
+    ChargeMemory(width, "stored coverage");
     if (cells.size() < width) cells.resize(width + 64);
     std::fill(cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(width), 0);
     for (std::size_t i = top; i <= bottom; ++i) accumulateSubLine(cells, lists[i], xMin, s, nonZero);

@@ -469,3 +469,37 @@ TEST_F(PlayerForm, ExecutableArgumentReadsItsAppendedMovie) {
 
 }  // namespace
 }  // namespace lumora
+
+namespace lumora {
+namespace {
+
+TEST_F(PlayerForm, AMovieOverItsMemoryBudgetIsDroppedWhole) {
+  const std::string path = Dir.Write("mask.ctl", movieBytes({{{1}}, {{20, 21}, true}}, 3));
+  Form.FormCreate(path);
+  // The mask bitmap keeps its size from the first load, so the second
+  // charges what every later load of this movie charges.
+  Form.LoadMovie(path);
+  const std::uint64_t needed = Form.LoadMemory();
+  EXPECT_GE(needed, std::uint64_t{640} * 4) << "at least one row of the frame";
+
+  Form.MemoryBudget = needed;
+  Form.LoadMovie(path);
+  EXPECT_EQ(Form.LoadMemory(), needed);
+  EXPECT_EQ(Form.LastLoadError(), "");
+  EXPECT_EQ(Form.Playable(), 1);
+
+  Form.MemoryBudget = needed - 1;
+  Ui.Messages.clear();
+  Form.LoadMovie(path);
+  EXPECT_EQ(Ui.Messages, (std::vector<std::pair<std::string, std::string>>{{"错误", "文件格式不正确"}}));
+  EXPECT_NE(Form.LastLoadError().find("the show needs more than"), std::string::npos) << Form.LastLoadError();
+  EXPECT_EQ(Form.SceneRoot().LayerCount(), 0);
+  EXPECT_TRUE(Form.FrameBitmap().IsEmpty());
+  EXPECT_TRUE(Form.MaskBitmap().IsEmpty());
+  EXPECT_EQ(Form.Playable(), 0);
+  EXPECT_FALSE(Form.TimerEnabled());
+  EXPECT_EQ(Form.LoadMemory(), 0u);
+}
+
+}  // namespace
+}  // namespace lumora
