@@ -17,6 +17,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     movie.ReadAppended({data, size}, "fuzz.exe");
   } catch (const TLoadError&) {
+  } catch (const EMemoryBudget&) {
   }
   return 0;
 }

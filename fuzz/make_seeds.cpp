@@ -1,11 +1,16 @@
-// make_seeds DIR: writes seed files for the fuzz targets with the model's
-// own writers: movies of versions 1, 3 and 6 (with grid layers, line records,
-// masked layers and music), grid files and an executable with a movie.
+// make_seeds DIR: writes seed files for the fuzz targets with our own
+// writers: movies of versions 1, 3 and 6 (with grid layers, line records,
+// masked layers, music and the demo show's graphics of every kind), their
+// inflated bodies, grid files, an executable with a movie, play lists and
+// hand-off records.
 #include <filesystem>
 #include <iostream>
 #include <string>
 
+#include "app/program_entry.h"
+#include "fuzz/fuzz_input.h"
 #include "movie/movie_file.h"
+#include "tools/demo_show.h"
 
 namespace lumora {
 namespace {
@@ -29,9 +34,35 @@ void fillGrid(TFrameDataLayers& grid, std::int32_t frames) {
   grid.Add(std::move(layer));
 }
 
-void write(const std::string& dir, const std::string& name, const std::vector<std::uint8_t>& bytes) {
+void write(const std::string& dir, const std::string& name, std::span<const std::uint8_t> bytes) {
   std::filesystem::create_directories(dir);
   WriteFileBytes(dir + "/" + name, bytes);
+}
+
+std::vector<std::uint8_t> tagged(char tag, std::span<const std::uint8_t> bytes) {
+  std::vector<std::uint8_t> out{static_cast<std::uint8_t>(tag)};
+  out.insert(out.end(), bytes.begin(), bytes.end());
+  return out;
+}
+
+std::vector<std::uint8_t> text(const std::string& s) { return {s.begin(), s.end()}; }
+
+// The whole-pipeline target: a kind byte, then the file (see pipeline_fuzz).
+void writePipelineSeeds(const std::string& dir, std::span<const std::uint8_t> movie,
+                        std::span<const std::uint8_t> tol, std::span<const std::uint8_t> cot) {
+  const auto neon = DemoNeonMovie();
+  write(dir, "neon.ctl", tagged('M', neon));
+  write(dir, "neon.body", tagged('M', fuzz::BodyInput(neon)));
+  write(dir, "layered.body", tagged('M', fuzz::BodyInput(movie)));
+  write(dir, "show.tol", tagged('T', tol));
+  write(dir, "show.cot", tagged('C', cot));
+}
+
+void writeEntrySeeds(const std::string& out) {
+  write(out + "/playlist", "list.lst", text("show.ctl\nshow.tol\n"));
+  write(out + "/playlist", "mixed.lst", text("missing.ctl\r\nshow.tol\rshow.ctl\n\nshow.cot"));
+  write(out + "/handoff", "movie", EncodeCopyData("/home/show/neon.ctl"));
+  write(out + "/handoff", "list", EncodeCopyData("节目/demo.lst"));
 }
 
 int run(const std::string& out) {
@@ -51,6 +82,9 @@ int run(const std::string& out) {
   write(out + "/movie", "plain.ctl", movie.SaveLayered(nullptr));
   write(out + "/movie", "v1.ctl", movie.SaveGridProgram(false));
   write(out + "/movie", "v3.ctl", movie.SaveGridProgram(true));
+  write(out + "/movie", "layered.body", fuzz::BodyInput(layered));
+  write(out + "/movie", "neon.ctl", DemoNeonMovie());
+  write(out + "/movie", "neon.body", fuzz::BodyInput(DemoNeonMovie()));
   write(out + "/appended", "player.exe", AppendMovie(std::vector<std::uint8_t>(512, 0x90), layered));
   // The grid target's first byte selects .cot (odd) or .tol (even).
   auto tol = grid.Items(0).SaveToTol();
@@ -59,6 +93,8 @@ int run(const std::string& out) {
   auto cot = grid.Items(0).SaveToCot();
   cot.insert(cot.begin(), 1);
   write(out + "/grid", "show.cot", cot);
+  writePipelineSeeds(out + "/pipeline", layered, grid.Items(0).SaveToTol(), grid.Items(0).SaveToCot());
+  writeEntrySeeds(out);
   std::cout << out << "\n";
   return 0;
 }

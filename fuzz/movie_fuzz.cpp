@@ -1,9 +1,10 @@
-// Movie files of every version, read from memory; the music is never written.
+// Movie files of every version, read from memory, and version-6 bodies
+// (see fuzz_input.h); the music is never written.
 #include <cstddef>
 #include <cstdint>
 #include <exception>
 
-#include "fuzz/fuzz_limits.h"
+#include "fuzz/fuzz_input.h"
 #include "movie/movie_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -18,7 +19,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   movie.WriteMusic = false;
   movie.MaxBodySize = fuzz::kFuzzBodyCap;
   try {
-    TMemoryInput input({data, size});
+    const std::vector<std::uint8_t> file = fuzz::MovieFromInput({data, size});
+    TMemoryInput input(file);
     TStreamReader stream(input, "fuzz.ctl");
     switch (TMovieFile::DetectVersion(stream)) {
       case 1: movie.ReadGridProgram(stream, false); break;
@@ -28,6 +30,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     grid.MergeFrames();
   } catch (const TLoadError&) {
+  } catch (const EMemoryBudget&) {
   }
   return 0;
 }

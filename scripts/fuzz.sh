@@ -7,9 +7,10 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-30}
 build_dir=build-fuzz
-cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++ \
+cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
   -DLUMORA_FUZZ=ON -DLUMORA_BUILD_PLAYER=OFF -DLUMORA_BUILD_TESTS=OFF
-cmake --build "$build_dir" --target movie_fuzz grid_file_fuzz appended_fuzz make_seeds
+targets=(movie_fuzz grid_file_fuzz appended_fuzz pipeline_fuzz playlist_fuzz handoff_fuzz)
+cmake --build "$build_dir" --target "${targets[@]}" make_seeds
 
 seeds="$build_dir/seeds"
 rm -rf "$seeds"
@@ -28,3 +29,6 @@ run() {
 run movie_fuzz movie
 run grid_file_fuzz grid
 run appended_fuzz appended
+run pipeline_fuzz pipeline
+run playlist_fuzz playlist
+run handoff_fuzz handoff
