@@ -7,13 +7,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace lumora;
-  TControlLayer root;
-  TFrameDataLayers grid;
-  TMovieFile movie;
-  movie.ControlLayer = &root;
-  movie.GridLayers = &grid;
+  TMovieDocument document;
+  TMovieFile& movie = document.File;
   movie.WriteMusic = false;
   movie.MaxBodySize = fuzz::kFuzzBodyCap;
+  movie.MemoryBudget = fuzz::kFuzzMemoryBudget;
   try {
     movie.ReadAppended({data, size}, "fuzz.exe");
   } catch (const TLoadError&) {

@@ -66,15 +66,13 @@ void writeEntrySeeds(const std::string& out) {
 }
 
 int run(const std::string& out) {
-  TControlLayer root;
-  TFrameDataLayers grid;
-  TMovieFile movie;
-  movie.ControlLayer = &root;
-  movie.GridLayers = &grid;
+  TMovieDocument document;
+  TMovieFile& movie = document.File;
+  TFrameDataLayers& grid = document.Grid;
   movie.Width = 320;
   movie.Height = 200;
-  root.AddLayer("");
-  root.AddLayer("").SetMasked(1);
+  document.Root.AddLayer("");
+  document.Root.AddLayer("").SetMasked(1);
   fillGrid(grid, 5);
   const TMusicData music{"seed.mp3", {1, 2, 3, 4}};
   const auto layered = movie.SaveLayered(&music);

@@ -9,15 +9,11 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace lumora;
-  TControlLayer root;
-  TFrameDataLayers grid;
-  TBitmap32 frame;
-  TMovieFile movie;
-  movie.ControlLayer = &root;
-  movie.GridLayers = &grid;
-  movie.FrameBitmap = &frame;
+  TMovieDocument document;
+  TMovieFile& movie = document.File;
   movie.WriteMusic = false;
   movie.MaxBodySize = fuzz::kFuzzBodyCap;
+  movie.MemoryBudget = fuzz::kFuzzMemoryBudget;
   try {
     const std::vector<std::uint8_t> file = fuzz::MovieFromInput({data, size});
     TMemoryInput input(file);
@@ -28,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       case 6: movie.ReadLayered(stream, true); break;
       default: break;
     }
-    grid.MergeFrames();
+    document.Grid.MergeFrames();
   } catch (const TLoadError&) {
   } catch (const EMemoryBudget&) {
   }

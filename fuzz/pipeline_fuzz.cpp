@@ -46,6 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   THeadlessToolkit window(640, 480);
   TSilentMusic music;
   TForm1 form(window, music, scratch.File("player"));
+  form.MemoryBudget = fuzz::kFuzzMemoryBudget;
   try {
     // Vector movies report their errors; a grid movie that fails raises.
     form.LoadMovie(scratch.File(name));

@@ -33,24 +33,18 @@ std::unique_ptr<TFrameDataLayer> smallGrid() {
 }
 
 std::vector<std::uint8_t> smallMovie() {
-  TControlLayer root;
-  TFrameDataLayers grid;
-  TBitmap32 frame;
-  TMovieFile movie;
-  movie.ControlLayer = &root;
-  movie.GridLayers = &grid;
-  movie.FrameBitmap = &frame;
-  movie.Width = 64;
-  movie.Height = 48;
+  TMovieDocument movie;
+  movie.File.Width = 64;
+  movie.File.Height = 48;
   const TFixedPoint corners[] = {FixedPoint(4.0f, 4.0f), FixedPoint(40.0f, 4.0f), FixedPoint(40.0f, 30.0f),
                                  FixedPoint(4.0f, 30.0f), FixedPoint(4.0f, 4.0f)};
   auto box = std::make_unique<TRectangle>(nullptr);
   box->Outline().SetPoints(corners);
   box->SetGridRow(0);
   box->SetGridColumn(1);
-  root.AddLayer("").Add(std::move(box));
-  grid.Add(smallGrid());
-  return movie.SaveLayered(nullptr);
+  movie.Root.AddLayer("").Add(std::move(box));
+  movie.Grid.Add(smallGrid());
+  return movie.File.SaveLayered(nullptr);
 }
 
 const fuzz::TScratchDirectory& scratch() {

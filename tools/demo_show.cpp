@@ -204,21 +204,15 @@ void addLamps(TLayer& lamps) {
 }  // namespace
 
 std::vector<std::uint8_t> DemoNeonMovie() {
-  TControlLayer root;
-  TFrameDataLayers grid;
-  TBitmap32 frame;
-  TMovieFile movie;
-  movie.ControlLayer = &root;
-  movie.GridLayers = &grid;
-  movie.FrameBitmap = &frame;
-  movie.Width = 1280;
-  movie.Height = 720;
-  TLayer& glow = root.AddLayer("");
-  TLayer& tubes = root.AddLayer("");
+  TMovieDocument movie;
+  movie.File.Width = 1280;
+  movie.File.Height = 720;
+  TLayer& glow = movie.Root.AddLayer("");
+  TLayer& tubes = movie.Root.AddLayer("");
   addNeonOutlines(glow, tubes);
-  addLamps(root.AddLayer(""));
-  grid.Add(gridMovie(neonCell, 1, kNeonCells, kNeonFrames));
-  return movie.SaveLayered(nullptr);
+  addLamps(movie.Root.AddLayer(""));
+  movie.Grid.Add(gridMovie(neonCell, 1, kNeonCells, kNeonFrames));
+  return movie.File.SaveLayered(nullptr);
 }
 
 std::unique_ptr<TFrameDataLayer> DemoWavesGrid() { return gridMovie(waves, kRows, kColumns, kFrames); }

@@ -97,6 +97,25 @@ class TMovieFile : public TObject {
   void checkTargets() const;
 };
 
+// A movie together with the scene root, grid layers and frame bitmap it
+// reads into or writes from, for programs that build or inspect a movie on
+// their own rather than inside the player.
+class TMovieDocument {
+ public:
+  TMovieDocument() {
+    File.ControlLayer = &Root;
+    File.GridLayers = &Grid;
+    File.FrameBitmap = &Frame;
+  }
+  TMovieDocument(const TMovieDocument&) = delete;
+  TMovieDocument& operator=(const TMovieDocument&) = delete;
+
+  TControlLayer Root;
+  TFrameDataLayers Grid;
+  TBitmap32 Frame;
+  TMovieFile File;
+};
+
 // An executable image with the movie file appended and its offset stored at
 // 252; an image shorter than 256 bytes is padded with zeros first.
 std::vector<std::uint8_t> AppendMovie(std::span<const std::uint8_t> executable,
