@@ -225,15 +225,16 @@ void TForm1::LoadMovie(const std::string& path) {
     AfterVectorLoad(reader);
     fLoadMemory = budget.Used();
   } catch (const EMemoryBudget& error) {
-    abandonMovie(path, error);
+    abandonMovie(TLoadError(path + ": " + error.what()));
   } catch (const std::exception& error) {
-    fLastLoadError = error.what();
+    abandonMovie(error);
   }
 }
 
-// A show that needs more memory than its budget is dropped whole: a part of
-// it, half prepared, would only mislead.
-void TForm1::abandonMovie(const std::string& path, const EMemoryBudget& error) {
+// A movie whose reading or preparing fails has already replaced the one
+// before; what it left, half read and unprepared, is dropped whole rather
+// than played.
+void TForm1::abandonMovie(const std::exception& error) {
   setTimer(false);
   CloseMovie();
   fPlayable = 0;
@@ -242,7 +243,7 @@ void TForm1::abandonMovie(const std::string& path, const EMemoryBudget& error) {
   setScrollBar(TScrollBarId::ScrollBar1, {1, 1, 1});
   fLoadMemory = 0;
   fToolkit.Refresh();
-  reportBadFile(TLoadError(path + ": " + error.what()));
+  reportBadFile(error);
 }
 
 void TForm1::AfterVectorLoad(TMovieFile& reader) {
@@ -354,13 +355,20 @@ void TForm1::LoadGrid(const std::string& path) {
   setTimer(fScrollBar1.Max != fScrollBar1.Min);
 }
 
+// An executable that cannot be read leaves everything as it was.
 void TForm1::LoadEmbedded(const std::string& path) {
   fLastLoadError.clear();
+  std::vector<std::uint8_t> image;
+  try {
+    image = readWholeFile(path, kMaxExecutableSize);
+  } catch (const std::exception& error) {
+    fLastLoadError = error.what();
+    return;
+  }
   try {
     const TMemoryBudget budget(MemoryBudget);
     TMovieFile reader;
     prepareReader(reader);
-    const std::vector<std::uint8_t> image = readWholeFile(path, kMaxExecutableSize);
     if (reader.ReadAppended(image, path)) {
       AfterVectorLoad(reader);
       fLoadMemory = budget.Used();
@@ -368,9 +376,9 @@ void TForm1::LoadEmbedded(const std::string& path) {
       fLastLoadError = path + ": no movie is appended";
     }
   } catch (const EMemoryBudget& error) {
-    abandonMovie(path, error);
+    abandonMovie(TLoadError(path + ": " + error.what()));
   } catch (const std::exception& error) {
-    fLastLoadError = error.what();
+    abandonMovie(error);
   }
 }
 

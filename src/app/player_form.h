@@ -193,7 +193,7 @@ class TForm1 {
   void startMusic();
   void loadArgument(const std::string& path, bool playList);
   void reportBadFile(const std::exception& error);
-  void abandonMovie(const std::string& path, const EMemoryBudget& error);
+  void abandonMovie(const std::exception& error);
   void setCaptions(bool english);
   void setTimer(bool enabled);
   void setTimerInterval(std::int32_t ms);

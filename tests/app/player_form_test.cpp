@@ -503,3 +503,30 @@ TEST_F(PlayerForm, AMovieOverItsMemoryBudgetIsDroppedWhole) {
 
 }  // namespace
 }  // namespace lumora
+
+namespace lumora {
+namespace {
+
+// Found by fuzzing the whole pipeline: a movie that failed half-way used to
+// leave its half-read grid behind, drawn with the cell size of the grid
+// movie before, for as long as the frame bar ran.
+TEST_F(PlayerForm, AMovieThatFailsHalfWayIsDroppedAndReported) {
+  Form.FormCreate(Dir.Write("waves.tol", tolBytes(2, 2, 4, 4, 3)));
+  ASSERT_TRUE(Ui.Timer);
+  std::vector<std::uint8_t> broken = movieBytes({{{1}}}, 4);
+  broken.back() ^= 0xFF;  // the compressed body's check value
+  Ui.Messages.clear();
+  Form.LoadMovie(Dir.Write("broken.ctl", broken));
+  EXPECT_EQ(Ui.Messages, (std::vector<std::pair<std::string, std::string>>{{"错误", "文件格式不正确"}}));
+  EXPECT_NE(Form.LastLoadError().find("broken.ctl"), std::string::npos) << Form.LastLoadError();
+  EXPECT_EQ(Form.SceneRoot().LayerCount(), 0);
+  EXPECT_TRUE(Form.GridLayersList().Empty());
+  EXPECT_TRUE(Form.FrameBitmap().IsEmpty());
+  EXPECT_EQ(Form.Playable(), 0);
+  EXPECT_FALSE(Ui.Timer);
+  Form.Timer1Timer();
+  EXPECT_TRUE(drawLog().empty());
+}
+
+}  // namespace
+}  // namespace lumora
