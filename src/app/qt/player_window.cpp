@@ -151,12 +151,13 @@ void TPlayerWindow::SetPanelVisible(bool visible) { fPanel->setVisible(visible);
 bool TPlayerWindow::PanelVisible() const { return !fPanel->isHidden(); }
 
 void TPlayerWindow::Refresh() {
-  fShown = QImage();
+  fShowing = false;
   update();
 }
 
 void TPlayerWindow::CopyFrame(const TBitmap32& frame, std::int32_t x, std::int32_t y) {
-  fShown = FrameImage(frame);
+  FillFrameImage(frame, fShown);
+  fShowing = !fShown.isNull();
   fShownAt = QPoint(x, y);
   update();
 }
@@ -177,13 +178,13 @@ void TPlayerWindow::MessageBox(const std::string& caption, const std::string& te
 void TPlayerWindow::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), Qt::black);
-  if (!fShown.isNull()) painter.drawImage(fShownAt, fShown);
+  if (fShowing) painter.drawImage(fShownAt, fShown);
 }
 
 // The panel follows the bottom edge; a frame on show stays centred.
 void TPlayerWindow::resizeEvent(QResizeEvent*) {
   fPanel->setGeometry(0, height() - kPanelHeight, width(), kPanelHeight);
-  const bool shown = !fShown.isNull();
+  const bool shown = fShowing;
   fForm->FormResize();
   if (shown) CopyFrame(fForm->FrameBitmap(), fForm->OffsetX(), fForm->OffsetY());
 }

@@ -65,9 +65,11 @@ class TPlayerWindow : public QWidget, public TPlayerToolkit {
   QTimer fTimer;
   TQtMusicPlayer fMusic;
   std::unique_ptr<TForm1> fForm;
-  // The frame last copied onto the window, and where.
+  // The frame last copied onto the window, and where; its pixels stay
+  // allocated while the window is blank, for the next copy.
   QImage fShown;
   QPoint fShownAt;
+  bool fShowing = false;
 };
 
 }  // namespace lumora

@@ -25,6 +25,26 @@ TEST(FramePainter, CopiesOneToOneIgnoringAlpha) {
   EXPECT_EQ(window.pixel(2, 3), 0xFF0000FFu) << "below the frame untouched";
 }
 
+TEST(FramePainter, RefillingKeepsThePixelsWhileTheSizeStays) {
+  TBitmap32 frame;
+  frame.Resize(4, 3);
+  frame.Clear(0x00112233);
+  QImage image;
+  FillFrameImage(frame, image);
+  const uchar* pixels = image.constBits();
+  frame.WritePixel(3, 2, 0x7F445566);
+  FillFrameImage(frame, image);
+  EXPECT_EQ(image.constBits(), pixels) << "no new image for a frame of the same size";
+  EXPECT_EQ(image.pixel(3, 2), 0xFF445566u);
+  EXPECT_EQ(image.pixel(0, 0), 0xFF112233u);
+  frame.Resize(5, 3);
+  FillFrameImage(frame, image);
+  EXPECT_EQ(image.size(), QSize(5, 3));
+  frame.Resize(0, 0);
+  FillFrameImage(frame, image);
+  EXPECT_TRUE(image.isNull());
+}
+
 TEST(FramePainter, EmptyFrameCopiesNothing) {
   TBitmap32 frame;
   QImage window(2, 2, QImage::Format_RGB32);
