@@ -146,19 +146,13 @@ void linesAndPaths(TLayer& layer) {
 
 // The movie of every shape class, in the current or the legacy encoding.
 std::vector<std::uint8_t> shapesMovie(bool legacy) {
-  TControlLayer root;
-  TFrameDataLayers grid;
-  TBitmap32 frame;
-  TMovieFile writer;
-  writer.ControlLayer = &root;
-  writer.GridLayers = &grid;
-  writer.FrameBitmap = &frame;
-  writer.Width = 160;
-  writer.Height = 120;
-  closedShapes(root.AddLayer(""));
-  linesAndPaths(root.AddLayer(""));
-  addGrid(grid);
-  return legacy ? writer.SaveGridProgram(true) : writer.SaveLayered(nullptr);
+  TMovieDocument source;
+  source.File.Width = 160;
+  source.File.Height = 120;
+  closedShapes(source.Root.AddLayer(""));
+  linesAndPaths(source.Root.AddLayer(""));
+  addGrid(source.Grid);
+  return legacy ? source.File.SaveGridProgram(true) : source.File.SaveLayered(nullptr);
 }
 
 // What lumora-render writes: the frame's colours, alpha ignored.

@@ -77,16 +77,10 @@ TEST(LumoraRender, FailuresGiveOneLineAndAStatus) {
 // A light strip along a line above a swinging light, and a grid of five
 // frames that only gives the movie its length (the bar shows four).
 std::vector<std::uint8_t> lampMovie() {
-  TControlLayer root;
-  TFrameDataLayers grid;
-  TBitmap32 frame;
-  TMovieFile movie;
-  movie.ControlLayer = &root;
-  movie.GridLayers = &grid;
-  movie.FrameBitmap = &frame;
-  movie.Width = 200;
-  movie.Height = 100;
-  TLayer& layer = root.AddLayer("");
+  TMovieDocument source;
+  source.File.Width = 200;
+  source.File.Height = 100;
+  TLayer& layer = source.Root.AddLayer("");
   auto strip = std::make_unique<TLine>(nullptr);
   strip->SetEndpoints({10 * kFixedOne, 20 * kFixedOne}, {190 * kFixedOne, 20 * kFixedOne});
   strip->SetEffectKind(kEffectLightStrip);
@@ -110,8 +104,8 @@ std::vector<std::uint8_t> lampMovie() {
   auto section = std::make_unique<TSection>();
   for (int i = 0; i < 5; ++i) section->Add(std::make_unique<TFrameData>(1, 1));
   cells->Add(std::move(section));
-  grid.Add(std::move(cells));
-  return movie.SaveLayered(nullptr);
+  source.Grid.Add(std::move(cells));
+  return source.File.SaveLayered(nullptr);
 }
 
 // Whether two frames differ inside the rows top … bottom − 1.

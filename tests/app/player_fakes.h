@@ -131,15 +131,11 @@ struct TLayerPlan {
 inline std::vector<std::uint8_t> movieBytes(const std::vector<TLayerPlan>& layers, std::int32_t frames,
                                             const TMusicData* music = nullptr, std::int32_t width = 640,
                                             std::int32_t height = 480) {
-  TControlLayer root;
-  TFrameDataLayers grid;
-  TMovieFile movie;
-  movie.ControlLayer = &root;
-  movie.GridLayers = &grid;
-  movie.Width = width;
-  movie.Height = height;
+  TMovieDocument source;
+  source.File.Width = width;
+  source.File.Height = height;
   for (const TLayerPlan& plan : layers) {
-    TLayer& layer = root.AddLayer("");
+    TLayer& layer = source.Root.AddLayer("");
     layer.SetMasked(plan.Masked ? 1 : 0);
     for (std::size_t i = 0; i < plan.Payloads.size(); ++i) {
       auto g = std::make_unique<TTestGraphic>();
@@ -154,8 +150,8 @@ inline std::vector<std::uint8_t> movieBytes(const std::vector<TLayerPlan>& layer
   auto section = std::make_unique<TSection>();
   for (std::int32_t i = 0; i < frames; ++i) section->Add(std::make_unique<TFrameData>(1, 1));
   gridLayer->Add(std::move(section));
-  grid.Add(std::move(gridLayer));
-  return movie.SaveLayered(music);
+  source.Grid.Add(std::move(gridLayer));
+  return source.File.SaveLayered(music);
 }
 
 // A grid movie file of frames whose cell (r, c) in frame f has the colour

@@ -152,39 +152,27 @@ TEST(GroupBitmapTextPlayback, MoviesFromOurWriterPlayBackTheSame) {
   const std::filesystem::path dir =
       std::filesystem::temp_directory_path() / ("lumora_groups_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
-  TControlLayer root;
-  TFrameDataLayers grid;
-  addGrid(grid, {0x0000FE, 0x000000, 0x00FE00, 0x00FEFE});
-  TBitmap32 frameBitmap;
-  TMovieFile movie;
-  movie.ControlLayer = &root;
-  movie.GridLayers = &grid;
-  movie.FrameBitmap = &frameBitmap;
-  movie.Width = kWidth;
-  movie.Height = kHeight;
-  makeScene(root.AddLayer(""));
+  TMovieDocument source;
+  addGrid(source.Grid, {0x0000FE, 0x000000, 0x00FE00, 0x00FEFE});
+  source.File.Width = kWidth;
+  source.File.Height = kHeight;
+  makeScene(source.Root.AddLayer(""));
   const std::string file = (dir / "groups.ctl").string();
-  WriteFileBytes(file, movie.SaveLayered(nullptr));
+  WriteFileBytes(file, source.File.SaveLayered(nullptr));
 
-  TControlLayer loaded;
-  TFrameDataLayers loadedGrid;
-  TBitmap32 loadedFrame;
-  TMovieFile reader;
-  reader.ControlLayer = &loaded;
-  reader.GridLayers = &loadedGrid;
-  reader.FrameBitmap = &loadedFrame;
-  ASSERT_TRUE(reader.LoadFromFile(file, false));
-  ASSERT_EQ(loaded.LayerCount(), 1);
-  ASSERT_EQ(loaded.Layer(0).Count(), 2);
-  for (std::int32_t i = 0; i < loadedGrid.Count(); ++i) loadedGrid.Items(i).RebuildMerged();
+  TMovieDocument loaded;
+  ASSERT_TRUE(loaded.File.LoadFromFile(file, false));
+  ASSERT_EQ(loaded.Root.LayerCount(), 1);
+  ASSERT_EQ(loaded.Root.Layer(0).Count(), 2);
+  for (std::int32_t i = 0; i < loaded.Grid.Count(); ++i) loaded.Grid.Items(i).RebuildMerged();
 
   TBitmap32 expected;
   TBitmap32 actual;
-  prepare(root, expected);
-  prepare(loaded, actual);
+  prepare(source.Root, expected);
+  prepare(loaded.Root, actual);
   for (std::int32_t frame = 0; frame < kFrames; ++frame) {
-    drawFrame(root.Layer(0), grid, frame, expected);
-    drawFrame(loaded.Layer(0), loadedGrid, frame, actual);
+    drawFrame(source.Root.Layer(0), source.Grid, frame, expected);
+    drawFrame(loaded.Root.Layer(0), loaded.Grid, frame, actual);
     expectSameImage(actual, expected, "frame " + std::to_string(frame));
   }
   std::filesystem::remove_all(dir);

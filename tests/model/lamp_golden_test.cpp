@@ -40,14 +40,10 @@ std::unique_ptr<TLEDGraphic> matrix(float x, float y) {
 // whose mask, the left half of the lower part, cuts a light strip and a
 // second LED matrix.
 std::vector<std::uint8_t> lampMovie() {
-  TControlLayer root;
-  TFrameDataLayers grid;
-  TMovieFile movie;
-  movie.ControlLayer = &root;
-  movie.GridLayers = &grid;
-  movie.Width = 120;
-  movie.Height = 60;
-  TLayer& plain = root.AddLayer("");
+  TMovieDocument source;
+  source.File.Width = 120;
+  source.File.Height = 60;
+  TLayer& plain = source.Root.AddLayer("");
   plain.Add(matrix(5, 5));
   auto light = std::make_unique<TLightGraphic>(nullptr);
   light->Image().Resize(20, 6);
@@ -57,7 +53,7 @@ std::vector<std::uint8_t> lampMovie() {
   light->StepCount = 20;
   light->StepHold = 0;
   plain.Add(std::move(light));
-  TLayer& masked = root.AddLayer("");
+  TLayer& masked = source.Root.AddLayer("");
   masked.SetMasked(1);
   auto mask = std::make_unique<TRectangle>(nullptr);
   mask->SetSize({60, 30});
@@ -85,46 +81,40 @@ std::vector<std::uint8_t> lampMovie() {
       }
     }
   }
-  test::addGridLayer(grid, std::move(frames));
-  return movie.SaveLayered(nullptr);
+  test::addGridLayer(source.Grid, std::move(frames));
+  return source.File.SaveLayered(nullptr);
 }
 
 // Plays the movie as the player does: load, prepare, then each frame.
 class TPlayback {
  public:
   explicit TPlayback(const std::filesystem::path& file) {
-    fMovie.ControlLayer = &fRoot;
-    fMovie.GridLayers = &fGrid;
-    fMovie.FrameBitmap = &fFrame;
-    fMovie.WriteMusic = false;
-    fMovie.LoadFromFile(file.string(), false);
-    fFrame.Resize(fMovie.Width, fMovie.Height);
-    fMask.Resize(fMovie.Width, fMovie.Height);
-    fRoot.MaskBitmap = &fMask;
-    fRoot.SetAllUseView(false);
-    fGrid.MergeFrames();
-    fRoot.SetAllEditMode(false);
-    fRoot.PreparePass(true, fFrame);
-    fRoot.PrepareMasks();
+    fDoc.File.WriteMusic = false;
+    fDoc.File.LoadFromFile(file.string(), false);
+    fDoc.Frame.Resize(fDoc.File.Width, fDoc.File.Height);
+    fMask.Resize(fDoc.File.Width, fDoc.File.Height);
+    fDoc.Root.MaskBitmap = &fMask;
+    fDoc.Root.SetAllUseView(false);
+    fDoc.Grid.MergeFrames();
+    fDoc.Root.SetAllEditMode(false);
+    fDoc.Root.PreparePass(true, fDoc.Frame);
+    fDoc.Root.PrepareMasks();
   }
-  ~TPlayback() { fRoot.PreparePass(false, fFrame); }
+  ~TPlayback() { fDoc.Root.PreparePass(false, fDoc.Frame); }
 
   const TBitmap32& Render(std::int32_t frame) {
-    fFrame.Clear(clBlack32);
-    for (const auto& layer : fRoot.Layers()) {
+    fDoc.Frame.Clear(clBlack32);
+    for (const auto& layer : fDoc.Root.Layers()) {
       for (const auto& graphic : layer->Graphics()) {
-        if (graphic.get() != layer->MaskGraphic()) graphic->DrawFrame(fGrid, frame, fFrame);
+        if (graphic.get() != layer->MaskGraphic()) graphic->DrawFrame(fDoc.Grid, frame, fDoc.Frame);
       }
     }
-    return fFrame;
+    return fDoc.Frame;
   }
 
  private:
-  TControlLayer fRoot;
-  TFrameDataLayers fGrid;
-  TBitmap32 fFrame;
+  TMovieDocument fDoc;
   TBitmap32 fMask;
-  TMovieFile fMovie;
 };
 
 TEST(LampGolden, FramesMatchTheReferencePictures) {

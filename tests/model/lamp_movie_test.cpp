@@ -16,25 +16,11 @@
 namespace lumora {
 namespace {
 
-// A scene root, grid layers and frame bitmap that a movie reads into.
-struct TScene {
-  TControlLayer Root;
-  TFrameDataLayers Grid;
-  TBitmap32 Frame;
-  TMovieFile Movie;
-  TScene() {
-    Movie.ControlLayer = &Root;
-    Movie.GridLayers = &Grid;
-    Movie.FrameBitmap = &Frame;
-    Movie.WriteMusic = false;
-  }
-};
-
 // One layer with an LED matrix, a swinging light, a light strip and a
 // polyline group, and one grid layer of two frames.
-void fillLampScene(TScene& s) {
-  s.Movie.Width = 120;
-  s.Movie.Height = 40;
+void fillLampScene(TMovieDocument& s) {
+  s.File.Width = 120;
+  s.File.Height = 40;
   TLayer& layer = s.Root.AddLayer("");
   auto led = std::make_unique<TLEDGraphic>(nullptr);
   led->CellRange = {0, 0, 1, 1};
@@ -71,12 +57,13 @@ void fillLampScene(TScene& s) {
 TEST(LampMovie, WriterAndReaderKeepTheLamps) {
   const std::filesystem::path file =
       std::filesystem::temp_directory_path() / ("lumora_lamps_" + std::to_string(::getpid()) + ".ctl");
-  TScene source;
+  TMovieDocument source;
   fillLampScene(source);
-  WriteFileBytes(file.string(), source.Movie.SaveLayered(nullptr));
+  WriteFileBytes(file.string(), source.File.SaveLayered(nullptr));
 
-  TScene read;
-  ASSERT_TRUE(read.Movie.LoadFromFile(file.string(), false));
+  TMovieDocument read;
+  read.File.WriteMusic = false;
+  ASSERT_TRUE(read.File.LoadFromFile(file.string(), false));
   std::filesystem::remove(file);
   ASSERT_EQ(read.Root.LayerCount(), 1);
   const TLayer& layer = read.Root.Layer(0);

@@ -38,26 +38,17 @@ class MovieFileTest : public ::testing::Test {
   std::string path(const std::string& name) const { return (fDir / name).string(); }
   std::string tmp(const std::string& name) const { return (fDir / "tmp" / name).string(); }
 
-  // A reader pointed at its own scene root and grid layers.
-  struct TTarget {
-    TControlLayer Root;
-    TFrameDataLayers Grid;
-    TBitmap32 Frame;
-    TMovieFile Movie;
+  // A movie document that builds test graphics.
+  struct TTarget : TMovieDocument {
     TGraphicClassTable Classes = testClasses({2}, true);
-    TTarget() {
-      Movie.ControlLayer = &Root;
-      Movie.GridLayers = &Grid;
-      Movie.FrameBitmap = &Frame;
-      Movie.Classes = &Classes;
-    }
+    TTarget() { File.Classes = &Classes; }
   };
 
   // Two layers (the second masked) of test graphics and one grid layer.
   static void fillScene(TTarget& t) {
-    t.Movie.Width = 640;
-    t.Movie.Height = 480;
-    t.Movie.StoredRect = {1, 2, 3, 4};
+    t.File.Width = 640;
+    t.File.Height = 480;
+    t.File.StoredRect = {1, 2, 3, 4};
     t.Root.Setting = 7;
     TLayer& plain = t.Root.AddLayer("");
     for (int i = 0; i < 2; ++i) {
@@ -113,9 +104,9 @@ TEST_F(MovieFileTest, MagicSelectsTheVersion) {
     WriteFileBytes(path("bad.ctl"), bad);
     TTarget t;
     t.Root.AddLayer("kept");
-    EXPECT_FALSE(t.Movie.LoadFromFile(path("bad.ctl"), true));
-    EXPECT_EQ(t.Movie.Width, 800);
-    EXPECT_EQ(t.Movie.Height, 600);
+    EXPECT_FALSE(t.File.LoadFromFile(path("bad.ctl"), true));
+    EXPECT_EQ(t.File.Width, 800);
+    EXPECT_EQ(t.File.Height, 600);
     EXPECT_EQ(t.Root.LayerCount(), 1) << "the scene root is not touched";
   }
 }
@@ -124,7 +115,7 @@ TEST_F(MovieFileTest, LayeredRoundTrip) {
   TTarget source;
   fillScene(source);
   TMusicData music{"song.mp3", {1, 2, 3, 4, 5}};
-  WriteFileBytes(path("show.ctl"), source.Movie.SaveLayered(&music));
+  WriteFileBytes(path("show.ctl"), source.File.SaveLayered(&music));
   for (const auto& layer : source.Root.Layers()) {
     for (const auto& g : layer->Graphics()) EXPECT_FALSE(g->Selected()) << "WriteBody clears Selected";
   }
@@ -132,10 +123,10 @@ TEST_F(MovieFileTest, LayeredRoundTrip) {
   TTarget t;
   t.Root.AddLayer("old");
   t.Grid.ResetToSingle();
-  ASSERT_TRUE(t.Movie.LoadFromFile(path("show.ctl"), true));
-  EXPECT_EQ(t.Movie.Width, 640);
-  EXPECT_EQ(t.Movie.Height, 480);
-  EXPECT_EQ(t.Movie.StoredRect, (TRect{1, 2, 3, 4}));
+  ASSERT_TRUE(t.File.LoadFromFile(path("show.ctl"), true));
+  EXPECT_EQ(t.File.Width, 640);
+  EXPECT_EQ(t.File.Height, 480);
+  EXPECT_EQ(t.File.StoredRect, (TRect{1, 2, 3, 4}));
   EXPECT_EQ(t.Root.Setting, 7);
   ASSERT_EQ(t.Root.LayerCount(), 2) << "the old layer was cleared";
   EXPECT_EQ(t.Root.Layer(0).Name, "第1层");
@@ -159,8 +150,8 @@ TEST_F(MovieFileTest, LayeredRoundTrip) {
   EXPECT_EQ(t.Grid.Items(0).CellWidth, 5);
   ASSERT_EQ(t.Grid.Items(0).FrameCount(), 3);
   EXPECT_EQ(t.Grid.Items(0).Items(0).Items(2).CellColor(1, 1), 0x00FE02);
-  EXPECT_EQ(t.Movie.HasMusic, 1);
-  EXPECT_EQ(t.Movie.MusicFileName, tmp("song.mp3"));
+  EXPECT_EQ(t.File.HasMusic, 1);
+  EXPECT_EQ(t.File.MusicFileName, tmp("song.mp3"));
   EXPECT_EQ(ReadFileBytes(tmp("song.mp3")), music.Data);
 }
 
@@ -169,14 +160,14 @@ TEST_F(MovieFileTest, NoLayersStillReadsGridAndMusic) {
   fillScene(source);
   source.Root.Clear();
   TMusicData music{"a.wav", {9}};
-  WriteFileBytes(path("empty.ctl"), source.Movie.SaveLayered(&music));
+  WriteFileBytes(path("empty.ctl"), source.File.SaveLayered(&music));
   TTarget t;
-  ASSERT_TRUE(t.Movie.LoadFromFile(path("empty.ctl"), true));
-  EXPECT_EQ(t.Movie.Width, 800);
-  EXPECT_EQ(t.Movie.Height, 600);
+  ASSERT_TRUE(t.File.LoadFromFile(path("empty.ctl"), true));
+  EXPECT_EQ(t.File.Width, 800);
+  EXPECT_EQ(t.File.Height, 600);
   EXPECT_EQ(t.Root.LayerCount(), 0);
   EXPECT_EQ(t.Grid.Count(), 1);
-  EXPECT_EQ(t.Movie.MusicFileName, tmp("a.wav"));
+  EXPECT_EQ(t.File.MusicFileName, tmp("a.wav"));
   EXPECT_TRUE(std::filesystem::exists(tmp("a.wav")));
 }
 
@@ -184,23 +175,23 @@ TEST_F(MovieFileTest, MusicRules) {
   TTarget source;
   WriteFileBytes(tmp("exists.mp3"), std::vector<std::uint8_t>{42});
   TMusicData existing{"exists.mp3", {1, 2, 3}};
-  WriteFileBytes(path("a.ctl"), source.Movie.SaveLayered(&existing));
+  WriteFileBytes(path("a.ctl"), source.File.SaveLayered(&existing));
   TTarget t;
-  t.Movie.LoadFromFile(path("a.ctl"), true);
-  EXPECT_EQ(t.Movie.MusicFileName, tmp("exists.mp3"));
+  t.File.LoadFromFile(path("a.ctl"), true);
+  EXPECT_EQ(t.File.MusicFileName, tmp("exists.mp3"));
   EXPECT_EQ(ReadFileBytes(tmp("exists.mp3")), std::vector<std::uint8_t>{42}) << "an existing file is left untouched";
 
   // HasMusic = 0 with a name length: no name, no data length.
   TStreamWriter body;
-  source.Movie.WriteLayeredBody(body);
+  source.File.WriteLayeredBody(body);
   body.WriteU8(0);
   body.WriteS32(5);
   body.WriteBytes(std::vector<std::uint8_t>{'x', '.', 'm', 'p', '3'});
   WriteFileBytes(path("b.ctl"), layeredFile(body));
   TTarget t2;
-  t2.Movie.LoadFromFile(path("b.ctl"), true);
-  EXPECT_EQ(t2.Movie.HasMusic, 0);
-  EXPECT_EQ(t2.Movie.MusicFileName, "");
+  t2.File.LoadFromFile(path("b.ctl"), true);
+  EXPECT_EQ(t2.File.HasMusic, 0);
+  EXPECT_EQ(t2.File.MusicFileName, "");
   EXPECT_FALSE(std::filesystem::exists(tmp("x.mp3")));
 
   // Stored names keep only their last component.
@@ -210,10 +201,10 @@ TEST_F(MovieFileTest, MusicRules) {
   for (const auto& [stored, safe] : names) {
     EXPECT_EQ(SafeMusicName(stored), safe) << stored;
     TMusicData m{stored, {7}};
-    WriteFileBytes(path("c.ctl"), source.Movie.SaveLayered(&m));
+    WriteFileBytes(path("c.ctl"), source.File.SaveLayered(&m));
     TTarget t3;
-    t3.Movie.LoadFromFile(path("c.ctl"), true);
-    EXPECT_EQ(t3.Movie.MusicFileName, safe.empty() ? "" : tmp(safe)) << stored;
+    t3.File.LoadFromFile(path("c.ctl"), true);
+    EXPECT_EQ(t3.File.MusicFileName, safe.empty() ? "" : tmp(safe)) << stored;
   }
   EXPECT_FALSE(std::filesystem::exists(fDir / "escape.mp3"));
   EXPECT_TRUE(std::filesystem::exists(tmp("escape.mp3")));
@@ -221,21 +212,21 @@ TEST_F(MovieFileTest, MusicRules) {
   // Without readMusic nothing of the section is read; without WriteMusic
   // the name is known but nothing is written.
   TMusicData fresh{"fresh.mp3", {1}};
-  WriteFileBytes(path("d.ctl"), source.Movie.SaveLayered(&fresh));
+  WriteFileBytes(path("d.ctl"), source.File.SaveLayered(&fresh));
   TTarget t4;
-  t4.Movie.LoadFromFile(path("d.ctl"), false);
-  EXPECT_EQ(t4.Movie.MusicFileName, "");
-  t4.Movie.WriteMusic = false;
-  t4.Movie.LoadFromFile(path("d.ctl"), true);
-  EXPECT_EQ(t4.Movie.MusicFileName, tmp("fresh.mp3"));
+  t4.File.LoadFromFile(path("d.ctl"), false);
+  EXPECT_EQ(t4.File.MusicFileName, "");
+  t4.File.WriteMusic = false;
+  t4.File.LoadFromFile(path("d.ctl"), true);
+  EXPECT_EQ(t4.File.MusicFileName, tmp("fresh.mp3"));
   EXPECT_FALSE(std::filesystem::exists(tmp("fresh.mp3")));
 
   // A dangling link is not followed.
   std::filesystem::create_symlink(path("outside.mp3"), tmp("link.mp3"));
   TMusicData linked{"link.mp3", {1}};
-  WriteFileBytes(path("e.ctl"), source.Movie.SaveLayered(&linked));
+  WriteFileBytes(path("e.ctl"), source.File.SaveLayered(&linked));
   TTarget t5;
-  t5.Movie.LoadFromFile(path("e.ctl"), true);
+  t5.File.LoadFromFile(path("e.ctl"), true);
   EXPECT_FALSE(std::filesystem::exists(path("outside.mp3")));
 }
 
@@ -243,7 +234,7 @@ TEST_F(MovieFileTest, TruncatedAndCorruptBodiesKeepWhatWasRead) {
   TTarget source;
   fillScene(source);
   TStreamWriter body;
-  source.Movie.WriteLayeredBody(body);
+  source.File.WriteLayeredBody(body);
   // Header and first layer intact, then cut inside the second graphic.
   const std::size_t firstLayerEnd = 29 + 5 + 2 * (40 + 5);
   std::vector<std::uint8_t> cut(body.Data().begin(), body.Data().begin() + firstLayerEnd - 3);
@@ -252,7 +243,7 @@ TEST_F(MovieFileTest, TruncatedAndCorruptBodiesKeepWhatWasRead) {
   WriteFileBytes(path("cut.ctl"), layeredFile(cutBody));
   TTarget t;
   t.Grid.ResetToSingle();
-  ASSERT_TRUE(t.Movie.LoadFromFile(path("cut.ctl"), true));
+  ASSERT_TRUE(t.File.LoadFromFile(path("cut.ctl"), true));
   ASSERT_EQ(t.Root.LayerCount(), 1);
   ASSERT_EQ(t.Root.Layer(0).Count(), 2);
   EXPECT_EQ(asTest(t.Root.Layer(0).Items(1)).Payload, 0) << "the payload's bytes are missing";
@@ -260,12 +251,12 @@ TEST_F(MovieFileTest, TruncatedAndCorruptBodiesKeepWhatWasRead) {
 
   // A corrupt check value at the end: the error comes after the layers
   // read before it are kept.
-  auto corrupt = source.Movie.SaveLayered(nullptr);
+  auto corrupt = source.File.SaveLayered(nullptr);
   corrupt[corrupt.size() - 1] ^= 0xA5;
   WriteFileBytes(path("corrupt.ctl"), corrupt);
   TTarget t2;
   try {
-    t2.Movie.LoadFromFile(path("corrupt.ctl"), true);
+    t2.File.LoadFromFile(path("corrupt.ctl"), true);
     FAIL() << "no error";
   } catch (const TLoadError& e) {
     EXPECT_EQ(std::string(e.what()).rfind(path("corrupt.ctl") + ": corrupt compressed data", 0), 0u) << e.what();
@@ -273,13 +264,13 @@ TEST_F(MovieFileTest, TruncatedAndCorruptBodiesKeepWhatWasRead) {
   EXPECT_EQ(t2.Root.LayerCount(), 2);
 
   TStreamWriter padded;
-  source.Movie.WriteLayeredBody(padded);
+  source.File.WriteLayeredBody(padded);
   padded.WriteBytes(std::vector<std::uint8_t>(5000, 0x55));
   TTarget t3;
-  t3.Movie.MaxBodySize = 1000;
+  t3.File.MaxBodySize = 1000;
   WriteFileBytes(path("large.ctl"), layeredFile(padded));
-  EXPECT_THROW(t3.Movie.LoadFromFile(path("large.ctl"), true), TLoadError);
-  EXPECT_THROW(t3.Movie.LoadFromFile(path("missing.ctl"), true), TLoadError);
+  EXPECT_THROW(t3.File.LoadFromFile(path("large.ctl"), true), TLoadError);
+  EXPECT_THROW(t3.File.LoadFromFile(path("missing.ctl"), true), TLoadError);
 }
 
 TEST_F(MovieFileTest, GridProgramVersionsOneAndThree) {
@@ -290,8 +281,8 @@ TEST_F(MovieFileTest, GridProgramVersionsOneAndThree) {
   source.Grid.Items(0).Param = 77;
   auto& frame = source.Grid.Items(0).Items(0).Items(1);
   frame.SetCell(0, 1, 0x00FF11);  // 4-bit channels: 1, 15, 0
-  const auto v1 = source.Movie.SaveGridProgram(false);
-  const auto v3 = source.Movie.SaveGridProgram(true);
+  const auto v1 = source.File.SaveGridProgram(false);
+  const auto v3 = source.File.SaveGridProgram(true);
   ASSERT_EQ(v1.size(), v3.size() + 4);
   EXPECT_EQ(v1[5], 1);
   EXPECT_EQ(v3[5], 3);
@@ -301,8 +292,8 @@ TEST_F(MovieFileTest, GridProgramVersionsOneAndThree) {
     WriteFileBytes(path(name), bytes);
     TTarget t;
     t.Classes = testClasses({2}, false);
-    ASSERT_TRUE(t.Movie.LoadFromFile(path(name), true)) << name;
-    EXPECT_EQ(t.Movie.Width, 640) << name;
+    ASSERT_TRUE(t.File.LoadFromFile(path(name), true)) << name;
+    EXPECT_EQ(t.File.Width, 640) << name;
     ASSERT_EQ(t.Grid.Count(), 1);
     const TFrameDataLayer& grid = t.Grid.Items(0);
     EXPECT_EQ(grid.Rows(), 2);
@@ -327,26 +318,26 @@ TEST_F(MovieFileTest, GridProgramVersionsOneAndThree) {
 TEST_F(MovieFileTest, AppendedMovie) {
   TTarget source;
   fillScene(source);
-  const auto movie = source.Movie.SaveLayered(nullptr);
+  const auto movie = source.File.SaveLayered(nullptr);
   const std::vector<std::uint8_t> exe(1000, 0xCC);
   const auto image = AppendMovie(exe, movie);
   TTarget t;
-  ASSERT_TRUE(t.Movie.ReadAppended(image, "player.exe"));
+  ASSERT_TRUE(t.File.ReadAppended(image, "player.exe"));
   EXPECT_EQ(t.Root.LayerCount(), 2);
-  EXPECT_EQ(t.Movie.Width, 640);
+  EXPECT_EQ(t.File.Width, 640);
 
   auto longer = image;
   longer.push_back(0);
   TTarget t2;
-  EXPECT_FALSE(t2.Movie.ReadAppended(longer, "player.exe")) << "a wrong length plays nothing";
+  EXPECT_FALSE(t2.File.ReadAppended(longer, "player.exe")) << "a wrong length plays nothing";
   EXPECT_EQ(t2.Root.LayerCount(), 0);
   auto none = image;
   std::fill(none.begin() + 252, none.begin() + 256, 0);
-  EXPECT_FALSE(t2.Movie.ReadAppended(none, "player.exe"));
+  EXPECT_FALSE(t2.File.ReadAppended(none, "player.exe"));
   auto beyond = image;
   beyond[255] = 0x7F;
-  EXPECT_FALSE(t2.Movie.ReadAppended(beyond, "player.exe"));
-  EXPECT_FALSE(t2.Movie.ReadAppended(std::vector<std::uint8_t>(100), "tiny.exe"));
+  EXPECT_FALSE(t2.File.ReadAppended(beyond, "player.exe"));
+  EXPECT_FALSE(t2.File.ReadAppended(std::vector<std::uint8_t>(100), "tiny.exe"));
 }
 
 TEST(GraphicFactory, HeaderValuesAndClassTable) {

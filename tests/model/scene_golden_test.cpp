@@ -171,52 +171,40 @@ void checkScene(const std::string& name, const std::function<void(TControlLayer&
   std::filesystem::create_directories(dir);
   const std::string file = (dir / (name + ".ctl")).string();
   {
-    TControlLayer root;
-    TFrameDataLayers grid;
-    TBitmap32 frame;
-    TMovieFile writer;
-    writer.ControlLayer = &root;
-    writer.GridLayers = &grid;
-    writer.FrameBitmap = &frame;
-    writer.Width = kWidth;
-    writer.Height = kHeight;
-    build(root);
-    addGrid(grid);
-    WriteFileBytes(file, writer.SaveLayered(nullptr));
+    TMovieDocument source;
+    source.File.Width = kWidth;
+    source.File.Height = kHeight;
+    build(source.Root);
+    addGrid(source.Grid);
+    WriteFileBytes(file, source.File.SaveLayered(nullptr));
   }
-  TControlLayer root;
-  TFrameDataLayers grid;
-  TBitmap32 frame;
+  TMovieDocument doc;
   TBitmap32 scratch;
-  TMovieFile reader;
-  reader.ControlLayer = &root;
-  reader.GridLayers = &grid;
-  reader.FrameBitmap = &frame;
-  ASSERT_TRUE(reader.LoadFromFile(file, false));
+  ASSERT_TRUE(doc.File.LoadFromFile(file, false));
   std::filesystem::remove_all(dir);
-  for (std::int32_t i = 0; i < grid.Count(); ++i) grid.Items(i).RebuildMerged();
-  frame.Resize(kWidth, kHeight);
+  for (std::int32_t i = 0; i < doc.Grid.Count(); ++i) doc.Grid.Items(i).RebuildMerged();
+  doc.Frame.Resize(kWidth, kHeight);
   scratch.Resize(kWidth, kHeight);
-  root.MaskBitmap = &scratch;
-  for (const auto& layer : root.Layers()) {
+  doc.Root.MaskBitmap = &scratch;
+  for (const auto& layer : doc.Root.Layers()) {
     for (const auto& g : layer->Graphics()) {
       g->UpdateTransform();
       g->SetSelected(false);
     }
   }
-  root.SetAllUseView(false);
-  root.SetAllEditMode(false);
-  root.PreparePass(true, frame);
-  root.PrepareMasks();
+  doc.Root.SetAllUseView(false);
+  doc.Root.SetAllEditMode(false);
+  doc.Root.PreparePass(true, doc.Frame);
+  doc.Root.PrepareMasks();
   const bool update = std::getenv("LUMORA_UPDATE_GOLDEN") != nullptr;
   for (std::int32_t n = 0; n < kFrames; ++n) {
-    frame.Clear(clBlack32);
-    for (const auto& layer : root.Layers()) {
-      for (const auto& g : layer->Graphics()) g->DrawFrame(grid, n, frame);
+    doc.Frame.Clear(clBlack32);
+    for (const auto& layer : doc.Root.Layers()) {
+      for (const auto& g : layer->Graphics()) g->DrawFrame(doc.Grid, n, doc.Frame);
     }
     const std::string golden = (kGoldenDir / (name + "_" + std::to_string(n) + ".png")).string();
     if (update) {
-      SavePng(frame, golden);
+      SavePng(doc.Frame, golden);
       continue;
     }
     TBitmap32 expected;
@@ -225,7 +213,7 @@ void checkScene(const std::string& name, const std::function<void(TControlLayer&
     ASSERT_EQ(expected.Height(), kHeight) << golden;
     for (std::int32_t y = 0; y < kHeight; ++y) {
       for (std::int32_t x = 0; x < kWidth; ++x) {
-        ASSERT_EQ(frame.ReadPixel(x, y), expected.ReadPixel(x, y)) << golden << ": pixel " << x << "," << y;
+        ASSERT_EQ(doc.Frame.ReadPixel(x, y), expected.ReadPixel(x, y)) << golden << ": pixel " << x << "," << y;
       }
     }
   }

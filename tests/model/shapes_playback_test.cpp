@@ -186,35 +186,21 @@ TEST(ShapesMovie, BothEncodingsRoundTrip) {
   const std::filesystem::path dir =
       std::filesystem::temp_directory_path() / ("lumora_shapes_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
-  TControlLayer root;
-  TFrameDataLayers grid;
-  TBitmap32 frame;
-  TMovieFile movie;
-  movie.ControlLayer = &root;
-  movie.GridLayers = &grid;
-  movie.FrameBitmap = &frame;
-  movie.Width = kWidth;
-  movie.Height = kHeight;
-  TLayer& layer = root.AddLayer("");
+  TMovieDocument source;
+  source.File.Width = kWidth;
+  source.File.Height = kHeight;
+  TLayer& layer = source.Root.AddLayer("");
   for (auto& shape : makeShapes()) layer.Add(std::move(shape));
   std::vector<std::vector<std::uint8_t>> bodies;
   for (const auto& graphic : layer.Graphics()) bodies.push_back(test::bodyOf(*graphic));
   const std::string current = (dir / "shapes.ctl").string();
   const std::string legacy = (dir / "shapes3.ctl").string();
-  WriteFileBytes(current, movie.SaveLayered(nullptr));
-  WriteFileBytes(legacy, movie.SaveGridProgram(true));
+  WriteFileBytes(current, source.File.SaveLayered(nullptr));
+  WriteFileBytes(legacy, source.File.SaveGridProgram(true));
 
-  const auto load = [&](const std::string& path, TControlLayer& into) {
-    TFrameDataLayers g;
-    TBitmap32 f;
-    TMovieFile reader;
-    reader.ControlLayer = &into;
-    reader.GridLayers = &g;
-    reader.FrameBitmap = &f;
-    EXPECT_TRUE(reader.LoadFromFile(path, false)) << path;
-  };
-  TControlLayer fromCurrent;
-  load(current, fromCurrent);
+  TMovieDocument currentDoc;
+  EXPECT_TRUE(currentDoc.File.LoadFromFile(current, false)) << current;
+  const TControlLayer& fromCurrent = currentDoc.Root;
   ASSERT_EQ(fromCurrent.LayerCount(), 1);
   ASSERT_EQ(fromCurrent.Layer(0).Count(), static_cast<std::int32_t>(bodies.size()));
   for (std::size_t i = 0; i < bodies.size(); ++i) {
@@ -223,8 +209,9 @@ TEST(ShapesMovie, BothEncodingsRoundTrip) {
     EXPECT_EQ(test::bodyOf(g), bodies[i]) << g.ClassName();
   }
 
-  TControlLayer fromLegacy;
-  load(legacy, fromLegacy);
+  TMovieDocument legacyDoc;
+  EXPECT_TRUE(legacyDoc.File.LoadFromFile(legacy, false)) << legacy;
+  const TControlLayer& fromLegacy = legacyDoc.Root;
   ASSERT_EQ(fromLegacy.LayerCount(), 1);
   ASSERT_EQ(fromLegacy.Layer(0).Count(), static_cast<std::int32_t>(bodies.size()));
   const char* classes[] = {"TRectangle",  "TPolyBezier", "TPolyBezier", "TPolyBezier",

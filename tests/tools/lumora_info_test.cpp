@@ -54,17 +54,11 @@ class LumoraInfo : public ::testing::Test {
   // Two layers, the second masked, one grid layer of 2 × 3 cells with two
   // frame lists of 4 and 0 frames, and a music file.
   std::string writeMovie() const {
-    TControlLayer root;
-    TFrameDataLayers grid;
-    TBitmap32 frame;
-    TMovieFile movie;
-    movie.ControlLayer = &root;
-    movie.GridLayers = &grid;
-    movie.FrameBitmap = &frame;
-    movie.Width = 320;
-    movie.Height = 200;
-    root.AddLayer("");
-    root.AddLayer("").SetMasked(1);
+    TMovieDocument source;
+    source.File.Width = 320;
+    source.File.Height = 200;
+    source.Root.AddLayer("");
+    source.Root.AddLayer("").SetMasked(1);
     auto layer = std::make_unique<TFrameDataLayer>();
     layer->SetRows(2);
     layer->SetColumns(3);
@@ -74,10 +68,10 @@ class LumoraInfo : public ::testing::Test {
     for (int i = 0; i < 4; ++i) frames->Add(std::make_unique<TFrameData>(2, 3));
     layer->Add(std::move(frames));
     layer->Add(std::make_unique<TSection>());
-    grid.Add(std::move(layer));
+    source.Grid.Add(std::move(layer));
     const TMusicData music{"../song.mp3", {1, 2, 3}};
     const std::string file = path("show.ctl");
-    WriteFileBytes(file, movie.SaveLayered(&music));
+    WriteFileBytes(file, source.File.SaveLayered(&music));
     return file;
   }
 
@@ -144,18 +138,12 @@ TEST_F(LumoraInfo, FailuresGiveOneLineAndAStatus) {
 }
 
 TEST_F(LumoraInfo, GroupsListTheirChildren) {
-  TControlLayer root;
-  TFrameDataLayers grid;
-  TBitmap32 frame;
-  TMovieFile movie;
-  movie.ControlLayer = &root;
-  movie.GridLayers = &grid;
-  movie.FrameBitmap = &frame;
+  TMovieDocument source;
   auto group = std::make_unique<TGroup>(nullptr);
   group->AddChild(std::make_unique<TGroup>(nullptr));
-  root.AddLayer("").Add(std::move(group));
+  source.Root.AddLayer("").Add(std::move(group));
   const std::string file = path("group.ctl");
-  WriteFileBytes(file, movie.SaveLayered(nullptr));
+  WriteFileBytes(file, source.File.SaveLayered(nullptr));
   const TRun result = run(file + " --json");
   ASSERT_EQ(result.Status, 0) << result.Errors;
   EXPECT_NE(result.Out.find("\"grid_layer\": 0, \"children\": [{\"class\": \"TGroup\", \"type_code\": 9"),
