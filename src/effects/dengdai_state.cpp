@@ -1,5 +1,6 @@
 #include "effects/dengdai_state.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -38,6 +39,21 @@ bool fourLampLit(std::int64_t key, std::int32_t phase) {
     case 3: return k == 2 || k == 3;
     default: return false;
   }
+}
+
+// The part of a stamp of width × height placed at (left, top) that lies on
+// the surface, in stamp coordinates; empty when none does.
+TRect stampOnSurface(std::int64_t left, std::int64_t top, std::int32_t width, std::int32_t height,
+                     const TBitmap32& surface) {
+  const auto part = [](std::int64_t origin, std::int32_t size, std::int32_t room, std::int32_t& from,
+                       std::int32_t& to) {
+    from = static_cast<std::int32_t>(std::clamp<std::int64_t>(-origin, 0, size));
+    to = static_cast<std::int32_t>(std::clamp<std::int64_t>(std::int64_t{room} - origin, from, size));
+  };
+  TRect r;
+  part(left, width, surface.Width(), r.Left, r.Right);
+  part(top, height, surface.Height(), r.Top, r.Bottom);
+  return r;
 }
 
 }  // namespace
@@ -198,37 +214,39 @@ void TDengDaiState::drawLamp(TBitmap32& bitmap, std::size_t i) const {
   }
   const TByteMap& map = *fLampMasks[i];
   const TColor32 rgb = Color32FromWinColor(LampColor) & 0x00FFFFFF;
-  for (std::int32_t v = 0; v < map.Height(); ++v) {
-    const std::int64_t y = top + v;
-    if (y < 0 || y >= bitmap.Height()) continue;
-    for (std::int32_t u = 0; u < map.Width(); ++u) {
-      const std::int64_t x = left + u;
+  const TRect part = stampOnSurface(left, top, map.Width(), map.Height(), bitmap);
+  for (std::int32_t v = part.Top; v < part.Bottom; ++v) {
+    const auto y = static_cast<std::int32_t>(top + v);
+    for (std::int32_t u = part.Left; u < part.Right; ++u) {
       const std::uint8_t a = map.Value(u, v);
-      if (a == 0 || x < 0 || x >= bitmap.Width()) continue;
-      TColor32* pixel = bitmap.PixelAddress(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
+      if (a == 0) continue;
+      TColor32* pixel = bitmap.PixelAddress(static_cast<std::int32_t>(left + u), y);
       *pixel = BlendReg((TColor32{a} << 24) | rgb, *pixel, 255);
     }
   }
 }
 
-// Mask pixels outside the mask bitmap count as transparent.
+// Mask pixels outside the mask bitmap count as transparent, so a lamp
+// wholly outside it keeps an empty map.
 void TDengDaiState::ApplyMask(TBitmap32& maskBitmap) {
   if (maskBitmap.IsEmpty() || fLamps.empty()) return;
   const std::int32_t h = LampSize / 2;
   std::vector<std::unique_ptr<TByteMap>> masks;
   masks.reserve(fLamps.size());
   for (const TPoint& p : fLamps) {
+    const std::int64_t left = std::int64_t{p.X} - h;
+    const std::int64_t top = std::int64_t{p.Y} - h;
+    const TRect part = stampOnSurface(left, top, fLampStamp.Width(), fLampStamp.Height(), maskBitmap);
     auto map = std::make_unique<TByteMap>();
-    map->SetSize(fLampStamp.Width(), fLampStamp.Height());
-    map->Clear(0);
-    for (std::int32_t v = 0; v < map->Height(); ++v) {
-      for (std::int32_t u = 0; u < map->Width(); ++u) {
-        const std::int64_t x = std::int64_t{p.X} - h + u;
-        const std::int64_t y = std::int64_t{p.Y} - h + v;
-        if (x < 0 || y < 0 || x >= maskBitmap.Width() || y >= maskBitmap.Height()) continue;
+    if (!IsRectEmpty(part)) {
+      map->SetSize(fLampStamp.Width(), fLampStamp.Height());
+      map->Clear(0);
+    }
+    for (std::int32_t v = part.Top; v < part.Bottom; ++v) {
+      for (std::int32_t u = part.Left; u < part.Right; ++u) {
         const std::uint32_t stamp = AlphaComponent(fLampStamp.ReadPixel(u, v));
-        const std::uint32_t mask = AlphaComponent(maskBitmap.ReadPixel(static_cast<std::int32_t>(x),
-                                                                        static_cast<std::int32_t>(y)));
+        const std::uint32_t mask = AlphaComponent(
+            maskBitmap.ReadPixel(static_cast<std::int32_t>(left + u), static_cast<std::int32_t>(top + v)));
         map->SetValue(u, v, static_cast<std::uint8_t>(RoundToInt(stamp * mask / 256.0)));
       }
     }
