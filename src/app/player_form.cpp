@@ -388,6 +388,9 @@ void TForm1::LoadPlayList(const std::string& path) {
   std::string base = std::filesystem::path(fExecutablePath).parent_path().string();
   if (base.empty() || base.back() != '/') base += '/';
   for (const std::string& line : lines) {
+    // A NUL byte would cut the name short for the file system while the
+    // rest of the line still chose how the entry is read.
+    if (line.find('\0') != std::string::npos) continue;
     const std::string candidate = base + line;
     if (isRegularFile(candidate)) fPlayList.push_back(candidate);
   }

@@ -530,3 +530,19 @@ TEST_F(PlayerForm, AMovieThatFailsHalfWayIsDroppedAndReported) {
 
 }  // namespace
 }  // namespace lumora
+
+namespace lumora {
+namespace {
+
+// Found by fuzzing play lists: "a.ctl", a NUL byte and ".tol" named the
+// movie a.ctl for the file system but was read as a grid movie.
+TEST_F(PlayerForm, PlayListLinesWithANulByteNameNoFile) {
+  Dir.Write("a.ctl", movieBytes({{{1}}}, 3));
+  Form.FormCreate(Dir.WriteText("show.lst", std::string("a.ctl\0.tol\na.ctl\n", 17)));
+  EXPECT_EQ(Form.PlayList(), (std::vector<std::string>{Dir.Path("a.ctl")}));
+  EXPECT_TRUE(Ui.Messages.empty());
+  EXPECT_EQ(Form.VectorMode(), 1);
+}
+
+}  // namespace
+}  // namespace lumora
