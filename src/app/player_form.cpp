@@ -471,7 +471,7 @@ void TForm1::RenderFrame(std::int32_t frame) {
   for (const auto& layer : fSceneRoot.Layers()) {
     if (layer->Visible == 0) continue;
     if (layer->Masked() == 0) {
-      for (const auto& graphic : layer->Graphics()) graphic->DrawFrame(fGridLayers, frame, fFrameBitmap);
+      for (const auto& graphic : layer->Graphics()) drawGraphic(*graphic, frame);
     } else if (layer->Count() > 0) {
       drawMaskedLayer(*layer, frame);
     }
@@ -483,7 +483,17 @@ void TForm1::drawMaskedLayer(const TLayer& layer, std::int32_t frame) {
   fMaskBitmap.Clear(0x00000000);
   fMaskBitmap.DrawMode = dmBlend;
   for (const auto& graphic : layer.Graphics()) {
-    if (graphic.get() != layer.MaskGraphic()) graphic->DrawFrame(fGridLayers, frame, fFrameBitmap);
+    if (graphic.get() != layer.MaskGraphic()) drawGraphic(*graphic, frame);
+  }
+}
+
+// Graphics that move compute their shape in every frame; one whose
+// geometry cannot be drawn (a region past its limits, say) is left out of
+// the frame rather than stopping the show.
+void TForm1::drawGraphic(TGraphicBase& graphic, std::int32_t frame) {
+  try {
+    graphic.DrawFrame(fGridLayers, frame, fFrameBitmap);
+  } catch (const std::exception&) {
   }
 }
 

@@ -200,6 +200,7 @@ class TForm1 {
   void setScrollBar(TScrollBarId bar, TScrollBarState state);
   void scrollBarChanged(TScrollBarId bar);
   void drawMaskedLayer(const TLayer& layer, std::int32_t frame);
+  void drawGraphic(TGraphicBase& graphic, std::int32_t frame);
 
   TPlayerToolkit& fToolkit;
   TMusicPlayer& fMusic;

@@ -98,6 +98,9 @@ inline std::vector<std::string>& drawLog() {
   return log;
 }
 
+// A payload whose frame draws fail as a region past its limits fails.
+inline constexpr std::int32_t kFailingPayload = 999;
+
 // A test graphic whose outline is the pixel rectangle (50, 60)-(150, 100)
 // and which logs its frame draws.
 class TRecordingGraphic : public TTestGraphic {
@@ -108,6 +111,7 @@ class TRecordingGraphic : public TTestGraphic {
     Bounds = {FixedFromInt(50), FixedFromInt(60), FixedFromInt(150), FixedFromInt(100)};
   }
   void DrawFrame(TFrameDataLayers&, std::int32_t frame, TBitmap32&) override {
+    if (Payload == kFailingPayload) throw std::out_of_range("region larger than 2^15 pixels in one dimension");
     drawLog().push_back(std::to_string(Payload) + "@" + std::to_string(frame));
   }
 };

@@ -546,3 +546,18 @@ TEST_F(PlayerForm, PlayListLinesWithANulByteNameNoFile) {
 
 }  // namespace
 }  // namespace lumora
+
+namespace lumora {
+namespace {
+
+TEST_F(PlayerForm, AGraphicThatCannotBeDrawnIsLeftOutOfTheFrame) {
+  Form.FormCreate(Dir.Write("show.ctl", movieBytes({{{1, test::kFailingPayload, 2}}, {{3}}}, 4)));
+  drawLog().clear();
+  Form.RenderFrame(1);
+  EXPECT_EQ(drawLog(), (std::vector<std::string>{"1@1", "2@1", "3@1"}));
+  EXPECT_EQ(Form.FrameBitmap().UpdateCount(), 0) << "the update bracket is closed";
+  EXPECT_TRUE(Ui.Messages.empty());
+}
+
+}  // namespace
+}  // namespace lumora
