@@ -76,11 +76,13 @@ class TGdiPath {
 enum TRegionCombine : std::uint8_t { RGN_AND = 1, RGN_OR = 2, RGN_XOR = 3, RGN_DIFF = 4, RGN_COPY = 5 };
 
 // Polygon and path regions refuse, with std::out_of_range, a coordinate
-// beyond ±kMaxRegionCoordinate (the inside test stays exact in 64 bits) and
-// a bounding box wider or taller than kMaxRegionExtent pixels (the scan
-// visits every row of the box).
+// beyond ±kMaxRegionCoordinate (the inside test stays exact in 64 bits), a
+// bounding box wider or taller than kMaxRegionExtent pixels (the scan
+// visits every row of the box) and edges that cross more than
+// kMaxRegionCrossings rows in all (the scan visits every such crossing).
 inline constexpr std::int32_t kMaxRegionCoordinate = 1 << 27;
 inline constexpr std::int32_t kMaxRegionExtent = 1 << 15;
+inline constexpr std::int64_t kMaxRegionCrossings = std::int64_t{1} << 27;
 
 // A set of pixels kept as rectangles: bands from top to bottom, rectangles
 // within a band from left to right, none overlapping; consecutive rows with

@@ -107,6 +107,12 @@ class TEdgeList {
     }
   }
 
+  void checkCrossings() const {
+    std::int64_t crossings = 0;
+    for (const TEdge& e : fEdges) crossings += e.Y1 - e.Y0;
+    if (crossings > kMaxRegionCrossings) throw std::out_of_range("region edges cross more than 2^27 rows in all");
+  }
+
   std::vector<TEdge> fEdges;
   TRect fBox;
   bool fHasBox = false;
@@ -134,6 +140,7 @@ TSpans rowSpans(std::vector<TCrossing>& crossings, TPolyFillMode mode) {
 TRects TEdgeList::Scan(TPolyFillMode mode) {
   if (fEdges.empty()) return {};
   checkExtent();
+  checkCrossings();
   std::sort(fEdges.begin(), fEdges.end(), [](const TEdge& a, const TEdge& b) { return a.Y0 < b.Y0; });
   TBandBuilder builder;
   std::vector<const TEdge*> active;

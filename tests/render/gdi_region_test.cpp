@@ -296,6 +296,15 @@ TEST(GdiRegion, HostileInput) {
   EXPECT_THROW((void)TGdiRegion::FromPolygon(wide, pfAlternate), std::out_of_range);
   const TPoints largest{{0, 0}, {kMaxRegionExtent, 0}, {kMaxRegionExtent, 2}, {0, 2}};
   EXPECT_EQ(TGdiRegion::FromPolygon(largest, pfAlternate).Rects(), (TRects{{0, 0, kMaxRegionExtent, 2}}));
+  // A comb of 2,049 teeth as tall as the largest extent: its edges cross
+  // 2 x 2,049 x 32,767 rows, just past 2^27, so it is refused before the scan.
+  constexpr std::int32_t kHeight = kMaxRegionExtent;
+  TPoints comb{{0, kHeight}};
+  for (std::int32_t i = 0; i < 2049; ++i) {
+    comb.insert(comb.end(), {{2 * i, 0}, {2 * i + 1, 0}, {2 * i + 1, kHeight - 1}, {2 * i + 2, kHeight - 1}});
+  }
+  comb.push_back({2 * 2049, kHeight});
+  EXPECT_THROW((void)TGdiRegion::FromPolygon(comb, pfAlternate), std::out_of_range);
   // A huge rectangle region costs one rectangle.
   EXPECT_EQ(TGdiRegion::FromRect({INT32_MIN, INT32_MIN, INT32_MAX, INT32_MAX}).Rects().size(), 1u);
 }
