@@ -44,6 +44,7 @@ void TBitmap32::Resize(std::int32_t width, std::int32_t height) {
     throw std::runtime_error("Can't allocate the DIB handle");
   }
   fBits = std::move(bits);
+  fUniform = false;
   fWidth = width;
   fHeight = height;
   fClipRect = BoundsRect();
@@ -54,6 +55,7 @@ void TBitmap32::Resize(std::int32_t width, std::int32_t height) {
 void TBitmap32::Assign(const TBitmap32& source) {
   if (&source == this) return;
   fBits = source.fBits;
+  fUniform = false;
   fWidth = source.fWidth;
   fHeight = source.fHeight;
   fClipRect = source.fClipRect;
@@ -74,7 +76,9 @@ void TBitmap32::SetClipRect(const TRect& r) { IntersectRectInclusive(fClipRect, 
 
 void TBitmap32::Clear(TColor32 c) {
   if (fClipRect == BoundsRect()) {
-    FillWords(fBits, c);
+    if (!fUniform || fUniformColour != c) FillWords(fBits, c);
+    fUniform = true;
+    fUniformColour = c;
     Changed();
   } else {
     FillRectClipped(fClipRect.Left, fClipRect.Top, fClipRect.Right, fClipRect.Bottom, c);
@@ -83,7 +87,7 @@ void TBitmap32::Clear(TColor32 c) {
 
 void TBitmap32::SetAlphaAll(std::uint8_t alpha) {
   const TColor32 a = TColor32{alpha} << 24;
-  for (TColor32& p : fBits) p = (p & 0x00FFFFFF) | a;
+  for (TColor32& p : Bits()) p = (p & 0x00FFFFFF) | a;
   Changed();
 }
 

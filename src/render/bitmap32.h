@@ -55,8 +55,10 @@ class TBitmap32 : public TObject {
   void Clear(TColor32 c = clBlack32);
   void SetAlphaAll(std::uint8_t alpha);
 
-  // Unchecked access; the caller keeps (x, y) inside the surface.
+  // Unchecked access; the caller keeps (x, y) inside the surface. Mutable
+  // access forgets that the store holds one colour throughout.
   TColor32* PixelAddress(std::int32_t x, std::int32_t y) {
+    fUniform = false;
     return fBits.data() + static_cast<std::size_t>(y) * fWidth + x;
   }
   const TColor32* PixelAddress(std::int32_t x, std::int32_t y) const {
@@ -64,7 +66,10 @@ class TBitmap32 : public TObject {
   }
   TColor32 ReadPixel(std::int32_t x, std::int32_t y) const { return *PixelAddress(x, y); }
   void WritePixel(std::int32_t x, std::int32_t y, TColor32 c) { *PixelAddress(x, y) = c; }
-  std::span<TColor32> Bits() { return fBits; }
+  std::span<TColor32> Bits() {
+    fUniform = false;
+    return fBits;
+  }
   std::span<const TColor32> Bits() const { return fBits; }
 
   void WritePixelClipped(std::int32_t x, std::int32_t y, TColor32 c);
@@ -141,6 +146,11 @@ class TBitmap32 : public TObject {
   TFixedPoint fPenPosFixed;
   std::string fResampler = kNearestResampler;
   int fUpdateCount = 0;
+  // Set when a Clear filled the whole store and no mutable access came
+  // since: clearing again to the same colour, as a scratch surface nothing
+  // drew on is cleared every frame, then has nothing to write.
+  bool fUniform = false;
+  TColor32 fUniformColour = 0;
 };
 
 // Keeps a surface's update bracket balanced on every path, errors included.

@@ -1,6 +1,7 @@
 // Drawing one TBitmap32 onto another: block transfers, stretching with the
 // resamplers, and affine transformation.
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <vector>
 
@@ -36,7 +37,12 @@ class PixelCombiner {
         b = f;
         break;
       case dmBlend:
-        b = fCombineMode == cmMerge ? MergeReg(f, b, fMasterAlpha) : BlendReg(f, b, fMasterAlpha);
+        // An opaque pixel at full master alpha replaces under both modes.
+        if (fMasterAlpha == 255 && AlphaComponent(f) == 255) {
+          b = f;
+        } else {
+          b = fCombineMode == cmMerge ? MergeReg(f, b, fMasterAlpha) : BlendReg(f, b, fMasterAlpha);
+        }
         break;
       case dmTransparent:
         if (f != fOuterColor) b = f;
@@ -117,8 +123,45 @@ bool sampleTaps(const TBitmap32& src, const Taps& tx, const Taps& ty, TColor32& 
   }
   const std::uint64_t total = tx.total() * ty.total();
   out = 0;
+  // Bilinear weights total a power of two, where a shift rounds as the
+  // division does at a fraction of its cost.
+  if ((total & (total - 1)) == 0) {
+    const int shift = std::countr_zero(total);
+    for (int c = 0; c < 4; ++c) out |= static_cast<TColor32>((sums[c] + total / 2) >> shift) << (8 * c);
+    return true;
+  }
   for (int c = 0; c < 4; ++c) out |= static_cast<TColor32>((sums[c] + total / 2) / total) << (8 * c);
   return true;
+}
+
+// A tap of the linear resampler with both pixels spelled out, a lone pixel
+// as weights 256 and 0: every sample then totals 65536, and since the taps
+// total 1 or 256 along each axis, rounding comes out as sampleTaps rounds.
+struct TLinearTap {
+  std::int32_t First = 0;
+  std::int32_t Second = 0;
+  std::uint64_t FirstWeight = 256;
+  std::uint64_t SecondWeight = 0;
+};
+
+TLinearTap linearTap(const Taps& t) {
+  const auto first = static_cast<std::int32_t>(t.first);
+  if (t.count == 1) return {first, first, 256, 0};
+  return {first, first + 1, t.firstWeight, t.restWeight};
+}
+
+// The channels of a pixel two to a 64-bit word, each in 32 bits where a
+// weighted sum of 65536 stays exact: blue and red, green and alpha.
+std::uint64_t blueRed(TColor32 p) { return (p & 0xFF) | (std::uint64_t{p & 0xFF0000} << 16); }
+std::uint64_t greenAlpha(TColor32 p) { return ((p >> 8) & 0xFF) | (std::uint64_t{p & 0xFF000000} << 8); }
+
+// The sample from the channel sums of its four taps, which total 65536.
+TColor32 packLinear(std::uint64_t blueRedSum, std::uint64_t greenAlphaSum) {
+  constexpr std::uint64_t kHalf = 0x0000800000008000;
+  constexpr std::uint64_t kBytes = 0x000000FF000000FF;
+  const std::uint64_t br = ((blueRedSum + kHalf) >> 16) & kBytes;
+  const std::uint64_t ga = ((greenAlphaSum + kHalf) >> 16) & kBytes;
+  return static_cast<TColor32>(br | (br >> 16) | (ga << 8) | (ga >> 8));
 }
 
 enum class ResamplerKind { Nearest, Linear, Draft };
@@ -169,8 +212,48 @@ void blockTransfer(TBitmap32& dst, const TRect& area, const TBitmap32& src, cons
   }
 }
 
+// The linear resampler, one axis after the other: each destination row
+// first mixes its two source rows over the columns the taps read, exactly
+// (the sums are not rounded), then each pixel mixes two of those columns.
+void linearTransfer(TBitmap32& dst, const TRect& area, const TBitmap32& src, const StretchAxis& ax,
+                    const StretchAxis& ay, const PixelCombiner& combiner) {
+  std::vector<TLinearTap> columns;
+  columns.reserve(static_cast<std::size_t>(area.Width()));
+  for (std::int32_t x = area.Left; x < area.Right; ++x) columns.push_back(linearTap(ax.taps(ResamplerKind::Linear, x)));
+  std::int32_t first = columns.front().First;
+  std::int32_t last = columns.front().Second;
+  for (const TLinearTap& tx : columns) {
+    first = std::min(first, tx.First);
+    last = std::max(last, tx.Second);
+  }
+  const auto width = static_cast<std::size_t>(last - first + 1);
+  std::vector<std::uint64_t> blueRedMix(width);
+  std::vector<std::uint64_t> greenAlphaMix(width);
+  for (std::int32_t y = area.Top; y < area.Bottom; ++y) {
+    const TLinearTap ty = linearTap(ay.taps(ResamplerKind::Linear, y));
+    const TColor32* upper = src.PixelAddress(first, ty.First);
+    const TColor32* lower = src.PixelAddress(first, ty.Second);
+    for (std::size_t i = 0; i < width; ++i) {
+      blueRedMix[i] = blueRed(upper[i]) * ty.FirstWeight + blueRed(lower[i]) * ty.SecondWeight;
+      greenAlphaMix[i] = greenAlpha(upper[i]) * ty.FirstWeight + greenAlpha(lower[i]) * ty.SecondWeight;
+    }
+    TColor32* to = dst.PixelAddress(area.Left, y);
+    for (const TLinearTap& tx : columns) {
+      const auto a = static_cast<std::size_t>(tx.First - first);
+      const auto b = static_cast<std::size_t>(tx.Second - first);
+      combiner.apply(packLinear(blueRedMix[a] * tx.FirstWeight + blueRedMix[b] * tx.SecondWeight,
+                                greenAlphaMix[a] * tx.FirstWeight + greenAlphaMix[b] * tx.SecondWeight),
+                     *to++);
+    }
+  }
+}
+
 void resampledTransfer(TBitmap32& dst, const TRect& area, const TBitmap32& src, const StretchAxis& ax,
                        const StretchAxis& ay, ResamplerKind kind, const PixelCombiner& combiner) {
+  if (kind == ResamplerKind::Linear) {
+    linearTransfer(dst, area, src, ax, ay, combiner);
+    return;
+  }
   std::vector<Taps> columns;
   columns.reserve(static_cast<std::size_t>(area.Width()));
   for (std::int32_t x = area.Left; x < area.Right; ++x) columns.push_back(ax.taps(kind, x));

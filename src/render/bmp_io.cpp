@@ -264,7 +264,7 @@ void TBitmap32::LoadFromBmp(std::span<const std::uint8_t> data) {
     for (TColor32& p : pixels) p |= 0xFF000000;
   }
   Resize(width, height);
-  std::copy(pixels.begin(), pixels.end(), fBits.begin());
+  std::copy(pixels.begin(), pixels.end(), Bits().begin());
   Changed();
 }
 

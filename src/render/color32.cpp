@@ -14,10 +14,6 @@ constexpr std::array<TWinColor, 31> kSystemColors = {
     0xE1FFFF, 0x000000, 0xCC6600, 0xEAD1B9, 0xF2E4D7, 0xFF9933, 0xF0F0F0,
 };
 
-std::uint8_t blendChannel(std::uint32_t f, std::uint32_t b, std::uint32_t w) {
-  return static_cast<std::uint8_t>((b * 256 + (f - b) * w + 128) >> 8);
-}
-
 std::array<std::uint8_t, 256> buildGammaTable() {
   std::array<std::uint8_t, 256> table{};
   for (int i = 0; i < 256; ++i) {
@@ -45,19 +41,6 @@ TWinColor WinColor(TColor32 c) { return static_cast<TWinColor>(swapRedBlue(c)); 
 const std::array<std::uint8_t, 256>& GammaTable() {
   static const std::array<std::uint8_t, 256> table = buildGammaTable();
   return table;
-}
-
-TColor32 BlendPixel(TColor32 f, TColor32 b, std::uint8_t m) {
-  const std::uint32_t fa = AlphaComponent(f);
-  if (fa == 0) return b;
-  const std::uint32_t w = ((m + 1u) * fa) >> 8;
-  if (w == 0) return b;
-  // (F − B) × W wraps in unsigned arithmetic, but the sum with B × 256 never
-  // goes below zero since W ≤ 255, so the result is exact.
-  return Color32(blendChannel(AlphaComponent(f), AlphaComponent(b), w),
-                 blendChannel(RedComponent(f), RedComponent(b), w),
-                 blendChannel(GreenComponent(f), GreenComponent(b), w),
-                 blendChannel(BlueComponent(f), BlueComponent(b), w));
 }
 
 namespace {

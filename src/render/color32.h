@@ -33,9 +33,25 @@ TWinColor WinColor(TColor32 c);
 // bilinear samplers.
 const std::array<std::uint8_t, 256>& GammaTable();
 
+// Every channel, alpha included, moved from B towards F by W / 256 (W at
+// most 255): (B × 256 + (F − B) × W + 128) shr 8, which equals
+// (F × W + B × (256 − W) + 128) shr 8. Two channels share one multiply:
+// each 16-bit lane stays below 255 × 256 + 128, so no lane carries.
+inline TColor32 BlendByWeight(TColor32 f, TColor32 b, std::uint32_t w) {
+  constexpr TColor32 kLanes = 0x00FF00FF;
+  constexpr TColor32 kHalf = 0x00800080;
+  const std::uint32_t v = 256 - w;
+  const TColor32 redBlue = (((f & kLanes) * w + (b & kLanes) * v + kHalf) >> 8) & kLanes;
+  const TColor32 alphaGreen = (((f >> 8) & kLanes) * w + ((b >> 8) & kLanes) * v + kHalf) & ~kLanes;
+  return alphaGreen | redBlue;
+}
+
 // F over B with coverage M: W = ((M + 1) × alpha(F)) shr 8; every channel,
 // alpha included, moves from B towards F by W / 256.
-TColor32 BlendPixel(TColor32 f, TColor32 b, std::uint8_t m);
+inline TColor32 BlendPixel(TColor32 f, TColor32 b, std::uint8_t m) {
+  const std::uint32_t w = ((m + 1u) * AlphaComponent(f)) >> 8;
+  return w == 0 ? b : BlendByWeight(f, b, w);
+}
 
 // Blend and merge of one source pixel into a destination pixel by the source
 // alpha scaled by masterAlpha (the combine modes of the surfaces).

@@ -78,12 +78,85 @@ TConvertedContours convertContours(std::span<const std::span<const TFixedPoint>>
   return result;
 }
 
+// The crossings of the band's sub-lines in one block, line after line: line
+// i holds the entries from Starts[i] up to Starts[i + 1]. It is filled in two
+// walks over the edges, one counting and one storing, so that a mask costs a
+// few allocations rather than a growing list per sub-line.
+class TCrossingTable {
+ public:
+  explicit TCrossingTable(std::size_t lines) : fStarts(lines + 1, 0) {}
+
+  std::size_t Lines() const { return fStarts.size() - 1; }
+  std::span<std::uint32_t> Line(std::size_t i) {
+    return {fEntries.data() + fStarts[i], fStarts[i + 1] - fStarts[i]};
+  }
+  std::span<const std::uint32_t> Line(std::size_t i) const {
+    return {fEntries.data() + fStarts[i], fStarts[i + 1] - fStarts[i]};
+  }
+
+  bool Counting() const { return fCounting; }
+  void Count(std::size_t line) { ++fStarts[line + 1]; }
+  // Ends the counting walk: the counts become starts, with room behind them.
+  void StartStoring() {
+    for (std::size_t i = 1; i < fStarts.size(); ++i) fStarts[i] += fStarts[i - 1];
+    fEntries.resize(fStarts.back());
+    fCursors.assign(fStarts.begin(), fStarts.end() - 1);
+    fCounting = false;
+  }
+  void Store(std::size_t line, std::uint32_t entry) { fEntries[fCursors[line]++] = entry; }
+
+ private:
+  std::vector<std::size_t> fStarts;
+  std::vector<std::size_t> fCursors;
+  std::vector<std::uint32_t> fEntries;
+  bool fCounting = true;
+};
+
+TCrossingTable tableFromLists(const TCrossingLists& lists) {
+  TCrossingTable table(lists.size());
+  for (std::size_t i = 0; i < lists.size(); ++i) {
+    for (std::size_t j = 0; j < lists[i].size(); ++j) table.Count(i);
+  }
+  table.StartStoring();
+  for (std::size_t i = 0; i < lists.size(); ++i) {
+    for (std::uint32_t entry : lists[i]) table.Store(i, entry);
+  }
+  return table;
+}
+
+std::uint32_t crossingX(std::uint32_t entry) { return entry & kCrossingX; }
+
+// Ascending by X. Most sub-lines hold a handful of crossings, which
+// insertion sorts fastest; entries of equal X may end in any order, since
+// the coverage of a sub-line does not depend on it.
+void sortLine(std::span<std::uint32_t> line) {
+  constexpr std::size_t kInsertionLimit = 16;
+  if (line.size() > kInsertionLimit) {
+    std::sort(line.begin(), line.end(), [](std::uint32_t a, std::uint32_t b) { return crossingX(a) < crossingX(b); });
+    return;
+  }
+  for (std::size_t i = 1; i < line.size(); ++i) {
+    const std::uint32_t entry = line[i];
+    std::size_t j = i;
+    for (; j > 0 && crossingX(line[j - 1]) > crossingX(entry); --j) line[j] = line[j - 1];
+    line[j] = entry;
+  }
+}
+
+// Every line sorted; a line of odd length raises EAssertionFailed.
+void sortLines(TCrossingTable& table) {
+  for (std::size_t i = 0; i < table.Lines(); ++i) {
+    if (table.Line(i).size() % 2 != 0) throw EAssertionFailed();
+    sortLine(table.Line(i));
+  }
+}
+
 // Collects the crossings of edges with the sub-lines of the band.
 class TCrossingBuilder {
  public:
-  TCrossingBuilder(TCrossingLists& lists, std::int32_t minY, std::int32_t lastY, std::int32_t minX,
+  TCrossingBuilder(TCrossingTable& table, std::int32_t minY, std::int32_t lastY, std::int32_t minX,
                    std::int32_t maxX)
-      : fLists(lists), fMinY(minY), fLastY(lastY), fMinX(minX), fMaxX(maxX) {}
+      : fTable(table), fMinY(minY), fLastY(lastY), fMinX(minX), fMaxX(maxX) {}
 
   // The extra crossing where the vertical direction reverses keeps every
   // sub-line's count even; horizontal edges add none.
@@ -144,8 +217,13 @@ class TCrossingBuilder {
 
   void AddCrossing(std::int64_t x, std::int64_t y, std::int32_t dir) {
     if (y < fMinY || y > fLastY) return;
+    const auto line = static_cast<std::size_t>(y - fMinY);
+    if (fTable.Counting()) {
+      fTable.Count(line);
+      return;
+    }
     const auto cx = static_cast<std::uint32_t>(std::clamp<std::int64_t>(x, fMinX, fMaxX));
-    fLists[static_cast<std::size_t>(y - fMinY)].push_back(dir < 0 ? cx | kUpward : cx);
+    fTable.Store(line, dir < 0 ? cx | kUpward : cx);
   }
 
  private:
@@ -166,7 +244,7 @@ class TCrossingBuilder {
     steps -= k;
   }
 
-  TCrossingLists& fLists;
+  TCrossingTable& fTable;
   std::int32_t fMinY;
   std::int32_t fLastY;
   std::int32_t fMinX;
@@ -175,11 +253,11 @@ class TCrossingBuilder {
 
 // The horizontal extent, in pixels, of the sub-lines top … bottom that hold
 // crossings; false when none does.
-bool rowExtent(const TCrossingLists& lists, std::size_t top, std::size_t bottom, const TLevelSetting& s,
+bool rowExtent(const TCrossingTable& table, std::size_t top, std::size_t bottom, const TLevelSetting& s,
                std::int32_t& xMin, std::int32_t& xMax) {
   bool found = false;
   for (std::size_t i = top; i <= bottom; ++i) {
-    const std::vector<std::uint32_t>& list = lists[i];
+    const std::span<const std::uint32_t> list = table.Line(i);
     if (list.size() < 2) continue;
     const auto first = static_cast<std::int32_t>(list.front() & kCrossingX);
     const auto last = static_cast<std::int32_t>((list.back() & kCrossingX) + s.Lines - 1);
@@ -203,7 +281,7 @@ void addSpanEdge(std::vector<std::int32_t>& cells, std::uint32_t entry, std::int
   cells[c + 1] += sign * f;
 }
 
-void accumulateSubLine(std::vector<std::int32_t>& cells, const std::vector<std::uint32_t>& list, std::int32_t xMin,
+void accumulateSubLine(std::vector<std::int32_t>& cells, std::span<const std::uint32_t> list, std::int32_t xMin,
                        const TLevelSetting& s, bool nonZero) {
   if (!nonZero) {
     for (std::size_t j = 0; j < list.size(); ++j) addSpanEdge(cells, list[j], xMin, s, j % 2 == 0 ? 1 : -1);
@@ -232,25 +310,15 @@ std::vector<std::uint8_t> coverageBytes(const std::vector<std::int32_t>& cells, 
   return bytes;
 }
 
-}  // namespace
-
-namespace scan {
-
-void SortCrossings(TCrossingLists& lists) {
-  for (std::vector<std::uint32_t>& list : lists) {
-    if (list.size() % 2 != 0) throw EAssertionFailed();
-    std::sort(list.begin(), list.end(),
-              [](std::uint32_t a, std::uint32_t b) { return (a & kCrossingX) < (b & kCrossingX); });
-  }
-}
-
-void BuildCoverageRows(TPoints& origins, TArrayofByteArray& rows, TBitmap32& surface, TCrossingLists& lists,
+// Sorting and the coverage rows, inside the surface's update bracket (closed
+// on errors too); minY is the first sub-line of the band.
+void buildCoverageRows(TPoints& origins, TArrayofByteArray& rows, TBitmap32& surface, TCrossingTable& table,
                        std::int32_t minY, std::int32_t level, bool nonZero) {
   const TLevelSetting& s = levelSetting(level);
   TUpdateBracket bracket(surface);
-  SortCrossings(lists);
-  if (lists.empty()) return;
-  const std::int64_t count = static_cast<std::int64_t>(lists.size());
+  sortLines(table);
+  if (table.Lines() == 0) return;
+  const std::int64_t count = static_cast<std::int64_t>(table.Lines());
   const std::int32_t firstRow = minY >> s.Shift;
   const auto endRow = static_cast<std::int32_t>((count + minY + s.Lines - 1) >> s.Shift);
   origins.assign(static_cast<std::size_t>(endRow - firstRow), TPoint{});
@@ -262,15 +330,37 @@ void BuildCoverageRows(TPoints& origins, TArrayofByteArray& rows, TBitmap32& sur
     const auto bottom = static_cast<std::size_t>(std::min<std::int64_t>(firstLine + s.Lines - 1, count - 1));
     std::int32_t xMin = 0;
     std::int32_t xMax = 0;
-    if (!rowExtent(lists, top, bottom, s, xMin, xMax)) continue;
+    if (!rowExtent(table, top, bottom, s, xMin, xMax)) continue;
     const auto width = static_cast<std::size_t>(xMax - xMin + 2);
     ChargeMemory(width, "stored coverage");
     if (cells.size() < width) cells.resize(width + 64);
     std::fill(cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(width), 0);
-    for (std::size_t i = top; i <= bottom; ++i) accumulateSubLine(cells, lists[i], xMin, s, nonZero);
+    for (std::size_t i = top; i <= bottom; ++i) accumulateSubLine(cells, table.Line(i), xMin, s, nonZero);
     const auto k = static_cast<std::size_t>(y - firstRow);
     rows[k] = coverageBytes(cells, width, s);
     origins[k] = {xMin, y};
+  }
+}
+
+}  // namespace
+
+namespace scan {
+
+void SortCrossings(TCrossingLists& lists) {
+  for (std::vector<std::uint32_t>& list : lists) {
+    if (list.size() % 2 != 0) throw EAssertionFailed();
+    sortLine(list);
+  }
+}
+
+void BuildCoverageRows(TPoints& origins, TArrayofByteArray& rows, TBitmap32& surface, TCrossingLists& lists,
+                       std::int32_t minY, std::int32_t level, bool nonZero) {
+  TCrossingTable table = tableFromLists(lists);
+  buildCoverageRows(origins, rows, surface, table, minY, level, nonZero);
+  // The lists end sorted, as the rows were built from them.
+  for (std::size_t i = 0; i < lists.size(); ++i) {
+    const std::span<const std::uint32_t> sorted = table.Line(i);
+    std::copy(sorted.begin(), sorted.end(), lists[i].begin());
   }
 }
 
@@ -286,11 +376,13 @@ bool ComputeCoverageMask(TPoints& origins, TArrayofByteArray& rows, TBitmap32& s
   const std::int32_t minY = std::clamp(converted.MinY, clipTop, clipLast);
   const std::int32_t maxY = std::clamp(converted.MaxY, clipTop, clipLast);
   if (minY >= maxY) return false;
-  TCrossingLists lists(static_cast<std::size_t>(maxY - minY + 1));
-  TCrossingBuilder builder(lists, minY, clipLast, toClipSubSamples(clip.Left, s.Shift),
+  TCrossingTable table(static_cast<std::size_t>(maxY - minY + 1));
+  TCrossingBuilder builder(table, minY, clipLast, toClipSubSamples(clip.Left, s.Shift),
                            toClipSubSamples(clip.Right, s.Shift) - 1);
   for (const TPoints& contour : converted.Contours) builder.BuildCrossings(contour);
-  BuildCoverageRows(origins, rows, surface, lists, minY, level, nonZero);
+  table.StartStoring();
+  for (const TPoints& contour : converted.Contours) builder.BuildCrossings(contour);
+  buildCoverageRows(origins, rows, surface, table, minY, level, nonZero);
   surface.Changed(RectFromFixedRect(converted.Bounds, RoundOutside));
   return true;
 }
@@ -313,29 +405,6 @@ void ComputeCoveragePoly(TGR32Graphics& graphics, TBitmap32& surface, const TArr
   const std::vector<std::span<const TFixedPoint>> spans(contours.begin(), contours.end());
   scan::ComputeCoverageMask(graphics.RowOrigins, graphics.CoverageRows, surface, spans, transformation, level,
                             nonZero);
-}
-
-void PaintCoverage(TBitmap32& surface, const TPoints& origins, const TArrayofByteArray& rows, TColor32 colour) {
-  const std::size_t count = std::min(origins.size(), rows.size());
-  const TColor32 rgb = colour & 0x00FFFFFF;
-  for (std::size_t k = 0; k < count; ++k) {
-    const TPoint origin = origins[k];
-    if (origin.Y < 0 || origin.Y >= surface.Height()) continue;
-    const std::vector<std::uint8_t>& bytes = rows[k];
-    // Only the bytes whose pixels lie inside the surface.
-    const std::int64_t from = std::max<std::int64_t>(0, -std::int64_t{origin.X});
-    const std::int64_t to =
-        std::min<std::int64_t>(static_cast<std::int64_t>(bytes.size()), std::int64_t{surface.Width()} - origin.X);
-    for (std::int64_t i = from; i < to; ++i) {
-      const std::uint8_t a = bytes[static_cast<std::size_t>(i)];
-      TColor32* pixel = surface.PixelAddress(static_cast<std::int32_t>(origin.X + i), origin.Y);
-      *pixel = a == 255 ? colour : BlendPixel((TColor32{a} << 24) | rgb, *pixel, 255);
-    }
-  }
-}
-
-void PaintCoverage(TGR32Graphics& graphics, const TPoints& origins, const TArrayofByteArray& rows, TColor32 colour) {
-  if (graphics.Bitmap != nullptr) PaintCoverage(*graphics.Bitmap, origins, rows, colour);
 }
 
 }  // namespace lumora

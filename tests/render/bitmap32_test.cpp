@@ -94,6 +94,52 @@ TEST(Bitmap32Core, ClipRectAndClear) {
   EXPECT_EQ(log.areas.back(), (TRect{1, 1, 3, 2}));
 }
 
+// A clear that finds the surface still holding its colour skips the fill;
+// every way of writing pixels since must make the next clear fill again.
+TEST(Bitmap32Core, ClearAfterEveryKindOfWrite) {
+  const std::vector<std::pair<const char*, void (*)(TBitmap32&)>> writes = {
+      {"WritePixel", [](TBitmap32& b) { b.WritePixel(1, 1, kG); }},
+      {"PixelAddress", [](TBitmap32& b) { *b.PixelAddress(1, 1) = kG; }},
+      {"Bits", [](TBitmap32& b) { b.Bits()[5] = kG; }},
+      {"FillRectClipped", [](TBitmap32& b) { b.FillRectClipped(1, 1, 2, 2, kG); }},
+      {"SetAlphaAll", [](TBitmap32& b) { b.SetAlphaAll(0x10); }},
+      {"FlipHorizontal after a write", [](TBitmap32& b) {
+         b.WritePixel(0, 0, kG);
+         b.FlipHorizontal();
+       }},
+      {"LoadFromBmp", [](TBitmap32& b) {
+         TBitmap32 other;
+         other.Resize(4, 3);
+         other.Clear(kG);
+         b.LoadFromBmp(other.SaveToBmp());
+       }},
+      {"Assign", [](TBitmap32& b) {
+         TBitmap32 other;
+         other.Resize(4, 3);
+         other.Clear(kG);
+         b.Assign(other);
+       }},
+      {"Clear to another colour", [](TBitmap32& b) { b.Clear(kG); }},
+  };
+  for (const auto& [name, write] : writes) {
+    TBitmap32 b;
+    b.Resize(4, 3);
+    b.Clear(kR);
+    b.Clear(kR);
+    write(b);
+    ChangeLog log(b);
+    b.Clear(kR);
+    EXPECT_EQ(pixelsOf(b), std::vector<TColor32>(12, kR)) << name;
+    EXPECT_EQ(log.areas.size(), 1u) << name << ": a clear reports its area";
+  }
+  TBitmap32 resized;
+  resized.Resize(2, 2);
+  resized.Clear(kR);
+  resized.Resize(3, 2);
+  resized.Clear(kR);
+  EXPECT_EQ(pixelsOf(resized), std::vector<TColor32>(6, kR)) << "a new store after a resize";
+}
+
 TEST(Bitmap32Core, AlphaAndClippedWrites) {
   TBitmap32 b;
   fill(b, 2, 2, {0x11223344, 0xFF000000, 0x00ABCDEF, 0x80808080});

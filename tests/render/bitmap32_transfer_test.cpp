@@ -1,4 +1,5 @@
 #include <limits>
+#include <random>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -171,6 +172,37 @@ TEST(Bitmap32Transfer, StretchWithEachResampler) {
     std::vector<TColor32> want = row;
     want.insert(want.end(), row.begin(), row.end());
     EXPECT_EQ(pixelsOf(dst), want) << name;
+  }
+}
+
+// Growing, the draft resampler takes the linear resampler's taps through the
+// general sampler, while the linear resampler has a path of its own: both
+// must give every pixel alike, clipped or not, opaque or blended.
+TEST(Bitmap32Transfer, LinearStretchAgreesWithTheGeneralSampler) {
+  std::mt19937 random(11);
+  auto between = [&](std::int32_t lo, std::int32_t hi) {
+    return lo + static_cast<std::int32_t>(random() % static_cast<std::uint32_t>(hi - lo + 1));
+  };
+  for (int round = 0; round < 300; ++round) {
+    TBitmap32 src;
+    src.Resize(between(1, 12), between(1, 12));
+    for (TColor32& p : src.Bits()) p = random();
+    const TRect srcRect{between(0, src.Width() - 1), between(0, src.Height() - 1), src.Width(), src.Height()};
+    const std::int32_t w = srcRect.Width() + between(0, 30);
+    const std::int32_t h = srcRect.Height() + between(w == srcRect.Width() ? 1 : 0, 30);
+    const std::int32_t x = between(-10, 30);
+    const std::int32_t y = between(-10, 30);
+    const TRect dstRect{x, y, x + w, y + h};
+    const TRect clip{between(0, 10), between(0, 10), between(20, 40), between(20, 40)};
+    const TDrawMode mode = round % 2 == 0 ? dmOpaque : dmBlend;
+    TBitmap32 linear;
+    linear.Resize(40, 40);
+    for (TColor32& p : linear.Bits()) p = random();
+    TBitmap32 general;
+    general.Assign(linear);
+    StretchTransfer(linear, dstRect, clip, src, srcRect, kLinearResampler, mode, nullptr);
+    StretchTransfer(general, dstRect, clip, src, srcRect, kDraftResampler, mode, nullptr);
+    ASSERT_EQ(pixelsOf(linear), pixelsOf(general)) << "round " << round;
   }
 }
 

@@ -1,6 +1,8 @@
 #include "render/color32.h"
 
 #include <cmath>
+#include <cstdint>
+#include <random>
 
 #include <gtest/gtest.h>
 
@@ -49,6 +51,42 @@ TEST(Color32, BlendPixelFromItsFormula) {
   // Source alpha 128, coverage 255: W = (256 × 128) shr 8 = 128; the alpha channel moves too.
   // Alpha (255 → 128): (255 × 256 − 127 × 128 + 128) shr 8 = 192.
   EXPECT_EQ(BlendPixel(0x80FFFFFF, 0xFF000000, 255), 0xC0808080u);
+}
+
+// The channel formula, one channel at a time.
+TColor32 blendByChannel(TColor32 f, TColor32 b, std::uint32_t w) {
+  TColor32 result = 0;
+  for (int shift = 0; shift < 32; shift += 8) {
+    const std::int64_t fc = (f >> shift) & 0xFF;
+    const std::int64_t bc = (b >> shift) & 0xFF;
+    result |= static_cast<TColor32>(((bc * 256 + (fc - bc) * w + 128) >> 8) & 0xFF) << shift;
+  }
+  return result;
+}
+
+TEST(Color32, BlendByWeightMatchesTheChannelFormula) {
+  // Every channel pair at every weight, the same value in all four channels.
+  for (std::uint32_t fc = 0; fc < 256; ++fc) {
+    for (std::uint32_t bc = 0; bc < 256; ++bc) {
+      for (std::uint32_t w = 0; w < 256; ++w) {
+        const TColor32 f = fc * 0x01010101u;
+        const TColor32 b = bc * 0x01010101u;
+        if (BlendByWeight(f, b, w) != blendByChannel(f, b, w)) {
+          FAIL() << std::hex << "f " << f << " b " << b << std::dec << " w " << w;
+        }
+      }
+    }
+  }
+  // Mixed channels, and BlendPixel's weight from coverage and alpha.
+  std::mt19937 random(7);
+  for (int i = 0; i < 1000000; ++i) {
+    const TColor32 f = random();
+    const TColor32 b = random();
+    const auto m = static_cast<std::uint8_t>(random());
+    const std::uint32_t w = ((m + 1u) * AlphaComponent(f)) >> 8;
+    ASSERT_EQ(BlendByWeight(f, b, w), blendByChannel(f, b, w)) << std::hex << f << " " << b;
+    ASSERT_EQ(BlendPixel(f, b, m), w == 0 ? b : blendByChannel(f, b, w)) << std::hex << f << " " << b;
+  }
 }
 
 TEST(Color32, BlendAndMergeCombineModes) {

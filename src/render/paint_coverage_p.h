@@ -1,0 +1,30 @@
+// The painters behind PaintCoverage, for the tests: each paints a row of
+// coverage bytes over the pixels under it, or a whole mask, as PaintCoverage
+// describes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "render/bitmap32.h"
+#include "render/color32.h"
+#include "render/scan_converter.h"
+
+namespace lumora::paint {
+
+using TRowPaint = void (*)(TColor32* pixels, const std::uint8_t* coverage, std::size_t count, TColor32 colour);
+using TMaskPaint = void (*)(TBitmap32& surface, const TPoints& origins, const TArrayofByteArray& rows,
+                            TColor32 colour);
+
+struct TRowPainter {
+  const char* Name;
+  TRowPaint Paint;
+  TMaskPaint PaintMask;
+};
+
+// Every painter this build can run on this processor, the plainest first;
+// PaintCoverage uses the last.
+const std::vector<TRowPainter>& RowPainters();
+
+}  // namespace lumora::paint

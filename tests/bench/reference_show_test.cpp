@@ -1,0 +1,101 @@
+// The benchmarks' reference show: the same bytes on every call, and as the
+// player loads it, the counts the benchmark results are stated for.
+#include "bench/reference_show.h"
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <set>
+
+#include <gtest/gtest.h>
+
+#include "app/headless_toolkit.h"
+#include "app/player_form.h"
+#include "effects/led_graphic.h"
+#include "movie/stream.h"
+
+namespace lumora::bench {
+namespace {
+
+// The show loaded into a window of its size, as the benchmarks load it.
+class TReferenceShowTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    // Each test runs in a process of its own, maybe beside the other.
+    const std::string name = "lumora-reference-show-" + std::to_string(getpid()) + ".ctl";
+    fPath = (std::filesystem::temp_directory_path() / name).string();
+    fBytes = ReferenceShow();
+    WriteFileBytes(fPath, fBytes);
+    fForm.LoadMovie(fPath);
+  }
+  void TearDown() override {
+    fForm.FormDestroy();
+    std::error_code ignored;
+    std::filesystem::remove(fPath, ignored);
+  }
+
+  std::string fPath;
+  std::vector<std::uint8_t> fBytes;
+  THeadlessToolkit fUi{kShowWidth, kShowHeight};
+  TSilentMusic fMusic;
+  TForm1 fForm{fUi, fMusic, ""};
+};
+
+TEST_F(TReferenceShowTest, IsTheSameOnEveryCall) { EXPECT_EQ(ReferenceShow(), fBytes); }
+
+TEST_F(TReferenceShowTest, LoadsWithTheStatedCounts) {
+  ASSERT_TRUE(fUi.Messages.empty()) << fUi.Messages.front();
+  ASSERT_EQ(fForm.LastLoadError(), "");
+  EXPECT_EQ(fForm.FrameBitmap().Width(), kShowWidth);
+  EXPECT_EQ(fForm.FrameBitmap().Height(), kShowHeight);
+
+  const TFrameDataLayer* grid = fForm.GridLayersList().CurrentLayer();
+  ASSERT_NE(grid, nullptr);
+  EXPECT_EQ(grid->Columns(), kGridColumns);
+  EXPECT_EQ(grid->Rows(), kGridRows);
+  EXPECT_EQ(grid->Merged.size(), static_cast<std::size_t>(kGridFrames));
+
+  int outlines = 0;
+  int filled = 0;
+  int leds = 0;
+  int strips = 0;
+  int maskedLayers = 0;
+  std::set<std::string> classes;
+  std::set<TFixed> widths;
+  for (const auto& layer : fForm.SceneRoot().Layers()) {
+    if (layer->Masked() != 0) {
+      ++maskedLayers;
+      EXPECT_NE(layer->MaskGraphic(), nullptr) << "a masked layer has its mask";
+    }
+    for (const auto& graphic : layer->Graphics()) {
+      if (auto* led = dynamic_cast<TLEDGraphic*>(graphic.get())) {
+        ++leds;
+        EXPECT_EQ(led->CellRange.ColumnCount(), kLEDColumns);
+        EXPECT_EQ(led->CellRange.RowCount(), kLEDRows);
+      } else if (graphic->EffectKind() == kEffectLightStrip) {
+        ++strips;
+      } else if (graphic->EffectKind() == kEffectPlain) {
+        ++outlines;
+        filled += graphic->Filled() ? 1 : 0;
+        classes.insert(graphic->ClassName());
+        widths.insert(graphic->LineWidth());
+        EXPECT_GE(graphic->GridRow(), 0);
+        EXPECT_GE(graphic->GridColumn(), 0);
+      }
+    }
+  }
+  EXPECT_EQ(outlines, kOutlineCount);
+  EXPECT_GT(filled, 0);
+  EXPECT_LT(filled, outlines / 4);
+  const std::set<std::string> expected = {"TLine", "TPolyLine", "TPolyBezier", "TEllipse", "TRectangle", "TPolyStar"};
+  EXPECT_EQ(classes, expected);
+  EXPECT_EQ(widths.size(), 8u) << "stroke widths 1 to 8 pixels";
+  EXPECT_EQ(*widths.begin(), kFixedOne);
+  EXPECT_EQ(*widths.rbegin(), 8 * kFixedOne);
+  EXPECT_EQ(leds, kLEDCount);
+  EXPECT_EQ(strips, kStripCount);
+  EXPECT_EQ(maskedLayers, kMaskedLayerCount);
+}
+
+}  // namespace
+}  // namespace lumora::bench
