@@ -24,4 +24,12 @@ void ChargeMemory(std::uint64_t bytes, const char* what) {
   for (TMemoryBudget* b = gInnermost; b != nullptr; b = b->fOuter) b->fUsed += bytes;
 }
 
+TMemoryCharge::TMemoryCharge(std::uint64_t bytes, const char* what) : fBytes(bytes), fInnermost(gInnermost) {
+  ChargeMemory(bytes, what);
+}
+
+TMemoryCharge::~TMemoryCharge() {
+  for (TMemoryBudget* b = fInnermost; b != nullptr; b = b->fOuter) b->fUsed -= fBytes;
+}
+
 }  // namespace lumora

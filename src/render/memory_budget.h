@@ -31,6 +31,7 @@ class TMemoryBudget {
 
  private:
   friend void ChargeMemory(std::uint64_t bytes, const char* what);
+  friend class TMemoryCharge;
 
   std::uint64_t fLimit;
   std::uint64_t fUsed = 0;
@@ -40,5 +41,20 @@ class TMemoryBudget {
 // Charges the bytes about to be allocated for what; raises EMemoryBudget,
 // charging nothing, when a budget in force would pass its limit.
 void ChargeMemory(std::uint64_t bytes, const char* what);
+
+// Memory a step holds only while it runs (a scratch table, say): charged like
+// any other when the charge begins, and given back to the same budgets when
+// it ends. A charge lives inside the budgets it was made under.
+class TMemoryCharge {
+ public:
+  TMemoryCharge(std::uint64_t bytes, const char* what);
+  ~TMemoryCharge();
+  TMemoryCharge(const TMemoryCharge&) = delete;
+  TMemoryCharge& operator=(const TMemoryCharge&) = delete;
+
+ private:
+  std::uint64_t fBytes;
+  TMemoryBudget* fInnermost;
+};
 
 }  // namespace lumora

@@ -124,6 +124,26 @@ TCrossingTable tableFromLists(const TCrossingLists& lists) {
   return table;
 }
 
+// What the table of a band minY … maxY can hold at most, found before any
+// edge is walked: a hostile outline of a few points can cross millions of
+// sub-lines, and the table is charged to the memory budget first. An edge
+// adds at most its rows inside the band and one crossing where it turns.
+std::uint64_t crossingTableBytes(const std::vector<TPoints>& contours, std::int32_t minY, std::int32_t maxY) {
+  std::uint64_t entries = 0;
+  for (const TPoints& p : contours) {
+    for (std::size_t i = 0; i < p.size(); ++i) {
+      const TPoint& a = p[i];
+      const TPoint& b = p[i + 1 == p.size() ? 0 : i + 1];
+      if (a.Y == b.Y) continue;
+      const std::int64_t top = std::max(std::min(a.Y, b.Y), minY);
+      const std::int64_t bottom = std::min(std::max(a.Y, b.Y), maxY);
+      entries += static_cast<std::uint64_t>(std::max<std::int64_t>(bottom - top + 1, 0)) + 1;
+    }
+  }
+  const std::uint64_t lines = static_cast<std::uint64_t>(maxY - minY) + 1;
+  return entries * sizeof(std::uint32_t) + (2 * lines + 1) * sizeof(std::size_t);
+}
+
 std::uint32_t crossingX(std::uint32_t entry) { return entry & kCrossingX; }
 
 // Ascending by X. Most sub-lines hold a handful of crossings, which
@@ -376,6 +396,7 @@ bool ComputeCoverageMask(TPoints& origins, TArrayofByteArray& rows, TBitmap32& s
   const std::int32_t minY = std::clamp(converted.MinY, clipTop, clipLast);
   const std::int32_t maxY = std::clamp(converted.MaxY, clipTop, clipLast);
   if (minY >= maxY) return false;
+  const TMemoryCharge tableCharge(crossingTableBytes(converted.Contours, minY, maxY), "crossings of an outline");
   TCrossingTable table(static_cast<std::size_t>(maxY - minY + 1));
   TCrossingBuilder builder(table, minY, clipLast, toClipSubSamples(clip.Left, s.Shift),
                            toClipSubSamples(clip.Right, s.Shift) - 1);

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <vector>
+
 #include "render/bitmap32.h"
 #include "render/gr32_graphics.h"
 #include "render/mask_maps.h"
@@ -80,6 +83,69 @@ TEST(MemoryBudget, StoredCoverageIsChargedRowByRow) {
   EXPECT_EQ(needed, stored);
   const TMemoryBudget tight(needed - 1);
   EXPECT_THROW(graphics.FillPolygon(square), EMemoryBudget);
+}
+
+TEST(MemoryBudget, AChargeForTheLengthOfAStepIsGivenBackToEveryBudget) {
+  const TMemoryBudget outer(1000);
+  const TMemoryBudget inner(100);
+  ChargeMemory(10, "kept");
+  {
+    const TMemoryCharge scratch(90, "scratch");
+    EXPECT_EQ(inner.Used(), 100u);
+    EXPECT_THROW(TMemoryCharge(1, "more scratch"), EMemoryBudget);
+  }
+  EXPECT_EQ(inner.Used(), 10u);
+  EXPECT_EQ(outer.Used(), 10u);
+}
+
+// A 20-pixel square at the drawing interface's level (8 sub-lines a pixel):
+// the band runs over sub-lines 80 … 240, each side crosses all 161 and may
+// turn once, and the table indexes 161 lines twice over, plus one.
+TEST(MemoryBudget, TheCrossingTableIsChargedWhileTheOutlineConverts) {
+  constexpr std::uint64_t kTableBytes = 2 * 162 * 4 + (2 * 161 + 1) * 8;
+  TBitmap32 surface;
+  surface.Resize(64, 64);
+  TGR32Graphics graphics;
+  graphics.Bitmap = &surface;
+  graphics.Antialias = true;
+  graphics.BrushColor = clWhite32;
+  const TFixedPoint square[] = {FixedPoint(10.0f, 10.0f), FixedPoint(30.0f, 10.0f), FixedPoint(30.0f, 30.0f),
+                                FixedPoint(10.0f, 30.0f)};
+  graphics.FillPolygon(square);
+  std::uint64_t stored = 0;
+  for (const auto& row : graphics.CoverageRows) stored += row.size();
+  {
+    const TMemoryBudget exact(stored + kTableBytes);
+    EXPECT_NO_THROW(graphics.FillPolygon(square));
+    EXPECT_EQ(exact.Used(), stored);
+  }
+  {
+    const TMemoryBudget oneShort(stored + kTableBytes - 1);
+    EXPECT_THROW(graphics.FillPolygon(square), EMemoryBudget);
+  }
+  const TMemoryBudget noRoomForTheTable(kTableBytes - 1);
+  try {
+    graphics.FillPolygon(square);
+    FAIL();
+  } catch (const EMemoryBudget& e) {
+    EXPECT_NE(std::string(e.what()).find("(at crossings of an outline)"), std::string::npos);
+  }
+}
+
+// Ten thousand edges each crossing all 32,768 sub-lines of a tall surface
+// would need 1.3 GB of crossings and as many steps; it is refused up front.
+TEST(MemoryBudget, AnOutlineCrossingMoreSubLinesThanTheBudgetHoldsIsRefusedBeforeItIsWalked) {
+  TBitmap32 surface;
+  surface.Resize(16, 4096);
+  TGR32Graphics graphics;
+  graphics.Bitmap = &surface;
+  graphics.Antialias = true;
+  graphics.BrushColor = clWhite32;
+  std::vector<TFixedPoint> zigzag;
+  for (int i = 0; i < 10000; ++i) zigzag.push_back(FixedPoint(static_cast<float>(i % 16), i % 2 ? 5000.0f : -5000.0f));
+  const TMemoryBudget budget;
+  EXPECT_THROW(graphics.FillPolygon(zigzag), EMemoryBudget);
+  EXPECT_EQ(budget.Used(), 0u);
 }
 
 }  // namespace
