@@ -63,26 +63,38 @@ TEST(MemoryBudget, SurfacesAndMapsChargeTheirBytesAndAFailedOneKeepsItsSize) {
   EXPECT_EQ(map.Width(), 8);
 }
 
+// A white anti-aliased brush on a surface of its own.
+struct TFilling {
+  TFilling(std::int32_t width, std::int32_t height) {
+    Surface.Resize(width, height);
+    Graphics.Bitmap = &Surface;
+    Graphics.Antialias = true;
+    Graphics.BrushColor = clWhite32;
+  }
+  std::uint64_t StoredBytes() const {
+    std::uint64_t stored = 0;
+    for (const auto& row : Graphics.CoverageRows) stored += row.size();
+    return stored;
+  }
+
+  TBitmap32 Surface;
+  TGR32Graphics Graphics;
+};
+
+const TFixedPoint kSquare[] = {FixedPoint(10.0f, 10.0f), FixedPoint(30.0f, 10.0f), FixedPoint(30.0f, 30.0f),
+                               FixedPoint(10.0f, 30.0f)};
+
 TEST(MemoryBudget, StoredCoverageIsChargedRowByRow) {
-  TBitmap32 surface;
-  surface.Resize(64, 64);
-  TGR32Graphics graphics;
-  graphics.Bitmap = &surface;
-  graphics.Antialias = true;
-  graphics.BrushColor = clWhite32;
-  const TFixedPoint square[] = {FixedPoint(10.0f, 10.0f), FixedPoint(30.0f, 10.0f), FixedPoint(30.0f, 30.0f),
-                                FixedPoint(10.0f, 30.0f)};
+  TFilling filling(64, 64);
   std::uint64_t needed = 0;
   {
     const TMemoryBudget budget;
-    graphics.FillPolygon(square);
+    filling.Graphics.FillPolygon(kSquare);
     needed = budget.Used();
   }
-  std::uint64_t stored = 0;
-  for (const auto& row : graphics.CoverageRows) stored += row.size();
-  EXPECT_EQ(needed, stored);
+  EXPECT_EQ(needed, filling.StoredBytes());
   const TMemoryBudget tight(needed - 1);
-  EXPECT_THROW(graphics.FillPolygon(square), EMemoryBudget);
+  EXPECT_THROW(filling.Graphics.FillPolygon(kSquare), EMemoryBudget);
 }
 
 TEST(MemoryBudget, AChargeForTheLengthOfAStepIsGivenBackToEveryBudget) {
@@ -103,29 +115,21 @@ TEST(MemoryBudget, AChargeForTheLengthOfAStepIsGivenBackToEveryBudget) {
 // turn once, and the table indexes 161 lines twice over, plus one.
 TEST(MemoryBudget, TheCrossingTableIsChargedWhileTheOutlineConverts) {
   constexpr std::uint64_t kTableBytes = 2 * 162 * 4 + (2 * 161 + 1) * 8;
-  TBitmap32 surface;
-  surface.Resize(64, 64);
-  TGR32Graphics graphics;
-  graphics.Bitmap = &surface;
-  graphics.Antialias = true;
-  graphics.BrushColor = clWhite32;
-  const TFixedPoint square[] = {FixedPoint(10.0f, 10.0f), FixedPoint(30.0f, 10.0f), FixedPoint(30.0f, 30.0f),
-                                FixedPoint(10.0f, 30.0f)};
-  graphics.FillPolygon(square);
-  std::uint64_t stored = 0;
-  for (const auto& row : graphics.CoverageRows) stored += row.size();
+  TFilling filling(64, 64);
+  filling.Graphics.FillPolygon(kSquare);
+  const std::uint64_t stored = filling.StoredBytes();
   {
     const TMemoryBudget exact(stored + kTableBytes);
-    EXPECT_NO_THROW(graphics.FillPolygon(square));
+    EXPECT_NO_THROW(filling.Graphics.FillPolygon(kSquare));
     EXPECT_EQ(exact.Used(), stored);
   }
   {
     const TMemoryBudget oneShort(stored + kTableBytes - 1);
-    EXPECT_THROW(graphics.FillPolygon(square), EMemoryBudget);
+    EXPECT_THROW(filling.Graphics.FillPolygon(kSquare), EMemoryBudget);
   }
   const TMemoryBudget noRoomForTheTable(kTableBytes - 1);
   try {
-    graphics.FillPolygon(square);
+    filling.Graphics.FillPolygon(kSquare);
     FAIL();
   } catch (const EMemoryBudget& e) {
     EXPECT_NE(std::string(e.what()).find("(at crossings of an outline)"), std::string::npos);
@@ -135,16 +139,11 @@ TEST(MemoryBudget, TheCrossingTableIsChargedWhileTheOutlineConverts) {
 // Ten thousand edges each crossing all 32,768 sub-lines of a tall surface
 // would need 1.3 GB of crossings and as many steps; it is refused up front.
 TEST(MemoryBudget, AnOutlineCrossingMoreSubLinesThanTheBudgetHoldsIsRefusedBeforeItIsWalked) {
-  TBitmap32 surface;
-  surface.Resize(16, 4096);
-  TGR32Graphics graphics;
-  graphics.Bitmap = &surface;
-  graphics.Antialias = true;
-  graphics.BrushColor = clWhite32;
+  TFilling filling(16, 4096);
   std::vector<TFixedPoint> zigzag;
   for (int i = 0; i < 10000; ++i) zigzag.push_back(FixedPoint(static_cast<float>(i % 16), i % 2 ? 5000.0f : -5000.0f));
   const TMemoryBudget budget;
-  EXPECT_THROW(graphics.FillPolygon(zigzag), EMemoryBudget);
+  EXPECT_THROW(filling.Graphics.FillPolygon(zigzag), EMemoryBudget);
   EXPECT_EQ(budget.Used(), 0u);
 }
 
