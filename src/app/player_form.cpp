@@ -20,7 +20,7 @@ constexpr std::int32_t kVectorInterval = 30;
 // The grid fills at most this share of the window.
 constexpr double kGridShare = 0.8;
 // A play list is a short text; an executable with a movie may be large.
-constexpr std::uintmax_t kMaxPlayListSize = std::uintmax_t{1} << 24;
+constexpr std::uintmax_t kMaxPlayListSize = std::uintmax_t{1} << 20;
 constexpr std::uintmax_t kMaxExecutableSize = std::uintmax_t{1} << 30;
 
 struct TCaptionPair {
@@ -83,9 +83,11 @@ std::vector<std::uint8_t> readWholeFile(const std::string& path, std::uintmax_t 
   return bytes;
 }
 
-// Lines split at LF, CR LF or CR; a last line without an end counts.
-std::vector<std::string> splitLines(const std::vector<std::uint8_t>& text) {
-  std::vector<std::string> lines;
+// Hands each non-empty line to take, split at LF, CR LF or CR; a last line
+// without an end counts. Nothing is kept for the lines, so a list's size
+// alone costs no memory.
+template <class TTakeLine>
+void forEachLine(const std::vector<std::uint8_t>& text, const TTakeLine& take) {
   std::string line;
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char c = static_cast<char>(text[i]);
@@ -94,11 +96,10 @@ std::vector<std::string> splitLines(const std::vector<std::uint8_t>& text) {
       continue;
     }
     if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
-    lines.push_back(std::move(line));
+    if (!line.empty()) take(line);
     line.clear();
   }
-  if (!line.empty()) lines.push_back(std::move(line));
-  return lines;
+  if (!line.empty()) take(line);
 }
 
 // The scale that fits a grid of w × h pixels into W × H: a side that is
@@ -383,17 +384,17 @@ void TForm1::LoadEmbedded(const std::string& path) {
 }
 
 void TForm1::LoadPlayList(const std::string& path) {
-  const std::vector<std::string> lines = splitLines(readWholeFile(path, kMaxPlayListSize));
+  const std::vector<std::uint8_t> text = readWholeFile(path, kMaxPlayListSize);
   fPlayList.clear();
   std::string base = std::filesystem::path(fExecutablePath).parent_path().string();
   if (base.empty() || base.back() != '/') base += '/';
-  for (const std::string& line : lines) {
+  forEachLine(text, [&](const std::string& line) {
     // A NUL byte would cut the name short for the file system while the
     // rest of the line still chose how the entry is read.
-    if (line.find('\0') != std::string::npos) continue;
-    const std::string candidate = base + line;
-    if (isRegularFile(candidate)) fPlayList.push_back(candidate);
-  }
+    if (line.find('\0') != std::string::npos) return;
+    std::string candidate = base + line;
+    if (isRegularFile(candidate)) fPlayList.push_back(std::move(candidate));
+  });
   fPlayIndex = 0;
   fPlayable = 0;
   OnMovieEnd = nullptr;

@@ -536,6 +536,31 @@ namespace {
 
 // Found by fuzzing play lists: "a.ctl", a NUL byte and ".tol" named the
 // movie a.ctl for the file system but was read as a grid movie.
+// A play list may hold 1 MiB; one byte more and it is not read at all.
+TEST_F(PlayerForm, PlayListsUpTo1MiB) {
+  Dir.Write("a.ctl", movieBytes({{{1}}}, 3));
+  std::string text = "a.ctl";
+  text.resize(std::size_t{1} << 20, '\n');
+  Form.FormCreate(Dir.WriteText("at.lst", text));
+  EXPECT_EQ(Form.PlayList(), (std::vector<std::string>{Dir.Path("a.ctl")}));
+  EXPECT_TRUE(Ui.Messages.empty());
+
+  text.push_back('\n');
+  Form.WMCopyData(Dir.WriteText("past.lst", text));
+  EXPECT_EQ(Ui.Messages, (std::vector<std::pair<std::string, std::string>>{{"错误", "文件格式不正确"}}));
+  EXPECT_EQ(Form.LastLoadError(), Dir.Path("past.lst") + ": the file is too large");
+}
+
+// An executable over 1 GiB is not read for a movie (the file is sparse: no
+// gigabyte is written or read).
+TEST_F(PlayerForm, ExecutablesOver1GiBAreNotRead) {
+  const std::string path = Dir.Write("huge.exe", {0x90});
+  std::filesystem::resize_file(path, (std::uintmax_t{1} << 30) + 1);
+  Form.LoadEmbedded(path);
+  EXPECT_EQ(Form.LastLoadError(), path + ": the file is too large");
+  EXPECT_TRUE(Ui.Messages.empty());
+}
+
 TEST_F(PlayerForm, PlayListLinesWithANulByteNameNoFile) {
   Dir.Write("a.ctl", movieBytes({{{1}}}, 3));
   Form.FormCreate(Dir.WriteText("show.lst", std::string("a.ctl\0.tol\na.ctl\n", 17)));

@@ -53,5 +53,12 @@ TEST(ProgramEntry, MalformedRecordsAreIgnored) {
   EXPECT_EQ(changed([](auto& r) { r[12] = 0; }), "show") << "read up to the first 0";
 }
 
+// A hand-off carries at most 64 KiB: a path of 65,535 bytes and its 0.
+TEST(ProgramEntry, HandOffRecordsUpTo64KiB) {
+  const std::string longest(65535, 'a');
+  EXPECT_EQ(DecodeCopyData(EncodeCopyData(longest)), longest);
+  EXPECT_FALSE(DecodeCopyData(EncodeCopyData(longest + "a")));
+}
+
 }  // namespace
 }  // namespace lumora

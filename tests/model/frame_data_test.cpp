@@ -142,6 +142,59 @@ TEST(Section, HostileCountsRaiseInsteadOfAllocating) {
   EXPECT_THROW(read.ReadFromStream(bigReader, budget2), TLoadError);
 }
 
+// A grid animation holds at most 262,144 frames in at most 65,536 frame
+// lists, summed over all its layers.
+TEST(GridBudget, FramesAndFrameListsUpToTheirLimits) {
+  TMemoryInput input(std::vector<std::uint8_t>{});
+  TStreamReader reader(input, "grid.ctl");
+  TGridBudget budget;
+  budget.AddFrames(reader, kMaxGridFrames - 1);
+  budget.AddFrames(reader, 1);
+  try {
+    budget.AddFrames(reader, 1);
+    FAIL() << "no error";
+  } catch (const TLoadError& e) {
+    EXPECT_EQ(std::string(e.what()), "grid.ctl: the grid animation has more than 262144 frames");
+  }
+  for (std::int64_t i = 0; i < kMaxGridSections; ++i) budget.AddSection(reader);
+  try {
+    budget.AddSection(reader);
+    FAIL() << "no error";
+  } catch (const TLoadError& e) {
+    EXPECT_EQ(std::string(e.what()), "grid.ctl: the grid animation has more than 65536 frame lists");
+  }
+}
+
+// 64 grid layers read back; a list that declares 65 is refused.
+TEST(FrameDataLayers, AtMost64GridLayers) {
+  TFrameDataLayers layers;
+  for (std::int64_t i = 0; i < kMaxGridLayers; ++i) {
+    auto layer = std::make_unique<TFrameDataLayer>();
+    layer->SetRows(1);
+    layer->SetColumns(1);
+    layer->Add(sectionOf(1, 1, 1));
+    layers.Add(std::move(layer));
+  }
+  TStreamWriter at;
+  layers.WriteToStream(at);
+  TMemoryInput atInput(at.Data());
+  TStreamReader atReader(atInput, "at.ctl");
+  TFrameDataLayers read;
+  ASSERT_TRUE(read.ReadFromStream(atReader));
+  EXPECT_EQ(read.Count(), 64);
+
+  TStreamWriter past;
+  past.WriteS32(65);
+  TMemoryInput pastInput(past.Data());
+  TStreamReader pastReader(pastInput, "past.ctl");
+  try {
+    read.ReadFromStream(pastReader);
+    FAIL() << "no error";
+  } catch (const TLoadError& e) {
+    EXPECT_EQ(std::string(e.what()), "past.ctl: the movie has 65 grid layers");
+  }
+}
+
 TEST(FrameDataLayer, RecordRoundTripWithSectionsAndLines) {
   TFrameDataLayer layer;
   layer.CellWidth = 12;

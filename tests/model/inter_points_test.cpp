@@ -75,6 +75,25 @@ TEST(InterPoints, HostileCountsFailCleanly) {
   EXPECT_THROW(bezier.Outline().ReadPoints(noCount.Reader()), TLoadError);
 }
 
+// The largest outline reads whole; one point more is refused even though
+// every point follows.
+TEST(InterPoints, AnOutlineHoldsAtMost4194304Points) {
+  std::vector<TFixedPoint> points(static_cast<std::size_t>(kMaxOutlinePoints) + 1, px(1, 2));
+  TPolyLine polyline(nullptr);
+  TBytesReader past(pointRecord(static_cast<std::int32_t>(points.size()), points));
+  try {
+    polyline.Outline().ReadPoints(past.Reader());
+    FAIL() << "no error";
+  } catch (const TLoadError& e) {
+    EXPECT_NE(std::string(e.what()).find("an outline of 4194305 points, more than 4194304"), std::string::npos)
+        << e.what();
+  }
+  points.pop_back();
+  TBytesReader at(pointRecord(static_cast<std::int32_t>(points.size()), points));
+  polyline.Outline().ReadPoints(at.Reader());
+  EXPECT_EQ(polyline.Outline().Points().size(), 4194304u);
+}
+
 TEST(InterPoints, WriteReadAndConversions) {
   TPolyLine polyline(nullptr);
   const TPoint ints[] = {{1, -2}, {300, 4}};

@@ -273,6 +273,42 @@ TEST_F(MovieFileTest, TruncatedAndCorruptBodiesKeepWhatWasRead) {
   EXPECT_THROW(t3.File.LoadFromFile(path("missing.ctl"), true), TLoadError);
 }
 
+// A body that declares a number of layers and ends there.
+TStreamWriter bodyDeclaringLayers(std::int32_t layers) {
+  TStreamWriter body;
+  for (const std::int32_t v : {640, 480, 0, 0, 0, 0}) body.WriteS32(v);
+  body.WriteU8(0);
+  body.WriteS32(layers);
+  return body;
+}
+
+TEST_F(MovieFileTest, LayerCountAndBodySizeLimits) {
+  WriteFileBytes(path("at.ctl"), layeredFile(bodyDeclaringLayers(kMaxMovieLayers)));
+  TTarget at;
+  EXPECT_NO_THROW(at.File.LoadFromFile(path("at.ctl"), true));
+  WriteFileBytes(path("past.ctl"), layeredFile(bodyDeclaringLayers(kMaxMovieLayers + 1)));
+  TTarget past;
+  try {
+    past.File.LoadFromFile(path("past.ctl"), true);
+    FAIL() << "no error";
+  } catch (const TLoadError& e) {
+    EXPECT_EQ(std::string(e.what()), path("past.ctl") + ": the movie holds 65537 layers, more than 65536");
+  }
+
+  TTarget source;
+  fillScene(source);
+  TStreamWriter body;
+  source.File.WriteLayeredBody(body);
+  WriteFileBytes(path("sized.ctl"), layeredFile(body));
+  TTarget exact;
+  exact.File.MaxBodySize = body.Data().size();
+  ASSERT_NO_THROW(exact.File.LoadFromFile(path("sized.ctl"), true));
+  EXPECT_EQ(exact.Root.LayerCount(), 2);
+  TTarget oneShort;
+  oneShort.File.MaxBodySize = body.Data().size() - 1;
+  EXPECT_THROW(oneShort.File.LoadFromFile(path("sized.ctl"), true), TLoadError);
+}
+
 TEST_F(MovieFileTest, GridProgramVersionsOneAndThree) {
   TTarget source;
   source.Classes = testClasses({2}, false);
@@ -402,6 +438,25 @@ TEST(GraphicFactory, HeaderValuesAndClassTable) {
   TGraphicBaseFactory f(classes);
   auto alone = f.Create(header, r, true, nullptr);
   EXPECT_NE(alone, nullptr);
+}
+
+// One factory, which reads one movie, builds at most 262,144 graphics.
+TEST(GraphicFactory, BuildsAtMost262144Graphics) {
+  TObjectHeader header{};
+  header[36] = 10;  // the class code
+  const auto classes = testClasses({10}, true);
+  std::vector<std::uint8_t> bodies;
+  for (std::int64_t i = 0; i <= kMaxGraphics; ++i) bodies.insert(bodies.end(), {0, 5, 0, 0, 0});
+  TMemoryInput input(bodies);
+  TStreamReader reader(input, "many.ctl");
+  TGraphicBaseFactory factory(classes);
+  for (std::int64_t i = 0; i < kMaxGraphics; ++i) ASSERT_NE(factory.Create(header, reader, true, nullptr), nullptr);
+  try {
+    factory.Create(header, reader, true, nullptr);
+    FAIL() << "no error";
+  } catch (const TLoadError& e) {
+    EXPECT_EQ(std::string(e.what()), "many.ctl: the movie holds more than 262144 graphics");
+  }
 }
 
 TEST(GraphicBase, LegacyExportHeader) {
