@@ -58,6 +58,10 @@ TEST(FrameData, SevenBitCellsAndRanges) {
   EXPECT_TRUE(f.Data().empty());
   EXPECT_THROW(f.SetSize(1 << 13, 1 << 13), std::length_error);
   EXPECT_EQ(f.Columns(), 5) << "a refused size leaves the frame";
+
+  f.SetSize(4096, 4096);
+  EXPECT_EQ(f.Data().size(), std::size_t{3} << 24) << "the largest frame, 2^24 cells";
+  EXPECT_THROW(f.SetSize(4096, 4097), std::length_error);
 }
 
 TEST(FrameData, LegacyCellsTakeFourBitChannelsTimesSeventeen) {

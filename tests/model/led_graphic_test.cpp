@@ -112,6 +112,16 @@ TEST(LEDGraphic, CellsOutsideTheFrameAndHugeRanges) {
   // before a gigabyte of image is allocated.
   led->CellRange = {0, 0, (1 << 24) / 5, 0};
   EXPECT_THROW(led->ResetImage(), std::length_error);
+  // The largest image, 4096 x 4096 pixels, and one column more.
+  led->CellWidth = 3;
+  led->CellHeight = 3;
+  led->GapY = 1;
+  led->CellRange = {0, 0, 1023, 1023};
+  led->ResetImage();
+  EXPECT_EQ(led->Image().Width(), 4096);
+  EXPECT_EQ(led->Image().Height(), 4096);
+  led->CellRange = {0, 0, 1024, 1023};
+  EXPECT_THROW(led->ResetImage(), std::length_error);
   led->CellRange = {0, 0, 1, 1};
   led->CellWidth = -5;
   led->ResetImage();
