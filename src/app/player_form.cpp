@@ -426,8 +426,14 @@ void TForm1::PlayNext() {
 
 void TForm1::UpdatePlayable() { fPlayable = fScrollBar1.Min < fScrollBar1.Max ? 1 : 0; }
 
+// The last pass draws every graphic once more to release its stored
+// coverage; a graphic that cannot be drawn any more must not keep the movie
+// from closing, least of all while the window goes away.
 void TForm1::CloseMovie() {
-  fSceneRoot.PreparePass(false, fFrameBitmap);
+  try {
+    fSceneRoot.PreparePass(false, fFrameBitmap);
+  } catch (const std::exception&) {
+  }
   fSceneRoot.Clear();
   if (TFrameDataLayer* grid = fGridLayers.CurrentLayer()) grid->Merged.clear();
   fGridLayers.FreeAll();

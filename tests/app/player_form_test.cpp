@@ -575,6 +575,20 @@ TEST_F(PlayerForm, PlayListLinesWithANulByteNameNoFile) {
 namespace lumora {
 namespace {
 
+// Closing a movie draws its graphics once more; one that fails there does
+// not keep the movie from closing or the next from loading.
+TEST_F(PlayerForm, AGraphicThatFailsWhileItsMovieClosesIsPassedOver) {
+  Form.FormCreate(Dir.Write("show.ctl", movieBytes({{{1, test::kFailingOncePreparedPayload, 2}}}, 4)));
+  ASSERT_EQ(Form.SceneRoot().LayerCount(), 1);
+  Form.LoadMovie(Dir.Write("bad.ctl", {1, 2, 3}));
+  EXPECT_EQ(Form.SceneRoot().LayerCount(), 0) << "the failed load closed the movie before it";
+
+  Form.LoadMovie(Dir.Path("show.ctl"));
+  ASSERT_EQ(Form.SceneRoot().LayerCount(), 1);
+  EXPECT_NO_THROW(Form.FormDestroy());
+  EXPECT_EQ(Form.SceneRoot().LayerCount(), 0);
+}
+
 TEST_F(PlayerForm, AGraphicThatCannotBeDrawnIsLeftOutOfTheFrame) {
   Form.FormCreate(Dir.Write("show.ctl", movieBytes({{{1, test::kFailingPayload, 2}}, {{3}}}, 4)));
   drawLog().clear();
