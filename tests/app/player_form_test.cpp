@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "app/player_fakes.h"
+#include "model/load_error.h"
 
 namespace lumora {
 namespace {
@@ -292,6 +293,20 @@ TEST_F(PlayerForm, HandOffLoadsAndEndsMaximised) {
   ASSERT_GE(Ui.WindowCalls.size(), 2u);
   EXPECT_EQ(Ui.WindowCalls[Ui.WindowCalls.size() - 2], "min");
   EXPECT_EQ(Ui.WindowCalls.back(), "max");
+}
+
+// A grid drawing may take 2^28 pixels; one row of pixels more is refused
+// before anything is freed or allocated. (The largest one allowed would take
+// a gigabyte, too much for a unit test.)
+TEST_F(PlayerForm, GridDrawingsPastTheLargestSurfaceAreRefused) {
+  Form.LoadMovie(Dir.Write("small.tol", tolBytes(2, 2, 9, 9, 1)));
+  ASSERT_EQ(Form.FrameBitmap().Width(), 20);
+  Ui.Width = 100000;
+  Ui.Height = 100000;
+  const std::string huge = Dir.Write("huge.tol", tolBytes(1, 1, 16383, 16384, 1));
+  EXPECT_EQ(test::LoadErrorOf([&] { Form.LoadMovie(huge); }),
+            huge + ": a grid of 16384 x 16385 pixels is too large to draw");
+  EXPECT_EQ(Form.FrameBitmap().Width(), 20) << "the grid shown before stays";
 }
 
 TEST_F(PlayerForm, GridScaleRules) {
