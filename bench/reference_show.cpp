@@ -15,6 +15,7 @@
 #include "scene/closed_shapes.h"
 #include "scene/control_layer.h"
 #include "scene/lines_and_paths.h"
+#include "tools/demo_show.h"
 
 namespace lumora::bench {
 
@@ -71,24 +72,6 @@ TWinColor cellColour(std::int32_t f, std::int32_t r, std::int32_t c) {
   const double phase = 0.2 * c + 0.3 * r + 4.0 * t;
   const double brightness = 0.6 + 0.4 * std::sin(0.15 * c - 0.25 * r + 6.0 * t);
   return hue(phase, brightness);
-}
-
-std::unique_ptr<TFrameDataLayer> referenceGrid() {
-  auto grid = std::make_unique<TFrameDataLayer>();
-  grid->SetRows(kGridRows);
-  grid->SetColumns(kGridColumns);
-  grid->CellWidth = kCellSize;
-  grid->CellHeight = kCellSize;
-  auto section = std::make_unique<TSection>();
-  for (std::int32_t f = 0; f < kGridFrames; ++f) {
-    auto frame = std::make_unique<TFrameData>(kGridRows, kGridColumns);
-    for (std::int32_t r = 0; r < kGridRows; ++r) {
-      for (std::int32_t c = 0; c < kGridColumns; ++c) frame->SetCell(r, c, cellColour(f, r, c));
-    }
-    section->Add(std::move(frame));
-  }
-  grid->Add(std::move(section));
-  return grid;
 }
 
 // The Bézier outline of the ellipse in the box (0, 0, w, h).
@@ -304,7 +287,7 @@ std::vector<std::uint8_t> ReferenceShow() {
   writer.AddLEDs(lamps);
   writer.AddStrips(lamps);
 
-  grid.Add(referenceGrid());
+  grid.Add(GridAnimation(cellColour, kGridRows, kGridColumns, kGridFrames, kCellSize, kCellSize));
   return movie.SaveLayered(nullptr);
 }
 

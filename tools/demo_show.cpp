@@ -29,7 +29,6 @@ constexpr std::int32_t kColumns = 32;
 constexpr std::int32_t kCellSize = 24;
 constexpr std::int32_t kFrames = 720;
 
-using TCellColour = std::function<TWinColor(std::int32_t frame, std::int32_t row, std::int32_t column)>;
 
 // A channel of a hue wheel at the angle, 0 … 254 (cells keep 7 bits).
 std::int32_t channel(double angle) {
@@ -59,26 +58,6 @@ TWinColor rings(std::int32_t f, std::int32_t r, std::int32_t c) {
   const double d = std::sqrt(dx * dx + dy * dy);
   const double ring = 0.5 + 0.5 * std::cos(0.9 * d - 12.0 * t);
   return hue(2.0 * t + 0.15 * d, ring * ring);
-}
-
-std::unique_ptr<TFrameDataLayer> gridMovie(const TCellColour& colour, std::int32_t rows, std::int32_t columns,
-                                           std::int32_t frames) {
-  auto layer = std::make_unique<TFrameDataLayer>();
-  TFrameDataLayer& grid = *layer;
-  grid.SetRows(rows);
-  grid.SetColumns(columns);
-  grid.CellWidth = kCellSize;
-  grid.CellHeight = kCellSize;
-  auto section = std::make_unique<TSection>();
-  for (std::int32_t f = 0; f < frames; ++f) {
-    auto frame = std::make_unique<TFrameData>(rows, columns);
-    for (std::int32_t r = 0; r < rows; ++r) {
-      for (std::int32_t c = 0; c < columns; ++c) frame->SetCell(r, c, colour(f, r, c));
-    }
-    section->Add(std::move(frame));
-  }
-  grid.Add(std::move(section));
-  return layer;
 }
 
 // The neon movie's grid: one row of cells per outline, each a bright hue
@@ -211,12 +190,31 @@ std::vector<std::uint8_t> DemoNeonMovie() {
   TLayer& tubes = movie.Root.AddLayer("");
   addNeonOutlines(glow, tubes);
   addLamps(movie.Root.AddLayer(""));
-  movie.Grid.Add(gridMovie(neonCell, 1, kNeonCells, kNeonFrames));
+  movie.Grid.Add(GridAnimation(neonCell, 1, kNeonCells, kNeonFrames, kCellSize, kCellSize));
   return movie.File.SaveLayered(nullptr);
 }
 
-std::unique_ptr<TFrameDataLayer> DemoWavesGrid() { return gridMovie(waves, kRows, kColumns, kFrames); }
+std::unique_ptr<TFrameDataLayer> DemoWavesGrid() { return GridAnimation(waves, kRows, kColumns, kFrames, kCellSize, kCellSize); }
 
-std::unique_ptr<TFrameDataLayer> DemoRingsGrid() { return gridMovie(rings, kRows, kColumns, kFrames); }
+std::unique_ptr<TFrameDataLayer> DemoRingsGrid() { return GridAnimation(rings, kRows, kColumns, kFrames, kCellSize, kCellSize); }
+
+std::unique_ptr<TFrameDataLayer> GridAnimation(const TCellColour& colour, std::int32_t rows, std::int32_t columns,
+                                               std::int32_t frames, std::int32_t cellWidth, std::int32_t cellHeight) {
+  auto grid = std::make_unique<TFrameDataLayer>();
+  grid->SetRows(rows);
+  grid->SetColumns(columns);
+  grid->CellWidth = cellWidth;
+  grid->CellHeight = cellHeight;
+  auto section = std::make_unique<TSection>();
+  for (std::int32_t f = 0; f < frames; ++f) {
+    auto frame = std::make_unique<TFrameData>(rows, columns);
+    for (std::int32_t r = 0; r < rows; ++r) {
+      for (std::int32_t c = 0; c < columns; ++c) frame->SetCell(r, c, colour(f, r, c));
+    }
+    section->Add(std::move(frame));
+  }
+  grid->Add(std::move(section));
+  return grid;
+}
 
 }  // namespace lumora

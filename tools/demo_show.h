@@ -2,12 +2,21 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "movie/frame_data.h"
 
 namespace lumora {
+
+// The colour of a cell in a frame of a generated grid animation.
+using TCellColour = std::function<TWinColor(std::int32_t frame, std::int32_t row, std::int32_t column)>;
+
+// A grid layer of one frame list: frames of rows x columns cells of
+// cellWidth x cellHeight pixels, each cell coloured by colour.
+std::unique_ptr<TFrameDataLayer> GridAnimation(const TCellColour& colour, std::int32_t rows, std::int32_t columns,
+                                               std::int32_t frames, std::int32_t cellWidth, std::int32_t cellHeight);
 
 // A 1280 x 720 version-6 movie: neon outlines, lamp strips, an LED bar and a
 // swinging light, coloured from a grid animation.

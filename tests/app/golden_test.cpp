@@ -21,6 +21,7 @@
 #include "render/png_io.h"
 #include "scene/closed_shapes.h"
 #include "scene/lines_and_paths.h"
+#include "tools/demo_show.h"
 
 namespace lumora {
 namespace {
@@ -43,21 +44,7 @@ TWinColor cellColour(std::int32_t f, std::int32_t r, std::int32_t c) {
 }
 
 void addGrid(TFrameDataLayers& layers) {
-  auto layer = std::make_unique<TFrameDataLayer>();
-  layer->SetRows(kRows);
-  layer->SetColumns(kColumns);
-  layer->CellWidth = 4;
-  layer->CellHeight = 4;
-  auto section = std::make_unique<TSection>();
-  for (std::int32_t f = 0; f < kFrames; ++f) {
-    auto frame = std::make_unique<TFrameData>(kRows, kColumns);
-    for (std::int32_t r = 0; r < kRows; ++r) {
-      for (std::int32_t c = 0; c < kColumns; ++c) frame->SetCell(r, c, cellColour(f, r, c));
-    }
-    section->Add(std::move(frame));
-  }
-  layer->Add(std::move(section));
-  layers.Add(std::move(layer));
+  layers.Add(GridAnimation(cellColour, kRows, kColumns, kFrames, 4, 4));
 }
 
 // Binds the graphic to a cell through the channel mode; row -1 leaves it

@@ -18,6 +18,7 @@
 #include "app/player_form.h"
 #include "model/test_graphic.h"
 #include "movie/movie_file.h"
+#include "tools/demo_show.h"
 
 namespace lumora::test {
 
@@ -187,21 +188,7 @@ inline std::vector<std::uint8_t> movieBytes(const std::vector<TLayerPlan>& layer
 template <class TColourOf>
 std::vector<std::uint8_t> tolBytes(std::int32_t rows, std::int32_t columns, std::int32_t cellWidth,
                                    std::int32_t cellHeight, std::int32_t frames, TColourOf colour) {
-  TFrameDataLayer layer;
-  layer.SetRows(rows);
-  layer.SetColumns(columns);
-  layer.CellWidth = cellWidth;
-  layer.CellHeight = cellHeight;
-  auto section = std::make_unique<TSection>();
-  for (std::int32_t f = 0; f < frames; ++f) {
-    auto frame = std::make_unique<TFrameData>(rows, columns);
-    for (std::int32_t r = 0; r < rows; ++r) {
-      for (std::int32_t c = 0; c < columns; ++c) frame->SetCell(r, c, colour(f, r, c));
-    }
-    section->Add(std::move(frame));
-  }
-  layer.Add(std::move(section));
-  return layer.SaveToTol();
+  return GridAnimation(colour, rows, columns, frames, cellWidth, cellHeight)->SaveToTol();
 }
 
 inline std::vector<std::uint8_t> tolBytes(std::int32_t rows, std::int32_t columns, std::int32_t cellWidth,
