@@ -25,7 +25,7 @@
 #include "bench/cairo_peer.h"
 #include "bench/outline_jobs.h"
 #include "bench/reference_show.h"
-#include "movie/stream.h"
+#include "io/stream.h"
 #include "render/gr32_graphics.h"
 
 namespace lumora::bench {

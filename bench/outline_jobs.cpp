@@ -1,6 +1,6 @@
 #include "bench/outline_jobs.h"
 
-#include "effects/inter_points.h"
+#include "scene/inter_points.h"
 #include "render/gr32_graphics.h"
 #include "scene/lines_and_paths.h"
 #include "scene/outline_shape.h"

@@ -6,9 +6,10 @@
 #include <span>
 #include <vector>
 
-#include "effects/dengdai_state.h"
 #include "effects/led_graphic.h"
-#include "movie/frame_data.h"
+#include "effects/light_strip_state.h"
+#include "grid/frame_data.h"
+#include "movie/graphic_factory.h"
 #include "movie/movie_file.h"
 #include "render/geometry.h"
 #include "render/gr32_graphics.h"
@@ -116,7 +117,7 @@ class TShowWriter {
       mask = shapeAt<TEllipse>(ellipse(w, h), area.Left, area.Top);
     }
     mask->SetFilled(true);
-    mask->SetEffectKind(kEffectMask);
+    mask->SetEffect(CreateEffect(kEffectMask));
     layer.Add(std::move(mask));
   }
 
@@ -160,7 +161,7 @@ class TShowWriter {
 
  private:
   static std::unique_ptr<TGraphicBase> strip(std::unique_ptr<TGraphicBase> shape, std::int32_t lampSize) {
-    shape->SetEffectKind(kEffectLightStrip);
+    shape->SetEffect(CreateEffect(kEffectLightStrip));
     auto& state = dynamic_cast<TDengDaiState&>(shape->Effect());
     state.LampColor = 0x40C0FF;
     state.LampSize = lampSize;

@@ -1,21 +1,20 @@
-# lumora_library(<target> FOLDERS <globs...> DEPS <targets...> [PACKAGES <imported targets...>])
+# lumora_library(<target> LAYER <folder under src> [DEPS <targets...>] [PACKAGES <imported targets...>])
 #
-# Builds the library of one layer from every .cpp file of its folders. The
-# targets it depends on are the layering: a folder may only use the targets
-# named here, so a wrong include fails to link.
+# Builds the library of one layer from every .cpp file of its folder. A layer
+# sees only its own headers and those of the layers it links: each target's
+# include root holds a link to its own folder alone, and the roots of the
+# layers below come with the targets named in DEPS. An include that climbs
+# to a higher layer therefore fails to compile.
 function(lumora_library target)
-  cmake_parse_arguments(ARG "" "" "FOLDERS;DEPS;PACKAGES" ${ARGN})
-  file(GLOB sources CONFIGURE_DEPENDS ${ARG_FOLDERS})
-  if(sources)
-    add_library(${target} STATIC ${sources})
-    target_include_directories(${target} PUBLIC ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${target} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PACKAGES})
-  else()
-    # A layer whose folders hold no code yet still takes its place in the graph.
-    add_library(${target} INTERFACE)
-    target_include_directories(${target} INTERFACE ${PROJECT_SOURCE_DIR}/src)
-    target_link_libraries(${target} INTERFACE ${ARG_DEPS})
-  endif()
+  cmake_parse_arguments(ARG "" "LAYER" "DEPS;PACKAGES" ${ARGN})
+  set(root ${PROJECT_BINARY_DIR}/layers/${target})
+  get_filename_component(parent ${root}/${ARG_LAYER} DIRECTORY)
+  file(MAKE_DIRECTORY ${parent})
+  file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${ARG_LAYER} ${root}/${ARG_LAYER} SYMBOLIC)
+  file(GLOB sources CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/src/${ARG_LAYER}/*.cpp)
+  add_library(${target} STATIC ${sources})
+  target_include_directories(${target} PUBLIC ${root})
+  target_link_libraries(${target} PUBLIC ${ARG_DEPS} PRIVATE ${ARG_PACKAGES})
 endfunction()
 
 # lumora_test(<name> DEPS <targets...>)
@@ -27,5 +26,5 @@ function(lumora_test name)
   add_executable(${name} ${sources})
   target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
-  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+  gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 endfunction()

@@ -10,7 +10,7 @@
 
 #include "fuzz/fuzz_limits.h"
 #include "movie/movie_file.h"
-#include "movie/stream.h"
+#include "io/stream.h"
 
 namespace lumora::fuzz {
 

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "fuzz/fuzz_limits.h"
-#include "movie/frame_data.h"
+#include "grid/frame_data.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace lumora;

@@ -9,12 +9,13 @@
 
 #include "tools/demo_show.h"
 
-#include "effects/dengdai_state.h"
 #include "effects/led_graphic.h"
 #include "effects/light_graphic.h"
-#include "movie/frame_data.h"
+#include "effects/light_strip_state.h"
+#include "grid/frame_data.h"
+#include "io/stream.h"
+#include "movie/graphic_factory.h"
 #include "movie/movie_file.h"
-#include "movie/stream.h"
 #include "render/geometry.h"
 #include "render/gr32_graphics.h"
 #include "scene/closed_shapes.h"
@@ -139,7 +140,7 @@ void addNeonOutlines(TLayer& glow, TLayer& tubes) {
 void addLamps(TLayer& lamps) {
   const TFixedPoint box[] = {at(0, 0), at(1240, 0), at(1240, 700), at(0, 700), at(0, 0)};
   auto marquee = shapeAt<TRectangle>(box, 20, 10);
-  marquee->SetEffectKind(kEffectLightStrip);
+  marquee->SetEffect(CreateEffect(kEffectLightStrip));
   auto& strip = dynamic_cast<TDengDaiState&>(marquee->Effect());
   strip.LampColor = 0x40C0FF;
   strip.LampSize = 10;

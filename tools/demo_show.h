@@ -6,7 +6,7 @@
 #include <memory>
 #include <vector>
 
-#include "movie/frame_data.h"
+#include "grid/frame_data.h"
 
 namespace lumora {
 

@@ -14,9 +14,9 @@
 
 #include "effects/led_graphic.h"
 #include "effects/light_graphic.h"
-#include "movie/frame_data.h"
+#include "grid/frame_data.h"
 #include "movie/movie_file.h"
-#include "movie/stream.h"
+#include "io/stream.h"
 #include "scene/control_layer.h"
 #include "scene/group.h"
 

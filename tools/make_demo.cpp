@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "movie/stream.h"
+#include "io/stream.h"
 #include "tools/demo_show.h"
 
 namespace lumora {

@@ -7,7 +7,7 @@
 #include <fstream>
 
 #include "movie/movie_file.h"
-#include "movie/stream.h"
+#include "io/stream.h"
 #include "render/geometry.h"
 
 namespace lumora {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "movie/frame_data.h"
+#include "grid/frame_data.h"
 #include "movie/graphic_factory.h"
 #include "render/bitmap32.h"
 #include "render/memory_budget.h"

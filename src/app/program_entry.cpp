@@ -1,21 +1,9 @@
 #include "app/program_entry.h"
 
 #include "app/player_form.h"
+#include "render/little_endian.h"
 
 namespace lumora {
-
-namespace {
-
-void putU32(std::vector<std::uint8_t>& bytes, std::uint32_t v) {
-  for (int shift = 0; shift < 32; shift += 8) bytes.push_back(static_cast<std::uint8_t>(v >> shift));
-}
-
-std::uint32_t u32At(std::span<const std::uint8_t> bytes, std::size_t at) {
-  return static_cast<std::uint32_t>(bytes[at]) | static_cast<std::uint32_t>(bytes[at + 1]) << 8 |
-         static_cast<std::uint32_t>(bytes[at + 2]) << 16 | static_cast<std::uint32_t>(bytes[at + 3]) << 24;
-}
-
-}  // namespace
 
 bool HandedToRunningInstance(const std::string& argument) {
   if (argument.empty()) return false;
@@ -32,8 +20,8 @@ bool AcceptedAtFirstStart(const std::string& argument) {
 std::vector<std::uint8_t> EncodeCopyData(const std::string& path) {
   std::vector<std::uint8_t> record;
   record.reserve(kCopyDataHeaderSize + path.size() + 1);
-  putU32(record, 0);
-  putU32(record, static_cast<std::uint32_t>(path.size() + 1));
+  AppendU32(record, 0);
+  AppendU32(record, static_cast<std::uint32_t>(path.size() + 1));
   record.insert(record.end(), path.begin(), path.end());
   record.push_back(0);
   return record;
@@ -41,7 +29,7 @@ std::vector<std::uint8_t> EncodeCopyData(const std::string& path) {
 
 std::optional<std::string> DecodeCopyData(std::span<const std::uint8_t> record) {
   if (record.size() < kCopyDataHeaderSize) return std::nullopt;
-  const std::uint32_t count = u32At(record, 4);
+  const std::uint32_t count = U32At(record, 4);
   if (count == 0 || count > kMaxCopyDataBytes) return std::nullopt;
   if (record.size() - kCopyDataHeaderSize != count || record.back() != 0) return std::nullopt;
   const auto data = record.subspan(kCopyDataHeaderSize, count - 1);

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "movie/stream.h"
+#include "io/stream.h"
 
 namespace lumora {
 

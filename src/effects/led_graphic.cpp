@@ -5,10 +5,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "effects/custom_state.h"
+#include "scene/effect.h"
 #include "effects/image_graphic_p.h"
-#include "movie/frame_data.h"
-#include "movie/stream.h"
+#include "grid/frame_data.h"
+#include "io/stream.h"
 
 namespace lumora {
 
@@ -46,8 +46,8 @@ void TLEDGraphic::ResetImage() {
   fImage.Clear(kLEDUnpaintedColor);
 }
 
-void TLEDGraphic::ReadBody(TStreamReader& stream) {
-  TGraphicBase::ReadBody(stream);
+void TLEDGraphic::ReadBody(TStreamReader& stream, TObjectBuilder& builder) {
+  TGraphicBase::ReadBody(stream, builder);
   CellRange.Read(stream);
   stream.ReadS32(CellWidth);
   stream.ReadS32(CellHeight);

@@ -46,7 +46,7 @@ class TLEDGraphic : public TGraphicBase {
   // a size beyond the surface cap raises std::length_error.
   void ResetImage();
 
-  void ReadBody(TStreamReader& stream) override;
+  void ReadBody(TStreamReader& stream, TObjectBuilder& builder) override;
   void WriteBody(TStreamWriter& stream) override;
   void DrawInColor(TBitmap32& bitmap, TWinColor colour) override;
   void DrawFrame(TFrameDataLayers& gridLayers, std::int32_t frame, TBitmap32& bitmap) override;

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "effects/image_graphic_p.h"
-#include "movie/stream.h"
+#include "io/stream.h"
 
 namespace lumora {
 
@@ -46,8 +46,8 @@ void TLightGraphic::readImage(TStreamReader& stream) {
   for (TColor32& p : fImage.Bits()) stream.ReadU32(p);
 }
 
-void TLightGraphic::ReadBody(TStreamReader& stream) {
-  TGraphicBase::ReadBody(stream);
+void TLightGraphic::ReadBody(TStreamReader& stream, TObjectBuilder& builder) {
+  TGraphicBase::ReadBody(stream, builder);
   readImage(stream);
   stream.ReadFloat(StartAngle);
   stream.ReadFloat(EndAngle);

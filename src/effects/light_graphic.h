@@ -43,7 +43,7 @@ class TLightGraphic : public TGraphicBase {
   // The angle step between two swing steps; 0 without steps.
   float StepDelta() const;
 
-  void ReadBody(TStreamReader& stream) override;
+  void ReadBody(TStreamReader& stream, TObjectBuilder& builder) override;
   void WriteBody(TStreamWriter& stream) override;
   void DrawInColor(TBitmap32& bitmap, TWinColor colour) override;
   // One swing step: the light is drawn at StartAngle + step × delta on top

@@ -1,8 +1,8 @@
 #include "effects/polyline_group_state.h"
 
-#include "effects/fenge_tool.h"
-#include "movie/frame_data.h"
-#include "movie/stream.h"
+#include "effects/split_tool.h"
+#include "grid/frame_data.h"
+#include "io/stream.h"
 #include "scene/graphic_base.h"
 
 namespace lumora {

@@ -8,15 +8,17 @@
 #include <string>
 
 #include "effects/cell_range.h"
-#include "effects/custom_state.h"
+#include "scene/effect.h"
 #include "scene/layer.h"
 
 namespace lumora {
 
 class TPolyLineGroupState : public TCustomState {
  public:
-  explicit TPolyLineGroupState(TGraphicBase* owner) : TCustomState(owner) {}
+  using TCustomState::TCustomState;
   std::string ClassName() const override { return "TPolyLineGroupState"; }
+  std::uint8_t Kind() const override { return kEffectPolyLineGroup; }
+  std::unique_ptr<TCustomState> CreateSameKind() const override { return std::make_unique<TPolyLineGroupState>(); }
 
   TCellRange CellRange;
   // Stored, copied and written back; not interpreted.

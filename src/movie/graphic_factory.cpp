@@ -5,6 +5,8 @@
 
 #include "effects/led_graphic.h"
 #include "effects/light_graphic.h"
+#include "effects/light_strip_state.h"
+#include "effects/polyline_group_state.h"
 #include "scene/closed_shapes.h"
 #include "scene/font_graphic.h"
 #include "scene/graphic_bitmap.h"
@@ -18,18 +20,22 @@ namespace {
 
 constexpr std::uint8_t kTypeCodeOffset = 36;
 
-void readBody(TGraphicBase& graphic, TStreamReader& stream) { graphic.ReadBody(stream); }
-void readLegacyBody(TGraphicBase& graphic, TStreamReader& stream) { graphic.ReadLegacyBody(stream); }
-void readNothing(TGraphicBase&, TStreamReader&) {}
+void readBody(TGraphicBase& graphic, TStreamReader& stream, TObjectBuilder& builder) {
+  graphic.ReadBody(stream, builder);
+}
+void readLegacyBody(TGraphicBase& graphic, TStreamReader& stream, TObjectBuilder& builder) {
+  graphic.ReadLegacyBody(stream, builder);
+}
+void readNothing(TGraphicBase&, TStreamReader&, TObjectBuilder&) {}
 
 // The class's own older reader; a graphic of another class (a stand-in
 // class of a table) reads its legacy body instead.
 template <class TClass, void (TClass::*reader)(TStreamReader&)>
-void readWith(TGraphicBase& graphic, TStreamReader& stream) {
+void readWith(TGraphicBase& graphic, TStreamReader& stream, TObjectBuilder& builder) {
   if (auto* g = dynamic_cast<TClass*>(&graphic)) {
     (g->*reader)(stream);
   } else {
-    graphic.ReadLegacyBody(stream);
+    graphic.ReadLegacyBody(stream, builder);
   }
 }
 
@@ -103,20 +109,30 @@ const TGraphicClass& GraphicClassFor(const TGraphicClassTable& classes, std::uin
   return currentEncoding ? e.Current : e.Legacy;
 }
 
-std::unique_ptr<TGraphicBase> TGraphicBaseFactory::Create(const TObjectHeader& header, TStreamReader& stream,
-                                                          bool currentEncoding, TView* view) {
+std::unique_ptr<TCustomState> CreateEffect(std::uint8_t kind) {
+  switch (kind) {
+    case kEffectPlain: return std::make_unique<TCustomState>();
+    case kEffectPolyLineGroup: return std::make_unique<TPolyLineGroupState>();
+    case kEffectMask: return std::make_unique<TMaskState>();
+    case kEffectLightStrip: return std::make_unique<TDengDaiState>();
+    default: return nullptr;
+  }
+}
+
+std::unique_ptr<TGraphicBase> TGraphicBaseFactory::CreateGraphic(const TObjectHeader& header, TStreamReader& stream,
+                                                                 bool currentEncoding, TView* view) {
   const TGraphicClass& c = GraphicClassFor(fClasses, header[kTypeCodeOffset], currentEncoding);
   if (c.Construct == nullptr || c.Read == nullptr) return nullptr;
   if (++fBuilt > kMaxGraphics) stream.Fail("the movie holds more than " + std::to_string(kMaxGraphics) + " graphics");
   std::unique_ptr<TGraphicBase> graphic = c.Construct(view);
   graphic->LoadHeader(header);
-  c.Read(*graphic, stream);
+  c.Read(*graphic, stream, *this);
   return graphic;
 }
 
 TGraphicBase* TGraphicBaseFactory::Create(const TObjectHeader& header, TStreamReader& stream, bool currentEncoding,
                                           TLayer& layer, TView* view) {
-  std::unique_ptr<TGraphicBase> graphic = Create(header, stream, currentEncoding, view);
+  std::unique_ptr<TGraphicBase> graphic = CreateGraphic(header, stream, currentEncoding, view);
   if (!graphic) return nullptr;
   TGraphicBase* added = graphic.get();
   layer.Add(std::move(graphic));

@@ -1,13 +1,17 @@
 // TGraphicBaseFactory: turns a 40-byte object header and the body behind it
-// into the graphic of the header's class code.
+// into the graphic of the header's class code, and an effect kind into its
+// effect. The movie reader and every group of the movie build through one
+// factory.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <memory>
 
-#include "movie/stream.h"
+#include "io/stream.h"
+#include "scene/effect.h"
 #include "scene/graphic_base.h"
+#include "scene/object_builder.h"
 
 namespace lumora {
 
@@ -34,7 +38,7 @@ struct TGraphicClass {
   const char* ClassName = nullptr;
   TBodyReader Reader = TBodyReader::None;
   std::unique_ptr<TGraphicBase> (*Construct)(TView* view) = nullptr;
-  void (*Read)(TGraphicBase& graphic, TStreamReader& stream) = nullptr;
+  void (*Read)(TGraphicBase& graphic, TStreamReader& stream, TObjectBuilder& builder) = nullptr;
 };
 
 // What a class code builds in the current encoding (version-6 movies and
@@ -51,16 +55,19 @@ const TGraphicClassTable& DefaultGraphicClasses();
 const TGraphicClass& GraphicClassFor(const TGraphicClassTable& classes, std::uint8_t typeCode,
                                      bool currentEncoding);
 
-// One instance serves a whole read and counts what it builds.
-class TGraphicBaseFactory {
+// A new effect of the kind (0 plain, 1 polyline group, 2 mask, 3 light
+// strip) without an owner; none for other kinds.
+std::unique_ptr<TCustomState> CreateEffect(std::uint8_t kind);
+
+// One instance serves a whole read, groups included, and counts what it
+// builds.
+class TGraphicBaseFactory : public TObjectBuilder {
  public:
   explicit TGraphicBaseFactory(const TGraphicClassTable& classes = DefaultGraphicClasses()) : fClasses(classes) {}
 
-  // Builds the graphic of the header's code with the view, loads the header
-  // into it and lets it read its body; none (and nothing read) for a code
-  // that builds nothing.
-  std::unique_ptr<TGraphicBase> Create(const TObjectHeader& header, TStreamReader& stream, bool currentEncoding,
-                                       TView* view);
+  std::unique_ptr<TGraphicBase> CreateGraphic(const TObjectHeader& header, TStreamReader& stream,
+                                              bool currentEncoding, TView* view) override;
+  std::unique_ptr<TCustomState> CreateEffect(std::uint8_t kind) const override { return lumora::CreateEffect(kind); }
   // The same, appended to the layer; answers the graphic the layer now owns.
   TGraphicBase* Create(const TObjectHeader& header, TStreamReader& stream, bool currentEncoding, TLayer& layer,
                        TView* view);

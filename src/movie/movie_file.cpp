@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <stdexcept>
 
+#include "render/little_endian.h"
+
 namespace lumora {
 
 namespace {
@@ -16,22 +18,6 @@ constexpr TWinColor kGridProgramColor = 0x808080;
 constexpr std::uint64_t kGridProgramReserved = 12;
 constexpr std::uint64_t kVersion1Skipped = 4;
 constexpr std::size_t kMagicSize = 6;
-
-std::uint32_t u32At(std::span<const std::uint8_t> data, std::size_t at) {
-  return static_cast<std::uint32_t>(data[at]) | static_cast<std::uint32_t>(data[at + 1]) << 8 |
-         static_cast<std::uint32_t>(data[at + 2]) << 16 | static_cast<std::uint32_t>(data[at + 3]) << 24;
-}
-
-void readRect(TStreamReader& body, TRect& r) {
-  body.ReadS32(r.Left) && body.ReadS32(r.Top) && body.ReadS32(r.Right) && body.ReadS32(r.Bottom);
-}
-
-void writeRect(TStreamWriter& stream, const TRect& r) {
-  stream.WriteS32(r.Left);
-  stream.WriteS32(r.Top);
-  stream.WriteS32(r.Right);
-  stream.WriteS32(r.Bottom);
-}
 
 bool pathExists(const std::string& path) {
   std::error_code error;
@@ -108,7 +94,7 @@ void TMovieFile::ReadLayered(TStreamReader& stream, bool readMusic) {
   TStreamReader body(inflater, stream.FileName());
   std::int32_t layers = 0;
   body.ReadS32(Width) && body.ReadS32(Height);
-  readRect(body, StoredRect);
+  ReadRect(body, StoredRect);
   body.ReadU8(ControlLayer->Setting) && body.ReadS32(layers);
   if (layers <= 0) {
     ControlLayer->Clear();
@@ -191,7 +177,7 @@ void TMovieFile::ReadGridProgram(TStreamReader& stream, bool isVersion3) {
   grid.SetRows(rows);
   grid.SetColumns(columns);
   body.ReadS32(Width) && body.ReadS32(Height);
-  readRect(body, StoredRect);
+  ReadRect(body, StoredRect);
   body.ReadS32(grid.CellWidth) && body.ReadS32(grid.CellHeight);
   std::uint8_t flag = 2;
   body.ReadU8(flag);
@@ -240,9 +226,9 @@ void TMovieFile::readLegacyLayers(TStreamReader& body) {
 
 bool TMovieFile::ReadAppended(std::span<const std::uint8_t> image, const std::string& name) {
   if (image.size() < kAppendedOffsetPlace + 4) return false;
-  const std::uint64_t offset = u32At(image, kAppendedOffsetPlace);
+  const std::uint64_t offset = U32At(image, kAppendedOffsetPlace);
   if (offset == 0 || offset + 4 > image.size()) return false;
-  const auto length = static_cast<std::int32_t>(u32At(image, static_cast<std::size_t>(offset)));
+  const auto length = static_cast<std::int32_t>(U32At(image, static_cast<std::size_t>(offset)));
   const std::int64_t remaining = static_cast<std::int64_t>(image.size()) - static_cast<std::int64_t>(offset + 4);
   if (static_cast<std::int64_t>(length) != remaining || remaining < static_cast<std::int64_t>(kMagicSize)) {
     return false;
@@ -258,7 +244,7 @@ void TMovieFile::WriteLayeredBody(TStreamWriter& stream) const {
   checkTargets();
   stream.WriteS32(Width);
   stream.WriteS32(Height);
-  writeRect(stream, StoredRect);
+  WriteRect(stream, StoredRect);
   stream.WriteU8(ControlLayer->Setting);
   stream.WriteS32(ControlLayer->LayerCount());
   for (const auto& layer : ControlLayer->Layers()) {
@@ -302,7 +288,7 @@ std::vector<std::uint8_t> TMovieFile::SaveGridProgram(bool isVersion3) const {
   body.WriteS32(grid != nullptr ? grid->Columns() : 0);
   body.WriteS32(Width);
   body.WriteS32(Height);
-  writeRect(body, StoredRect);
+  WriteRect(body, StoredRect);
   body.WriteS32(grid != nullptr ? grid->CellWidth : 0);
   body.WriteS32(grid != nullptr ? grid->CellHeight : 0);
   body.WriteU8(grid != nullptr ? grid->GridFlag : 0);

@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "movie/frame_data.h"
+#include "grid/frame_data.h"
 #include "movie/graphic_factory.h"
-#include "movie/stream.h"
+#include "io/stream.h"
 #include "render/bitmap32.h"
 #include "render/memory_budget.h"
 #include "render/object.h"

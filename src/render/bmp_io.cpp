@@ -7,6 +7,7 @@
 #include <string>
 
 #include "render/bitmap32.h"
+#include "render/little_endian.h"
 
 namespace lumora {
 
@@ -220,16 +221,6 @@ class RowDecoder {
   std::array<TColor32, 256> fPalette{};
 };
 
-void putU16(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  out.push_back(static_cast<std::uint8_t>(v));
-  out.push_back(static_cast<std::uint8_t>(v >> 8));
-}
-
-void putU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
-  putU16(out, v & 0xFFFF);
-  putU16(out, v >> 16);
-}
-
 }  // namespace
 
 void TBitmap32::LoadFromBmp(std::span<const std::uint8_t> data) {
@@ -275,22 +266,22 @@ std::vector<std::uint8_t> TBitmap32::SaveToBmp() const {
   out.reserve(offset + imageSize);
   out.push_back('B');
   out.push_back('M');
-  putU32(out, offset + imageSize);
-  putU32(out, 0);
-  putU32(out, offset);
-  putU32(out, kInfoHeaderSize);
-  putU32(out, static_cast<std::uint32_t>(fWidth));
-  putU32(out, static_cast<std::uint32_t>(fHeight));
-  putU16(out, 1);   // planes
-  putU16(out, 32);  // bits per pixel
-  putU32(out, kBiRgb);
-  putU32(out, imageSize);
-  putU32(out, 0);  // horizontal resolution
-  putU32(out, 0);  // vertical resolution
-  putU32(out, 0);  // palette entries
-  putU32(out, 0);  // important colours
+  AppendU32(out, offset + imageSize);
+  AppendU32(out, 0);
+  AppendU32(out, offset);
+  AppendU32(out, kInfoHeaderSize);
+  AppendU32(out, static_cast<std::uint32_t>(fWidth));
+  AppendU32(out, static_cast<std::uint32_t>(fHeight));
+  AppendU16(out, 1);   // planes
+  AppendU16(out, 32);  // bits per pixel
+  AppendU32(out, kBiRgb);
+  AppendU32(out, imageSize);
+  AppendU32(out, 0);  // horizontal resolution
+  AppendU32(out, 0);  // vertical resolution
+  AppendU32(out, 0);  // palette entries
+  AppendU32(out, 0);  // important colours
   for (std::int32_t y = fHeight - 1; y >= 0; --y) {
-    for (std::int32_t x = 0; x < fWidth; ++x) putU32(out, ReadPixel(x, y));
+    for (std::int32_t x = 0; x < fWidth; ++x) AppendU32(out, ReadPixel(x, y));
   }
   return out;
 }

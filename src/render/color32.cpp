@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "render/geometry.h"
+
 namespace lumora {
 
 namespace {
@@ -37,6 +39,33 @@ TColor32 Color32FromWinColor(TWinColor c) {
 }
 
 TWinColor WinColor(TColor32 c) { return static_cast<TWinColor>(swapRedBlue(c)); }
+
+namespace {
+
+std::uint32_t scaleByte(std::uint32_t byte, std::int32_t intensity) {
+  const double scaled = static_cast<double>(intensity) * byte / kMaxChannelValue;
+  return static_cast<std::uint32_t>(RoundToInt(scaled)) & 0xFF;
+}
+
+}  // namespace
+
+TWinColor ScaleColor(TWinColor colour, std::int32_t intensity) {
+  const auto c = static_cast<std::uint32_t>(colour);
+  const std::uint32_t r = scaleByte(c & 0xFF, intensity);
+  const std::uint32_t g = scaleByte((c >> 8) & 0xFF, intensity);
+  const std::uint32_t b = scaleByte((c >> 16) & 0xFF, intensity);
+  return static_cast<TWinColor>(r | g << 8 | b << 16);
+}
+
+TWinColor ChannelColor(TWinColor cell, std::uint8_t mode, const TChannelColors& colours) {
+  if (mode >= 8) return cell;
+  const auto channels = static_cast<std::uint32_t>(cell);
+  TWinColor colour = 0;
+  if ((mode & 1) != 0) colour |= ScaleColor(colours.Red, channels & 0xFF);
+  if ((mode & 2) != 0) colour |= ScaleColor(colours.Green, (channels >> 8) & 0xFF);
+  if ((mode & 4) != 0) colour |= ScaleColor(colours.Blue, (channels >> 16) & 0xFF);
+  return colour;
+}
 
 const std::array<std::uint8_t, 256>& GammaTable() {
   static const std::array<std::uint8_t, 256> table = buildGammaTable();

@@ -29,6 +29,28 @@ TColor32 Color32FromWinColor(TWinColor c);
 // Alpha dropped, red and blue swapped.
 TWinColor WinColor(TColor32 c);
 
+// The largest grid channel value; a channel of this value reproduces the
+// colour it scales.
+inline constexpr std::int32_t kMaxChannelValue = 254;
+
+// Each of red, green and blue becomes round(intensity × byte ÷ 254), kept to
+// 8 bits.
+TWinColor ScaleColor(TWinColor colour, std::int32_t intensity);
+
+// The colours a graphic bound to a grid cell mixes from the cell's red,
+// green and blue channels.
+struct TChannelColors {
+  TWinColor Red = 0;
+  TWinColor Green = 0;
+  TWinColor Blue = 0;
+};
+
+// The colour a cell (red, green and blue channels of a Windows colour)
+// gives under a channel mode: the colours of the enabled channels (bit 0
+// red, 1 green, 2 blue), each scaled by its channel, or'ed; the cell itself
+// for modes 8 and up.
+TWinColor ChannelColor(TWinColor cell, std::uint8_t mode, const TChannelColors& colours);
+
 // Entry i = round((i / 255)^0.7 × 255): the interpolation weights of the
 // bilinear samplers.
 const std::array<std::uint8_t, 256>& GammaTable();

@@ -1,6 +1,6 @@
 #include "scene/closed_shapes.h"
 
-#include "movie/stream.h"
+#include "io/stream.h"
 #include "render/gr32_graphics.h"
 
 namespace lumora {
@@ -30,7 +30,7 @@ void TEllipse::Assign(TGraphicBase& source) {
   TGraphicBase::Assign(source);
 }
 
-void TEllipse::ReadLegacyBody(TStreamReader& stream) {
+void TEllipse::ReadLegacyBody(TStreamReader& stream, TObjectBuilder&) {
   fOutline.ReadLegacyShape(stream, kLegacyEllipse);
   SetTypeCode(6);
   SkipNineByteRecords(stream);
@@ -66,7 +66,7 @@ void TRectangle::Assign(TGraphicBase& source) {
   TGraphicBase::Assign(source);
 }
 
-void TRectangle::ReadLegacyBody(TStreamReader& stream) {
+void TRectangle::ReadLegacyBody(TStreamReader& stream, TObjectBuilder&) {
   SetGridLayer(0);
   std::int32_t n = 0;
   if (!stream.ReadS32(n)) stream.Fail("an older rectangle record is cut short");

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "effects/inter_points.h"
+#include "scene/inter_points.h"
 #include "scene/outline_shape.h"
 
 namespace lumora {
@@ -22,7 +22,7 @@ class TEllipse : public TOutlineShape<TMetaPoly> {
   std::unique_ptr<TGraphicBase> Clone() override { return cloneAs<TEllipse>(); }
   // The older ellipse record: the ellipse of its box, placed, and the
   // trailing records skipped.
-  void ReadLegacyBody(TStreamReader& stream) override;
+  void ReadLegacyBody(TStreamReader& stream, TObjectBuilder& builder) override;
 };
 
 class TArc : public TOutlineShape<TMetaPoly> {
@@ -53,7 +53,7 @@ class TRectangle : public TOutlineShape<TMetaPolygon> {
   void Assign(TGraphicBase& source) override;
   std::unique_ptr<TGraphicBase> Clone() override { return cloneAs<TRectangle>(); }
   // The older record: points in hundredths, moved into their own box.
-  void ReadLegacyBody(TStreamReader& stream) override;
+  void ReadLegacyBody(TStreamReader& stream, TObjectBuilder& builder) override;
   // The closed outline of Size alone, with Pivot at its centre.
   void BuildFromSize();
 };

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "effects/custom_state.h"
+#include "scene/effect.h"
 #include "scene/graphic_bitmap.h"
 
 namespace lumora {

@@ -10,7 +10,7 @@
 #include "render/bitmap32.h"
 #include "render/mask_maps.h"
 #include "scene/layer.h"
-#include "scene/object_list.h"
+#include "render/object_list.h"
 
 namespace lumora {
 

@@ -1,8 +1,8 @@
 #include "scene/font_graphic.h"
 
 
-#include "effects/custom_state.h"
-#include "movie/stream.h"
+#include "scene/effect.h"
+#include "io/stream.h"
 
 namespace lumora {
 
@@ -27,13 +27,6 @@ TGdiRegion pathRegion(std::span<const TPoint> points, std::span<const std::uint8
   return TGdiRegion::FromPath(canvas.Path, pfAlternate);
 }
 
-void writeRect(TStreamWriter& stream, const TRect& r) {
-  stream.WriteS32(r.Left);
-  stream.WriteS32(r.Top);
-  stream.WriteS32(r.Right);
-  stream.WriteS32(r.Bottom);
-}
-
 void writeRegionData(TStreamWriter& stream, const TGdiRegion& region) {
   const auto count = static_cast<std::uint32_t>(region.Rects().size());
   stream.WriteS32(static_cast<std::int32_t>(kRegionHeaderSize + count * kRegionRectSize));
@@ -41,8 +34,8 @@ void writeRegionData(TStreamWriter& stream, const TGdiRegion& region) {
   stream.WriteU32(kRegionRectangles);
   stream.WriteU32(count);
   stream.WriteU32(count * kRegionRectSize);
-  writeRect(stream, region.Box());
-  for (const TRect& r : region.Rects()) writeRect(stream, r);
+  WriteRect(stream, region.Box());
+  for (const TRect& r : region.Rects()) WriteRect(stream, r);
 }
 
 }  // namespace
@@ -127,8 +120,8 @@ void TFontGraphic::readTypes(TStreamReader& stream, std::int32_t count) {
   stream.ReadBytes(fTypes);
 }
 
-void TFontGraphic::ReadBody(TStreamReader& stream) {
-  TGraphicBase::ReadBody(stream);
+void TFontGraphic::ReadBody(TStreamReader& stream, TObjectBuilder& builder) {
+  TGraphicBase::ReadBody(stream, builder);
   fPoints.ReadPoints(stream);
   std::int32_t count = 0;
   if (!stream.ReadS32(count)) stream.Fail("a text path's type count is cut short");
@@ -149,7 +142,7 @@ void TFontGraphic::moveIntoBox() {
   fPoints.MoveToOrigin(FixedRect(pathRegion(points, fTypes).Box()));
 }
 
-void TFontGraphic::ReadLegacyBody(TStreamReader& stream) {
+void TFontGraphic::ReadLegacyBody(TStreamReader& stream, TObjectBuilder&) {
   std::int32_t n = 0;
   if (!stream.ReadS32(n)) stream.Fail("an older text record is cut short");
   fPoints.ReadHundredths(stream, n);

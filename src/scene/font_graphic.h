@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "effects/inter_points.h"
+#include "scene/inter_points.h"
 #include "scene/graphic_base.h"
 
 namespace lumora {
@@ -44,11 +44,11 @@ class TFontGraphic : public TGraphicBase {
   void GetBounds(TFixedRect& rect) override;
   void AddToPolygon(TPolygon32& polygon) override;
   void OutlineChanged() override;
-  void ReadBody(TStreamReader& stream) override;
+  void ReadBody(TStreamReader& stream, TObjectBuilder& builder) override;
   void WriteBody(TStreamWriter& stream) override;
   // The older record of code 10: points in hundredths and the discarded
   // text; the points are then moved into their own box.
-  void ReadLegacyBody(TStreamReader& stream) override;
+  void ReadLegacyBody(TStreamReader& stream, TObjectBuilder& builder) override;
   // The oldest record (code 8): the discarded text, then points in whole
   // pixels and their types.
   void ReadLegacyText(TStreamReader& stream);

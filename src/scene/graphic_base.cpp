@@ -6,26 +6,17 @@
 #include <numbers>
 #include <stdexcept>
 
-#include "effects/custom_state.h"
-#include "movie/stream.h"
+#include "io/stream.h"
+#include "render/little_endian.h"
+#include "scene/effect.h"
 #include "scene/layer.h"
+#include "scene/object_builder.h"
 
 namespace lumora {
 
 namespace {
 
 static_assert(sizeof(TFloatMatrix) == 9 * sizeof(float), "matrices are compared and stored as nine singles");
-
-std::uint32_t u32At(const TObjectHeader& h, std::size_t at) {
-  return static_cast<std::uint32_t>(h[at]) | static_cast<std::uint32_t>(h[at + 1]) << 8 |
-         static_cast<std::uint32_t>(h[at + 2]) << 16 | static_cast<std::uint32_t>(h[at + 3]) << 24;
-}
-
-std::int32_t s32At(const TObjectHeader& h, std::size_t at) { return static_cast<std::int32_t>(u32At(h, at)); }
-
-void putU32(TObjectHeader& h, std::size_t at, std::uint32_t v) {
-  for (std::size_t i = 0; i < 4; ++i) h[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-}
 
 // Arcs, ellipses, polygons, stars and polylines are exported as Bézier
 // outlines, polyline groups as groups.
@@ -65,11 +56,6 @@ void writePoint(TStreamWriter& stream, const TFloatPoint& p) {
 // (v + 32767) sar 16: exact halves go down.
 std::int32_t fixedToIntDown(TFixed v) { return static_cast<std::int32_t>((std::int64_t{v} + 32767) >> 16); }
 
-std::uint32_t scaleByte(std::uint32_t byte, std::int32_t intensity) {
-  const double scaled = static_cast<double>(intensity) * byte / kMaxChannelValue;
-  return static_cast<std::uint32_t>(RoundToInt(scaled)) & 0xFF;
-}
-
 }  // namespace
 
 TGraphicBase::TGraphicBase(TView* view)
@@ -81,17 +67,17 @@ TGraphicBase::TGraphicBase(TView* view)
 TGraphicBase::~TGraphicBase() = default;
 
 void TGraphicBase::LoadHeader(const TObjectHeader& header) {
-  fLineColor = s32At(header, 0);
-  fLineWidth = s32At(header, 4);
-  fFillColor = s32At(header, 8);
-  fRedColor = s32At(header, 12);
-  fGreenColor = s32At(header, 16);
-  fBlueColor = s32At(header, 20);
+  fLineColor = S32At(header, 0);
+  fLineWidth = S32At(header, 4);
+  fFillColor = S32At(header, 8);
+  fRedColor = S32At(header, 12);
+  fGreenColor = S32At(header, 16);
+  fBlueColor = S32At(header, 20);
   fSelected = header[24];
   fFilled = header[25];
   fReserved = {header[26], header[27]};
-  fGridRow = s32At(header, 28);
-  fGridColumn = s32At(header, 32);
+  fGridRow = S32At(header, 28);
+  fGridColumn = S32At(header, 32);
   fTypeCode = header[36];
   fChannelMode = header[37];
   fGridLayer = static_cast<std::uint16_t>(header[38] | header[39] << 8);
@@ -100,18 +86,18 @@ void TGraphicBase::LoadHeader(const TObjectHeader& header) {
 
 TObjectHeader TGraphicBase::HeaderBytes() const {
   TObjectHeader h{};
-  putU32(h, 0, static_cast<std::uint32_t>(fLineColor));
-  putU32(h, 4, static_cast<std::uint32_t>(fLineWidth));
-  putU32(h, 8, static_cast<std::uint32_t>(fFillColor));
-  putU32(h, 12, static_cast<std::uint32_t>(fRedColor));
-  putU32(h, 16, static_cast<std::uint32_t>(fGreenColor));
-  putU32(h, 20, static_cast<std::uint32_t>(fBlueColor));
+  PutU32(h, 0, static_cast<std::uint32_t>(fLineColor));
+  PutU32(h, 4, static_cast<std::uint32_t>(fLineWidth));
+  PutU32(h, 8, static_cast<std::uint32_t>(fFillColor));
+  PutU32(h, 12, static_cast<std::uint32_t>(fRedColor));
+  PutU32(h, 16, static_cast<std::uint32_t>(fGreenColor));
+  PutU32(h, 20, static_cast<std::uint32_t>(fBlueColor));
   h[24] = fSelected;
   h[25] = fFilled;
   h[26] = fReserved[0];
   h[27] = fReserved[1];
-  putU32(h, 28, static_cast<std::uint32_t>(fGridRow));
-  putU32(h, 32, static_cast<std::uint32_t>(fGridColumn));
+  PutU32(h, 28, static_cast<std::uint32_t>(fGridRow));
+  PutU32(h, 32, static_cast<std::uint32_t>(fGridColumn));
   h[36] = fTypeCode;
   h[37] = fChannelMode;
   h[38] = static_cast<std::uint8_t>(fGridLayer);
@@ -136,14 +122,11 @@ void TGraphicBase::copyHeader(const TGraphicBase& source) {
   fGridLayer = source.fGridLayer;
 }
 
-void TGraphicBase::SetEffectKind(std::uint8_t kind) {
-  if (kind != fEffectKind) {
-    std::unique_ptr<TCustomState> effect = CreateEffect(kind, this);
-    if (effect == nullptr) throw std::invalid_argument("effect kind " + std::to_string(kind) + " is not known");
-    fEffect = std::move(effect);
-    fEffectKind = kind;
-  }
+void TGraphicBase::SetEffect(std::unique_ptr<TCustomState> effect) {
+  if (effect == nullptr) throw std::invalid_argument("a graphic needs an effect");
+  fEffect = std::move(effect);
   fEffect->SetOwner(this);
+  fEffectKind = fEffect->Kind();
 }
 
 void TGraphicBase::applyPlacement(TAffineTransformation& t, bool always) const {
@@ -262,12 +245,15 @@ void TGraphicBase::writeCommonRecord(TStreamWriter& stream) const {
 
 // A truncated record keeps the current kind, like every other field; a kind
 // no effect class exists for makes the file malformed.
-void TGraphicBase::ReadBody(TStreamReader& stream) {
+void TGraphicBase::ReadBody(TStreamReader& stream, TObjectBuilder& builder) {
   readCommonRecord(stream);
   std::uint8_t kind = fEffectKind;
   stream.ReadU8(kind);
-  if (kind > kEffectKindLast) stream.Fail("effect kind " + std::to_string(kind) + " is not known");
-  SetEffectKind(kind);
+  if (kind != fEffectKind) {
+    std::unique_ptr<TCustomState> effect = builder.CreateEffect(kind);
+    if (effect == nullptr) stream.Fail("effect kind " + std::to_string(kind) + " is not known");
+    SetEffect(std::move(effect));
+  }
   fEffect->ReadBody(stream);
 }
 
@@ -279,7 +265,7 @@ void TGraphicBase::WriteBody(TStreamWriter& stream) {
   fEffect->WriteBody(stream);
 }
 
-void TGraphicBase::ReadLegacyBody(TStreamReader&) {}
+void TGraphicBase::ReadLegacyBody(TStreamReader&, TObjectBuilder&) {}
 
 void TGraphicBase::WriteExport(TStreamWriter& stream) {
   stream.WriteS32(fLineColor);
@@ -432,7 +418,7 @@ void TGraphicBase::Assign(TGraphicBase& source) {
   fAuxWord = source.fAuxWord;
   fAuxValue = source.fAuxValue;
   UpdateTransform();
-  SetEffectKind(source.fEffectKind);
+  if (source.fEffectKind != fEffectKind) SetEffect(source.fEffect->CreateSameKind());
   fEffect->AssignFrom(*source.fEffect);
   fPainter->Bitmap = source.fPainter->Bitmap;
 }
@@ -455,9 +441,9 @@ void TGraphicBase::GridLayerRemoved(std::int32_t index) {
 
 void TGraphicBase::AttachMaskToLayer(TLayer& layer) {
   if (fEffectKind != kEffectMask) return;
-  SetEffectKind(kEffectPlain);
+  SetEffect(std::make_unique<TCustomState>());
   layer.SetMaskGraphic(this);
-  SetEffectKind(kEffectMask);
+  SetEffect(std::make_unique<TMaskState>());
 }
 
 TArrayOfFixedPoint TGraphicBase::TransformOutlineFixed(std::span<const TFixedPoint> points) const {
@@ -503,14 +489,6 @@ TArrayOfFixedPoint TGraphicBase::IntToFixed(std::span<const TPoint> points) {
   TArrayOfFixedPoint out(points.size());
   for (std::size_t i = 0; i < points.size(); ++i) out[i] = {WrapShl(points[i].X, 16), WrapShl(points[i].Y, 16)};
   return out;
-}
-
-TWinColor TGraphicBase::ScaleColor(TWinColor colour, std::int32_t intensity) {
-  const auto c = static_cast<std::uint32_t>(colour);
-  const std::uint32_t r = scaleByte(c & 0xFF, intensity);
-  const std::uint32_t g = scaleByte((c >> 8) & 0xFF, intensity);
-  const std::uint32_t b = scaleByte((c >> 16) & 0xFF, intensity);
-  return static_cast<TWinColor>(r | g << 8 | b << 16);
 }
 
 void TGraphicBase::ApplyColorKey(TBitmap32& bitmap, TColor32 key) {

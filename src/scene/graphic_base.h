@@ -26,6 +26,7 @@ namespace lumora {
 class TCustomState;
 class TFrameDataLayers;
 class TLayer;
+class TObjectBuilder;
 class TStreamReader;
 class TStreamWriter;
 
@@ -42,10 +43,6 @@ inline constexpr std::uint8_t kEffectKindLast = kEffectLightStrip;
 // The common body record before the effect's own record: AuxFlag, the base
 // matrix, the placement, Size, the four stored extras and the effect kind.
 inline constexpr std::size_t kCommonBodySize = 90;
-
-// The largest grid channel value; a channel of this value reproduces the
-// colour it scales.
-inline constexpr std::int32_t kMaxChannelValue = 254;
 
 // Half the side of a selection marker, in pixels.
 inline constexpr float kHandleRadius = 3;
@@ -146,12 +143,11 @@ class TGraphicBase : public TObject {
   TPoints& OutlineCache() { return fOutlineCache; }
   const TPoints& OutlineCache() const { return fOutlineCache; }
 
+  // 0 plain, 1 polyline group, 2 mask, 3 light strip: the kind of Effect.
   std::uint8_t EffectKind() const { return fEffectKind; }
-  // A kind that differs replaces the effect by a new one of that kind (0
-  // plain, 1 polyline group, 2 mask, 3 light strip); in every case the
-  // effect's owner becomes this graphic. A kind above 3 raises
+  // Takes the effect over and becomes its owner; none raises
   // std::invalid_argument and keeps the effect.
-  void SetEffectKind(std::uint8_t kind);
+  void SetEffect(std::unique_ptr<TCustomState> effect);
 
   // Placement: WorkTransform := BaseMatrix, then the placement about the
   // pivot, then UserMatrix when it is not identity byte for byte.
@@ -175,14 +171,16 @@ class TGraphicBase : public TObject {
   // The outline changed; outline classes rebuild what derives from it.
   virtual void OutlineChanged() {}
 
-  // Bodies. ReadBody reads the common record, selects the effect and lets
-  // it read its record; classes call it first and then read their own data.
-  // An effect kind above 3 raises TLoadError. WriteBody clears Selected and
+  // Bodies. ReadBody reads the common record, takes a new effect from the
+  // builder when the stored kind differs from the effect's, and lets the
+  // effect read its record; classes call it first and then read their own
+  // data (groups build their children through the builder). A kind no
+  // effect exists for raises TLoadError. WriteBody clears Selected and
   // writes the header, the common record and the effect's record.
-  virtual void ReadBody(TStreamReader& stream);
+  virtual void ReadBody(TStreamReader& stream, TObjectBuilder& builder);
   virtual void WriteBody(TStreamWriter& stream);
   // The legacy body; the base has none.
-  virtual void ReadLegacyBody(TStreamReader& stream);
+  virtual void ReadLegacyBody(TStreamReader& stream, TObjectBuilder& builder);
   // The legacy header: LineWidth in whole pixels, Selected and GridLayer 0,
   // the type code as legacy readers know it. Outline classes append points.
   virtual void WriteExport(TStreamWriter& stream);
@@ -252,9 +250,6 @@ class TGraphicBase : public TObject {
   static TPoints FixedToInt(std::span<const TFixedPoint> points);
   static TArrayOfFixedPoint IntToFixed(std::span<const TPoint> points);
 
-  // Each of red, green and blue becomes round(intensity × byte ÷ 254),
-  // kept to 8 bits.
-  static TWinColor ScaleColor(TWinColor colour, std::int32_t intensity);
   // Every pixel opaque, except those whose colour equals the key's, which
   // become transparent.
   static void ApplyColorKey(TBitmap32& bitmap, TColor32 key);

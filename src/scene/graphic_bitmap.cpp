@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "movie/stream.h"
+#include "io/stream.h"
 
 namespace lumora {
 
@@ -183,8 +183,8 @@ void TGraphicBitmap::GetBounds(TFixedRect& rect) {
   rect = FixedRect(WorkTransform().TransformedBounds(whole));
 }
 
-void TGraphicBitmap::ReadBody(TStreamReader& stream) {
-  TGraphicBase::ReadBody(stream);
+void TGraphicBitmap::ReadBody(TStreamReader& stream, TObjectBuilder& builder) {
+  TGraphicBase::ReadBody(stream, builder);
   std::int32_t width = 0;
   std::int32_t height = 0;
   readPictureSize(stream, width, height);
@@ -223,7 +223,7 @@ void TGraphicBitmap::WriteBody(TStreamWriter& stream) {
   stream.WriteU8(fPicture.DrawMode);
 }
 
-void TGraphicBitmap::ReadLegacyBody(TStreamReader& stream) {
+void TGraphicBitmap::ReadLegacyBody(TStreamReader& stream, TObjectBuilder&) {
   std::int32_t x = 0;
   std::int32_t y = 0;
   std::int32_t width = 0;

@@ -46,10 +46,10 @@ class TGraphicBitmap : public TGraphicBase {
   // mask bitmap are cut away.
   void ApplyMask(TBitmap32& maskBitmap) override;
   void GetBounds(TFixedRect& rect) override;
-  void ReadBody(TStreamReader& stream) override;
+  void ReadBody(TStreamReader& stream, TObjectBuilder& builder) override;
   void WriteBody(TStreamWriter& stream) override;
   // The placed box and the picture as a Windows bitmap file image.
-  void ReadLegacyBody(TStreamReader& stream) override;
+  void ReadLegacyBody(TStreamReader& stream, TObjectBuilder& builder) override;
   void WriteExport(TStreamWriter& stream) override;
 
   // The graphic as a layer's mask: map sized to the surface and cleared,

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 
-#include "effects/custom_state.h"
-#include "movie/graphic_factory.h"
-#include "movie/stream.h"
+#include "io/stream.h"
+#include "scene/effect.h"
+#include "scene/object_builder.h"
 
 namespace lumora {
 
@@ -245,25 +245,24 @@ void TGroup::AddToPolygon(TPolygon32& polygon) {
   }
 }
 
-void TGroup::readChildren(TStreamReader& stream, bool currentEncoding) {
+void TGroup::readChildren(TStreamReader& stream, TObjectBuilder& builder, bool currentEncoding) {
   TReadDepthGuard depth(stream);
   std::int32_t count = 0;
   if (!stream.ReadS32(count)) stream.Fail("a group's child count is cut short");
-  TGraphicBaseFactory factory;
   for (std::int32_t i = 0; i < count; ++i) {
     TObjectHeader header{};
     if (!stream.ReadBytes(header)) stream.Fail("a group's child header is cut short");
-    AddChild(factory.Create(header, stream, currentEncoding, View()));
+    AddChild(builder.CreateGraphic(header, stream, currentEncoding, View()));
   }
 }
 
-void TGroup::ReadBody(TStreamReader& stream) {
-  TGraphicBase::ReadBody(stream);
-  readChildren(stream, true);
+void TGroup::ReadBody(TStreamReader& stream, TObjectBuilder& builder) {
+  TGraphicBase::ReadBody(stream, builder);
+  readChildren(stream, builder, true);
 }
 
-void TGroup::ReadLegacyBody(TStreamReader& stream) {
-  readChildren(stream, false);
+void TGroup::ReadLegacyBody(TStreamReader& stream, TObjectBuilder& builder) {
+  readChildren(stream, builder, false);
   if (fChildren.Empty()) return;
   TFixedRect r;
   GetBounds(r);

@@ -65,10 +65,10 @@ class TGroup : public TGraphicBase {
   // Every child's outline as separate closed contours.
   void AddToPolygon(TPolygon32& polygon) override;
   // The common record, then the children in the current encoding.
-  void ReadBody(TStreamReader& stream) override;
+  void ReadBody(TStreamReader& stream, TObjectBuilder& builder) override;
   // The children in the legacy encoding; the group's frame is then placed
   // around them.
-  void ReadLegacyBody(TStreamReader& stream) override;
+  void ReadLegacyBody(TStreamReader& stream, TObjectBuilder& builder) override;
   void WriteBody(TStreamWriter& stream) override;
   void WriteExport(TStreamWriter& stream) override;
   // Places the group's frame around its children again and moves the
@@ -89,7 +89,7 @@ class TGroup : public TGraphicBase {
   void passOn(void (TGraphicBase::*setter)(TValue), TValue v) {
     for (const auto& child : fChildren) (child.get()->*setter)(v);
   }
-  void readChildren(TStreamReader& stream, bool currentEncoding);
+  void readChildren(TStreamReader& stream, TObjectBuilder& builder, bool currentEncoding);
   void moveChildrenIntoFrame();
 
   TGraphicBaseList fChildren;

@@ -9,7 +9,7 @@
 #include "render/bitmap32.h"
 #include "render/polygon32.h"
 #include "scene/graphic_base.h"
-#include "scene/object_list.h"
+#include "render/object_list.h"
 
 namespace lumora {
 

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "effects/custom_state.h"
-#include "movie/stream.h"
+#include "scene/effect.h"
+#include "io/stream.h"
 #include "render/gr32_graphics.h"
 
 namespace lumora {
@@ -171,12 +171,12 @@ void TLine::Draw(TBitmap32& bitmap) {
   if (!Painter().ReuseMask) fEndpointCache.clear();
 }
 
-void TLine::ReadBody(TStreamReader& stream) {
-  TGraphicBase::ReadBody(stream);
+void TLine::ReadBody(TStreamReader& stream, TObjectBuilder& builder) {
+  TGraphicBase::ReadBody(stream, builder);
   fOutline.ReadPoints(stream);
 }
 
-void TLine::ReadLegacyBody(TStreamReader& stream) {
+void TLine::ReadLegacyBody(TStreamReader& stream, TObjectBuilder&) {
   if (!stream.Has(16)) stream.Fail("an older line record is cut short");
   std::int32_t v[4] = {};
   for (std::int32_t& c : v) stream.ReadS32(c);
@@ -249,7 +249,7 @@ void TPolyBezier::Assign(TGraphicBase& source) {
   TGraphicBase::Assign(source);
 }
 
-void TPolyBezier::ReadLegacyBody(TStreamReader& stream) {
+void TPolyBezier::ReadLegacyBody(TStreamReader& stream, TObjectBuilder&) {
   std::int32_t n = 0;
   if (!stream.ReadS32(n)) stream.Fail("an older Bézier record is cut short");
   fOutline.ReadHundredths(stream, n);

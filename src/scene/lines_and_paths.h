@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <string>
 
-#include "effects/inter_points.h"
+#include "scene/inter_points.h"
 #include "scene/outline_shape.h"
 
 namespace lumora {
@@ -44,9 +44,9 @@ class TLine : public TGraphicBase {
   // The effect's static draw in LineColor (a line is never filled), then
   // two white squares at the ends when selected.
   void Draw(TBitmap32& bitmap) override;
-  void ReadBody(TStreamReader& stream) override;
+  void ReadBody(TStreamReader& stream, TObjectBuilder& builder) override;
   // The older line record: two whole-pixel points.
-  void ReadLegacyBody(TStreamReader& stream) override;
+  void ReadLegacyBody(TStreamReader& stream, TObjectBuilder& builder) override;
   void WriteBody(TStreamWriter& stream) override;
   void WriteExport(TStreamWriter& stream) override;
   void BakeTransform() override;
@@ -95,7 +95,7 @@ class TPolyBezier : public TOutlineShape<TMetaPoly> {
   std::unique_ptr<TGraphicBase> Clone() override { return cloneAs<TPolyBezier>(); }
   // The older Bézier record: control points in hundredths, moved into the
   // box of their curves.
-  void ReadLegacyBody(TStreamReader& stream) override;
+  void ReadLegacyBody(TStreamReader& stream, TObjectBuilder& builder) override;
   // The older arc record.
   void ReadLegacyArc(TStreamReader& stream);
 };

@@ -6,9 +6,9 @@
 
 #include <memory>
 
-#include "effects/custom_state.h"
-#include "effects/inter_points.h"
-#include "movie/stream.h"
+#include "scene/effect.h"
+#include "scene/inter_points.h"
+#include "io/stream.h"
 #include "scene/graphic_base.h"
 
 namespace lumora {
@@ -28,8 +28,8 @@ class TOutlineShape : public TGraphicBase {
   void AddToPolygon(TPolygon32& polygon) override { fOutline.AddToPolygon(polygon); }
   void OutlineChanged() override { fOutline.Bake(); }
 
-  void ReadBody(TStreamReader& stream) override {
-    TGraphicBase::ReadBody(stream);
+  void ReadBody(TStreamReader& stream, TObjectBuilder& builder) override {
+    TGraphicBase::ReadBody(stream, builder);
     fOutline.ReadPoints(stream);
     readOwnFields(stream);
   }

@@ -7,8 +7,9 @@
 #include <sstream>
 
 #include "app/player_fakes.h"
-#include "effects/dengdai_state.h"
 #include "effects/light_graphic.h"
+#include "effects/light_strip_state.h"
+#include "movie/graphic_factory.h"
 #include "movie/movie_file.h"
 #include "render/png_io.h"
 #include "scene/control_layer.h"
@@ -83,7 +84,7 @@ std::vector<std::uint8_t> lampMovie() {
   TLayer& layer = source.Root.AddLayer("");
   auto strip = std::make_unique<TLine>(nullptr);
   strip->SetEndpoints({10 * kFixedOne, 20 * kFixedOne}, {190 * kFixedOne, 20 * kFixedOne});
-  strip->SetEffectKind(kEffectLightStrip);
+  strip->SetEffect(CreateEffect(kEffectLightStrip));
   auto& lamps = dynamic_cast<TDengDaiState&>(strip->Effect());
   lamps.LampSize = 8;
   lamps.SpacingFactor = 2;

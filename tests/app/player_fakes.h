@@ -17,6 +17,7 @@
 
 #include "app/player_form.h"
 #include "model/test_graphic.h"
+#include "movie/graphic_factory.h"
 #include "movie/movie_file.h"
 #include "tools/demo_show.h"
 
@@ -110,8 +111,8 @@ inline constexpr std::int32_t kFailingOncePreparedPayload = 998;
 class TRecordingGraphic : public TTestGraphic {
  public:
   explicit TRecordingGraphic(TView* view) : TTestGraphic(view) {}
-  void ReadBody(TStreamReader& stream) override {
-    TTestGraphic::ReadBody(stream);
+  void ReadBody(TStreamReader& stream, TObjectBuilder& builder) override {
+    TTestGraphic::ReadBody(stream, builder);
     Bounds = {FixedFromInt(50), FixedFromInt(60), FixedFromInt(150), FixedFromInt(100)};
   }
   void DrawFrame(TFrameDataLayers&, std::int32_t frame, TBitmap32&) override {
@@ -169,7 +170,7 @@ inline std::vector<std::uint8_t> movieBytes(const std::vector<TLayerPlan>& layer
     for (std::size_t i = 0; i < plan.Payloads.size(); ++i) {
       auto g = std::make_unique<TTestGraphic>();
       g->Payload = plan.Payloads[i];
-      if (plan.Masked && i == 0) g->SetEffectKind(kEffectMask);
+      if (plan.Masked && i == 0) g->SetEffect(CreateEffect(kEffectMask));
       layer.Add(std::move(g));
     }
   }

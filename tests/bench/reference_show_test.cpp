@@ -12,7 +12,7 @@
 #include "app/headless_toolkit.h"
 #include "app/player_form.h"
 #include "effects/led_graphic.h"
-#include "movie/stream.h"
+#include "io/stream.h"
 
 namespace lumora::bench {
 namespace {

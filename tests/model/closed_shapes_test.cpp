@@ -6,6 +6,7 @@
 #include <numbers>
 
 #include "model/shape_streams.h"
+#include "movie/graphic_factory.h"
 #include "render/gr32_graphics.h"
 #include "scene/lines_and_paths.h"
 
@@ -61,7 +62,7 @@ TEST(ClosedShapes, EmptyRecords) {
   const TArrayOfFixedPoint before = withPoints.Outline().Points();
   std::vector<std::uint8_t> record = test::bodyOf(*std::make_unique<TEllipse>(nullptr));
   TBytesReader in({record.begin() + kObjectHeaderSize, record.end()});
-  withPoints.ReadBody(in.Reader());
+  test::readBody(withPoints, in.Reader());
   EXPECT_EQ(withPoints.Outline().Points(), before);
 }
 
@@ -178,7 +179,7 @@ TEST(ClosedShapes, LegacyRectangle) {
   TRectangle r(nullptr);
   r.SetGridLayer(3);
   TBytesReader in(body);
-  r.ReadLegacyBody(in.Reader());
+  test::readLegacyBody(r, in.Reader());
   EXPECT_EQ(r.Outline().Points(), (TArrayOfFixedPoint{px(3, 4), px(0, 0)})) << "300, 449 hundredths are (3, 4)";
   EXPECT_EQ(r.Size(), (TFloatPoint{3, 4}));
   EXPECT_EQ(r.Pivot(), (TFloatPoint{1.5f, 2}));
@@ -189,7 +190,7 @@ TEST(ClosedShapes, LegacyRectangle) {
   for (const std::int32_t v : {1000, 1000, 1300, 1449, 1200, 1000}) w2.WriteS32(v);
   TRectangle moved(nullptr);
   TBytesReader in2(w2.TakeData());
-  moved.ReadLegacyBody(in2.Reader());
+  test::readLegacyBody(moved, in2.Reader());
   EXPECT_EQ(moved.Outline().Points(), (TArrayOfFixedPoint{px(0, 0), px(3, 4), px(2, 0)}));
   EXPECT_EQ(moved.Position(), (TFloatPoint{10, 10}));
 
@@ -197,7 +198,7 @@ TEST(ClosedShapes, LegacyRectangle) {
   w3.WriteS32(0);
   TRectangle none(nullptr);
   TBytesReader in3(w3.TakeData());
-  none.ReadLegacyBody(in3.Reader());
+  test::readLegacyBody(none, in3.Reader());
   EXPECT_TRUE(none.Outline().Points().empty());
   EXPECT_EQ(in3.Position(), 4u);
 }
@@ -205,7 +206,7 @@ TEST(ClosedShapes, LegacyRectangle) {
 TEST(ClosedShapes, LegacyEllipseAndArc) {
   TEllipse ellipse(nullptr);
   TBytesReader in(legacyArcRecord(100, 60, 0, 0, kIdentityPlacement));
-  ellipse.ReadLegacyBody(in.Reader());
+  test::readLegacyBody(ellipse, in.Reader());
   EXPECT_EQ(in.Position(), 63u + 4 + 18) << "the trailing records are skipped";
   EXPECT_EQ(ellipse.Outline().Points(), TGR32Graphics::EllipseBezier(0, 0, px(100, 0).X, px(0, 60).Y));
   EXPECT_EQ(ellipse.Size(), (TFloatPoint{100, 60}));
@@ -215,7 +216,7 @@ TEST(ClosedShapes, LegacyEllipseAndArc) {
   // x' = 2x about the box centre: twice as wide, its left edge at -50.
   TEllipse wide(nullptr);
   TBytesReader in2(legacyArcRecord(100, 60, 0, 0, {2, 0, 0, 1, 0, 0}));
-  wide.ReadLegacyBody(in2.Reader());
+  test::readLegacyBody(wide, in2.Reader());
   EXPECT_EQ(wide.Position(), (TFloatPoint{-50, 0}));
   EXPECT_EQ(wide.Size(), (TFloatPoint{200, 60}));
 
@@ -241,7 +242,7 @@ TEST(ClosedShapes, LegacyEllipseAndArc) {
   std::vector<std::uint8_t> badCount = legacyArcRecord(10, 10, 0, 0, kIdentityPlacement);
   badCount[63] = badCount[64] = badCount[65] = badCount[66] = 0xFF;
   TBytesReader in6(badCount);
-  EXPECT_THROW(TEllipse(nullptr).ReadLegacyBody(in6.Reader()), TLoadError) << "m = -1";
+  EXPECT_THROW(test::readLegacyBody(TEllipse(nullptr), in6.Reader()), TLoadError) << "m = -1";
 }
 
 TEST(ClosedShapes, ExportTruncatesTowardZero) {
@@ -252,7 +253,7 @@ TEST(ClosedShapes, ExportTruncatesTowardZero) {
   EXPECT_EQ(out[36], 6) << "an ellipse is exported as a Bézier path";
   EXPECT_EQ(test::pointsAt(out, kObjectHeaderSize), (std::vector<TPoint>{{-1, 1}, {-1, 2}}));
 
-  ellipse.SetEffectKind(kEffectMask);
+  ellipse.SetEffect(CreateEffect(kEffectMask));
   EXPECT_EQ(test::exportOf(ellipse).size(), kObjectHeaderSize) << "the mask effect exports no points";
 }
 

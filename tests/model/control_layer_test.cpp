@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "model/test_graphic.h"
+#include "movie/graphic_factory.h"
 
 namespace lumora {
 namespace {
@@ -13,7 +14,7 @@ using test::TTestGraphic;
 TTestGraphic& addGraphic(TLayer& layer, TFixedRect bounds = {}, std::uint8_t effectKind = kEffectPlain) {
   auto g = std::make_unique<TTestGraphic>();
   g->Bounds = bounds;
-  g->SetEffectKind(effectKind);
+  g->SetEffect(CreateEffect(effectKind));
   TTestGraphic& ref = *g;
   layer.Add(std::move(g));
   return ref;

@@ -1,12 +1,13 @@
-#include "effects/custom_state.h"
+#include "scene/effect.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <new>
 
+#include "grid/frame_data.h"
 #include "model/test_graphic.h"
-#include "movie/frame_data.h"
+#include "movie/graphic_factory.h"
 #include "scene/control_layer.h"
 
 // The replacement below pairs malloc with free itself; the compiler cannot
@@ -166,7 +167,7 @@ TEST(MaskState, DrawsNothing) {
   auto g = boundGraphic(1);
   g->Box = pixels(0, 0, 4, 4);
   g->SetFilled(true);
-  g->SetEffectKind(kEffectMask);
+  g->SetEffect(CreateEffect(kEffectMask));
   TBitmap32 bitmap;
   bitmap.Resize(4, 4);
   bitmap.Clear(clBlack32);

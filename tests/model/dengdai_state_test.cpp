@@ -1,11 +1,12 @@
-#include "effects/dengdai_state.h"
+#include "effects/light_strip_state.h"
 
 #include <gtest/gtest.h>
 
 #include <vector>
 
-#include "movie/frame_data.h"
-#include "movie/stream.h"
+#include "grid/frame_data.h"
+#include "io/stream.h"
+#include "movie/graphic_factory.h"
 #include "scene/graphic_base.h"
 
 namespace lumora {
@@ -17,7 +18,7 @@ class TPathGraphic : public TGraphicBase {
   explicit TPathGraphic(TPoints path, std::uint8_t typeCode = 1) : TGraphicBase(nullptr), Path(std::move(path)) {
     SetTypeCode(typeCode);
     SetSelected(false);
-    SetEffectKind(kEffectLightStrip);
+    SetEffect(CreateEffect(kEffectLightStrip));
   }
   std::string ClassName() const override { return "TPathGraphic"; }
   TPoints Path;

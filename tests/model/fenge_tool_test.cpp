@@ -1,4 +1,4 @@
-#include "effects/fenge_tool.h"
+#include "effects/split_tool.h"
 
 #include <gtest/gtest.h>
 

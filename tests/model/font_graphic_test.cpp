@@ -5,8 +5,9 @@
 #include <memory>
 #include <vector>
 
+#include "io/stream.h"
+#include "model/shape_streams.h"
 #include "movie/graphic_factory.h"
-#include "movie/stream.h"
 
 namespace lumora {
 namespace {
@@ -27,7 +28,7 @@ std::unique_ptr<TGraphicBase> readWithFactory(const TObjectHeader& header, std::
   TMemoryInput input(body);
   TStreamReader stream(input, "text.ctl");
   TGraphicBaseFactory factory;
-  auto g = factory.Create(header, stream, currentEncoding, nullptr);
+  auto g = factory.CreateGraphic(header, stream, currentEncoding, nullptr);
   EXPECT_TRUE(stream.AtEnd()) << "the whole body is read";
   return g;
 }
@@ -167,7 +168,7 @@ TEST(FontGraphic, HostileRecordsFailClearly) {
   TMemoryInput input(w.Data());
   TStreamReader stream(input, "bad.ctl");
   TFontGraphic g(nullptr);
-  EXPECT_THROW(g.ReadLegacyBody(stream), TLoadError) << "a negative type count";
+  EXPECT_THROW(test::readLegacyBody(g, stream), TLoadError) << "a negative type count";
 
   TStreamWriter cut;
   cut.WriteBytes(std::vector<std::uint8_t>(63, 'x'));

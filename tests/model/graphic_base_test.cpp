@@ -5,10 +5,13 @@
 #include <cmath>
 #include <limits>
 
-#include "effects/custom_state.h"
+#include "effects/light_strip_state.h"
+#include "grid/frame_data.h"
+#include "io/stream.h"
+#include "model/shape_streams.h"
 #include "model/test_graphic.h"
-#include "movie/frame_data.h"
-#include "movie/stream.h"
+#include "movie/graphic_factory.h"
+#include "scene/effect.h"
 
 namespace lumora {
 namespace {
@@ -48,14 +51,6 @@ void expectMatrixNear(const TFloatMatrix& actual, const TFloatMatrix& expected, 
   for (int i = 0; i < 3; ++i) {
     for (int j = 0; j < 3; ++j) EXPECT_NEAR(actual[i][j], expected[i][j], 1e-4) << what << " at " << i << "," << j;
   }
-}
-
-// The body of a current-encoding graphic: header, common record, effect
-// kind, effect record.
-std::vector<std::uint8_t> bodyOf(TGraphicBase& g) {
-  TStreamWriter w;
-  g.WriteBody(w);
-  return w.TakeData();
 }
 
 TEST(GraphicBase, DefaultsOfANewGraphic) {
@@ -192,7 +187,7 @@ TEST(GraphicBase, GridLayerRemoved) {
 
   // A polyline group forgets its cell range instead, and keeps its cell.
   TBoxGraphic group;
-  group.SetEffectKind(kEffectPolyLineGroup);
+  group.SetEffect(CreateEffect(kEffectPolyLineGroup));
   group.SetGridRow(4);
   std::vector<std::uint8_t> record(kPolyLineGroupRecordSize);
   for (std::size_t i = 0; i < record.size(); ++i) record[i] = static_cast<std::uint8_t>(i + 1);
@@ -206,25 +201,34 @@ TEST(GraphicBase, GridLayerRemoved) {
   EXPECT_EQ(group.GridRow(), 4);
 }
 
-TEST(GraphicBase, SetEffectKindWithTheCurrentKindKeepsTheEffect) {
+// A body whose effect kind is the effect's own keeps the effect object and
+// lets it read its record; another kind replaces it.
+TEST(GraphicBase, ReadBodyKeepsTheEffectOfTheSameKind) {
   TBoxGraphic g;
-  g.SetEffectKind(kEffectLightStrip);
-  std::vector<std::uint8_t> record(kLightStripRecordSize, 9);
-  TMemoryInput input(record);
-  TStreamReader reader(input, "record");
-  g.Effect().ReadBody(reader);
-  TCustomState* effect = &g.Effect();
-  g.SetEffectKind(kEffectLightStrip);
-  EXPECT_EQ(&g.Effect(), effect);
-  EXPECT_EQ(effectRecord(g.Effect()), record) << "parameters kept";
-  EXPECT_EQ(g.EffectKind(), kEffectLightStrip);
+  g.SetEffect(CreateEffect(kEffectLightStrip));
+  auto& strip = dynamic_cast<TDengDaiState&>(g.Effect());
+  strip.LampSize = 9;
+  const std::vector<std::uint8_t> stripBody = bodyOf(g);
+  TMemoryInput stripInput(stripBody);
+  TStreamReader stripReader(stripInput, "strip.ctl");
+  stripReader.Skip(kObjectHeaderSize);
+  test::readBody(g, stripReader);
+  EXPECT_EQ(&g.Effect(), &strip);
+  EXPECT_EQ(strip.LampSize, 9);
 
-  g.SetEffectKind(kEffectMask);
+  TBoxGraphic mask;
+  mask.SetEffect(CreateEffect(kEffectMask));
+  const std::vector<std::uint8_t> maskBody = bodyOf(mask);
+  TMemoryInput maskInput(maskBody);
+  TStreamReader maskReader(maskInput, "mask.ctl");
+  maskReader.Skip(kObjectHeaderSize);
+  test::readBody(g, maskReader);
   EXPECT_EQ(g.Effect().ClassName(), "TMaskState");
   EXPECT_EQ(g.Effect().Owner(), &g);
-  EXPECT_THROW(g.SetEffectKind(4), std::invalid_argument);
-  EXPECT_EQ(g.EffectKind(), kEffectMask) << "an unknown kind keeps the effect";
-  EXPECT_EQ(g.Effect().ClassName(), "TMaskState");
+  EXPECT_EQ(g.EffectKind(), kEffectMask);
+
+  EXPECT_THROW(g.SetEffect(nullptr), std::invalid_argument);
+  EXPECT_EQ(g.Effect().ClassName(), "TMaskState") << "no effect keeps the effect";
 }
 
 TEST(GraphicBase, BakeTransformClampsSizeAndKeepsTheMapping) {
@@ -329,12 +333,12 @@ TEST(GraphicBase, SetTargetPreparesThePainter) {
 }
 
 TEST(GraphicBase, ScaleColorAndColorKey) {
-  EXPECT_EQ(TGraphicBase::ScaleColor(0x0000FF, 254), 0x0000FF);
-  EXPECT_EQ(TGraphicBase::ScaleColor(0x0000FF, 100), 0x000064) << "round(255 × 100 / 254) = 100";
-  EXPECT_EQ(TGraphicBase::ScaleColor(0x7F80FF, 127), 0x404080) << "63.5 -> 64, 64 -> 64, 127.5 -> 128";
-  EXPECT_EQ(TGraphicBase::ScaleColor(0x010101, 127), 0) << "0.5 rounds to even";
-  EXPECT_EQ(TGraphicBase::ScaleColor(static_cast<TWinColor>(0xFF123456), 254), 0x123456) << "top byte dropped";
-  EXPECT_EQ(TGraphicBase::ScaleColor(0x0000FF, 508), 0x0000FE) << "510 kept to 8 bits";
+  EXPECT_EQ(ScaleColor(0x0000FF, 254), 0x0000FF);
+  EXPECT_EQ(ScaleColor(0x0000FF, 100), 0x000064) << "round(255 × 100 / 254) = 100";
+  EXPECT_EQ(ScaleColor(0x7F80FF, 127), 0x404080) << "63.5 -> 64, 64 -> 64, 127.5 -> 128";
+  EXPECT_EQ(ScaleColor(0x010101, 127), 0) << "0.5 rounds to even";
+  EXPECT_EQ(ScaleColor(static_cast<TWinColor>(0xFF123456), 254), 0x123456) << "top byte dropped";
+  EXPECT_EQ(ScaleColor(0x0000FF, 508), 0x0000FE) << "510 kept to 8 bits";
 
   TBitmap32 b;
   b.Resize(2, 2);
@@ -388,7 +392,7 @@ TEST(GraphicBase, BodyRecordRoundTripsAtItsOffsets) {
   g.SetTintMode(2);
   g.SetAuxWord(-300);
   g.SetAuxValue(123456789);
-  g.SetEffectKind(kEffectMask);
+  g.SetEffect(CreateEffect(kEffectMask));
   g.SetLineWidth(2 * kFixedOne);
   const std::vector<std::uint8_t> body = bodyOf(g);
   ASSERT_EQ(body.size(), kObjectHeaderSize + kCommonBodySize) << "the mask effect has no record";
@@ -406,7 +410,7 @@ TEST(GraphicBase, BodyRecordRoundTripsAtItsOffsets) {
   ASSERT_TRUE(reader.ReadBytes(header));
   TBoxGraphic copy;
   copy.LoadHeader(header);
-  copy.ReadBody(reader);
+  test::readBody(copy, reader);
   EXPECT_TRUE(reader.AtEnd());
   EXPECT_EQ(copy.BaseMatrix(), base);
   EXPECT_EQ(copy.AuxFlag(), 9);
@@ -427,7 +431,7 @@ TEST(GraphicBase, BodyRecordRoundTripsAtItsOffsets) {
 
 TEST(GraphicBase, EffectRecordsOfLaterEffectsAreKeptInStep) {
   TBoxGraphic g;
-  g.SetEffectKind(kEffectPolyLineGroup);
+  g.SetEffect(CreateEffect(kEffectPolyLineGroup));
   std::vector<std::uint8_t> body = bodyOf(g);
   ASSERT_EQ(body.size(), kObjectHeaderSize + kCommonBodySize + kPolyLineGroupRecordSize);
   for (std::size_t i = 0; i < kPolyLineGroupRecordSize; ++i) body[130 + i] = static_cast<std::uint8_t>(0xA0 + i);
@@ -437,7 +441,7 @@ TEST(GraphicBase, EffectRecordsOfLaterEffectsAreKeptInStep) {
   TStreamReader reader(input, "group.ctl");
   reader.Skip(kObjectHeaderSize);
   TBoxGraphic copy;
-  copy.ReadBody(reader);
+  test::readBody(copy, reader);
   EXPECT_EQ(copy.EffectKind(), kEffectPolyLineGroup) << "the kind is remembered";
   std::uint8_t next = 0;
   ASSERT_TRUE(reader.ReadU8(next));
@@ -455,7 +459,7 @@ TEST(GraphicBase, UnknownEffectKindMakesTheFileMalformed) {
   reader.Skip(kObjectHeaderSize);
   TBoxGraphic copy;
   try {
-    copy.ReadBody(reader);
+    test::readBody(copy, reader);
     FAIL() << "no error";
   } catch (const TLoadError& e) {
     EXPECT_STREQ(e.what(), "bad.ctl: effect kind 4 is not known");
@@ -468,7 +472,7 @@ TEST(GraphicBase, TruncatedBodyKeepsTheFieldsItDidNotReach) {
   TBoxGraphic g;
   g.SetPosition({5, 6});
   g.SetAngle(12);
-  g.SetEffectKind(kEffectMask);
+  g.SetEffect(CreateEffect(kEffectMask));
   std::vector<std::uint8_t> body = bodyOf(g);
   body.resize(kObjectHeaderSize + 69 + 2);  // inside Angle
   TMemoryInput input(body);
@@ -477,7 +481,7 @@ TEST(GraphicBase, TruncatedBodyKeepsTheFieldsItDidNotReach) {
   TBoxGraphic copy;
   copy.SetAngle(7);
   copy.SetSize({3, 4});
-  copy.ReadBody(reader);
+  test::readBody(copy, reader);
   EXPECT_EQ(copy.Position(), (TFloatPoint{5, 6}));
   EXPECT_EQ(copy.Angle(), 7);
   EXPECT_EQ(copy.Size(), (TFloatPoint{3, 4}));
@@ -550,7 +554,7 @@ TEST(GraphicBase, AssignAndClone) {
   source.SetTintMode(2);
   source.SetUseView(false);
   source.SetEditMode(false);
-  source.SetEffectKind(kEffectLightStrip);
+  source.SetEffect(CreateEffect(kEffectLightStrip));
   std::vector<std::uint8_t> record(kLightStripRecordSize, 3);
   TMemoryInput input(record);
   TStreamReader reader(input, "record");

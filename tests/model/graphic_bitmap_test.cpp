@@ -5,9 +5,9 @@
 #include <memory>
 #include <vector>
 
-#include "effects/custom_state.h"
+#include "scene/effect.h"
 #include "movie/graphic_factory.h"
-#include "movie/stream.h"
+#include "io/stream.h"
 #include "scene/control_layer.h"
 #include "scene/layer.h"
 
@@ -36,7 +36,7 @@ std::unique_ptr<TGraphicBase> readWithFactory(const std::vector<std::uint8_t>& d
   TObjectHeader header{};
   EXPECT_TRUE(stream.ReadBytes(header));
   TGraphicBaseFactory factory;
-  auto g = factory.Create(header, stream, currentEncoding, nullptr);
+  auto g = factory.CreateGraphic(header, stream, currentEncoding, nullptr);
   EXPECT_TRUE(stream.AtEnd()) << "the whole body is read";
   return g;
 }
@@ -113,7 +113,7 @@ TEST(GraphicBitmap, HostileRecordsFailClearly) {
   TObjectHeader header{};
   stream.ReadBytes(header);
   TGraphicBaseFactory factory;
-  EXPECT_THROW(factory.Create(header, stream, false, nullptr), TLoadError) << "a picture beyond the data";
+  EXPECT_THROW(factory.CreateGraphic(header, stream, false, nullptr), TLoadError) << "a picture beyond the data";
 
   TGraphicBitmap sized(nullptr);
   TStreamWriter body;
@@ -255,7 +255,7 @@ TEST(GraphicBitmap, BitmapGraphicMasksItsLayer) {
   TLayer& layer = root.AddLayer("");
   layer.Owner = &root;
   auto mask = pictureOf(10, 10, 0xFFFFFFFF);
-  mask->SetEffectKind(kEffectMask);
+  mask->SetEffect(CreateEffect(kEffectMask));
   TGraphicBitmap* maskGraphic = mask.get();
   layer.Add(std::move(mask));
   auto content = pictureOf(20, 20, 0xFFFF0000);

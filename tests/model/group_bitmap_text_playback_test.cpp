@@ -6,7 +6,7 @@
 
 #include <filesystem>
 
-#include "movie/frame_data.h"
+#include "grid/frame_data.h"
 #include "movie/movie_file.h"
 #include "scene/control_layer.h"
 #include "scene/font_graphic.h"

@@ -5,11 +5,12 @@
 #include <memory>
 #include <vector>
 
-#include "effects/custom_state.h"
+#include "grid/frame_data.h"
+#include "io/stream.h"
+#include "model/shape_streams.h"
 #include "model/test_graphic.h"
-#include "movie/frame_data.h"
 #include "movie/graphic_factory.h"
-#include "movie/stream.h"
+#include "scene/effect.h"
 #include "scene/layer.h"
 
 namespace lumora {
@@ -55,7 +56,7 @@ std::unique_ptr<TGraphicBase> readGraphic(const std::vector<std::uint8_t>& data,
   TObjectHeader header{};
   EXPECT_TRUE(stream.ReadBytes(header));
   TGraphicBaseFactory factory;
-  std::unique_ptr<TGraphicBase> g = factory.Create(header, stream, currentEncoding, nullptr);
+  std::unique_ptr<TGraphicBase> g = factory.CreateGraphic(header, stream, currentEncoding, nullptr);
   consumed = stream.Position();
   return g;
 }
@@ -152,7 +153,7 @@ TEST(Group, SettersReachEveryDepth) {
 
 TEST(Group, DrawFrameIgnoresTheGroupsOwnEffect) {
   TGroup group(nullptr);
-  group.SetEffectKind(kEffectPolyLineGroup);
+  group.SetEffect(CreateEffect(kEffectPolyLineGroup));
   group.AddChild(std::make_unique<TTestGraphic>());
   group.AddChild(std::make_unique<TTestGraphic>());
   TFrameDataLayers grid;
@@ -183,7 +184,7 @@ TEST(Group, MaskAttachmentAsAWholeOrChildByChild) {
   TLayer wholeLayer;
   auto whole = std::make_unique<TGroup>(nullptr);
   whole->AddChild(std::make_unique<TTestGraphic>());
-  whole->SetEffectKind(kEffectMask);
+  whole->SetEffect(CreateEffect(kEffectMask));
   TGroup* wholeGroup = whole.get();
   wholeLayer.Add(std::move(whole));
   wholeGroup->AttachMaskToLayer(wholeLayer);
@@ -194,7 +195,7 @@ TEST(Group, MaskAttachmentAsAWholeOrChildByChild) {
   auto plain = std::make_unique<TGroup>(nullptr);
   plain->AddChild(std::make_unique<TTestGraphic>());
   plain->AddChild(std::make_unique<TTestGraphic>());
-  plain->Child(1).SetEffectKind(kEffectMask);
+  plain->Child(1).SetEffect(CreateEffect(kEffectMask));
   TGroup* plainGroup = plain.get();
   childLayer.Add(std::move(plain));
   plainGroup->AttachMaskToLayer(childLayer);
@@ -229,7 +230,7 @@ TEST(Group, LegacyReadPlacesTheFrameAroundTheChildren) {
   body.WriteS32(0);
   TMemoryInput input(body.Data());
   TStreamReader stream(input, "legacy.ctl");
-  group.ReadLegacyBody(stream);
+  test::readLegacyBody(group, stream);
   ASSERT_EQ(group.ChildCount(), 1);
   EXPECT_EQ(group.Size().X, 0) << "an empty child box gives an empty frame";
 

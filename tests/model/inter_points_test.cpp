@@ -1,4 +1,4 @@
-#include "effects/inter_points.h"
+#include "scene/inter_points.h"
 
 #include <gtest/gtest.h>
 

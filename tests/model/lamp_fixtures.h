@@ -4,9 +4,9 @@
 #include <memory>
 #include <vector>
 
-#include "movie/frame_data.h"
+#include "grid/frame_data.h"
 #include "movie/graphic_factory.h"
-#include "movie/stream.h"
+#include "io/stream.h"
 #include "scene/graphic_base.h"
 
 namespace lumora::test {
@@ -30,7 +30,7 @@ inline std::unique_ptr<TGraphicBase> readBack(TGraphicBase& graphic) {
   TObjectHeader header{};
   reader.ReadBytes(header);
   TGraphicBaseFactory factory;
-  return factory.Create(header, reader, true, nullptr);
+  return factory.CreateGraphic(header, reader, true, nullptr);
 }
 
 }  // namespace lumora::test

@@ -8,10 +8,11 @@
 #include <string>
 #include <unistd.h>
 
-#include "effects/dengdai_state.h"
 #include "effects/led_graphic.h"
 #include "effects/light_graphic.h"
+#include "effects/light_strip_state.h"
 #include "model/lamp_fixtures.h"
+#include "movie/graphic_factory.h"
 #include "movie/movie_file.h"
 #include "render/png_io.h"
 #include "scene/closed_shapes.h"
@@ -60,11 +61,11 @@ std::vector<std::uint8_t> lampMovie() {
   mask->BuildFromSize();
   mask->SetPosition({0, 30});
   mask->SetFilled(true);
-  mask->SetEffectKind(kEffectMask);
+  mask->SetEffect(CreateEffect(kEffectMask));
   masked.Add(std::move(mask));
   auto strip = std::make_unique<TLine>(nullptr);
   strip->SetEndpoints({5 * kFixedOne, 45 * kFixedOne}, {115 * kFixedOne, 45 * kFixedOne});
-  strip->SetEffectKind(kEffectLightStrip);
+  strip->SetEffect(CreateEffect(kEffectLightStrip));
   auto& lamps = dynamic_cast<TDengDaiState&>(strip->Effect());
   lamps.LampSize = 7;
   lamps.SpacingFactor = 2;

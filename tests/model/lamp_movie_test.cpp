@@ -4,11 +4,12 @@
 #include <string>
 #include <unistd.h>
 
-#include "effects/dengdai_state.h"
 #include "effects/led_graphic.h"
 #include "effects/light_graphic.h"
+#include "effects/light_strip_state.h"
 #include "effects/polyline_group_state.h"
 #include "model/lamp_fixtures.h"
+#include "movie/graphic_factory.h"
 #include "movie/movie_file.h"
 #include "scene/control_layer.h"
 #include "scene/lines_and_paths.h"
@@ -38,12 +39,12 @@ void fillLampScene(TMovieDocument& s) {
   layer.Add(std::move(light));
   auto strip = std::make_unique<TLine>(nullptr);
   strip->SetEndpoints({0, 20 * kFixedOne}, {60 * kFixedOne, 20 * kFixedOne});
-  strip->SetEffectKind(kEffectLightStrip);
+  strip->SetEffect(CreateEffect(kEffectLightStrip));
   dynamic_cast<TDengDaiState&>(strip->Effect()).LampSize = 5;
   layer.Add(std::move(strip));
   auto group = std::make_unique<TLine>(nullptr);
   group->SetEndpoints({0, 30 * kFixedOne}, {60 * kFixedOne, 30 * kFixedOne});
-  group->SetEffectKind(kEffectPolyLineGroup);
+  group->SetEffect(CreateEffect(kEffectPolyLineGroup));
   dynamic_cast<TPolyLineGroupState&>(group->Effect()).CellRange = {0, 0, 1, 1};
   layer.Add(std::move(group));
   std::vector<std::unique_ptr<TFrameData>> frames;

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "model/lamp_fixtures.h"
-#include "movie/stream.h"
+#include "io/stream.h"
 
 namespace lumora {
 namespace {
@@ -211,7 +211,7 @@ TEST(LEDGraphic, HugeCellRangeInAFileIsAFormatError) {
   TObjectHeader header{};
   reader.ReadBytes(header);
   TGraphicBaseFactory factory;
-  EXPECT_THROW(factory.Create(header, reader, true, nullptr), TLoadError);
+  EXPECT_THROW(factory.CreateGraphic(header, reader, true, nullptr), TLoadError);
 }
 
 }  // namespace

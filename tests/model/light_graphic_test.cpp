@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "model/lamp_fixtures.h"
-#include "movie/stream.h"
+#include "io/stream.h"
 
 namespace lumora {
 namespace {
@@ -122,7 +122,7 @@ TEST(LightGraphic, HostileImageSizes) {
     TObjectHeader header{};
     reader.ReadBytes(header);
     TGraphicBaseFactory factory;
-    EXPECT_THROW(factory.Create(header, reader, true, nullptr), TLoadError) << w << " x " << h;
+    EXPECT_THROW(factory.CreateGraphic(header, reader, true, nullptr), TLoadError) << w << " x " << h;
   }
 }
 

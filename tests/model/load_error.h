@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "movie/stream.h"
+#include "io/stream.h"
 
 namespace lumora::test {
 

@@ -9,6 +9,7 @@
 
 #include "model/load_error.h"
 #include "model/test_graphic.h"
+#include "movie/graphic_factory.h"
 
 namespace lumora {
 namespace {
@@ -62,7 +63,7 @@ class MovieFileTest : public ::testing::Test {
     TLayer& masked = t.Root.AddLayer("");
     masked.SetMasked(1);
     auto mask = std::make_unique<TTestGraphic>();
-    mask->SetEffectKind(kEffectMask);
+    mask->SetEffect(CreateEffect(kEffectMask));
     mask->Payload = 7;
     masked.Add(std::move(mask));
     auto grid = std::make_unique<TFrameDataLayer>();
@@ -417,9 +418,9 @@ TEST(GraphicFactory, HeaderValuesAndClassTable) {
     TMemoryInput in(bodyBytes);
     TStreamReader r(in, "body");
     TGraphicBaseFactory current(all);
-    EXPECT_EQ(current.Create(h, r, true, nullptr), nullptr) << "code " << code;
+    EXPECT_EQ(current.CreateGraphic(h, r, true, nullptr), nullptr) << "code " << code;
     TGraphicBaseFactory old(legacy);
-    EXPECT_EQ(old.Create(h, r, false, nullptr) != nullptr, code == 8) << "legacy code " << code;
+    EXPECT_EQ(old.CreateGraphic(h, r, false, nullptr) != nullptr, code == 8) << "legacy code " << code;
     EXPECT_EQ(r.Position(), code == 8 ? 4u : 0u) << "code " << code;
   }
   EXPECT_STREQ(GraphicClassFor(DefaultGraphicClasses(), 8, false).ClassName, "TFontGraphic");
@@ -433,7 +434,7 @@ TEST(GraphicFactory, HeaderValuesAndClassTable) {
   TMemoryInput in(bodyBytes);
   TStreamReader r(in, "body");
   TGraphicBaseFactory f(classes);
-  auto alone = f.Create(header, r, true, nullptr);
+  auto alone = f.CreateGraphic(header, r, true, nullptr);
   EXPECT_NE(alone, nullptr);
 }
 
@@ -447,8 +448,8 @@ TEST(GraphicFactory, BuildsAtMost262144Graphics) {
   TMemoryInput input(bodies);
   TStreamReader reader(input, "many.ctl");
   TGraphicBaseFactory factory(classes);
-  for (std::int64_t i = 0; i < kMaxGraphics; ++i) ASSERT_NE(factory.Create(header, reader, true, nullptr), nullptr);
-  EXPECT_EQ(test::LoadErrorOf([&] { factory.Create(header, reader, true, nullptr); }),
+  for (std::int64_t i = 0; i < kMaxGraphics; ++i) ASSERT_NE(factory.CreateGraphic(header, reader, true, nullptr), nullptr);
+  EXPECT_EQ(test::LoadErrorOf([&] { factory.CreateGraphic(header, reader, true, nullptr); }),
             "many.ctl: the movie holds more than 262144 graphics");
 }
 
@@ -465,7 +466,7 @@ TEST(GraphicBase, LegacyExportHeader) {
   EXPECT_EQ(w.Data()[25], 1);
   EXPECT_EQ(w.Data()[36], 6) << "polylines are exported as Bézier outlines";
   EXPECT_EQ(w.Data()[38], 0) << "GridLayer written as 0";
-  g.SetEffectKind(kEffectPolyLineGroup);
+  g.SetEffect(CreateEffect(kEffectPolyLineGroup));
   TStreamWriter group;
   g.TGraphicBase::WriteExport(group);
   EXPECT_EQ(group.Data()[36], 9);

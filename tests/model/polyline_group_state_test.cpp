@@ -2,9 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include "effects/fenge_tool.h"
+#include "effects/split_tool.h"
+#include "io/stream.h"
 #include "model/lamp_fixtures.h"
-#include "movie/stream.h"
+#include "movie/graphic_factory.h"
 #include "scene/lines_and_paths.h"
 
 namespace lumora {
@@ -24,7 +25,7 @@ std::unique_ptr<TLine> groupLine(std::uint8_t order) {
   line->SetSelected(false);
   line->SetEditMode(false);
   line->SetChannelMode(8);
-  line->SetEffectKind(kEffectPolyLineGroup);
+  line->SetEffect(CreateEffect(kEffectPolyLineGroup));
   auto& group = dynamic_cast<TPolyLineGroupState&>(line->Effect());
   group.CellRange = {0, 0, 2, 1};
   group.SegmentStyle = ssRoundDots;

@@ -9,7 +9,8 @@
 #include <filesystem>
 #include <functional>
 
-#include "movie/frame_data.h"
+#include "grid/frame_data.h"
+#include "movie/graphic_factory.h"
 #include "movie/movie_file.h"
 #include "render/png_io.h"
 #include "scene/control_layer.h"
@@ -130,7 +131,7 @@ void bitmaps(TControlLayer& root) {
   }
   disc.DrawMode = dmBlend;
   mask->SetPosition({42, 24});
-  mask->SetEffectKind(kEffectMask);
+  mask->SetEffect(CreateEffect(kEffectMask));
   masked.Add(std::move(mask));
   auto square = text({{0, 0}, {22, 0}, {22, 22}, {0, 22}}, {6, 2, 2, 3});
   square->SetFilled(true);

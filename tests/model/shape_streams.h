@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "movie/graphic_factory.h"
-#include "movie/stream.h"
+#include "io/stream.h"
 #include "scene/graphic_base.h"
 
 namespace lumora::test {
@@ -48,9 +48,22 @@ inline std::unique_ptr<TGraphicBase> buildFrom(const std::vector<std::uint8_t>& 
   for (std::size_t i = 0; i < header.size(); ++i) header[i] = bytes.at(i);
   TBytesReader in({bytes.begin() + static_cast<std::ptrdiff_t>(header.size()), bytes.end()});
   TGraphicBaseFactory factory;
-  auto graphic = factory.Create(header, in.Reader(), currentEncoding, nullptr);
+  auto graphic = factory.CreateGraphic(header, in.Reader(), currentEncoding, nullptr);
   if (consumed != nullptr) *consumed = in.Position();
   return graphic;
+}
+
+// A graphic's body read through a factory of the movie's classes of its own.
+template <class TGraphic>
+void readBody(TGraphic&& g, TStreamReader& stream) {
+  TGraphicBaseFactory factory;
+  g.ReadBody(stream, factory);
+}
+
+template <class TGraphic>
+void readLegacyBody(TGraphic&& g, TStreamReader& stream) {
+  TGraphicBaseFactory factory;
+  g.ReadLegacyBody(stream, factory);
 }
 
 inline std::vector<std::uint8_t> bodyOf(TGraphicBase& g) {

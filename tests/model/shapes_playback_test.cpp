@@ -8,7 +8,7 @@
 #include <limits>
 
 #include "model/shape_streams.h"
-#include "movie/frame_data.h"
+#include "grid/frame_data.h"
 #include "movie/movie_file.h"
 #include "render/gr32_graphics.h"
 #include "scene/closed_shapes.h"

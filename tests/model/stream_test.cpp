@@ -1,4 +1,4 @@
-#include "movie/stream.h"
+#include "io/stream.h"
 
 #include <gtest/gtest.h>
 

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "movie/graphic_factory.h"
-#include "movie/stream.h"
-#include "effects/custom_state.h"
+#include "io/stream.h"
+#include "scene/effect.h"
 #include "scene/graphic_base.h"
 #include "scene/layer.h"
 
@@ -31,9 +31,9 @@ class TTestGraphic : public TGraphicBase {
   std::vector<std::string> Calls;
   TBitmap32* Target = nullptr;
 
-  void ReadBody(TStreamReader& stream) override {
+  void ReadBody(TStreamReader& stream, TObjectBuilder& builder) override {
     std::uint8_t kind = 0;
-    if (stream.ReadU8(kind)) SetEffectKind(kind);
+    if (stream.ReadU8(kind)) SetEffect(builder.CreateEffect(kind));
     stream.ReadS32(Payload);
   }
   void WriteBody(TStreamWriter& stream) override {
@@ -42,7 +42,7 @@ class TTestGraphic : public TGraphicBase {
     stream.WriteU8(EffectKind());
     stream.WriteS32(Payload);
   }
-  void ReadLegacyBody(TStreamReader& stream) override { stream.ReadS32(Payload); }
+  void ReadLegacyBody(TStreamReader& stream, TObjectBuilder&) override { stream.ReadS32(Payload); }
   void WriteExport(TStreamWriter& stream) override {
     TGraphicBase::WriteExport(stream);
     stream.WriteS32(Payload);
@@ -148,7 +148,9 @@ inline TGraphicClassTable testClasses(std::initializer_list<std::uint8_t> codes,
   for (const std::uint8_t code : codes) {
     TGraphicClass& c = currentEncoding ? table[code].Current : table[code].Legacy;
     c.Construct = constructTestGraphic;
-    if (c.Read == nullptr) c.Read = [](TGraphicBase& g, TStreamReader& s) { g.ReadLegacyBody(s); };
+    if (c.Read == nullptr) {
+      c.Read = [](TGraphicBase& g, TStreamReader& s, TObjectBuilder& builder) { g.ReadLegacyBody(s, builder); };
+    }
   }
   return table;
 }

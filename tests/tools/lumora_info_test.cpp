@@ -10,9 +10,9 @@
 
 #include <gtest/gtest.h>
 
-#include "movie/frame_data.h"
+#include "grid/frame_data.h"
 #include "movie/movie_file.h"
-#include "movie/stream.h"
+#include "io/stream.h"
 #include "scene/control_layer.h"
 #include "scene/group.h"
 

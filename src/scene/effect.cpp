@@ -1,10 +1,6 @@
-#include "effects/custom_state.h"
+#include "scene/effect.h"
 
-#include "effects/dengdai_state.h"
-#include "effects/polyline_group_state.h"
-#include "movie/frame_data.h"
-#include "movie/stream.h"
-#include "scene/graphic_base.h"
+#include "grid/frame_data.h"
 
 namespace lumora {
 
@@ -33,14 +29,8 @@ void TCustomState::SetCoverageFrozen(bool flag, TBitmap32& bitmap) { fOwner->Set
 void TCustomState::Draw(TBitmap32& bitmap, TWinColor colour) { fOwner->DrawInColor(bitmap, colour); }
 
 TWinColor TCustomState::ChannelColor(TWinColor cell) const {
-  const std::uint8_t mode = fOwner->ChannelMode();
-  if (mode >= 8) return cell;
-  const auto channels = static_cast<std::uint32_t>(cell);
-  TWinColor colour = 0;
-  if ((mode & 1) != 0) colour |= TGraphicBase::ScaleColor(fOwner->RedColor(), channels & 0xFF);
-  if ((mode & 2) != 0) colour |= TGraphicBase::ScaleColor(fOwner->GreenColor(), (channels >> 8) & 0xFF);
-  if ((mode & 4) != 0) colour |= TGraphicBase::ScaleColor(fOwner->BlueColor(), (channels >> 16) & 0xFF);
-  return colour;
+  return lumora::ChannelColor(cell, fOwner->ChannelMode(),
+                              {fOwner->RedColor(), fOwner->GreenColor(), fOwner->BlueColor()});
 }
 
 // A missing layer, frame or cell, and a black result, all show the static
@@ -62,20 +52,5 @@ void TCustomState::DrawFrame(TFrameDataLayers& gridLayers, std::int32_t frame, T
 }
 
 void TCustomState::ApplyMask(TBitmap32& maskBitmap) { fOwner->Painter().MaskCoverageByAlpha(maskBitmap); }
-
-std::unique_ptr<TCustomState> CreateEffect(std::uint8_t kind, TGraphicBase* owner) {
-  switch (kind) {
-    case kEffectPlain:
-      return std::make_unique<TCustomState>(owner);
-    case kEffectPolyLineGroup:
-      return std::make_unique<TPolyLineGroupState>(owner);
-    case kEffectMask:
-      return std::make_unique<TMaskState>(owner);
-    case kEffectLightStrip:
-      return std::make_unique<TDengDaiState>(owner);
-    default:
-      return nullptr;
-  }
-}
 
 }  // namespace lumora

@@ -1,4 +1,4 @@
-#include "movie/frame_data.h"
+#include "grid/frame_data.h"
 
 #include <algorithm>
 #include <cstring>

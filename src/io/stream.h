@@ -12,6 +12,8 @@
 
 #include <zlib.h>
 
+#include "render/geometry.h"
+
 namespace lumora {
 
 // A file that cannot be read or whose content is wrong; the message names
@@ -155,6 +157,11 @@ class TStreamWriter {
  private:
   std::vector<std::uint8_t> fData;
 };
+
+// A rectangle as four s32 values, Left, Top, Right, Bottom; a record cut
+// short leaves the fields that did not arrive as they were.
+void ReadRect(TStreamReader& stream, TRect& r);
+void WriteRect(TStreamWriter& stream, const TRect& r);
 
 // One zlib stream of the bytes.
 std::vector<std::uint8_t> DeflateBytes(std::span<const std::uint8_t> bytes);

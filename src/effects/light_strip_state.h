@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "effects/custom_state.h"
+#include "scene/effect.h"
 #include "render/bitmap32.h"
 #include "render/mask_maps.h"
 
@@ -24,8 +24,10 @@ inline constexpr std::int32_t kLampDiscSize = 150;
 
 class TDengDaiState : public TCustomState {
  public:
-  explicit TDengDaiState(TGraphicBase* owner) : TCustomState(owner) {}
+  using TCustomState::TCustomState;
   std::string ClassName() const override { return "TDengDaiState"; }
+  std::uint8_t Kind() const override { return kEffectLightStrip; }
+  std::unique_ptr<TCustomState> CreateSameKind() const override { return std::make_unique<TDengDaiState>(); }
 
   TWinColor LampColor = 0x0000FFFF;
   std::int32_t LampSize = 3;

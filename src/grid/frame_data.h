@@ -10,10 +10,10 @@
 #include <string>
 #include <vector>
 
-#include "movie/stream.h"
+#include "io/stream.h"
 #include "render/color32.h"
 #include "render/object.h"
-#include "scene/object_list.h"
+#include "render/object_list.h"
 
 namespace lumora {
 

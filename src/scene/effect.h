@@ -1,6 +1,8 @@
 // TCustomState and TMaskState: the effect every graphic owns, which decides
 // how the graphic looks when drawn statically, when drawn for frame N of the
-// movie, and when its layer's mask cuts it.
+// movie, and when its layer's mask cuts it. The effects that draw on their
+// own (the light strip, the polyline group) build on TCustomState one layer
+// up; a movie's class table creates them by kind.
 #pragma once
 
 #include <cstdint>
@@ -11,12 +13,12 @@
 #include "render/bitmap32.h"
 #include "render/color32.h"
 #include "render/object.h"
+#include "scene/graphic_base.h"
 
 namespace lumora {
 
 class TFrameData;
 class TFrameDataLayers;
-class TGraphicBase;
 class TStreamReader;
 class TStreamWriter;
 
@@ -24,11 +26,15 @@ class TStreamWriter;
 // one cell of a grid layer on every frame and holds no state between frames.
 class TCustomState : public TObject {
  public:
-  explicit TCustomState(TGraphicBase* owner) : fOwner(owner) {}
+  // The owner is set by the graphic that takes the effect over.
+  explicit TCustomState(TGraphicBase* owner = nullptr) : fOwner(owner) {}
   std::string ClassName() const override { return "TCustomState"; }
+  // The EffectKind a graphic stores for this effect.
+  virtual std::uint8_t Kind() const { return kEffectPlain; }
+  // A new effect of this one's class with default parameters and no owner.
+  virtual std::unique_ptr<TCustomState> CreateSameKind() const { return std::make_unique<TCustomState>(); }
 
-  // Never outlives its owner; the owner sets itself here on every
-  // SetEffectKind.
+  // Never outlives its owner; a graphic sets itself here in SetEffect.
   TGraphicBase* Owner() const { return fOwner; }
   void SetOwner(TGraphicBase* owner) { fOwner = owner; }
 
@@ -56,9 +62,8 @@ class TCustomState : public TObject {
   // beyond the owner's own cell (the polyline group's cell range).
   virtual void UnbindCells() {}
 
-  // The colour the cell (red, green and blue channels of a Windows colour)
-  // gives the owner under its ChannelMode: the enabled channel colours,
-  // each scaled by its channel, or'ed; the cell itself for modes 8 and up.
+  // The colour the cell gives the owner under its ChannelMode and channel
+  // colours (the rule of lumora::ChannelColor).
   TWinColor ChannelColor(TWinColor cell) const;
 
  private:
@@ -70,6 +75,8 @@ class TMaskState : public TCustomState {
  public:
   using TCustomState::TCustomState;
   std::string ClassName() const override { return "TMaskState"; }
+  std::uint8_t Kind() const override { return kEffectMask; }
+  std::unique_ptr<TCustomState> CreateSameKind() const override { return std::make_unique<TMaskState>(); }
 
   void Draw(TBitmap32&, TWinColor) override {}
   void DrawFrame(TFrameDataLayers&, std::int32_t, TBitmap32&) override {}
@@ -84,8 +91,5 @@ inline constexpr std::size_t kLightStripRecordSize = 21;
 const TFrameData* OwnerGridFrame(const TGraphicBase& owner, const TFrameDataLayers& gridLayers, std::int32_t frame);
 // Whether the owner's GridLayer names a layer of the list.
 bool HasOwnerGridLayer(const TGraphicBase& owner, const TFrameDataLayers& gridLayers);
-
-// A new effect of the kind (0 to 3) for the owner; none for other kinds.
-std::unique_ptr<TCustomState> CreateEffect(std::uint8_t kind, TGraphicBase* owner);
 
 }  // namespace lumora

@@ -1,4 +1,4 @@
-#include "movie/stream.h"
+#include "io/stream.h"
 
 #include <algorithm>
 #include <bit>
@@ -252,6 +252,17 @@ std::string TempDirectory() {
   std::string dir = (env != nullptr && *env != '\0') ? env : "/tmp";
   if (dir.back() != '/') dir += '/';
   return dir;
+}
+
+void ReadRect(TStreamReader& stream, TRect& r) {
+  stream.ReadS32(r.Left) && stream.ReadS32(r.Top) && stream.ReadS32(r.Right) && stream.ReadS32(r.Bottom);
+}
+
+void WriteRect(TStreamWriter& stream, const TRect& r) {
+  stream.WriteS32(r.Left);
+  stream.WriteS32(r.Top);
+  stream.WriteS32(r.Right);
+  stream.WriteS32(r.Bottom);
 }
 
 }  // namespace lumora

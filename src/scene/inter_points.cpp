@@ -1,4 +1,4 @@
-#include "effects/inter_points.h"
+#include "scene/inter_points.h"
 
 #include <cmath>
 #include <cstdlib>
@@ -6,7 +6,7 @@
 #include <string>
 #include <utility>
 
-#include "movie/stream.h"
+#include "io/stream.h"
 #include "render/gdi_path.h"
 #include "render/gr32_graphics.h"
 #include "scene/graphic_base.h"

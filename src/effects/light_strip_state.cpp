@@ -1,10 +1,10 @@
-#include "effects/dengdai_state.h"
+#include "effects/light_strip_state.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
-#include "movie/stream.h"
+#include "io/stream.h"
 #include "render/gr32_graphics.h"
 #include "render/memory_budget.h"
 #include "scene/graphic_base.h"
