@@ -47,11 +47,11 @@ struct TBox {
 
 TBox rowsBox(const TStoredCoverage& coverage) {
   TBox box;
-  const std::size_t count = std::min(coverage.Origins->size(), coverage.Rows->size());
+  const std::size_t count = std::min(coverage.Mask->RowOrigins.size(), coverage.Mask->CoverageRows.size());
   for (std::size_t k = 0; k < count; ++k) {
-    const std::vector<std::uint8_t>& row = (*coverage.Rows)[k];
+    const std::vector<std::uint8_t>& row = coverage.Mask->CoverageRows[k];
     if (row.empty()) continue;
-    const TPoint origin = (*coverage.Origins)[k];
+    const TPoint origin = coverage.Mask->RowOrigins[k];
     box.Left = std::min(box.Left, origin.X);
     box.Right = std::max(box.Right, origin.X + static_cast<std::int32_t>(row.size()));
     box.Top = std::min(box.Top, origin.Y);
@@ -67,11 +67,11 @@ TCairoSurface maskSurface(const TStoredCoverage& coverage, const TBox& box) {
   unsigned char* data = cairo_image_surface_get_data(surface.get());
   const int stride = cairo_image_surface_get_stride(surface.get());
   std::memset(data, 0, static_cast<std::size_t>(stride) * static_cast<std::size_t>(box.Bottom - box.Top));
-  const std::size_t count = std::min(coverage.Origins->size(), coverage.Rows->size());
+  const std::size_t count = std::min(coverage.Mask->RowOrigins.size(), coverage.Mask->CoverageRows.size());
   for (std::size_t k = 0; k < count; ++k) {
-    const std::vector<std::uint8_t>& row = (*coverage.Rows)[k];
+    const std::vector<std::uint8_t>& row = coverage.Mask->CoverageRows[k];
     if (row.empty()) continue;
-    const TPoint origin = (*coverage.Origins)[k];
+    const TPoint origin = coverage.Mask->RowOrigins[k];
     unsigned char* line = data + static_cast<std::ptrdiff_t>(origin.Y - box.Top) * stride + (origin.X - box.Left);
     std::memcpy(line, row.data(), row.size());
   }

@@ -97,11 +97,11 @@ void renderFrame(benchmark::State& state) {
 
 // Every stored byte's pixel, written once with a plain store.
 void writeEveryByte(TBitmap32& surface, const TStoredCoverage& coverage) {
-  const std::size_t count = std::min(coverage.Origins->size(), coverage.Rows->size());
+  const std::size_t count = std::min(coverage.Mask->RowOrigins.size(), coverage.Mask->CoverageRows.size());
   for (std::size_t k = 0; k < count; ++k) {
-    const TPoint origin = (*coverage.Origins)[k];
+    const TPoint origin = coverage.Mask->RowOrigins[k];
     if (origin.Y < 0 || origin.Y >= surface.Height()) continue;
-    const auto size = static_cast<std::int64_t>((*coverage.Rows)[k].size());
+    const auto size = static_cast<std::int64_t>(coverage.Mask->CoverageRows[k].size());
     const std::int64_t from = std::max<std::int64_t>(0, -std::int64_t{origin.X});
     const std::int64_t to = std::min<std::int64_t>(size, std::int64_t{surface.Width()} - origin.X);
     if (from >= to) continue;
@@ -171,7 +171,7 @@ void repaintOurs(benchmark::State& state) {
   TBitmap32 surface;
   resizeLikeFrame(surface);
   for (auto _ : state) {
-    for (const TStoredCoverage& c : context().Coverage) PaintCoverage(surface, *c.Origins, *c.Rows, c.Colour);
+    for (const TStoredCoverage& c : context().Coverage) PaintCoverage(surface, *c.Mask, c.Colour);
     benchmark::ClobberMemory();
   }
 }

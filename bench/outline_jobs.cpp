@@ -1,7 +1,8 @@
 #include "bench/outline_jobs.h"
 
-#include "scene/inter_points.h"
+#include "render/bezier.h"
 #include "render/gr32_graphics.h"
+#include "scene/inter_points.h"
 #include "scene/lines_and_paths.h"
 #include "scene/outline_shape.h"
 
@@ -47,12 +48,12 @@ bool bezierJob(TGraphicBase& graphic, const TBitmap32& frame, TOutlineJob& job) 
   if (graphic.Filled()) {
     job.Kind = TOutlineKind::BezierFill;
     job.NonZero = false;
-    TGR32Graphics::FlattenBezierVisible(job.Input, frame, flattened);
+    FlattenBezierVisible(job.Input, frame, flattened);
     job.Path = std::move(flattened);
   } else {
     job.Kind = TOutlineKind::BezierStroke;
     job.IntInput = graphic.OutlineCache();
-    TGR32Graphics::FlattenBezierVisible(fixedPoints(job.IntInput), frame, flattened);
+    FlattenBezierVisible(fixedPoints(job.IntInput), frame, flattened);
     setStrokePath(job, std::move(flattened));
   }
   return true;
@@ -95,8 +96,8 @@ std::vector<TStoredCoverage> CollectStoredCoverage(const TControlLayer& scene) {
   for (const auto& layer : scene.Layers()) {
     for (const auto& graphic : layer->Graphics()) {
       const TGR32Graphics& painter = graphic->Painter();
-      if (painter.CoverageRows.empty()) continue;
-      coverages.push_back({&painter.RowOrigins, &painter.CoverageRows, colourOf(coverages.size())});
+      if (painter.Coverage.CoverageRows.empty()) continue;
+      coverages.push_back({&painter.Coverage, colourOf(coverages.size())});
     }
   }
   return coverages;
@@ -105,7 +106,7 @@ std::vector<TStoredCoverage> CollectStoredCoverage(const TControlLayer& scene) {
 TCoverageCounts CountCoverage(const std::vector<TStoredCoverage>& coverages) {
   TCoverageCounts counts;
   for (const TStoredCoverage& coverage : coverages) {
-    for (const std::vector<std::uint8_t>& row : *coverage.Rows) {
+    for (const std::vector<std::uint8_t>& row : coverage.Mask->CoverageRows) {
       ++counts.Rows;
       counts.Stored += static_cast<std::int64_t>(row.size());
       for (std::uint8_t b : row) {
@@ -133,17 +134,16 @@ void DrawJobFresh(TGR32Graphics& painter, const TOutlineJob& job, TColor32 colou
 }
 
 void ComputeJobCoverage(TGR32Graphics& painter, TBitmap32& surface, const TOutlineJob& job) {
-  painter.RowOrigins.clear();
-  painter.CoverageRows.clear();
+  painter.Coverage.Clear();
   painter.PenWidth = job.PenWidth;
   if (job.Kind == TOutlineKind::PolygonFill || job.Kind == TOutlineKind::BezierFill) {
-    ComputeCoverage(painter, surface, job.Path, nullptr, kGraphicsAntialiasLevel, job.NonZero, nullptr, clWhite32);
+    ComputeCoverage(painter.Coverage, surface, job.Path, nullptr, kGraphicsAntialiasLevel, job.NonZero, nullptr, clWhite32);
     return;
   }
   painter.WorkPolygon->Clear();
   painter.WorkPolygon->AddPoints(job.Path);
   painter.WidenWorkPolygon(job.Closed);
-  ComputeCoveragePoly(painter, surface, painter.WorkPolygon->Points(), nullptr, kGraphicsAntialiasLevel, true,
+  ComputeCoveragePoly(painter.Coverage, surface, painter.WorkPolygon->Points(), nullptr, kGraphicsAntialiasLevel, true,
                       clWhite32);
 }
 

@@ -32,8 +32,7 @@ struct TOutlineJob {
 
 // The stored coverage of one graphic and the colour it is repainted in.
 struct TStoredCoverage {
-  const TPoints* Origins = nullptr;
-  const TArrayofByteArray* Rows = nullptr;
+  const TCoverageMask* Mask = nullptr;
   TColor32 Colour = 0;
 };
 

@@ -11,6 +11,7 @@
 #include "grid/frame_data.h"
 #include "movie/graphic_factory.h"
 #include "movie/movie_file.h"
+#include "render/bezier.h"
 #include "render/geometry.h"
 #include "render/gr32_graphics.h"
 #include "scene/closed_shapes.h"
@@ -77,7 +78,7 @@ TWinColor cellColour(std::int32_t f, std::int32_t r, std::int32_t c) {
 
 // The Bézier outline of the ellipse in the box (0, 0, w, h).
 TArrayOfFixedPoint ellipse(double w, double h) {
-  return TGR32Graphics::EllipseBezier(0, 0, FixedFromFloat(static_cast<float>(w)),
+  return EllipseBezier(0, 0, FixedFromFloat(static_cast<float>(w)),
                                       FixedFromFloat(static_cast<float>(h)));
 }
 

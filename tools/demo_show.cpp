@@ -16,6 +16,7 @@
 #include "io/stream.h"
 #include "movie/graphic_factory.h"
 #include "movie/movie_file.h"
+#include "render/bezier.h"
 #include "render/geometry.h"
 #include "render/gr32_graphics.h"
 #include "scene/closed_shapes.h"
@@ -110,13 +111,13 @@ std::unique_ptr<TShape> shapeAt(std::span<const TFixedPoint> points, float x, fl
 void addNeonOutlines(TLayer& glow, TLayer& tubes) {
   addTube(glow, tubes, shapeAt<TPolyStar>(StarPoints(5, 200, 42), 60, 60), 0, 5);
   addTube(glow, tubes, shapeAt<TPolygon>(RegularPolygonPoints(6, 190), 320, 65), 1, 5);
-  addTube(glow, tubes, shapeAt<TEllipse>(TGR32Graphics::EllipseBezier(0, 0, 200 << 16, 190 << 16), 570, 65), 2, 5);
+  addTube(glow, tubes, shapeAt<TEllipse>(EllipseBezier(0, 0, 200 << 16, 190 << 16), 570, 65), 2, 5);
   const TFixedPoint box[] = {at(0, 0), at(220, 0), at(220, 150), at(0, 150), at(0, 0)};
   auto frame = shapeAt<TRectangle>(box, 830, 85);
   frame->SetAngle(8);
   frame->SetPivot({110, 75});
   addTube(glow, tubes, std::move(frame), 3, 5);
-  addTube(glow, tubes, shapeAt<TArc>(TGR32Graphics::ArcBezier({0, 0}, {160, 160}, 0.3, 4.2), 1090, 80), 4, 5);
+  addTube(glow, tubes, shapeAt<TArc>(ArcBezier({0, 0}, {160, 160}, 0.3, 4.2), 1090, 80), 4, 5);
 
   std::vector<TFixedPoint> wave;
   for (int x = 0; x <= 1160; x += 20) wave.push_back(at(x, 40 * std::sin(x / 70.0)));

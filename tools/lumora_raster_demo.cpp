@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "render/bezier.h"
 #include "render/bitmap32.h"
 #include "render/geometry.h"
 #include "render/gr32_graphics.h"
@@ -83,8 +84,8 @@ TArrayOfFixedPoint placed(TArrayOfFixedPoint points, std::int32_t x, std::int32_
 
 TArrayOfFixedPoint ellipseOutline(std::int32_t l, std::int32_t t, std::int32_t r, std::int32_t b) {
   const TArrayOfFixedPoint controls =
-      TGR32Graphics::EllipseBezier(FixedFromInt(l), FixedFromInt(t), FixedFromInt(r), FixedFromInt(b));
-  TArrayOfFixedPoint line = TGR32Graphics::FlattenBezier(controls, FixedFromInt(1));
+      EllipseBezier(FixedFromInt(l), FixedFromInt(t), FixedFromInt(r), FixedFromInt(b));
+  TArrayOfFixedPoint line = FlattenBezier(controls, FixedFromInt(1));
   line.back() = line.front();
   return line;
 }

@@ -64,15 +64,7 @@ void ImageToCanvas(const TGraphicBase& graphic, const TBitmap32& image, TCanvas&
 }
 
 TFixedRect TransformedImageBounds(const TGraphicBase& graphic, const TBitmap32& image) {
-  const std::array<TFloatPoint, 4> c = mappedCorners(graphic, image);
-  TFloatRect r{c[0].X, c[0].Y, c[0].X, c[0].Y};
-  for (const TFloatPoint& p : c) {
-    r.Left = std::min(r.Left, p.X);
-    r.Top = std::min(r.Top, p.Y);
-    r.Right = std::max(r.Right, p.X);
-    r.Bottom = std::max(r.Bottom, p.Y);
-  }
-  return FixedRect(r);
+  return FixedRect(PointsBounds(mappedCorners(graphic, image)));
 }
 
 }  // namespace lumora::image_graphic

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "render/bezier.h"
 #include "render/gr32_graphics.h"
 #include "scene/closed_shapes.h"
 #include "scene/graphic_base.h"
@@ -46,17 +47,6 @@ void addPoint(std::vector<TRun>& runs, const TFixedPoint& p) {
 TFixedPoint movedAway(const TFixedPoint& p, const TFixedPoint& from) {
   const TDoublePoint a = toDouble(p);
   return toFixedPoint(PolarOffset(a, kPieceOverlap, AngleBetween(toDouble(from), a)));
-}
-
-TFixedRect boxOf(const TRun& run) {
-  TFixedRect box{run[0].X, run[0].Y, run[0].X, run[0].Y};
-  for (const TFixedPoint& p : run) {
-    box.Left = std::min(box.Left, p.X);
-    box.Top = std::min(box.Top, p.Y);
-    box.Right = std::max(box.Right, p.X);
-    box.Bottom = std::max(box.Bottom, p.Y);
-  }
-  return box;
 }
 
 // Arcs, ellipses and Bézier paths mark their polyline pieces.
@@ -136,7 +126,7 @@ void TFengeTool::addDots(TGraphicBaseList& list, const std::vector<TDoublePoint>
     const TFloatPoint corner{FixedToFloat(WrapSub(c.X, h)), FixedToFloat(WrapSub(c.Y, h))};
     if (round) {
       auto dot = std::make_unique<TEllipse>(fSource.View());
-      dot->Outline().SetPoints(TGR32Graphics::EllipseBezier(0, 0, WrapAdd(h, h), WrapAdd(h, h)));
+      dot->Outline().SetPoints(EllipseBezier(0, 0, WrapAdd(h, h), WrapAdd(h, h)));
       dot->SetPosition(corner);
       dot->SetScale({1, 1});
       dot->SetSize({side, side});
@@ -177,7 +167,7 @@ void TFengeTool::addPieces(TGraphicBaseList& list, const std::vector<TDoublePoin
     }
     auto poly = std::make_unique<TPolyLine>(fSource.View());
     poly->Outline().SetPoints(run);
-    poly->Outline().MoveToOrigin(boxOf(run));
+    poly->Outline().MoveToOrigin(PointsBounds(run));
     poly->SetLineColor(fSource.LineColor());
     poly->SetLineWidth(fSource.LineWidth());
     poly->SetSelected(false);

@@ -11,14 +11,9 @@ namespace lumora {
 
 namespace {
 
-// v + ((w × (u − v)) sar 8): weight w (of 255) on u.
-std::uint8_t lerpByte(std::int32_t u, std::int32_t v, std::int32_t w) {
-  return static_cast<std::uint8_t>(v + ((w * (u - v)) >> 8));
-}
-
 TColor32 lerpColor(TColor32 u, TColor32 v, std::int32_t w) {
-  return Color32(lerpByte(AlphaComponent(u), AlphaComponent(v), w), lerpByte(RedComponent(u), RedComponent(v), w),
-                 lerpByte(GreenComponent(u), GreenComponent(v), w), lerpByte(BlueComponent(u), BlueComponent(v), w));
+  return Color32(LerpByte(AlphaComponent(u), AlphaComponent(v), w), LerpByte(RedComponent(u), RedComponent(v), w),
+                 LerpByte(GreenComponent(u), GreenComponent(v), w), LerpByte(BlueComponent(u), BlueComponent(v), w));
 }
 
 }  // namespace

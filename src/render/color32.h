@@ -68,6 +68,12 @@ inline TColor32 BlendByWeight(TColor32 f, TColor32 b, std::uint32_t w) {
   return alphaGreen | redBlue;
 }
 
+// The low byte of v + ((w × (u − v)) sar 8): weight w (of 255) on u, as the
+// bilinear samplers mix neighbouring bytes.
+inline std::uint8_t LerpByte(std::int32_t u, std::int32_t v, std::int32_t w) {
+  return static_cast<std::uint8_t>(v + ((w * (u - v)) >> 8));
+}
+
 // F over B with coverage M: W = ((M + 1) × alpha(F)) shr 8; every channel,
 // alpha included, moves from B towards F by W / 256.
 inline TColor32 BlendPixel(TColor32 f, TColor32 b, std::uint8_t m) {

@@ -8,6 +8,8 @@
 #include <stdexcept>
 #include <tuple>
 
+#include "render/bezier.h"
+
 namespace lumora {
 namespace {
 
@@ -33,10 +35,7 @@ constexpr std::int32_t kFixedMax = 32767;
 bool hasClose(std::uint8_t type) { return (type & PT_CLOSEFIGURE) != 0; }
 std::uint8_t baseType(std::uint8_t type) { return type & ~PT_CLOSEFIGURE; }
 
-struct TCurvePoint {
-  double X;
-  double Y;
-};
+using TCurvePoint = TDoublePoint;
 
 TCurvePoint midpoint(const TCurvePoint& a, const TCurvePoint& b) { return {(a.X + b.X) / 2, (a.Y + b.Y) / 2}; }
 
@@ -62,15 +61,10 @@ TPoint roundCurvePoint(const TCurvePoint& p) { return {RoundToInt(p.X), RoundToI
 void subdivideCubic(const TCurvePoint& a, const TCurvePoint& b, const TCurvePoint& c, const TCurvePoint& d,
                     int depth, TPoints& out) {
   if (depth >= kMaxFlattenDepth || isFlat(a, b, c, d)) return;
-  const TCurvePoint ab = midpoint(a, b);
-  const TCurvePoint bc = midpoint(b, c);
-  const TCurvePoint cd = midpoint(c, d);
-  const TCurvePoint abc = midpoint(ab, bc);
-  const TCurvePoint bcd = midpoint(bc, cd);
-  const TCurvePoint m = midpoint(abc, bcd);
-  subdivideCubic(a, ab, abc, m, depth + 1, out);
-  out.push_back(roundCurvePoint(m));
-  subdivideCubic(m, bcd, cd, d, depth + 1, out);
+  const TCubicHalves<TCurvePoint> h = SplitCubic(a, b, c, d, midpoint);
+  subdivideCubic(a, h.Left1, h.Left2, h.Middle, depth + 1, out);
+  out.push_back(roundCurvePoint(h.Middle));
+  subdivideCubic(h.Middle, h.Right1, h.Right2, d, depth + 1, out);
 }
 
 TCurvePoint curvePoint(const TPoint& p) { return {static_cast<double>(p.X), static_cast<double>(p.Y)}; }

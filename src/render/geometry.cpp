@@ -73,7 +73,36 @@ TRect RectFromFixedRect(const TFixedRect& r, TRectRounding mode) {
 
 TPoint RoundPoint(const TDoublePoint& p) { return {RoundToInt(p.X), RoundToInt(p.Y)}; }
 
+namespace {
+
+template <class TRectType, class TPointType>
+TRectType boundsOf(std::span<const TPointType> points) {
+  TBoundsBuilder<TRectType> bounds;
+  for (const TPointType& p : points) bounds.Add(p);
+  return bounds.Box();
+}
+
+template <class TRectType>
+void uniteBounds(TRectType& into, const TRectType& r) {
+  if (IsRectEmpty(r)) return;
+  if (IsRectEmpty(into)) {
+    into = r;
+    return;
+  }
+  into = {std::min(into.Left, r.Left), std::min(into.Top, r.Top), std::max(into.Right, r.Right),
+          std::max(into.Bottom, r.Bottom)};
+}
+
+}  // namespace
+
+TFixedRect PointsBounds(std::span<const TFixedPoint> points) { return boundsOf<TFixedRect>(points); }
+TFloatRect PointsBounds(std::span<const TFloatPoint> points) { return boundsOf<TFloatRect>(points); }
+
 bool IsRectEmpty(const TRect& r) { return r.Left >= r.Right || r.Top >= r.Bottom; }
+bool IsRectEmpty(const TFixedRect& r) { return r.Left >= r.Right || r.Top >= r.Bottom; }
+
+void UniteBounds(TRect& into, const TRect& r) { uniteBounds(into, r); }
+void UniteBounds(TFixedRect& into, const TFixedRect& r) { uniteBounds(into, r); }
 
 bool PtInRect(const TRect& r, const TPoint& p) {
   return r.Left <= p.X && p.X < r.Right && r.Top <= p.Y && p.Y < r.Bottom;

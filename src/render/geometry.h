@@ -2,7 +2,9 @@
 // points, integer points and rectangles, with every conversion between them.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace lumora {
@@ -117,8 +119,40 @@ enum TRectRounding { RoundClosest = 0, RoundOutside = 1, RoundInside = 2 };
 TRect RectFromFixedRect(const TFixedRect& r, TRectRounding mode);
 TPoint RoundPoint(const TDoublePoint& p);
 
+// The box of points added one by one: Left, Top, Right and Bottom are the
+// least and greatest coordinates, all zero before the first point.
+template <class TRectType>
+class TBoundsBuilder {
+ public:
+  template <class TPointType>
+  void Add(const TPointType& p) {
+    if (fEmpty) {
+      fBox = {p.X, p.Y, p.X, p.Y};
+      fEmpty = false;
+      return;
+    }
+    fBox.Left = std::min(fBox.Left, p.X);
+    fBox.Top = std::min(fBox.Top, p.Y);
+    fBox.Right = std::max(fBox.Right, p.X);
+    fBox.Bottom = std::max(fBox.Bottom, p.Y);
+  }
+  const TRectType& Box() const { return fBox; }
+
+ private:
+  TRectType fBox{};
+  bool fEmpty = true;
+};
+
+TFixedRect PointsBounds(std::span<const TFixedPoint> points);
+TFloatRect PointsBounds(std::span<const TFloatPoint> points);
+
 // Rectangle helpers.
 bool IsRectEmpty(const TRect& r);
+bool IsRectEmpty(const TFixedRect& r);
+// Widens into to cover r; an empty r adds nothing and an empty into becomes
+// r, so that empty boxes never stretch a union towards the origin.
+void UniteBounds(TRect& into, const TRect& r);
+void UniteBounds(TFixedRect& into, const TFixedRect& r);
 bool PtInRect(const TRect& r, const TPoint& p);
 // Max of lefts and tops, min of rights and bottoms; succeeds when the result
 // has Right >= Left and Bottom >= Top, otherwise yields the all-zero rectangle.

@@ -16,9 +16,6 @@
 
 namespace lumora {
 
-// Eight pixels: the Manhattan length below which a Bézier piece is flat.
-inline constexpr TFixed FlattenTolerance = 8 << 16;
-inline constexpr long double EllipseFactor = 0.26521648984L;
 // The narrowest stroke that polygon widening produces: 1.25 pixels.
 inline constexpr TFixed kMinWidenedStroke = 81920;
 inline constexpr float kWidenSharpness = 0.5f;
@@ -36,9 +33,12 @@ class TGR32Graphics : public TObject {
   TColor32 PenColor = clBlack32;
   TColor32 BrushColor = clWhite32;
   std::unique_ptr<TPolygon32> WorkPolygon;
-  TPoints RowOrigins;
+  // What a shape's first drawing leaves for the repaints: the stored
+  // coverage of anti-aliased shapes, and the rectangles and outline of
+  // shapes drawn in whole pixels.
+  TCoverageMask Coverage;
   TRects RegionRects;
-  TArrayofByteArray CoverageRows;
+  TPoints OutlinePoints;
   // While set, operations compute nothing and repaint the stored mask or
   // rectangles in the current colour.
   bool ReuseMask = false;
@@ -69,31 +69,10 @@ class TGR32Graphics : public TObject {
   // rows left without coverage are dropped.
   void MaskCoverageByAlpha(const TBitmap32& surface);
 
-  // 13 control points: four cubic pieces from the left middle of the box over
-  // the top, the right and the bottom back to the left middle.
-  static TArrayOfFixedPoint EllipseBezier(TFixed l, TFixed t, TFixed r, TFixed b);
-  static TArrayOfFixedPoint EllipseBezier(const TPoint& topLeft, const TPoint& bottomRight);
-  // Control points of the arc of the ellipse in the box, angles in radians
-  // growing counter-clockwise on screen; equal angles give the whole ellipse.
-  static TArrayOfFixedPoint ArcBezier(const TPoint& p1, const TPoint& p2, double startAngle, double endAngle);
-  static TFixedRect PointsBounds(std::span<const TFixedPoint> points);
-  static TFixedRect BezierBounds(std::span<const TFixedPoint> points);
-  // The on-curve ends of the pieces the Bézier is cut into. Pieces whose
-  // control points all lie outside one side of a clip rectangle (when one is
-  // given and not all zero) stay whole.
-  static TArrayOfFixedPoint FlattenBezier(std::span<const TFixedPoint> points, TFixed tolerance = FlattenTolerance,
-                                          const TFixedRect* clip = nullptr);
-  // Flattens into output unless every point lies outside the surface on one
-  // side; then output is left as it is and the answer is false.
-  static bool FlattenBezierVisible(std::span<const TFixedPoint> points, const TBitmap32& surface,
-                                   TArrayOfFixedPoint& output);
-  // 1 right, 3 below, 0 left, 2 above, 4 inside, tested in that order.
-  static std::int32_t OutCode(const TFixedPoint& p, const TFixedRect& r);
   // A filled anti-aliased circle straight onto the surface, without a mask.
   static void DrawDot(TBitmap32& surface, const TFixedPoint& centre, TFixed radius, TColor32 colour);
 
  private:
-  void clearMask();
   void paintMask(TColor32 colour);
   void computeWorkPolygonCoverage();
   void drawBezierPixels(std::span<const TPoint> points);

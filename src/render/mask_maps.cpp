@@ -56,11 +56,6 @@ TColor32 withChannel(TColor32 c, TMapChannel channel, std::uint8_t v) {
   return (c & 0xFF000000) | (TColor32{v} * 0x010101);
 }
 
-// The low byte of v + ((w × (u − v)) sar 8): weight w (of 255) on u.
-std::uint8_t lerpByte(std::int32_t u, std::int32_t v, std::int32_t w) {
-  return static_cast<std::uint8_t>(v + ((w * (u - v)) >> 8));
-}
-
 // The part of a mask whose bytes count as content.
 TRect maskContent(const TByteMap& mask) {
   if (const auto* masked = dynamic_cast<const TMaskByteMap*>(&mask)) return masked->ValidRect();
@@ -222,9 +217,9 @@ std::uint8_t TMaskByteMap::SampleMaskFixed(TFixed x, TFixed y) const {
     const auto& gamma = GammaTable();
     const std::int32_t wx = gamma[255 - (a & 255)];
     const std::int32_t wy = gamma[255 - (b & 255)];
-    const std::uint8_t top = lerpByte(Value(px, py), Value(px + 1, py), wx);
-    const std::uint8_t bottom = lerpByte(Value(px, py + 1), Value(px + 1, py + 1), wx);
-    return lerpByte(top, bottom, wy);
+    const std::uint8_t top = LerpByte(Value(px, py), Value(px + 1, py), wx);
+    const std::uint8_t bottom = LerpByte(Value(px, py + 1), Value(px + 1, py + 1), wx);
+    return LerpByte(top, bottom, wy);
   }
   if (a == lastColumn && b <= lastRow) return Value(c, static_cast<std::int32_t>(b >> 8));
   if (b == lastRow && a <= lastColumn) return Value(static_cast<std::int32_t>(a >> 8), d);

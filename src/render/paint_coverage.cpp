@@ -10,7 +10,6 @@
 #include <immintrin.h>
 #endif
 
-#include "render/gr32_graphics.h"
 #include "render/paint_coverage_p.h"
 #include "render/scan_converter.h"
 
@@ -62,8 +61,10 @@ void prefetchSpan(const TRowSpan& span) {
 
 // Every visible row of a mask through the row painter.
 template <class TPaintRow>
-[[gnu::always_inline]] inline void paintRows(TBitmap32& surface, const TPoints& origins, const TArrayofByteArray& rows,
+[[gnu::always_inline]] inline void paintRows(TBitmap32& surface, const TCoverageMask& mask,
                                              const TPaintRow& paintRow) {
+  const TPoints& origins = mask.RowOrigins;
+  const TArrayofByteArray& rows = mask.CoverageRows;
   const std::size_t count = std::min(origins.size(), rows.size());
   for (std::size_t k = 0; k < count; ++k) {
     // The rows' places and sizes, further ahead, are what finding a row's
@@ -80,8 +81,8 @@ template <class TPaintRow>
   }
 }
 
-void paintMaskBytes(TBitmap32& surface, const TPoints& origins, const TArrayofByteArray& rows, TColor32 colour) {
-  paintRows(surface, origins, rows, [colour](TColor32* pixels, const std::uint8_t* coverage, std::size_t count) {
+void paintMaskBytes(TBitmap32& surface, const TCoverageMask& mask, TColor32 colour) {
+  paintRows(surface, mask, [colour](TColor32* pixels, const std::uint8_t* coverage, std::size_t count) {
     paintBytes(pixels, coverage, count, colour);
   });
 }
@@ -169,9 +170,9 @@ void paintRowSse2(TColor32* pixels, const std::uint8_t* coverage, std::size_t co
   paintQuadRow(TQuadPainter(colour), pixels, coverage, count, colour);
 }
 
-void paintMaskSse2(TBitmap32& surface, const TPoints& origins, const TArrayofByteArray& rows, TColor32 colour) {
+void paintMaskSse2(TBitmap32& surface, const TCoverageMask& mask, TColor32 colour) {
   const TQuadPainter painter(colour);
-  paintRows(surface, origins, rows, [&](TColor32* pixels, const std::uint8_t* coverage, std::size_t count) {
+  paintRows(surface, mask, [&](TColor32* pixels, const std::uint8_t* coverage, std::size_t count) {
     paintQuadRow(painter, pixels, coverage, count, colour);
   });
 }
@@ -261,9 +262,9 @@ struct TAvx2Painters {
   TAvx2Painters(colour).PaintRow(pixels, coverage, count);
 }
 
-[[gnu::target("avx2")]] void paintMaskAvx2(TBitmap32& surface, const TPoints& origins, const TArrayofByteArray& rows,
+[[gnu::target("avx2")]] void paintMaskAvx2(TBitmap32& surface, const TCoverageMask& mask,
                                           TColor32 colour) {
-  paintRows(surface, origins, rows, TAvx2Painters(colour));
+  paintRows(surface, mask, TAvx2Painters(colour));
 }
 
 std::vector<paint::TRowPainter> availablePainters() {
@@ -291,13 +292,9 @@ const std::vector<TRowPainter>& RowPainters() {
 
 }  // namespace paint
 
-void PaintCoverage(TBitmap32& surface, const TPoints& origins, const TArrayofByteArray& rows, TColor32 colour) {
+void PaintCoverage(TBitmap32& surface, const TCoverageMask& mask, TColor32 colour) {
   static const paint::TMaskPaint paintMask = paint::RowPainters().back().PaintMask;
-  paintMask(surface, origins, rows, colour);
-}
-
-void PaintCoverage(TGR32Graphics& graphics, const TPoints& origins, const TArrayofByteArray& rows, TColor32 colour) {
-  if (graphics.Bitmap != nullptr) PaintCoverage(*graphics.Bitmap, origins, rows, colour);
+  paintMask(surface, mask, colour);
 }
 
 }  // namespace lumora

@@ -14,8 +14,7 @@
 namespace lumora::paint {
 
 using TRowPaint = void (*)(TColor32* pixels, const std::uint8_t* coverage, std::size_t count, TColor32 colour);
-using TMaskPaint = void (*)(TBitmap32& surface, const TPoints& origins, const TArrayofByteArray& rows,
-                            TColor32 colour);
+using TMaskPaint = void (*)(TBitmap32& surface, const TCoverageMask& mask, TColor32 colour);
 
 struct TRowPainter {
   const char* Name;

@@ -57,8 +57,7 @@ void markSpans(const std::vector<TCrossing>& crossings, bool nonZero, const TRec
 
 // Rows of full coverage for the pixels whose centres the contours enclose,
 // in the same form as the scan converter's masks.
-void centreCoverage(const TContourSpans& contours, const TBitmap32& surface, bool nonZero, TPoints& origins,
-                    TArrayofByteArray& rows) {
+void centreCoverage(const TContourSpans& contours, const TBitmap32& surface, bool nonZero, TCoverageMask& mask) {
   const TRect clip = surface.ClipRect();
   if (IsRectEmpty(clip)) return;
   TFixed top = 0;
@@ -79,13 +78,15 @@ void centreCoverage(const TContourSpans& contours, const TBitmap32& surface, boo
     if (crossings.size() < 2) continue;
     std::vector<std::uint8_t> row(static_cast<std::size_t>(clip.Width()));
     markSpans(crossings, nonZero, clip, row);
-    origins.push_back({clip.Left, static_cast<std::int32_t>(y)});
-    rows.push_back(std::move(row));
+    mask.RowOrigins.push_back({clip.Left, static_cast<std::int32_t>(y)});
+    mask.CoverageRows.push_back(std::move(row));
   }
 }
 
 // Hands every row of a mask, cut to the surface, to the painter.
-void paintRows(TBitmap32& surface, const TPoints& origins, const TArrayofByteArray& rows, const TRowPainter& paint) {
+void paintRows(TBitmap32& surface, const TCoverageMask& mask, const TRowPainter& paint) {
+  const TPoints& origins = mask.RowOrigins;
+  const TArrayofByteArray& rows = mask.CoverageRows;
   for (std::size_t k = 0; k < origins.size() && k < rows.size(); ++k) {
     const TPoint origin = origins[k];
     if (origin.Y < 0 || origin.Y >= surface.Height()) continue;
@@ -112,35 +113,28 @@ TRowPainter colourPainter(TColor32 colour) {
 }
 
 TFixedRect contoursBounds(const TContourSpans& contours) {
-  TFixedRect r;
-  bool any = false;
+  TBoundsBuilder<TFixedRect> bounds;
   for (std::span<const TFixedPoint> contour : contours) {
-    for (const TFixedPoint& p : contour) {
-      r = any ? TFixedRect{std::min(r.Left, p.X), std::min(r.Top, p.Y), std::max(r.Right, p.X),
-                           std::max(r.Bottom, p.Y)}
-              : TFixedRect{p.X, p.Y, p.X, p.Y};
-      any = true;
-    }
+    for (const TFixedPoint& p : contour) bounds.Add(p);
   }
-  return r;
+  return bounds.Box();
 }
 
 // Computes the mask of the contours and paints it, inside one update bracket
 // followed by one change notification.
 void fillContours(TBitmap32& surface, const TContourSpans& contours, bool antialiased, std::int32_t level,
                   bool nonZero, const TRowPainter& paint) {
-  TPoints origins;
-  TArrayofByteArray rows;
+  TCoverageMask mask;
   {
     TUpdateBracket bracket(surface);
     if (antialiased) {
-      scan::ComputeCoverageMask(origins, rows, surface, contours, nullptr, level, nonZero);
+      scan::ComputeCoverageMask(mask, surface, contours, nullptr, level, nonZero);
     } else {
-      centreCoverage(contours, surface, nonZero, origins, rows);
+      centreCoverage(contours, surface, nonZero, mask);
     }
-    paintRows(surface, origins, rows, paint);
+    paintRows(surface, mask, paint);
   }
-  if (!origins.empty()) surface.Changed(RectFromFixedRect(contoursBounds(contours), RoundOutside));
+  if (!mask.RowOrigins.empty()) surface.Changed(RectFromFixedRect(contoursBounds(contours), RoundOutside));
 }
 
 TContourSpans polygonContours(const TPolygon32& polygon) {

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <limits>
 
-#include "render/gr32_graphics.h"
 #include "render/memory_budget.h"
 #include "render/scan_converter_p.h"
 
@@ -332,8 +331,8 @@ std::vector<std::uint8_t> coverageBytes(const std::vector<std::int32_t>& cells, 
 
 // Sorting and the coverage rows, inside the surface's update bracket (closed
 // on errors too); minY is the first sub-line of the band.
-void buildCoverageRows(TPoints& origins, TArrayofByteArray& rows, TBitmap32& surface, TCrossingTable& table,
-                       std::int32_t minY, std::int32_t level, bool nonZero) {
+void buildCoverageRows(TCoverageMask& mask, TBitmap32& surface, TCrossingTable& table, std::int32_t minY,
+                       std::int32_t level, bool nonZero) {
   const TLevelSetting& s = levelSetting(level);
   TUpdateBracket bracket(surface);
   sortLines(table);
@@ -341,8 +340,8 @@ void buildCoverageRows(TPoints& origins, TArrayofByteArray& rows, TBitmap32& sur
   const std::int64_t count = static_cast<std::int64_t>(table.Lines());
   const std::int32_t firstRow = minY >> s.Shift;
   const auto endRow = static_cast<std::int32_t>((count + minY + s.Lines - 1) >> s.Shift);
-  origins.assign(static_cast<std::size_t>(endRow - firstRow), TPoint{});
-  rows.assign(static_cast<std::size_t>(endRow - firstRow), {});
+  mask.RowOrigins.assign(static_cast<std::size_t>(endRow - firstRow), TPoint{});
+  mask.CoverageRows.assign(static_cast<std::size_t>(endRow - firstRow), {});
   std::vector<std::int32_t> cells;
   for (std::int32_t y = firstRow; y < endRow; ++y) {
     const std::int64_t firstLine = (std::int64_t{y} << s.Shift) - minY;
@@ -357,8 +356,8 @@ void buildCoverageRows(TPoints& origins, TArrayofByteArray& rows, TBitmap32& sur
     std::fill(cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(width), 0);
     for (std::size_t i = top; i <= bottom; ++i) accumulateSubLine(cells, table.Line(i), xMin, s, nonZero);
     const auto k = static_cast<std::size_t>(y - firstRow);
-    rows[k] = coverageBytes(cells, width, s);
-    origins[k] = {xMin, y};
+    mask.CoverageRows[k] = coverageBytes(cells, width, s);
+    mask.RowOrigins[k] = {xMin, y};
   }
 }
 
@@ -373,10 +372,10 @@ void SortCrossings(TCrossingLists& lists) {
   }
 }
 
-void BuildCoverageRows(TPoints& origins, TArrayofByteArray& rows, TBitmap32& surface, TCrossingLists& lists,
-                       std::int32_t minY, std::int32_t level, bool nonZero) {
+void BuildCoverageRows(TCoverageMask& mask, TBitmap32& surface, TCrossingLists& lists, std::int32_t minY,
+                       std::int32_t level, bool nonZero) {
   TCrossingTable table = tableFromLists(lists);
-  buildCoverageRows(origins, rows, surface, table, minY, level, nonZero);
+  buildCoverageRows(mask, surface, table, minY, level, nonZero);
   // The lists end sorted, as the rows were built from them.
   for (std::size_t i = 0; i < lists.size(); ++i) {
     const std::span<const std::uint32_t> sorted = table.Line(i);
@@ -384,8 +383,7 @@ void BuildCoverageRows(TPoints& origins, TArrayofByteArray& rows, TBitmap32& sur
   }
 }
 
-bool ComputeCoverageMask(TPoints& origins, TArrayofByteArray& rows, TBitmap32& surface,
-                         std::span<const std::span<const TFixedPoint>> contours,
+bool ComputeCoverageMask(TCoverageMask& mask, TBitmap32& surface, std::span<const std::span<const TFixedPoint>> contours,
                          const TAffineTransformation* transformation, std::int32_t level, bool nonZero) {
   const TLevelSetting& s = levelSetting(level);
   const TConvertedContours converted = convertContours(contours, transformation, s.Shift);
@@ -403,29 +401,27 @@ bool ComputeCoverageMask(TPoints& origins, TArrayofByteArray& rows, TBitmap32& s
   for (const TPoints& contour : converted.Contours) builder.BuildCrossings(contour);
   table.StartStoring();
   for (const TPoints& contour : converted.Contours) builder.BuildCrossings(contour);
-  buildCoverageRows(origins, rows, surface, table, minY, level, nonZero);
+  buildCoverageRows(mask, surface, table, minY, level, nonZero);
   surface.Changed(RectFromFixedRect(converted.Bounds, RoundOutside));
   return true;
 }
 
 }  // namespace scan
 
-void ComputeCoverage(TGR32Graphics& graphics, TBitmap32& surface, std::span<const TFixedPoint> contour,
+void ComputeCoverage(TCoverageMask& mask, TBitmap32& surface, std::span<const TFixedPoint> contour,
                      const TAffineTransformation* transformation, std::int32_t level, bool nonZero,
                      const TFillLineEvent* fillCallback, TColor32 colour) {
   if (contour.size() < 3) return;
   if ((fillCallback == nullptr || !*fillCallback) && AlphaComponent(colour) == 0) return;
   const std::span<const TFixedPoint> contours[] = {contour};
-  scan::ComputeCoverageMask(graphics.RowOrigins, graphics.CoverageRows, surface, contours, transformation, level,
-                            nonZero);
+  scan::ComputeCoverageMask(mask, surface, contours, transformation, level, nonZero);
 }
 
-void ComputeCoveragePoly(TGR32Graphics& graphics, TBitmap32& surface, const TArrayOfArrayOfFixedPoint& contours,
+void ComputeCoveragePoly(TCoverageMask& mask, TBitmap32& surface, const TArrayOfArrayOfFixedPoint& contours,
                          const TAffineTransformation* transformation, std::int32_t level, bool nonZero,
                          TColor32 /*colour*/) {
   const std::vector<std::span<const TFixedPoint>> spans(contours.begin(), contours.end());
-  scan::ComputeCoverageMask(graphics.RowOrigins, graphics.CoverageRows, surface, spans, transformation, level,
-                            nonZero);
+  scan::ComputeCoverageMask(mask, surface, spans, transformation, level, nonZero);
 }
 
 }  // namespace lumora

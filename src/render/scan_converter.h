@@ -15,9 +15,18 @@
 
 namespace lumora {
 
-class TGR32Graphics;
-
 using TArrayofByteArray = std::vector<std::vector<std::uint8_t>>;
+
+// A coverage mask: rows of one coverage byte per pixel, row k starting at
+// pixel RowOrigins[k]. It is computed once and repainted in any colour.
+struct TCoverageMask {
+  TPoints RowOrigins;
+  TArrayofByteArray CoverageRows;
+  void Clear() {
+    RowOrigins.clear();
+    CoverageRows.clear();
+  }
+};
 
 // Paints one row of coverage: dst holds the surface pixels from (x, y) on,
 // coverage their bytes. A fill callback stands in for a plain colour.
@@ -33,21 +42,20 @@ class EAssertionFailed : public std::logic_error {
 // Anti-alias levels 0 … 4: 32, 16, 8, 4 or 2 sub-samples per pixel and axis.
 inline constexpr std::int32_t kMaxAntialiasLevel = 4;
 
-// One contour into the graphics object's RowOrigins and CoverageRows (which
-// the caller empties first). Nothing happens for fewer than 3 points, or for
-// a transparent colour when there is no fill callback.
-void ComputeCoverage(TGR32Graphics& graphics, TBitmap32& surface, std::span<const TFixedPoint> contour,
+// One contour into the mask (which the caller empties first). Nothing
+// happens for fewer than 3 points, or for a transparent colour when there is
+// no fill callback.
+void ComputeCoverage(TCoverageMask& mask, TBitmap32& surface, std::span<const TFixedPoint> contour,
                      const TAffineTransformation* transformation, std::int32_t level, bool nonZero,
                      const TFillLineEvent* fillCallback, TColor32 colour);
 
 // Several contours into one mask; contours of fewer than 3 points add nothing.
-void ComputeCoveragePoly(TGR32Graphics& graphics, TBitmap32& surface, const TArrayOfArrayOfFixedPoint& contours,
+void ComputeCoveragePoly(TCoverageMask& mask, TBitmap32& surface, const TArrayOfArrayOfFixedPoint& contours,
                          const TAffineTransformation* transformation, std::int32_t level, bool nonZero,
                          TColor32 colour);
 
-// A mask into the graphics object's Bitmap: fully covered pixels take the
-// colour as it is, partly covered ones blend its RGB by the coverage alone.
-void PaintCoverage(TGR32Graphics& graphics, const TPoints& origins, const TArrayofByteArray& rows, TColor32 colour);
-void PaintCoverage(TBitmap32& surface, const TPoints& origins, const TArrayofByteArray& rows, TColor32 colour);
+// A mask into the surface: fully covered pixels take the colour as it is,
+// partly covered ones blend its RGB by the coverage alone.
+void PaintCoverage(TBitmap32& surface, const TCoverageMask& mask, TColor32 colour);
 
 }  // namespace lumora

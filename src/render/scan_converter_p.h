@@ -21,13 +21,12 @@ void SortCrossings(TCrossingLists& lists);
 
 // Sorting and the coverage rows, inside the surface's update bracket (closed
 // on errors too); minY is the first sub-line of the band.
-void BuildCoverageRows(TPoints& origins, TArrayofByteArray& rows, TBitmap32& surface, TCrossingLists& lists,
-                       std::int32_t minY, std::int32_t level, bool nonZero);
+void BuildCoverageRows(TCoverageMask& mask, TBitmap32& surface, TCrossingLists& lists, std::int32_t minY,
+                       std::int32_t level, bool nonZero);
 
 // The whole conversion of several contours into origins and rows, without the
 // colour test; returns false when the band is empty and nothing was reported.
-bool ComputeCoverageMask(TPoints& origins, TArrayofByteArray& rows, TBitmap32& surface,
-                         std::span<const std::span<const TFixedPoint>> contours,
+bool ComputeCoverageMask(TCoverageMask& mask, TBitmap32& surface, std::span<const std::span<const TFixedPoint>> contours,
                          const TAffineTransformation* transformation, std::int32_t level, bool nonZero);
 
 }  // namespace lumora::scan

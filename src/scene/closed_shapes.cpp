@@ -72,7 +72,7 @@ void TRectangle::ReadLegacyBody(TStreamReader& stream, TObjectBuilder&) {
   if (!stream.ReadS32(n)) stream.Fail("an older rectangle record is cut short");
   if (n <= 0) return;
   fOutline.ReadHundredths(stream, n);
-  fOutline.MoveToOrigin(TGR32Graphics::PointsBounds(fOutline.Points()));
+  fOutline.MoveToOrigin(PointsBounds(fOutline.Points()));
 }
 
 void TRectangle::BuildFromSize() {

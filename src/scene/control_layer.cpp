@@ -29,12 +29,6 @@ TLayer* TControlLayer::CurrentLayer() {
   return nullptr;
 }
 
-namespace {
-
-bool isEmpty(const TRect& r) { return !(r.Left < r.Right && r.Top < r.Bottom); }
-
-}  // namespace
-
 void TControlLayer::GetBounds(TRect& rect) const {
   rect = {};
   for (const auto& layer : fLayers) {
@@ -43,13 +37,7 @@ void TControlLayer::GetBounds(TRect& rect) const {
       graphic->GetIntBounds(r);
       // An empty graphic rectangle never counts, so that a root of empty
       // graphics has the bounds (0, 0, 0, 0).
-      if (isEmpty(r)) continue;
-      if (isEmpty(rect)) {
-        rect = r;
-      } else {
-        rect = {std::min(rect.Left, r.Left), std::min(rect.Top, r.Top), std::max(rect.Right, r.Right),
-                std::max(rect.Bottom, r.Bottom)};
-      }
+      UniteBounds(rect, r);
     }
   }
 }

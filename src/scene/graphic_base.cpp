@@ -301,13 +301,7 @@ void TGraphicBase::GetViewBounds(TFloatRect& rect) {
   const TFloatPoint corners[4] = {
       view.Transform(TFloatPoint{r.Left, r.Top}), view.Transform(TFloatPoint{r.Right, r.Top}),
       view.Transform(TFloatPoint{r.Right, r.Bottom}), view.Transform(TFloatPoint{r.Left, r.Bottom})};
-  rect = {corners[0].X, corners[0].Y, corners[0].X, corners[0].Y};
-  for (const TFloatPoint& p : corners) {
-    rect.Left = std::min(rect.Left, p.X);
-    rect.Top = std::min(rect.Top, p.Y);
-    rect.Right = std::max(rect.Right, p.X);
-    rect.Bottom = std::max(rect.Bottom, p.Y);
-  }
+  rect = PointsBounds(corners);
 }
 
 void TGraphicBase::GetFixedOutline(TArrayOfFixedPoint& points) { points.clear(); }

@@ -27,23 +27,6 @@ class TReadDepthGuard {
   TReadDepthGuard& operator=(const TReadDepthGuard&) = delete;
 };
 
-bool isEmpty(const TFixedRect& r) { return !(r.Left < r.Right && r.Top < r.Bottom); }
-bool isEmpty(const TRect& r) { return !(r.Left < r.Right && r.Top < r.Bottom); }
-
-// The union of two boxes in which an empty box adds nothing.
-template <class TBox>
-void unite(TBox& into, const TBox& r) {
-  if (isEmpty(r)) return;
-  if (isEmpty(into)) {
-    into = r;
-    return;
-  }
-  into.Left = std::min(into.Left, r.Left);
-  into.Top = std::min(into.Top, r.Top);
-  into.Right = std::max(into.Right, r.Right);
-  into.Bottom = std::max(into.Bottom, r.Bottom);
-}
-
 bool intersects(const TFixedRect& a, const TFixedRect& b) {
   return std::max(a.Left, b.Left) < std::min(a.Right, b.Right) && std::max(a.Top, b.Top) < std::min(a.Bottom, b.Bottom);
 }
@@ -185,7 +168,7 @@ void TGroup::GetBounds(TFixedRect& rect) {
   for (const auto& child : fChildren) {
     TFixedRect r;
     child->GetBounds(r);
-    unite(rect, r);
+    UniteBounds(rect, r);
   }
 }
 
@@ -194,7 +177,7 @@ void TGroup::GetRegionBounds(TRect& rect) {
   for (const auto& child : fChildren) {
     TRect r;
     child->GetRegionBounds(r);
-    unite(rect, r);
+    UniteBounds(rect, r);
   }
 }
 

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "io/stream.h"
+#include "render/bezier.h"
 #include "render/gdi_path.h"
 #include "render/gr32_graphics.h"
 #include "scene/graphic_base.h"
@@ -160,7 +161,7 @@ TArrayOfFixedPoint TInterPoints::deformedPoints() const {
   return points;
 }
 
-void TInterPoints::Bake() { bake(TGR32Graphics::PointsBounds); }
+void TInterPoints::Bake() { bake(PointsBounds); }
 
 void TInterPoints::bake(TFixedRect (*bounds)(std::span<const TFixedPoint>)) {
   if (Owner().Deformer() == nullptr) return;
@@ -206,7 +207,7 @@ void TInterPoints::prepareDrawing() {
   owner.OutlineCache() = TGraphicBase::FixedToInt(fDrawn);
 }
 
-void TMetaPoly::Bake() { bake(TGR32Graphics::BezierBounds); }
+void TMetaPoly::Bake() { bake(BezierBounds); }
 
 void TMetaPoly::ReadPoints(TStreamReader& stream) {
   std::int32_t n = 0;
@@ -215,7 +216,7 @@ void TMetaPoly::ReadPoints(TStreamReader& stream) {
 }
 
 void TMetaPoly::GetFixedOutline(TArrayOfFixedPoint& points) const {
-  points = TGR32Graphics::FlattenBezier(composedPoints());
+  points = FlattenBezier(composedPoints());
 }
 
 void TMetaPoly::DrawInColor(TBitmap32& bitmap, TWinColor colour) {
@@ -248,11 +249,11 @@ bool TMetaPoly::HitTest(std::int32_t x, std::int32_t y) const {
 }
 
 void TMetaPoly::GetBounds(TFixedRect& rect) const {
-  rect = atLeastOnePixel(TGR32Graphics::BezierBounds(deformedPoints()));
+  rect = atLeastOnePixel(BezierBounds(deformedPoints()));
 }
 
 void TMetaPoly::GetRegionBounds(TRect& rect) const {
-  rect = RectFromFixedRect(TGR32Graphics::BezierBounds(composedPoints()), RoundOutside);
+  rect = RectFromFixedRect(BezierBounds(composedPoints()), RoundOutside);
 }
 
 void TMetaPoly::ReadLegacyShape(TStreamReader& stream, std::int32_t kind) {
@@ -266,14 +267,14 @@ void TMetaPoly::ReadLegacyShape(TStreamReader& stream, std::int32_t kind) {
   if (startDegrees > endDegrees) std::swap(startDegrees, endDegrees);
   const TPoint corner{r.Width(), r.Height()};
   if (kind == kLegacyArc) {
-    fPoints = TGR32Graphics::ArcBezier({0, 0}, corner, startDegrees * std::numbers::pi / 180,
+    fPoints = ArcBezier({0, 0}, corner, startDegrees * std::numbers::pi / 180,
                                        endDegrees * std::numbers::pi / 180);
   } else {
-    fPoints = TGR32Graphics::EllipseBezier({0, 0}, corner);
+    fPoints = EllipseBezier({0, 0}, corner);
   }
   OffsetPoints(fPoints, FixedFromInt(-(r.Width() / 2)), FixedFromInt(-(r.Height() / 2)));
   placeLegacyOutline(fPoints, r);
-  MoveToOrigin(TGR32Graphics::BezierBounds(fPoints));
+  MoveToOrigin(BezierBounds(fPoints));
   finishLegacyShape();
 }
 
@@ -300,11 +301,11 @@ bool TMetaPolygon::HitTest(std::int32_t x, std::int32_t y) const {
 }
 
 void TMetaPolygon::GetBounds(TFixedRect& rect) const {
-  rect = atLeastOnePixel(TGR32Graphics::PointsBounds(deformedPoints()));
+  rect = atLeastOnePixel(PointsBounds(deformedPoints()));
 }
 
 void TMetaPolygon::GetRegionBounds(TRect& rect) const {
-  rect = RectFromFixedRect(TGR32Graphics::PointsBounds(composedPoints()), RoundOutside);
+  rect = RectFromFixedRect(PointsBounds(composedPoints()), RoundOutside);
 }
 
 void TMetaPolygon::ReadLegacyShape(TStreamReader& stream, std::int32_t kind) {
@@ -321,7 +322,7 @@ void TMetaPolygon::ReadLegacyShape(TStreamReader& stream, std::int32_t kind) {
   const TFixed half = RoundToInt(size * 32768.0);
   OffsetPoints(fPoints, WrapSub(0, half), WrapSub(0, half));
   placeLegacyOutline(fPoints, r);
-  MoveToOrigin(TGR32Graphics::PointsBounds(fPoints));
+  MoveToOrigin(PointsBounds(fPoints));
   finishLegacyShape();
 }
 

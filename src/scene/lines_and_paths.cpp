@@ -2,9 +2,10 @@
 
 #include <algorithm>
 
-#include "scene/effect.h"
 #include "io/stream.h"
+#include "render/bezier.h"
 #include "render/gr32_graphics.h"
+#include "scene/effect.h"
 
 namespace lumora {
 
@@ -49,7 +50,7 @@ std::array<TPoint, 2> TLine::mappedIntEnds() const {
 
 void TLine::NormaliseLine() {
   const std::array<TFixedPoint, 2> e = ends();
-  const TFixedRect box = TGR32Graphics::PointsBounds(e);
+  const TFixedRect box = PointsBounds(e);
   fOutline.SetPoints(e);
   fOutline.MoveToOrigin(box);
   SetScale({1, 1});
@@ -136,7 +137,7 @@ void TLine::GetFixedOutline(TArrayOfFixedPoint& points) {
 void TLine::GetBounds(TFixedRect& rect) {
   TArrayOfFixedPoint mapped;
   GetFixedOutline(mapped);
-  rect = TGR32Graphics::PointsBounds(mapped);
+  rect = PointsBounds(mapped);
   if (rect.Right == rect.Left) rect.Right = WrapAdd(rect.Left, kFixedOne);
   if (rect.Bottom == rect.Top) rect.Bottom = WrapAdd(rect.Top, kFixedOne);
 }
@@ -253,7 +254,7 @@ void TPolyBezier::ReadLegacyBody(TStreamReader& stream, TObjectBuilder&) {
   std::int32_t n = 0;
   if (!stream.ReadS32(n)) stream.Fail("an older Bézier record is cut short");
   fOutline.ReadHundredths(stream, n);
-  fOutline.MoveToOrigin(TGR32Graphics::BezierBounds(fOutline.Points()));
+  fOutline.MoveToOrigin(BezierBounds(fOutline.Points()));
   SetGridLayer(0);
 }
 

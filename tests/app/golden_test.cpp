@@ -17,6 +17,7 @@
 
 #include "app/player_fakes.h"
 #include "model/shape_streams.h"
+#include "render/bezier.h"
 #include "render/gr32_graphics.h"
 #include "render/png_io.h"
 #include "scene/closed_shapes.h"
@@ -80,11 +81,11 @@ void closedShapes(TLayer& layer) {
   turned.SetAngle(20);
   turned.SetScale({1.25f, 1});
 
-  const TArrayOfFixedPoint oval = TGR32Graphics::EllipseBezier(0, 0, px(16, 0).X, px(0, 12).Y);
+  const TArrayOfFixedPoint oval = EllipseBezier(0, 0, px(16, 0).X, px(0, 12).Y);
   place(layer, outlined<TEllipse>(oval), {60, 4}, 0, 2, 2).SetFilled(true);
   place(layer, outlined<TEllipse>(oval), {82, 4}, -1, -1, 7).SetLineWidth(5 * kFixedOne / 2);
 
-  const TArrayOfFixedPoint bow = TGR32Graphics::ArcBezier({0, 0}, {16, 16}, 0, 4);
+  const TArrayOfFixedPoint bow = ArcBezier({0, 0}, {16, 16}, 0, 4);
   auto& arc = place(layer, outlined<TArc>(bow), {4, 24}, 1, 0, 4);
   arc.SetLineWidth(3 * kFixedOne);
   arc.SetBlueColor(0xFF00FF);

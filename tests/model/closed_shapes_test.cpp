@@ -7,6 +7,7 @@
 
 #include "model/shape_streams.h"
 #include "movie/graphic_factory.h"
+#include "render/bezier.h"
 #include "render/gr32_graphics.h"
 #include "scene/lines_and_paths.h"
 
@@ -58,7 +59,7 @@ TEST(ClosedShapes, EmptyRecords) {
 
   // An ellipse that has points keeps them through a record with n = 0.
   TEllipse withPoints(nullptr);
-  withPoints.Outline().SetPoints(TGR32Graphics::EllipseBezier(0, 0, px(10, 0).X, px(10, 0).X));
+  withPoints.Outline().SetPoints(EllipseBezier(0, 0, px(10, 0).X, px(10, 0).X));
   const TArrayOfFixedPoint before = withPoints.Outline().Points();
   std::vector<std::uint8_t> record = test::bodyOf(*std::make_unique<TEllipse>(nullptr));
   TBytesReader in({record.begin() + kObjectHeaderSize, record.end()});
@@ -70,7 +71,7 @@ TEST(ClosedShapes, FilledEllipseNeedsThreeKPlusOnePoints) {
   TEllipse ellipse(nullptr);
   ellipse.SetFilled(true);
   ellipse.SetEditMode(false);
-  TArrayOfFixedPoint points = TGR32Graphics::EllipseBezier(px(2, 0).X, px(0, 2).Y, px(18, 0).X, px(0, 18).Y);
+  TArrayOfFixedPoint points = EllipseBezier(px(2, 0).X, px(0, 2).Y, px(18, 0).X, px(0, 18).Y);
   ellipse.Outline().SetPoints(std::span(points).first(5));
   const auto bOwner = blackBitmap(20, 20);
   TBitmap32& b = *bOwner;
@@ -208,7 +209,7 @@ TEST(ClosedShapes, LegacyEllipseAndArc) {
   TBytesReader in(legacyArcRecord(100, 60, 0, 0, kIdentityPlacement));
   test::readLegacyBody(ellipse, in.Reader());
   EXPECT_EQ(in.Position(), 63u + 4 + 18) << "the trailing records are skipped";
-  EXPECT_EQ(ellipse.Outline().Points(), TGR32Graphics::EllipseBezier(0, 0, px(100, 0).X, px(0, 60).Y));
+  EXPECT_EQ(ellipse.Outline().Points(), EllipseBezier(0, 0, px(100, 0).X, px(0, 60).Y));
   EXPECT_EQ(ellipse.Size(), (TFloatPoint{100, 60}));
   EXPECT_EQ(ellipse.Pivot(), (TFloatPoint{50, 30}));
   EXPECT_EQ(ellipse.TypeCode(), 6);
@@ -267,7 +268,7 @@ TEST(ClosedShapes, BuildFromSize) {
 
 // Every closed class through WriteBody and the factory's current reader.
 TEST(ClosedShapes, CurrentRoundTrips) {
-  const TArrayOfFixedPoint curve = TGR32Graphics::EllipseBezier(0, 0, px(40, 0).X, px(0, 20).Y);
+  const TArrayOfFixedPoint curve = EllipseBezier(0, 0, px(40, 0).X, px(0, 20).Y);
   const TArrayOfFixedPoint corners{px(0, 0), px(40.5, 0), px(40.5, 20.25), px(0, 0)};
   std::vector<std::unique_ptr<TGraphicBase>> shapes;
   auto arc = std::make_unique<TArc>(nullptr);

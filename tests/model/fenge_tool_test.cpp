@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "render/bezier.h"
 #include "render/gr32_graphics.h"
 #include "scene/closed_shapes.h"
 #include "scene/lines_and_paths.h"
@@ -125,7 +126,7 @@ TEST(FengeTool, RectanglePiecesAroundCorners) {
   EXPECT_EQ(corner->FromSplit, 0) << "only curved sources mark their pieces";
 
   TEllipse ellipse(nullptr);
-  ellipse.Outline().SetPoints(TGR32Graphics::EllipseBezier(0, 0, 40 * kFixedOne, 40 * kFixedOne));
+  ellipse.Outline().SetPoints(EllipseBezier(0, 0, 40 * kFixedOne, 40 * kFixedOne));
   TFengeTool curved(ellipse);
   auto arcs = curved.Split(ssLinePieces, 3, kFixedOne, 0);
   ASSERT_EQ(arcs->Count(), 3);

@@ -6,6 +6,7 @@
 
 #include "model/load_error.h"
 #include "model/shape_streams.h"
+#include "render/bezier.h"
 #include "render/gr32_graphics.h"
 #include "scene/closed_shapes.h"
 #include "scene/lines_and_paths.h"
@@ -142,7 +143,7 @@ TEST(InterPoints, HitTests) {
   EXPECT_FALSE(straight.HitTest(15, 5));
 
   TEllipse ellipse(nullptr);
-  ellipse.Outline().SetPoints(TGR32Graphics::EllipseBezier(0, 0, px(40, 0).X, px(20, 0).X));
+  ellipse.Outline().SetPoints(EllipseBezier(0, 0, px(40, 0).X, px(20, 0).X));
   EXPECT_TRUE(ellipse.HitTest(20, 10)) << "inside the closed curve";
   EXPECT_FALSE(ellipse.HitTest(1, 1)) << "in the box's corner, outside the curve";
 
@@ -182,7 +183,7 @@ TEST(InterPoints, BoundsAndOutlines) {
   EXPECT_EQ(polygon.Points()[1], outline);
 
   TEllipse ellipse(nullptr);
-  ellipse.Outline().SetPoints(TGR32Graphics::EllipseBezier(0, 0, px(40, 0).X, px(20, 0).X));
+  ellipse.Outline().SetPoints(EllipseBezier(0, 0, px(40, 0).X, px(20, 0).X));
   ellipse.GetBounds(r);
   EXPECT_EQ(r, (TFixedRect{0, 0, px(40, 0).X, px(0, 20).Y})) << "the curve's box, not beyond";
   ellipse.GetFixedOutline(outline);
@@ -267,7 +268,7 @@ TEST(InterPoints, CanvasPathsAndRegions) {
   EXPECT_FALSE(polygon.IntersectsRect({20, 20, 30, 30}));
 
   TEllipse ellipse(nullptr);
-  ellipse.Outline().SetPoints(TGR32Graphics::EllipseBezier(0, 0, px(20, 0).X, px(10, 0).X));
+  ellipse.Outline().SetPoints(EllipseBezier(0, 0, px(20, 0).X, px(10, 0).X));
   TCanvas curve;
   ellipse.PaintToCanvas(curve);
   ASSERT_EQ(curve.Path.Points().size(), 13u) << "one Bézier chain of the control points";

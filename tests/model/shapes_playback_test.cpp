@@ -7,9 +7,10 @@
 #include <filesystem>
 #include <limits>
 
-#include "model/shape_streams.h"
 #include "grid/frame_data.h"
+#include "model/shape_streams.h"
 #include "movie/movie_file.h"
+#include "render/bezier.h"
 #include "render/gr32_graphics.h"
 #include "scene/closed_shapes.h"
 #include "scene/control_layer.h"
@@ -49,11 +50,11 @@ std::vector<std::unique_ptr<TGraphicBase>> makeShapes() {
   rectangle->SetPosition({2, 2});
   rectangle->SetFilled(true);
   auto ellipse = std::make_unique<TEllipse>(nullptr);
-  ellipse->Outline().SetPoints(TGR32Graphics::EllipseBezier(0, 0, px(14, 0).X, px(0, 10).Y));
+  ellipse->Outline().SetPoints(EllipseBezier(0, 0, px(14, 0).X, px(0, 10).Y));
   ellipse->SetPosition({16, 2});
   ellipse->SetLineWidth(2 * kFixedOne);
   auto arc = std::make_unique<TArc>(nullptr);
-  arc->Outline().SetPoints(TGR32Graphics::ArcBezier({0, 0}, {12, 12}, 0, 3));
+  arc->Outline().SetPoints(ArcBezier({0, 0}, {12, 12}, 0, 3));
   arc->SetPosition({34, 2});
   arc->SetLineWidth(3 * kFixedOne / 2);
   auto polygon = std::make_unique<TPolygon>(nullptr);

@@ -72,8 +72,8 @@ TEST(RectHelpers, IntersectUnionInflateOffset) {
   EXPECT_EQ(UnionRectChecked({1, 1, 3, 3}, {2, 0, 6, 2}), (TRect{1, 0, 6, 3}));
   EXPECT_EQ(UnionRectChecked({4, 4, 4, 4}, {2, 2, 3, 3}), (TRect{2, 2, 4, 4}));
 
-  EXPECT_TRUE(IsRectEmpty({3, 0, 3, 5}));
-  EXPECT_FALSE(IsRectEmpty({3, 0, 4, 5}));
+  EXPECT_TRUE(IsRectEmpty(TRect{3, 0, 3, 5}));
+  EXPECT_FALSE(IsRectEmpty(TRect{3, 0, 4, 5}));
   EXPECT_TRUE(PtInRect({0, 0, 2, 2}, {1, 1}));
   EXPECT_FALSE(PtInRect({0, 0, 2, 2}, {2, 1}));
   EXPECT_EQ(InflateRect({2, 2, 4, 4}, 1, 2), (TRect{1, 0, 5, 6}));

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "render/bezier.h"
 #include "render/gdi_path.h"
 
 namespace lumora {
@@ -53,18 +54,18 @@ TEST(GR32Graphics, CreatedState) {
   EXPECT_EQ(g.ClassName(), "TGR32Graphics");
   // Without a surface nothing is drawn and nothing breaks.
   g.FillPolygon(std::vector<TFixedPoint>{px(1, 1), px(5, 1), px(5, 5)});
-  EXPECT_TRUE(g.CoverageRows.empty());
+  EXPECT_TRUE(g.Coverage.CoverageRows.empty());
 }
 
 TEST(GR32Graphics, PenWidthOfOnePixelIsThin) {
   TPainter thin(kRed, 65536);
   thin.G.DrawLine(px(10, 10), px(30, 10));
-  EXPECT_TRUE(thin.G.CoverageRows.empty()) << "65536 draws a thin anti-aliased line";
+  EXPECT_TRUE(thin.G.Coverage.CoverageRows.empty()) << "65536 draws a thin anti-aliased line";
   EXPECT_GT(thin.PaintedCount(), 0);
 
   TPainter wide(kRed, 65537);
   wide.G.DrawLine(px(10, 10), px(30, 10));
-  EXPECT_FALSE(wide.G.CoverageRows.empty()) << "65537 takes the wide path";
+  EXPECT_FALSE(wide.G.Coverage.CoverageRows.empty()) << "65537 takes the wide path";
 }
 
 TEST(GR32Graphics, WholePixelLinesGrowRightAndDown) {
@@ -87,7 +88,7 @@ TEST(GR32Graphics, DiagonalPixelLinesUseTheWidenedOutline) {
   solid.G.Antialias = false;
   solid.G.DrawLinePixels({10, 10}, {40, 30});
   EXPECT_FALSE(solid.G.RegionRects.empty());
-  EXPECT_TRUE(solid.G.RowOrigins.empty());
+  EXPECT_TRUE(solid.G.OutlinePoints.empty());
   EXPECT_EQ(solid.Surface.ReadPixel(25, 20), kRed);
 
   // Anti-aliased and 2 pixels wide: the 1-pixel outline alone, which for a
@@ -95,11 +96,11 @@ TEST(GR32Graphics, DiagonalPixelLinesUseTheWidenedOutline) {
   TPainter outline(kRed, 2 << 16);
   outline.G.DrawLinePixels({10, 10}, {40, 30});
   EXPECT_TRUE(outline.G.RegionRects.empty());
-  EXPECT_EQ(outline.G.RowOrigins, (TPoints{{10, 10}, {40, 30}, {10, 10}}));
+  EXPECT_EQ(outline.G.OutlinePoints, (TPoints{{10, 10}, {40, 30}, {10, 10}}));
 
   TPainter thin(kRed, 1 << 16);
   thin.G.WidenLineByGdi({10, 10}, {40, 30});
-  EXPECT_TRUE(thin.G.RowOrigins.empty());
+  EXPECT_TRUE(thin.G.OutlinePoints.empty());
   EXPECT_TRUE(thin.G.RegionRects.empty());
 }
 
@@ -115,21 +116,21 @@ TEST(GR32Graphics, HalfPixelWidthWidensByTheMinimumStroke) {
   EXPECT_FALSE(half.G.WorkPolygon->Closed);
   EXPECT_TRUE(half.G.WorkPolygon->Antialiased);
   // Sub-lines 76 … 84 are covered: four in row 9, five in row 10.
-  ASSERT_EQ(half.G.RowOrigins, (TPoints{{10, 9}, {10, 10}}));
+  ASSERT_EQ(half.G.Coverage.RowOrigins, (TPoints{{10, 9}, {10, 10}}));
   std::vector<std::uint8_t> row9(20, 127);
   std::vector<std::uint8_t> row10(20, 159);
   row9.insert(row9.end(), 2, 0);
   row10.insert(row10.end(), 2, 0);
-  EXPECT_EQ(half.G.CoverageRows, (TArrayofByteArray{row9, row10}));
+  EXPECT_EQ(half.G.Coverage.CoverageRows, (TArrayofByteArray{row9, row10}));
 
   for (const TFixed width : {65535, 81920}) {
     TPainter same(kRed, width);
     same.G.DrawLineWideFixed(px(10, 10), px(30, 10));
-    EXPECT_EQ(same.G.CoverageRows, half.G.CoverageRows) << "width " << width;
+    EXPECT_EQ(same.G.Coverage.CoverageRows, half.G.Coverage.CoverageRows) << "width " << width;
   }
   TPainter none(kRed, 0);
   none.G.DrawLineWideFixed(px(10, 10), px(30, 10));
-  EXPECT_TRUE(none.G.CoverageRows.empty()) << "no width draws a thin line";
+  EXPECT_TRUE(none.G.Coverage.CoverageRows.empty()) << "no width draws a thin line";
   EXPECT_GT(none.PaintedCount(), 0);
 }
 
@@ -137,7 +138,7 @@ TEST(GR32Graphics, TransparentBrushAndEmptyMasks) {
   const std::vector<TFixedPoint> square{px(10, 10), px(20, 10), px(20, 20), px(10, 20)};
   TPainter transparent(0x00FF0000);
   transparent.G.FillPolygon(square);
-  EXPECT_TRUE(transparent.G.CoverageRows.empty());
+  EXPECT_TRUE(transparent.G.Coverage.CoverageRows.empty());
   EXPECT_EQ(transparent.PaintedCount(), 0);
 
   TPainter reuse;
@@ -145,42 +146,42 @@ TEST(GR32Graphics, TransparentBrushAndEmptyMasks) {
   reuse.G.FillPolygon(square);
   reuse.G.FillBezierPath(std::vector<TFixedPoint>{px(1, 1), px(50, 1), px(50, 50), px(1, 50)});
   EXPECT_EQ(reuse.PaintedCount(), 0) << "an empty mask paints nothing";
-  EXPECT_TRUE(reuse.G.CoverageRows.empty());
+  EXPECT_TRUE(reuse.G.Coverage.CoverageRows.empty());
 }
 
 TEST(GR32Graphics, BezierFillNeedsThreeKPlusOnePoints) {
   TPainter p;
   p.G.FillPolygon(std::vector<TFixedPoint>{px(10, 10), px(20, 10), px(20, 20), px(10, 20)});
-  const TArrayofByteArray before = p.G.CoverageRows;
+  const TArrayofByteArray before = p.G.Coverage.CoverageRows;
   p.Surface.Clear(0);
   p.G.FillBezierPath(std::vector<TFixedPoint>{px(1, 1), px(50, 1), px(50, 50), px(1, 50), px(1, 1)});
   EXPECT_EQ(p.PaintedCount(), 0) << "five control points do nothing";
-  EXPECT_EQ(p.G.CoverageRows, before);
+  EXPECT_EQ(p.G.Coverage.CoverageRows, before);
 
   // Seven points: two curves that close on the start.
   p.G.FillBezierPath(std::vector<TFixedPoint>{px(10, 50), px(10, 10), px(90, 10), px(90, 50), px(90, 90), px(10, 90),
                                               px(10, 50)});
-  EXPECT_NE(p.G.CoverageRows, before);
+  EXPECT_NE(p.G.Coverage.CoverageRows, before);
   EXPECT_EQ(p.Surface.ReadPixel(50, 50), kRed);
   EXPECT_EQ(p.Surface.ReadPixel(5, 50), 0u);
 }
 
 TEST(GR32Graphics, EllipseBezier) {
-  const TArrayOfFixedPoint e = TGR32Graphics::EllipseBezier(0, 0, 100 << 16, 100 << 16);
+  const TArrayOfFixedPoint e = EllipseBezier(0, 0, 100 << 16, 100 << 16);
   const TFixed c = 50 << 16;
   const TFixed d = 1738122;
   const TFixed f = 100 << 16;
   const TArrayOfFixedPoint expected{{0, c},     {0, c - d}, {c - d, 0}, {c, 0},     {c + d, 0}, {f, c - d}, {f, c},
                                     {f, c + d}, {c + d, f}, {c, f},     {c - d, f}, {0, c + d}, {0, c}};
   EXPECT_EQ(e, expected);
-  EXPECT_EQ(TGR32Graphics::EllipseBezier(TPoint{0, 0}, TPoint{100, 100}), expected);
+  EXPECT_EQ(EllipseBezier(TPoint{0, 0}, TPoint{100, 100}), expected);
   // Centre truncates: (−3 + 0) div 2 = −1.
-  EXPECT_EQ(TGR32Graphics::EllipseBezier(-3, -3, 0, 0)[0], (TFixedPoint{-3, -1}));
+  EXPECT_EQ(EllipseBezier(-3, -3, 0, 0)[0], (TFixedPoint{-3, -1}));
 }
 
 TEST(GR32Graphics, ArcBezier) {
   const TFixed r = 50 << 16;
-  const TArrayOfFixedPoint full = TGR32Graphics::ArcBezier({0, 0}, {100, 100}, 0, 0);
+  const TArrayOfFixedPoint full = ArcBezier({0, 0}, {100, 100}, 0, 0);
   // Equal angles: 0 → 2π, split into pieces below π, then 0 → 0 adds nothing.
   ASSERT_EQ(full.size(), 13u);
   EXPECT_EQ(full[0], (TFixedPoint{2 * r, r}));
@@ -192,7 +193,7 @@ TEST(GR32Graphics, ArcBezier) {
   EXPECT_EQ(full[1], (TFixedPoint{2 * r, r - RoundToInt(r * k)}));
 
   // From 1 radian round to 1 radian: 1 → 2π in two halves, then 0 → 1.
-  const TArrayOfFixedPoint around = TGR32Graphics::ArcBezier({0, 0}, {100, 60}, 1, 1);
+  const TArrayOfFixedPoint around = ArcBezier({0, 0}, {100, 60}, 1, 1);
   ASSERT_EQ(around.size(), 10u);
   const TFixed rx = 50 << 16;
   const TFixed ry = 30 << 16;
@@ -204,20 +205,20 @@ TEST(GR32Graphics, ArcBezier) {
   EXPECT_EQ(around[6], onEllipse(2 * std::numbers::pi));
   EXPECT_EQ(around[9], onEllipse(1));
 
-  EXPECT_EQ(TGR32Graphics::ArcBezier({0, 0}, {100, 100}, 0, std::numbers::pi / 2).size(), 4u);
-  EXPECT_TRUE(TGR32Graphics::ArcBezier({0, 0}, {100, 100}, 0, 1e-12).empty()) << "too short to draw";
-  EXPECT_THROW(TGR32Graphics::ArcBezier({0, 0}, {100, 100}, 0, 1e30), std::invalid_argument);
-  EXPECT_THROW(TGR32Graphics::ArcBezier({0, 0}, {100, 100}, std::nan(""), 1), std::invalid_argument);
+  EXPECT_EQ(ArcBezier({0, 0}, {100, 100}, 0, std::numbers::pi / 2).size(), 4u);
+  EXPECT_TRUE(ArcBezier({0, 0}, {100, 100}, 0, 1e-12).empty()) << "too short to draw";
+  EXPECT_THROW(ArcBezier({0, 0}, {100, 100}, 0, 1e30), std::invalid_argument);
+  EXPECT_THROW(ArcBezier({0, 0}, {100, 100}, std::nan(""), 1), std::invalid_argument);
 }
 
 TEST(GR32Graphics, Bounds) {
-  EXPECT_EQ(TGR32Graphics::PointsBounds({}), (TFixedRect{}));
+  EXPECT_EQ(PointsBounds(std::span<const TFixedPoint>()), (TFixedRect{}));
   const std::vector<TFixedPoint> points{{5, -3}, {-7, 9}, {2, 4}};
-  EXPECT_EQ(TGR32Graphics::PointsBounds(points), (TFixedRect{-7, -3, 5, 9}));
-  EXPECT_EQ(TGR32Graphics::BezierBounds(points), (TFixedRect{-7, -3, 5, 9}));
+  EXPECT_EQ(PointsBounds(points), (TFixedRect{-7, -3, 5, 9}));
+  EXPECT_EQ(BezierBounds(points), (TFixedRect{-7, -3, 5, 9}));
   // The curve's own extent, not its control points'.
   const std::vector<TFixedPoint> arch{px(0, 100), px(0, 0), px(100, 0), px(100, 100)};
-  const TFixedRect b = TGR32Graphics::BezierBounds(arch);
+  const TFixedRect b = BezierBounds(arch);
   EXPECT_EQ(b.Left, 0);
   EXPECT_EQ(b.Right, 100 << 16);
   EXPECT_EQ(b.Bottom, 100 << 16);
@@ -234,7 +235,7 @@ TEST(GR32Graphics, FlattenBezierOfAHostileChainStaysBounded) {
     chain.insert(chain.end(), {px(0, 8000), px(8000, 8000), px(8000, 0)});
     chain.insert(chain.end(), {px(8000, -8000), px(0, -8000), px(0, 0)});
   }
-  const TArrayOfFixedPoint flat = TGR32Graphics::FlattenBezier(chain);
+  const TArrayOfFixedPoint flat = FlattenBezier(chain);
   EXPECT_GT(flat.size(), std::size_t{1} << 17) << "curves are flattened up to the cap";
   EXPECT_LT(flat.size(), std::size_t{1} << 18);
   EXPECT_EQ(flat.front(), chain.front());
@@ -243,11 +244,11 @@ TEST(GR32Graphics, FlattenBezierOfAHostileChainStaysBounded) {
 
 TEST(GR32Graphics, FlattenBezier) {
   // A straight piece stays whole.
-  EXPECT_EQ(TGR32Graphics::FlattenBezier(std::vector<TFixedPoint>{px(0, 0), px(0, 0), px(9, 9), px(9, 9)}),
+  EXPECT_EQ(FlattenBezier(std::vector<TFixedPoint>{px(0, 0), px(0, 0), px(9, 9), px(9, 9)}),
             (TArrayOfFixedPoint{px(0, 0), px(9, 9)}));
   // A long curve needs more than the first 512 buffer points.
   const std::vector<TFixedPoint> big{px(0, 0), px(0, 20000), px(20000, 20000), px(20000, 0)};
-  const TArrayOfFixedPoint flat = TGR32Graphics::FlattenBezier(big);
+  const TArrayOfFixedPoint flat = FlattenBezier(big);
   EXPECT_GT(flat.size(), 512u);
   EXPECT_EQ(flat.front(), big.front());
   EXPECT_EQ(flat.back(), big.back());
@@ -259,23 +260,23 @@ TEST(GR32Graphics, FlattenBezier) {
   // Pieces lying wholly outside one side of the clip stay whole.
   const TFixedRect clip{0, 0, 10 << 16, 10 << 16};
   const std::vector<TFixedPoint> right{px(20, 0), px(20, 20000), px(20000, 20000), px(20000, 0)};
-  EXPECT_EQ(TGR32Graphics::FlattenBezier(right, FlattenTolerance, &clip).size(), 2u);
+  EXPECT_EQ(FlattenBezier(right, FlattenTolerance, &clip).size(), 2u);
 
-  EXPECT_EQ(TGR32Graphics::OutCode(px(20, 20), clip), 1);
-  EXPECT_EQ(TGR32Graphics::OutCode(px(5, 20), clip), 3);
-  EXPECT_EQ(TGR32Graphics::OutCode(px(-1, 20), clip), 3);
-  EXPECT_EQ(TGR32Graphics::OutCode(px(-1, -1), clip), 0);
-  EXPECT_EQ(TGR32Graphics::OutCode(px(5, -1), clip), 2);
-  EXPECT_EQ(TGR32Graphics::OutCode(px(10, 10), clip), 4);
+  EXPECT_EQ(OutCode(px(20, 20), clip), 1);
+  EXPECT_EQ(OutCode(px(5, 20), clip), 3);
+  EXPECT_EQ(OutCode(px(-1, 20), clip), 3);
+  EXPECT_EQ(OutCode(px(-1, -1), clip), 0);
+  EXPECT_EQ(OutCode(px(5, -1), clip), 2);
+  EXPECT_EQ(OutCode(px(10, 10), clip), 4);
 
   TBitmap32 surface;
   surface.Resize(10, 10);
   TArrayOfFixedPoint output{px(1, 1)};
-  EXPECT_FALSE(TGR32Graphics::FlattenBezierVisible(
+  EXPECT_FALSE(FlattenBezierVisible(
       std::vector<TFixedPoint>{px(-5, 1), px(-1, 5), px(-9, 2), px(-2, 3)}, surface, output));
   EXPECT_EQ(output, (TArrayOfFixedPoint{px(1, 1)})) << "left as the caller gave it";
-  EXPECT_FALSE(TGR32Graphics::FlattenBezierVisible({}, surface, output));
-  EXPECT_TRUE(TGR32Graphics::FlattenBezierVisible(
+  EXPECT_FALSE(FlattenBezierVisible({}, surface, output));
+  EXPECT_TRUE(FlattenBezierVisible(
       std::vector<TFixedPoint>{px(-5, 1), px(20, 5), px(20, 5), px(-2, 3)}, surface, output));
   EXPECT_EQ(output.back(), px(-2, 3));
 }
@@ -312,8 +313,8 @@ TEST(GR32Graphics, WidenWorkPolygon) {
   p.G.WidenWorkPolygon(true);
   ASSERT_EQ(p.G.WorkPolygon->Points().size(), 2u) << "a closed contour and its reverse";
   EXPECT_EQ(p.G.WorkPolygon->FillMode, pfWinding);
-  ComputeCoveragePoly(p.G, p.Surface, p.G.WorkPolygon->Points(), nullptr, 2, true, kRed);
-  PaintCoverage(p.G, p.G.RowOrigins, p.G.CoverageRows, kRed);
+  ComputeCoveragePoly(p.G.Coverage, p.Surface, p.G.WorkPolygon->Points(), nullptr, 2, true, kRed);
+  PaintCoverage(p.Surface, p.G.Coverage, kRed);
   EXPECT_EQ(p.Surface.ReadPixel(20, 20), 0u) << "a ring, hollow inside";
   EXPECT_EQ(p.Surface.ReadPixel(20, 10), kRed);
   EXPECT_EQ(p.Surface.ReadPixel(31, 20), kRed);
@@ -326,8 +327,8 @@ TEST(GR32Graphics, MaskCoverageByAlpha) {
   transparent.Resize(100, 100);
   transparent.Clear(0x00FFFFFF);
   p.G.MaskCoverageByAlpha(transparent);
-  EXPECT_TRUE(p.G.RowOrigins.empty());
-  EXPECT_TRUE(p.G.CoverageRows.empty());
+  EXPECT_TRUE(p.G.Coverage.RowOrigins.empty());
+  EXPECT_TRUE(p.G.Coverage.CoverageRows.empty());
 
   TBitmap32 mask;
   mask.Resize(6, 2);
@@ -335,14 +336,14 @@ TEST(GR32Graphics, MaskCoverageByAlpha) {
   mask.WritePixel(2, 0, 0x00000000);
   mask.WritePixel(3, 0, 0x80000000);
   mask.WritePixel(5, 0, 0x00000000);
-  p.G.RowOrigins = {{2, 0}, {0, 1}, {4, 1}, {0, 1}};
-  p.G.CoverageRows = {{255, 255, 10, 0}, {0}, {100, 200, 7}, {0, 0}};
+  p.G.Coverage.RowOrigins = {{2, 0}, {0, 1}, {4, 1}, {0, 1}};
+  p.G.Coverage.CoverageRows = {{255, 255, 10, 0}, {0}, {100, 200, 7}, {0, 0}};
   p.G.MaskCoverageByAlpha(mask);
   // Row 0: 0, 128, 10, 0 cut to its non-zero span. Row 1 is a single zero
   // byte, which is kept. Row 2 runs off the surface after two bytes. Row 3
   // has no coverage left.
-  EXPECT_EQ(p.G.RowOrigins, (TPoints{{3, 0}, {0, 1}, {4, 1}}));
-  EXPECT_EQ(p.G.CoverageRows, (TArrayofByteArray{{128, 10}, {0}, {100, 200}}));
+  EXPECT_EQ(p.G.Coverage.RowOrigins, (TPoints{{3, 0}, {0, 1}, {4, 1}}));
+  EXPECT_EQ(p.G.Coverage.CoverageRows, (TArrayofByteArray{{128, 10}, {0}, {100, 200}}));
 }
 
 // Computes with ReuseMask clear in one colour, then repaints with ReuseMask
@@ -373,7 +374,7 @@ TEST(GR32Graphics, ReuseMaskRepaintsWithoutComputing) {
     g.DrawPolylineWide(std::vector<TFixedPoint>{px(10, 10), px(50 + d, 20), px(30, 60), px(10, 10)});
   });
   expectFrozenRepaint("FillBezierPath", 1, [](TGR32Graphics& g, double d) {
-    g.FillBezierPath(TGR32Graphics::EllipseBezier(TPoint{10 + static_cast<int>(d), 10}, TPoint{60, 50}));
+    g.FillBezierPath(EllipseBezier(TPoint{10 + static_cast<int>(d), 10}, TPoint{60, 50}));
   });
   expectFrozenRepaint("DrawBezierWide", 3 << 16, [](TGR32Graphics& g, double d) {
     g.DrawBezierWide(std::vector<TPoint>{{10, 10}, {20, 80}, {60 + static_cast<int>(d), 0}, {90, 50}});
@@ -398,7 +399,7 @@ TEST(GR32Graphics, FillsWithOutline) {
   EXPECT_EQ(p.Surface.UpdateCount(), 0);
 
   TPainter gdi;
-  gdi.G.FillBezierPathGdi(TGR32Graphics::EllipseBezier(TPoint{10, 10}, TPoint{60, 50}));
+  gdi.G.FillBezierPathGdi(EllipseBezier(TPoint{10, 10}, TPoint{60, 50}));
   EXPECT_FALSE(gdi.G.RegionRects.empty());
   EXPECT_EQ(gdi.Surface.ReadPixel(35, 30), kRed);
   EXPECT_EQ(gdi.Surface.ReadPixel(5, 5), 0u);

@@ -68,14 +68,15 @@ TEST(PaintCoverage, MasksAreCutToTheSurface) {
     for (TColor32& p : painted.Bits()) p = random();
     TBitmap32 expected;
     expected.Assign(painted);
-    TPoints origins;
-    TArrayofByteArray rows;
+    TCoverageMask mask;
+    TPoints& origins = mask.RowOrigins;
+    TArrayofByteArray& rows = mask.CoverageRows;
     for (int k = 0; k < 24; ++k) {
       origins.push_back({below(90) - 16, below(20) - 2});
       rows.push_back(randomRow(random, static_cast<std::size_t>(below(80))));
     }
     const TColor32 colour = random();
-    paintMask(painted, origins, rows, colour);
+    paintMask(painted, mask, colour);
     for (std::size_t k = 0; k < rows.size(); ++k) {
       for (std::size_t i = 0; i < rows[k].size(); ++i) {
         const std::int64_t x = origins[k].X + static_cast<std::int64_t>(i);

@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include "render/gr32_graphics.h"
 #include "render/scan_converter_p.h"
 
 namespace lumora {
@@ -30,25 +29,24 @@ std::vector<std::uint8_t> row(std::initializer_list<std::pair<std::size_t, std::
 // A surface with a recorder of the areas it reports as changed.
 struct TTarget {
   TBitmap32 Surface;
-  TGR32Graphics Graphics;
+  TCoverageMask Mask;
   std::vector<TRect> Changes;
 
   explicit TTarget(std::int32_t w = 100, std::int32_t h = 100) {
     Surface.Resize(w, h);
     Surface.Clear(0);
     Surface.OnAreaChanged = [this](const TRect& r) { Changes.push_back(r); };
-    Graphics.Bitmap = &Surface;
   }
   void Fill(std::span<const TFixedPoint> contour, std::int32_t level = 2, bool nonZero = true) {
-    ComputeCoverage(Graphics, Surface, contour, nullptr, level, nonZero, nullptr, kRed);
+    ComputeCoverage(Mask, Surface, contour, nullptr, level, nonZero, nullptr, kRed);
   }
 };
 
 TEST(ScanConverter, WholePixelSquareAtLevelTwo) {
   TTarget t;
   t.Fill(rectangle(10, 10, 20, 20));
-  const TPoints& origins = t.Graphics.RowOrigins;
-  const TArrayofByteArray& rows = t.Graphics.CoverageRows;
+  const TPoints& origins = t.Mask.RowOrigins;
+  const TArrayofByteArray& rows = t.Mask.CoverageRows;
   ASSERT_EQ(origins.size(), 11u);
   ASSERT_EQ(rows.size(), 11u);
   for (std::int32_t k = 0; k < 11; ++k) EXPECT_EQ(origins[k], (TPoint{10, 10 + k})) << "row " << k;
@@ -64,12 +62,12 @@ TEST(ScanConverter, WholePixelSquareAtLevelTwo) {
 TEST(ScanConverter, LevelZeroNeverReachesFullCoverage) {
   TTarget t;
   t.Fill(rectangle(10, 10, 20, 20), 0);
-  const TArrayofByteArray& rows = t.Graphics.CoverageRows;
+  const TArrayofByteArray& rows = t.Mask.CoverageRows;
   ASSERT_EQ(rows.size(), 11u);
   EXPECT_EQ(rows[0], row({{10, 244}, {2, 0}}));
   for (std::size_t k = 1; k < 10; ++k) EXPECT_EQ(rows[k], row({{10, 251}, {2, 0}})) << "row " << k;
   // So even the inside is blended when painted.
-  PaintCoverage(t.Graphics, t.Graphics.RowOrigins, rows, kRed);
+  PaintCoverage(t.Surface, t.Mask, kRed);
   EXPECT_EQ(t.Surface.ReadPixel(15, 15), BlendPixel(0xFBFF0000, 0, 255));
 }
 
@@ -77,8 +75,8 @@ TEST(ScanConverter, EveryLevelCoversAWholePixelFully) {
   for (std::int32_t level = 1; level <= 4; ++level) {
     TTarget t;
     t.Fill(rectangle(10, 10, 20, 20), level);
-    ASSERT_EQ(t.Graphics.CoverageRows.size(), 11u) << "level " << level;
-    EXPECT_EQ(t.Graphics.CoverageRows[5], row({{10, 255}, {2, 0}})) << "level " << level;
+    ASSERT_EQ(t.Mask.CoverageRows.size(), 11u) << "level " << level;
+    EXPECT_EQ(t.Mask.CoverageRows[5], row({{10, 255}, {2, 0}})) << "level " << level;
   }
 }
 
@@ -87,73 +85,73 @@ TEST(ScanConverter, HorizontalEdges) {
   // edge's a zero-width span, so the row exists with no coverage.
   TTarget t;
   t.Fill(rectangle(10, 10, 20, 10.125));
-  ASSERT_EQ(t.Graphics.CoverageRows.size(), 1u);
-  EXPECT_EQ(t.Graphics.RowOrigins[0], (TPoint{10, 10}));
-  EXPECT_EQ(t.Graphics.CoverageRows[0], row({{12, 0}}));
+  ASSERT_EQ(t.Mask.CoverageRows.size(), 1u);
+  EXPECT_EQ(t.Mask.RowOrigins[0], (TPoint{10, 10}));
+  EXPECT_EQ(t.Mask.CoverageRows[0], row({{12, 0}}));
   // Two sub-lines: exactly one covered.
   TTarget two;
   two.Fill(rectangle(10, 10, 20, 10.25));
-  EXPECT_EQ(two.Graphics.CoverageRows[0], row({{10, 7 * 1167 >> 8}, {2, 0}}));
+  EXPECT_EQ(two.Mask.CoverageRows[0], row({{10, 7 * 1167 >> 8}, {2, 0}}));
 }
 
 TEST(ScanConverter, NothingToDo) {
   TTarget flat;
   flat.Fill(TArrayOfFixedPoint{px(10, 10), px(20, 10), px(30, 10), px(5, 10)});
-  EXPECT_TRUE(flat.Graphics.RowOrigins.empty());
+  EXPECT_TRUE(flat.Mask.RowOrigins.empty());
   EXPECT_TRUE(flat.Changes.empty()) << "a flat contour reports nothing";
 
   TTarget above;
   above.Surface.SetClipRect({0, 50, 100, 100});
   above.Fill(rectangle(10, 10, 20, 20));
-  EXPECT_TRUE(above.Graphics.CoverageRows.empty());
+  EXPECT_TRUE(above.Mask.CoverageRows.empty());
   EXPECT_TRUE(above.Changes.empty()) << "a contour above the clip rectangle changes nothing";
 
   TTarget few;
   few.Fill(TArrayOfFixedPoint{px(10, 10), px(20, 20)});
-  EXPECT_TRUE(few.Graphics.CoverageRows.empty());
+  EXPECT_TRUE(few.Mask.CoverageRows.empty());
 
   TTarget transparent;
   const TArrayOfFixedPoint square = rectangle(10, 10, 20, 20);
-  ComputeCoverage(transparent.Graphics, transparent.Surface, square, nullptr, 2, true, nullptr, 0x00FF0000);
-  EXPECT_TRUE(transparent.Graphics.CoverageRows.empty()) << "a transparent colour computes nothing";
+  ComputeCoverage(transparent.Mask, transparent.Surface, square, nullptr, 2, true, nullptr, 0x00FF0000);
+  EXPECT_TRUE(transparent.Mask.CoverageRows.empty()) << "a transparent colour computes nothing";
   const TFillLineEvent callback = [](std::span<TColor32>, std::int32_t, std::int32_t, std::span<const std::uint8_t>) {};
-  ComputeCoverage(transparent.Graphics, transparent.Surface, square, nullptr, 2, true, &callback, 0x00FF0000);
-  EXPECT_EQ(transparent.Graphics.CoverageRows.size(), 11u) << "a fill callback stands in for the colour";
+  ComputeCoverage(transparent.Mask, transparent.Surface, square, nullptr, 2, true, &callback, 0x00FF0000);
+  EXPECT_EQ(transparent.Mask.CoverageRows.size(), 11u) << "a fill callback stands in for the colour";
 
   TTarget empty(0, 0);
   empty.Fill(square);
-  EXPECT_TRUE(empty.Graphics.CoverageRows.empty());
+  EXPECT_TRUE(empty.Mask.CoverageRows.empty());
 }
 
 TEST(ScanConverter, CrossingsClampToTheClipRectangle) {
   TTarget t;
   t.Fill(rectangle(-5, 10, 20, 20));
-  ASSERT_EQ(t.Graphics.CoverageRows.size(), 11u);
-  EXPECT_EQ(t.Graphics.RowOrigins[1], (TPoint{0, 11}));
-  EXPECT_EQ(t.Graphics.CoverageRows[1], row({{20, 255}, {2, 0}}));
+  ASSERT_EQ(t.Mask.CoverageRows.size(), 11u);
+  EXPECT_EQ(t.Mask.RowOrigins[1], (TPoint{0, 11}));
+  EXPECT_EQ(t.Mask.CoverageRows[1], row({{20, 255}, {2, 0}}));
   EXPECT_EQ(t.Changes[0], (TRect{-5, 10, 20, 20})) << "the changed area is the unclipped bounds";
 
   TTarget right;
   right.Surface.SetClipRect({0, 0, 15, 100});
   right.Fill(rectangle(10, 10, 20, 20));
-  EXPECT_EQ(right.Graphics.CoverageRows[3], row({{5, 255}, {2, 0}}));
+  EXPECT_EQ(right.Mask.CoverageRows[3], row({{5, 255}, {2, 0}}));
 }
 
 TEST(ScanConverter, OverlappingSquaresUnderBothRules) {
   const TArrayOfArrayOfFixedPoint squares{rectangle(10, 10, 20, 20), rectangle(15, 15, 25, 25)};
   TTarget winding;
-  ComputeCoveragePoly(winding.Graphics, winding.Surface, squares, nullptr, 2, true, kRed);
+  ComputeCoveragePoly(winding.Mask, winding.Surface, squares, nullptr, 2, true, kRed);
   TTarget evenOdd;
-  ComputeCoveragePoly(evenOdd.Graphics, evenOdd.Surface, squares, nullptr, 2, false, kRed);
-  ASSERT_EQ(winding.Graphics.RowOrigins[7], (TPoint{10, 17}));
-  EXPECT_EQ(winding.Graphics.CoverageRows[7], row({{15, 255}, {2, 0}}));
-  ASSERT_EQ(evenOdd.Graphics.RowOrigins[7], (TPoint{10, 17}));
-  EXPECT_EQ(evenOdd.Graphics.CoverageRows[7], row({{5, 255}, {5, 0}, {5, 255}, {2, 0}}));
+  ComputeCoveragePoly(evenOdd.Mask, evenOdd.Surface, squares, nullptr, 2, false, kRed);
+  ASSERT_EQ(winding.Mask.RowOrigins[7], (TPoint{10, 17}));
+  EXPECT_EQ(winding.Mask.CoverageRows[7], row({{15, 255}, {2, 0}}));
+  ASSERT_EQ(evenOdd.Mask.RowOrigins[7], (TPoint{10, 17}));
+  EXPECT_EQ(evenOdd.Mask.CoverageRows[7], row({{5, 255}, {5, 0}, {5, 255}, {2, 0}}));
   // Contours of fewer than three points add nothing.
   TTarget withStray;
-  ComputeCoveragePoly(withStray.Graphics, withStray.Surface, {rectangle(10, 10, 20, 20), {px(50, 50), px(60, 90)}},
+  ComputeCoveragePoly(withStray.Mask, withStray.Surface, {rectangle(10, 10, 20, 20), {px(50, 50), px(60, 90)}},
                       nullptr, 2, true, kRed);
-  EXPECT_EQ(withStray.Graphics.CoverageRows.size(), 11u);
+  EXPECT_EQ(withStray.Mask.CoverageRows.size(), 11u);
 }
 
 TEST(ScanConverter, TransformationMovesTheMaskButNotTheReportedArea) {
@@ -161,9 +159,9 @@ TEST(ScanConverter, TransformationMovesTheMaskButNotTheReportedArea) {
   TAffineTransformation shift;
   shift.Translate(5, 3);
   const TArrayOfFixedPoint square = rectangle(10, 10, 20, 20);
-  ComputeCoverage(t.Graphics, t.Surface, square, &shift, 2, true, nullptr, kRed);
-  ASSERT_EQ(t.Graphics.RowOrigins.size(), 11u);
-  EXPECT_EQ(t.Graphics.RowOrigins[1], (TPoint{15, 14}));
+  ComputeCoverage(t.Mask, t.Surface, square, &shift, 2, true, nullptr, kRed);
+  ASSERT_EQ(t.Mask.RowOrigins.size(), 11u);
+  EXPECT_EQ(t.Mask.RowOrigins[1], (TPoint{15, 14}));
   EXPECT_EQ(t.Changes[0], (TRect{10, 10, 20, 20}));
 }
 
@@ -177,7 +175,7 @@ TEST(ScanConverter, OddCrossingCountIsACatchableAssertion) {
   }
   TTarget t;
   scan::TCrossingLists odd{{80 | scan::kUpward, 160}, {80}};
-  EXPECT_THROW(scan::BuildCoverageRows(t.Graphics.RowOrigins, t.Graphics.CoverageRows, t.Surface, odd, 80, 2, true),
+  EXPECT_THROW(scan::BuildCoverageRows(t.Mask, t.Surface, odd, 80, 2, true),
                EAssertionFailed);
   EXPECT_EQ(t.Surface.UpdateCount(), 0) << "the update bracket is closed on the error";
 
@@ -190,9 +188,8 @@ TEST(ScanConverter, PaintCoverage) {
   TBitmap32 surface;
   surface.Resize(4, 2);
   surface.Clear(0xFF0000FF);
-  const TPoints origins{{-1, 0}, {2, 1}, {0, 5}};
-  const TArrayofByteArray rows{{255, 255, 128, 0}, {255, 64, 255}, {255}};
-  PaintCoverage(surface, origins, rows, 0x80FF0000);
+  const TCoverageMask mask{{{-1, 0}, {2, 1}, {0, 5}}, {{255, 255, 128, 0}, {255, 64, 255}, {255}}};
+  PaintCoverage(surface, mask, 0x80FF0000);
   // Full coverage stores the colour with its own alpha; partial coverage
   // ignores that alpha; pixels off the surface are skipped.
   EXPECT_EQ(surface.ReadPixel(0, 0), 0x80FF0000u);
@@ -210,26 +207,25 @@ struct TLevelRule {
 };
 constexpr TLevelRule kRules[] = {{32, 5, 65}, {16, 4, 273}, {8, 3, 1167}, {4, 2, 5460}, {2, 1, 32662}};
 
-// The sub-line positions of an edge: one per sub-line from the start row to
-// before the end row, by the converter's integer error walk.
+std::int64_t ceilDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? (a + b - 1) / b : -(-a / b); }
+
+// The crossings of an edge, one per sub-line from the start row to before
+// the end row, from the exact intercepts: on sub-line k the edge lies
+// v = (k·dx + ⌊(dx mod dy) / 2⌋) / dy sub-samples from its start. The
+// crossing is the largest whole sub-sample strictly before v, never moving
+// back, except that a jump of more than three sub-samples lands on ⌈v⌉.
 std::vector<std::int64_t> edgeXs(std::int64_t x1, std::int64_t y1, std::int64_t x2, std::int64_t y2) {
   const std::int64_t dy = std::llabs(y2 - y1);
   const std::int64_t dx = std::llabs(x2 - x1);
   const std::int64_t sx = x2 > x1 ? 1 : -1;
-  std::int64_t err = (dx % dy) / 2;
-  std::vector<std::int64_t> xs;
-  for (std::int64_t x = x1, k = 0; k < dy; ++k) {
-    xs.push_back(x);
-    err += dx;
-    for (int i = 0; i < 2 && err > dy; ++i) {
-      x += sx;
-      err -= dy;
-    }
-    if (err > dy) {
-      const std::int64_t n = (err + dy - 1) / dy;
-      x += sx * n;
-      err -= dy * n;
-    }
+  const std::int64_t offset = (dx % dy) / 2;
+  std::vector<std::int64_t> xs{x1};
+  std::int64_t previous = 0;
+  for (std::int64_t k = 1; k < dy; ++k) {
+    const std::int64_t numerator = k * dx + offset;
+    const std::int64_t above = ceilDiv(numerator, dy);
+    previous = numerator > (previous + 3) * dy ? above : std::max(previous, above - 1);
+    xs.push_back(x1 + sx * previous);
   }
   return xs;
 }
@@ -310,7 +306,7 @@ std::vector<std::uint8_t> referenceCoverage(const TArrayOfArrayOfFixedPoint& con
   return image;
 }
 
-std::vector<std::uint8_t> denseMask(const TGR32Graphics& g, std::int32_t width, std::int32_t height) {
+std::vector<std::uint8_t> denseMask(const TCoverageMask& g, std::int32_t width, std::int32_t height) {
   std::vector<std::uint8_t> image(static_cast<std::size_t>(width * height));
   for (std::size_t k = 0; k < g.RowOrigins.size(); ++k) {
     for (std::size_t i = 0; i < g.CoverageRows[k].size(); ++i) {
@@ -358,7 +354,7 @@ TEST(ScanConverter, MatchesPointSamplingReference) {
     surface.ResetClipRect();
     if (coin(random) == 0) surface.SetClipRect({edge(random), edge(random), size - edge(random), size - edge(random)});
     for (const bool nonZero : {false, true}) {
-      TGR32Graphics g;
+      TCoverageMask g;
       ComputeCoveragePoly(g, surface, contours, nullptr, level, nonZero, kRed);
       const auto expected = referenceCoverage(contours, surface.ClipRect(), size, size, level, nonZero);
       ASSERT_EQ(denseMask(g, size, size), expected)
@@ -375,16 +371,16 @@ TEST(ScanConverter, ExtremeCoordinatesStayBounded) {
   const TFixed small = -0x7FFFFFFF - 1;
   const TArrayOfFixedPoint hostile{{small, small}, {big, small + 5}, {big, big}, {10 << 16, 20 << 16}, {small, big}};
   for (std::int32_t level = 0; level <= 4; ++level) {
-    t.Graphics.RowOrigins.clear();
-    t.Graphics.CoverageRows.clear();
+    t.Mask.RowOrigins.clear();
+    t.Mask.CoverageRows.clear();
     t.Fill(hostile, level);
-    ASSERT_EQ(t.Graphics.RowOrigins.size(), t.Graphics.CoverageRows.size());
-    for (std::size_t k = 0; k < t.Graphics.RowOrigins.size(); ++k) {
-      EXPECT_GE(t.Graphics.RowOrigins[k].X, 0);
-      EXPECT_LE(t.Graphics.RowOrigins[k].X + std::int64_t(t.Graphics.CoverageRows[k].size()), 64 + 2);
+    ASSERT_EQ(t.Mask.RowOrigins.size(), t.Mask.CoverageRows.size());
+    for (std::size_t k = 0; k < t.Mask.RowOrigins.size(); ++k) {
+      EXPECT_GE(t.Mask.RowOrigins[k].X, 0);
+      EXPECT_LE(t.Mask.RowOrigins[k].X + std::int64_t(t.Mask.CoverageRows[k].size()), 64 + 2);
     }
   }
-  PaintCoverage(t.Graphics, t.Graphics.RowOrigins, t.Graphics.CoverageRows, kRed);
+  PaintCoverage(t.Surface, t.Mask, kRed);
   EXPECT_EQ(t.Surface.UpdateCount(), 0);
 }
 
