@@ -20,8 +20,7 @@
 #include <string>
 #include <vector>
 
-#include "app/headless_toolkit.h"
-#include "app/player_form.h"
+#include "show/headless_show.h"
 #include "bench/cairo_peer.h"
 #include "bench/outline_jobs.h"
 #include "bench/reference_show.h"
@@ -34,30 +33,24 @@ namespace {
 constexpr TColor32 kOpaqueBlack = 0xFF000000;
 constexpr int kRepetitions = 5;
 
-// The player's window logic holding a show, loaded as the player loads it
-// into a window of the show's size.
+// A show loaded as the player loads it into a window of the show's size.
 class TLoadedShow {
  public:
-  explicit TLoadedShow(const std::string& path) : fUi(kShowWidth, kShowHeight), fForm(fUi, fMusic, "") {
-    fForm.LoadMovie(path);
-    if (!fUi.Messages.empty() || !fForm.LastLoadError().empty() || fForm.VectorMode() == 0) {
-      throw std::runtime_error(path + ": the reference show did not load (" + fForm.LastLoadError() + ")");
+  explicit TLoadedShow(const std::string& path) : fShow(kShowWidth, kShowHeight) {
+    fShow.Engine.LoadMovie(path);
+    if (!fShow.Host.Messages.empty() || !Engine().LastLoadError().empty() || !Engine().VectorMode()) {
+      throw std::runtime_error(path + ": the reference show did not load (" + Engine().LastLoadError() + ")");
     }
   }
-  ~TLoadedShow() { fForm.FormDestroy(); }
-  TLoadedShow(const TLoadedShow&) = delete;
-  TLoadedShow& operator=(const TLoadedShow&) = delete;
 
-  TForm1& Form() { return fForm; }
+  TShowEngine& Engine() { return fShow.Engine; }
   std::int32_t FrameCount() {
-    const TFrameDataLayer* grid = fForm.GridLayersList().CurrentLayer();
+    const TFrameDataLayer* grid = Engine().GridLayers().CurrentLayer();
     return grid != nullptr ? static_cast<std::int32_t>(grid->Merged.size()) : 0;
   }
 
  private:
-  THeadlessToolkit fUi;
-  TSilentMusic fMusic;
-  TForm1 fForm;
+  THeadlessShow fShow;
 };
 
 // What every measurement shares: the show's file, one player holding it and
@@ -78,7 +71,7 @@ TContext& context() {
 TColor32 jobColour(std::size_t i) { return 0xFF000000 | static_cast<TColor32>((i * 2654435761u) & 0x00FFFFFF); }
 
 void resizeLikeFrame(TBitmap32& surface) {
-  const TBitmap32& frame = context().Show->Form().FrameBitmap();
+  const TBitmap32& frame = context().Show->Engine().FrameBitmap();
   surface.Resize(frame.Width(), frame.Height());
   surface.Clear(kOpaqueBlack);
 }
@@ -89,7 +82,7 @@ void renderFrame(benchmark::State& state) {
   const std::int32_t frames = show.FrameCount();
   std::int32_t frame = 0;
   for (auto _ : state) {
-    show.Form().RenderFrame(frame);
+    show.Engine().DrawFrame(frame);
     frame = (frame + 1) % frames;
   }
   state.SetItemsProcessed(state.iterations());
@@ -259,7 +252,7 @@ int measureMemory(const std::string& path) {
   const long before = statusKiB("VmHWM");
   TLoadedShow show(path);
   const std::int32_t frames = show.FrameCount();
-  for (std::int32_t f = 0; f < frames; ++f) show.Form().RenderFrame(f);
+  for (std::int32_t f = 0; f < frames; ++f) show.Engine().DrawFrame(f);
   std::printf("peak-before-load-kib %ld\npeak-kib %ld\nresident-kib %ld\n", before, statusKiB("VmHWM"),
               statusKiB("VmRSS"));
   return 0;
@@ -357,7 +350,7 @@ void printSummary(const TCollectingReporter& results, const TMemoryFigures& memo
   printMachine();
   std::printf("show: %d x %d, %zu outline paths, %zu stored coverages: %lld rows of %lld bytes (%lld above 0, "
               "%lld full)\n",
-              c.Show->Form().FrameBitmap().Width(), c.Show->Form().FrameBitmap().Height(), c.Jobs.size(),
+              c.Show->Engine().FrameBitmap().Width(), c.Show->Engine().FrameBitmap().Height(), c.Jobs.size(),
               c.Coverage.size(), static_cast<long long>(counts.Rows), static_cast<long long>(counts.Stored),
               static_cast<long long>(counts.Covered), static_cast<long long>(counts.Full));
   printFrameFigures(results.Seconds(kRenderFrame), results.Seconds(kLowerBound));
@@ -405,9 +398,9 @@ int run(int argc, char** argv) {
   c.ShowPath = file.Path();
   const TMemoryFigures memory = memoryOfChild(c.ShowPath);
   c.Show = std::make_unique<TLoadedShow>(c.ShowPath);
-  TForm1& form = c.Show->Form();
-  c.Jobs = CollectOutlineJobs(form.SceneRoot(), form.FrameBitmap());
-  c.Coverage = CollectStoredCoverage(form.SceneRoot());
+  TShowEngine& engine = c.Show->Engine();
+  c.Jobs = CollectOutlineJobs(engine.SceneRoot(), engine.FrameBitmap());
+  c.Coverage = CollectStoredCoverage(engine.SceneRoot());
   c.CairoMasks = BuildCairoMasks(c.Coverage);
   registerBenchmarks();
   TCollectingReporter reporter;

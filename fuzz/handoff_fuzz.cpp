@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "app/player_form.h"
 #include "app/program_entry.h"
+#include "show/show_engine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace lumora;
@@ -13,6 +13,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (!path) return 0;
   if (DecodeCopyData(EncodeCopyData(*path)) != path) std::abort();
   HandedToRunningInstance(*path);
-  TForm1::ClassifyArgument(*path);
+  ClassifyArgument(*path);
   return 0;
 }

@@ -7,10 +7,9 @@
 #include <cstdint>
 #include <string>
 
-#include "app/headless_toolkit.h"
-#include "app/player_form.h"
 #include "fuzz/fuzz_directory.h"
 #include "fuzz/fuzz_input.h"
+#include "show/headless_show.h"
 
 namespace {
 
@@ -19,14 +18,6 @@ std::string movieName(std::uint8_t kind) {
     case 'T': return "input.tol";
     case 'C': return "input.cot";
     default: return "input.ctl";
-  }
-}
-
-void drawFrame(lumora::TForm1& form, std::int32_t frame) {
-  if (form.VectorMode() != 0) {
-    form.RenderFrame(frame);
-  } else {
-    form.DrawGrid(frame);
   }
 }
 
@@ -43,18 +34,17 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   } else {
     WriteFileBytes(scratch.File(name), rest);
   }
-  THeadlessToolkit window(640, 480);
-  TSilentMusic music;
-  TForm1 form(window, music, scratch.File("player"));
-  form.MemoryBudget = fuzz::kFuzzMemoryBudget;
+  THeadlessShow show(640, 480, scratch.File("player"));
+  TShowEngine& engine = show.Engine;
+  engine.MemoryBudget = fuzz::kFuzzMemoryBudget;
   try {
     // Vector movies report their errors; a grid movie that fails raises.
-    form.LoadMovie(scratch.File(name));
-    const std::int32_t last = form.ScrollBar(TScrollBarId::ScrollBar1).Max - 1;
-    for (const std::int32_t frame : {0, last / 2, last}) drawFrame(form, frame);
+    engine.LoadMovie(scratch.File(name));
+    const std::int32_t last = engine.Frames().Max - 1;
+    for (const std::int32_t frame : {0, last / 2, last}) engine.DrawFrame(frame);
   } catch (const TLoadError&) {
   }
-  form.FormDestroy();
+  engine.Shutdown();
   scratch.SweepExcept();
   return 0;
 }

@@ -6,11 +6,10 @@
 #include <cstdint>
 #include <string>
 
-#include "app/headless_toolkit.h"
-#include "app/player_form.h"
 #include "fuzz/fuzz_directory.h"
 #include "movie/movie_file.h"
 #include "scene/closed_shapes.h"
+#include "show/headless_show.h"
 
 namespace {
 
@@ -64,16 +63,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const fuzz::TScratchDirectory& directory = scratch();
   const std::string list = directory.File("input.lst");
   WriteFileBytes(list, {data, size});
-  THeadlessToolkit window(320, 240);
-  TSilentMusic music;
-  TForm1 form(window, music, directory.File("player"));
+  THeadlessShow show(320, 240, directory.File("player"));
   try {
     // The player reports a first entry that fails as it reports a bad file.
-    form.LoadPlayList(list);
+    show.Engine.LoadPlayList(list);
   } catch (const TLoadError&) {
   }
-  for (int i = 0; i < 3; ++i) form.PlayNext();
-  form.FormDestroy();
+  for (int i = 0; i < 3; ++i) show.Engine.PlayNext();
+  show.Engine.Shutdown();
   directory.SweepExcept("show.ctl", "show.tol");
   return 0;
 }

@@ -1,6 +1,7 @@
 // lumora-info FILE [--json]: loads a movie, grid movie, play list or an
 // executable with an appended movie the way the player does and prints its
-// structure. It never writes the music file.
+// structure as it plays, with the graphics the player leaves out and why.
+// It never writes the music file.
 #include <algorithm>
 #include <cctype>
 #include <cstdio>
@@ -15,10 +16,11 @@
 #include "effects/led_graphic.h"
 #include "effects/light_graphic.h"
 #include "grid/frame_data.h"
-#include "movie/movie_file.h"
 #include "io/stream.h"
+#include "movie/movie_file.h"
 #include "scene/control_layer.h"
 #include "scene/group.h"
+#include "show/headless_show.h"
 
 namespace lumora {
 namespace {
@@ -66,46 +68,55 @@ std::string jsonString(const std::string& s) {
   return out + "\"";
 }
 
+// A grid movie's drawing fills no room: the size is the file's own.
+constexpr std::int32_t kRoom = 1 << 15;
+
 struct TInfo {
   TKind Kind = TKind::Movie;
   std::string Path;
   std::int32_t Version = 0;
-  std::int32_t Width = 0;
-  std::int32_t Height = 0;
-  TControlLayer Root;
-  TFrameDataLayers Grid;
-  std::string MusicPath;
+  std::int64_t Width = 0;
+  std::int64_t Height = 0;
+  THeadlessShow Show{kRoom, kRoom};
+  // What the player would say about the movie without refusing it.
+  std::vector<std::string> Notes;
   std::vector<std::pair<std::string, bool>> Entries;
+
+  const TControlLayer& Root() const { return Show.Engine.SceneRoot(); }
+  const TFrameDataLayers& Grid() const { return Show.Engine.GridLayers(); }
+  const std::string& MusicPath() const { return Show.Engine.MusicPath(); }
 };
 
+// The player's engine loads and prepares the movie, so that what is listed
+// is what plays. A movie it refuses is an error; its other messages are
+// notes.
 void loadMovie(TInfo& info, bool appended) {
-  TBitmap32 frame;
-  TMovieFile movie;
-  movie.ControlLayer = &info.Root;
-  movie.GridLayers = &info.Grid;
-  movie.FrameBitmap = &frame;
-  movie.WriteMusic = false;
+  TShowEngine& engine = info.Show.Engine;
+  engine.ExtractMusic = false;
   if (appended) {
-    const auto image = ReadFileBytes(info.Path);
-    if (!movie.ReadAppended(image, info.Path)) throw TLoadError(info.Path + ": no movie is appended to this file");
+    engine.LoadEmbedded(info.Path);
     info.Version = 6;
   } else {
     TFileInput file(info.Path);
     TStreamReader probe(file, info.Path);
     info.Version = TMovieFile::DetectVersion(probe);
-    if (!movie.LoadFromFile(info.Path, true)) throw TLoadError(info.Path + ": not a movie file (unknown magic)");
+    engine.LoadMovie(info.Path);
   }
-  info.Width = movie.Width;
-  info.Height = movie.Height;
-  info.MusicPath = movie.MusicFileName;
+  for (const std::string& message : info.Show.Host.Messages) {
+    if (message == kTextFormatError) throw TLoadError(info.Path + ": not a movie file (unknown magic)");
+    if (message == kTextBadFile) throw TLoadError(engine.LastLoadError());
+    info.Notes.push_back(message);
+  }
+  if (appended && !engine.LastLoadError().empty()) throw TLoadError(engine.LastLoadError());
+  info.Width = engine.MovieSize().X;
+  info.Height = engine.MovieSize().Y;
 }
 
 void loadGrid(TInfo& info) {
-  auto layer = std::make_unique<TFrameDataLayer>();
-  layer->LoadFromFile(info.Path);
-  info.Width = layer->CellWidth * layer->Columns();
-  info.Height = layer->CellHeight * layer->Rows();
-  info.Grid.Add(std::move(layer));
+  info.Show.Engine.LoadGrid(info.Path);
+  const TFrameDataLayer& layer = info.Grid().Items(0);
+  info.Width = std::int64_t{layer.CellWidth} * layer.Columns();
+  info.Height = std::int64_t{layer.CellHeight} * layer.Rows();
 }
 
 // Entries are taken relative to the play list's own directory, which for
@@ -122,7 +133,16 @@ void loadPlayList(TInfo& info) {
   }
 }
 
-std::string musicName(const TInfo& info) { return std::filesystem::path(info.MusicPath).filename().string(); }
+std::string musicName(const TInfo& info) { return std::filesystem::path(info.MusicPath()).filename().string(); }
+
+// The graphics of layer i that the player leaves out.
+std::vector<TControlLayer::TDroppedGraphic> leftOut(const TInfo& info, std::int32_t layer) {
+  std::vector<TControlLayer::TDroppedGraphic> dropped;
+  for (const auto& d : info.Root().Dropped()) {
+    if (d.Layer == layer) dropped.push_back(d);
+  }
+  return dropped;
+}
 
 void printJsonGraphic(std::ostream& out, const TGraphicBase& g) {
   out << "{\"class\": " << jsonString(g.ClassName()) << ", \"type_code\": " << int{g.TypeCode()}
@@ -149,33 +169,42 @@ void printJson(std::ostream& out, const TInfo& info) {
   out << "  \"height\": " << (sized ? std::to_string(info.Height) : "null") << ",\n";
   out << "  \"version\": " << (info.Version > 0 ? std::to_string(info.Version) : "null") << ",\n";
   out << "  \"layers\": [";
-  for (std::int32_t i = 0; i < info.Root.LayerCount(); ++i) {
-    const TLayer& layer = info.Root.Layer(i);
+  for (std::int32_t i = 0; i < info.Root().LayerCount(); ++i) {
+    const TLayer& layer = info.Root().Layer(i);
     out << (i ? ",\n" : "\n") << "    {\"name\": " << jsonString(layer.Name)
         << ", \"masked\": " << (layer.Masked() ? "true" : "false") << ", \"graphics\": [";
     for (std::int32_t k = 0; k < layer.Count(); ++k) {
       out << (k ? ",\n" : "\n") << "      ";
       printJsonGraphic(out, layer.Items(k));
     }
-    out << (layer.Count() ? "\n    ]}" : "]}");
+    out << (layer.Count() ? "\n    ]" : "]") << ", \"left_out\": [";
+    const auto dropped = leftOut(info, i);
+    for (std::size_t k = 0; k < dropped.size(); ++k) {
+      out << (k ? ", " : "") << "{\"index\": " << dropped[k].Index << ", \"class\": " << jsonString(dropped[k].ClassName)
+          << ", \"reason\": " << jsonString(dropped[k].Reason) << "}";
+    }
+    out << "]}";
   }
-  out << (info.Root.LayerCount() ? "\n  ],\n" : "],\n");
+  out << (info.Root().LayerCount() ? "\n  ],\n" : "],\n");
   out << "  \"grid_layers\": [";
-  for (std::int32_t i = 0; i < info.Grid.Count(); ++i) {
-    const TFrameDataLayer& grid = info.Grid.Items(i);
+  for (std::int32_t i = 0; i < info.Grid().Count(); ++i) {
+    const TFrameDataLayer& grid = info.Grid().Items(i);
     out << (i ? ",\n" : "\n") << "    {\"rows\": " << grid.Rows() << ", \"columns\": " << grid.Columns()
         << ", \"cell_width\": " << grid.CellWidth << ", \"cell_height\": " << grid.CellHeight
         << ", \"current\": " << (grid.Current ? "true" : "false") << ", \"sections\": [";
     for (std::int32_t s = 0; s < grid.Count(); ++s) out << (s ? ", " : "") << "{\"frames\": " << grid.Items(s).Count() << "}";
     out << "], \"frames\": " << grid.FrameCount() << "}";
   }
-  out << (info.Grid.Count() ? "\n  ],\n" : "],\n");
+  out << (info.Grid().Count() ? "\n  ],\n" : "],\n");
   out << "  \"music\": ";
-  if (info.MusicPath.empty()) {
+  if (info.MusicPath().empty()) {
     out << "null";
   } else {
-    out << "{\"name\": " << jsonString(musicName(info)) << ", \"path\": " << jsonString(info.MusicPath) << "}";
+    out << "{\"name\": " << jsonString(musicName(info)) << ", \"path\": " << jsonString(info.MusicPath()) << "}";
   }
+  out << ",\n  \"notes\": [";
+  for (std::size_t i = 0; i < info.Notes.size(); ++i) out << (i ? ", " : "") << jsonString(info.Notes[i]);
+  out << "]";
   out << ",\n  \"entries\": [";
   for (std::size_t i = 0; i < info.Entries.size(); ++i) {
     out << (i ? ", " : "") << "{\"name\": " << jsonString(info.Entries[i].first)
@@ -208,8 +237,8 @@ void printSummary(std::ostream& out, const TInfo& info) {
   }
   if (info.Version > 0) out << "movie version " << info.Version << ", ";
   out << info.Width << " x " << info.Height << "\n";
-  for (std::int32_t i = 0; i < info.Root.LayerCount(); ++i) {
-    const TLayer& layer = info.Root.Layer(i);
+  for (std::int32_t i = 0; i < info.Root().LayerCount(); ++i) {
+    const TLayer& layer = info.Root().Layer(i);
     out << "layer " << layer.Name << (layer.Masked() ? " (masked)" : "") << ": " << layer.Count() << " graphics\n";
     for (std::int32_t k = 0; k < layer.Count(); ++k) {
       const TGraphicBase& g = layer.Items(k);
@@ -217,14 +246,18 @@ void printSummary(std::ostream& out, const TInfo& info) {
           << ", cell (" << g.GridRow() << ", " << g.GridColumn() << ") of grid layer " << g.GridLayer()
           << lampDetails(g) << "\n";
     }
+    for (const auto& d : leftOut(info, i)) {
+      out << "  left out: " << d.ClassName << " (graphic " << d.Index << " of the file): " << d.Reason << "\n";
+    }
   }
-  for (std::int32_t i = 0; i < info.Grid.Count(); ++i) {
-    const TFrameDataLayer& grid = info.Grid.Items(i);
+  for (const std::string& note : info.Notes) out << "note: " << note << "\n";
+  for (std::int32_t i = 0; i < info.Grid().Count(); ++i) {
+    const TFrameDataLayer& grid = info.Grid().Items(i);
     out << "grid layer " << i << ": " << grid.Rows() << " x " << grid.Columns() << " cells of " << grid.CellWidth
         << " x " << grid.CellHeight << " pixels, " << grid.Count() << " frame lists, " << grid.FrameCount()
         << " frames" << (grid.Current ? " (current)" : "") << "\n";
   }
-  if (!info.MusicPath.empty()) out << "music: " << info.MusicPath << "\n";
+  if (!info.MusicPath().empty()) out << "music: " << info.MusicPath() << "\n";
 }
 
 int run(int argc, char** argv) {

@@ -14,9 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "app/headless_toolkit.h"
-#include "app/player_form.h"
 #include "render/png_io.h"
+#include "show/headless_show.h"
 
 namespace lumora {
 namespace {
@@ -111,35 +110,9 @@ std::string selfPath() {
   return error ? std::string() : path.string();
 }
 
-// The player's load of the file: a movie or grid movie, a play list by its
-// first existing entry, anything else as an executable with a movie.
-void loadShow(TForm1& form, const std::string& file) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(file, error)) throw std::runtime_error(file + ": cannot read the file");
-  switch (TForm1::ClassifyArgument(file)) {
-    case kArgumentMovie: form.LoadMovie(file); break;
-    case kArgumentPlayList:
-      form.LoadPlayList(file);
-      if (form.PlayList().empty()) throw std::runtime_error(file + ": the play list names no movie beside the program");
-      break;
-    default: form.LoadEmbedded(file); break;
-  }
-}
-
-void checkLoaded(TForm1& form, const THeadlessToolkit& ui, const TOptions& o) {
-  if (!ui.Messages.empty()) {
-    const std::string detail = form.LastLoadError().empty() ? std::string() : " (" + form.LastLoadError() + ")";
-    throw std::runtime_error(o.File + ": " + ui.Messages.front() + detail);
-  }
-  if (!form.LastLoadError().empty()) throw std::runtime_error(form.LastLoadError());
-  if (form.VectorMode() == 0) {
-    const TFrameDataLayer* grid = form.GridLayersList().CurrentLayer();
-    const TSection* section = grid != nullptr ? grid->CurrentSection() : nullptr;
-    if (section == nullptr || section->Count() == 0) {
-      throw std::runtime_error(o.File + ": the grid movie has no frames");
-    }
-  }
-  const TScrollBarState& bar = form.ScrollBar(TScrollBarId::ScrollBar1);
+// The frames asked for must be frames of the show.
+void checkRange(const TShowEngine& engine, const TOptions& o) {
+  const TScrollBarState& bar = engine.Frames();
   if (o.First < bar.Min - 1 || o.Last > bar.Max - 1) {
     throw std::runtime_error(o.File + ": frame " + std::to_string(o.First < bar.Min - 1 ? o.First : o.Last) +
                              " is outside the frames " + std::to_string(bar.Min - 1) + "-" +
@@ -158,25 +131,20 @@ double millis(TClock::duration d) { return std::chrono::duration<double, std::mi
 
 int run(const TOptions& o) {
   if (o.Out && o.Range) outputName(*o.Out, o.First);
-  THeadlessToolkit ui(o.WindowWidth, o.WindowHeight);
-  TSilentMusic music;
-  TForm1 form(ui, music, selfPath());
+  THeadlessShow show(o.WindowWidth, o.WindowHeight, selfPath());
+  const TShowEngine& engine = show.Engine;
   const TClock::time_point opened = TClock::now();
-  loadShow(form, o.File);
-  checkLoaded(form, ui, o);
+  show.Open(o.File);
+  checkRange(engine, o);
   TClock::duration total{}, longest{}, first{};
   for (std::int32_t n = o.First; n <= o.Last; ++n) {
     const TClock::time_point start = TClock::now();
-    if (form.VectorMode() != 0) {
-      form.RenderFrame(n);
-    } else {
-      form.DrawGrid(n);
-    }
+    show.Engine.DrawFrame(n);
     const TClock::time_point end = TClock::now();
     if (n == o.First) first = end - opened;
     total += end - start;
     longest = std::max(longest, end - start);
-    if (o.Out) writeFrame(form.FrameBitmap(), o.Range ? outputName(*o.Out, n) : *o.Out);
+    if (o.Out) writeFrame(engine.FrameBitmap(), o.Range ? outputName(*o.Out, n) : *o.Out);
   }
   if (o.Time) {
     const double frames = static_cast<double>(o.Last) - o.First + 1;
@@ -184,9 +152,8 @@ int run(const TOptions& o) {
                  "open to first frame: %.3f ms; per frame: mean %.3f ms, largest %.3f ms (%d frames); "
                  "derived memory: %.1f MiB\n",
                  millis(first), millis(total) / frames, millis(longest), static_cast<int>(frames),
-                 static_cast<double>(form.LoadMemory()) / (1 << 20));
+                 static_cast<double>(engine.LoadMemory()) / (1 << 20));
   }
-  form.FormDestroy();
   return 0;
 }
 

@@ -1,7 +1,9 @@
 #include "scene/control_layer.h"
 
 #include <algorithm>
+#include <new>
 
+#include "render/memory_budget.h"
 #include "scene/effect.h"
 #include "scene/graphic_bitmap.h"
 
@@ -64,10 +66,26 @@ void TControlLayer::SetAllUseView(bool flag) {
 }
 
 void TControlLayer::PreparePass(bool flag, TBitmap32& bitmap) {
-  for (const auto& layer : fLayers) {
-    for (const auto& graphic : layer->Graphics()) {
-      graphic->Effect().Draw(bitmap, 255);
-      graphic->Effect().SetCoverageFrozen(flag, bitmap);
+  fDropped.clear();
+  for (std::int32_t i = 0; i < fLayers.Count(); ++i) prepareLayer(i, flag, bitmap);
+}
+
+void TControlLayer::prepareLayer(std::int32_t layerIndex, bool flag, TBitmap32& bitmap) {
+  TLayer& layer = fLayers.Items(layerIndex);
+  std::int32_t stored = 0;
+  for (std::int32_t i = 0; i < layer.Count(); ++stored) {
+    TGraphicBase& graphic = layer.Items(i);
+    try {
+      graphic.Effect().Draw(bitmap, 255);
+      graphic.Effect().SetCoverageFrozen(flag, bitmap);
+      ++i;
+    } catch (const EMemoryBudget&) {
+      throw;
+    } catch (const std::bad_alloc&) {
+      throw;
+    } catch (const std::exception& error) {
+      fDropped.push_back({layerIndex, stored, graphic.ClassName(), error.what()});
+      layer.Remove(i);
     }
   }
 }
@@ -101,14 +119,12 @@ void TControlLayer::prepareMask(TLayer& layer) {
   for (const auto& graphic : layer.Graphics()) graphic->ApplyMask(*MaskBitmap);
 }
 
-void TControlLayer::Paint(TBitmap32& bitmap) {
-  {
-    TUpdateBracket bracket(bitmap);
-    for (const auto& layer : fLayers) {
-      if (layer->Visible != 0) layer->Draw(bitmap);
-    }
+void TControlLayer::DrawFrame(TFrameDataLayers& gridLayers, std::int32_t frame, TBitmap32& bitmap) {
+  TUpdateBracket bracket(bitmap);
+  bitmap.Clear(0xFF000000);
+  for (const auto& layer : fLayers) {
+    if (layer->Visible != 0) layer->DrawFrame(gridLayers, frame, bitmap);
   }
-  if (OnPaint) OnPaint(bitmap);
 }
 
 }  // namespace lumora

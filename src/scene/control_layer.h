@@ -1,11 +1,13 @@
 // TControlLayer: the scene root, owning the layers of a movie in display
-// order and applying the player's passes to every graphic of every layer.
+// order and applying the player's passes to every graphic of every layer:
+// the preparation for playback, the masks, and the frame pass that draws
+// frame N.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "render/bitmap32.h"
 #include "render/mask_maps.h"
@@ -21,8 +23,6 @@ class TControlLayer : public TObject {
   TControlLayer& operator=(const TControlLayer&) = delete;
   std::string ClassName() const override { return "TControlLayer"; }
 
-  // Called at the end of Paint.
-  std::function<void(TBitmap32&)> OnPaint;
   // Scratch surface for masked layers; not owned.
   TBitmap32* MaskBitmap = nullptr;
   // Stored by the movie body; playback does not read it.
@@ -50,19 +50,36 @@ class TControlLayer : public TObject {
   void SetAllEditMode(bool flag);
   void SetAllUseView(bool flag);
   // Every graphic, masked or not: its effect's static draw in colour 255,
-  // then its effect's coverage freeze.
+  // then its effect's coverage freeze. This decides what the show can
+  // draw: a graphic whose geometry cannot be drawn (a region or path past
+  // its limits) is taken out of its layer and listed in Dropped, so that
+  // the frame pass never meets it. A memory budget that runs out refuses
+  // the show instead.
   void PreparePass(bool flag, TBitmap32& bitmap);
   // Builds each masked layer's mask in MaskBitmap and cuts the layer's
   // graphics by it.
   void PrepareMasks();
-  // Every visible layer's static picture inside one update bracket.
-  virtual void Paint(TBitmap32& bitmap);
+  // The frame pass: inside one update bracket the bitmap is cleared to
+  // opaque black and every visible layer draws frame n of its graphics.
+  void DrawFrame(TFrameDataLayers& gridLayers, std::int32_t frame, TBitmap32& bitmap);
+
+  // A graphic the prepare pass took out of the show, and why.
+  struct TDroppedGraphic {
+    std::int32_t Layer = 0;
+    // Its place in the layer as the movie held it.
+    std::int32_t Index = 0;
+    std::string ClassName;
+    std::string Reason;
+  };
+  const std::vector<TDroppedGraphic>& Dropped() const { return fDropped; }
 
  private:
   void prepareMask(TLayer& layer);
+  void prepareLayer(std::int32_t layerIndex, bool flag, TBitmap32& bitmap);
 
   TCustomObjectList<TLayer> fLayers;
   TMaskByteMap fMaskMap;
+  std::vector<TDroppedGraphic> fDropped;
 };
 
 }  // namespace lumora

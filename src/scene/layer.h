@@ -55,12 +55,14 @@ class TLayer : public TObject {
 
   // Every graphic draws into the bitmap from now on.
   void SetTargets(TBitmap32* bitmap);
-  // The static picture of the layer: plain layers draw every graphic, masked
-  // layers draw into the owner's scratch and fill the mask with it.
-  void Draw(TBitmap32& bitmap);
+  // Frame n of every graphic in order. The graphics of a masked layer were
+  // cut by the mask when the show was prepared, so they draw straight into
+  // the bitmap; the mask graphic itself does not draw, and the owner's
+  // scratch is cleared for the layer as the design has it.
+  void DrawFrame(TFrameDataLayers& gridLayers, std::int32_t frame, TBitmap32& bitmap);
 
  private:
-  void drawMasked(TBitmap32& bitmap);
+  void clearScratch();
 
   TGraphicBaseList fGraphics;
   std::uint8_t fMasked = 0;

@@ -22,6 +22,7 @@
 #include "render/png_io.h"
 #include "scene/closed_shapes.h"
 #include "scene/lines_and_paths.h"
+#include "show/headless_show.h"
 #include "tools/demo_show.h"
 
 namespace lumora {
@@ -192,24 +193,22 @@ void checkGolden(const TBitmap32& image, const std::string& name, const std::str
 // Plays the movie as lumora-render does: the player's load, frames 0 to 2
 // drawn in order into one bitmap, then frame 0 again as playback wraps.
 void checkPlayback(const std::string& file, const std::string& name) {
-  test::TFakeToolkit ui;
-  test::TFakeMusic music;
-  TForm1 form(ui, music, file);
-  form.LoadMovie(file);
-  ASSERT_TRUE(ui.Messages.empty()) << name << ": " << ui.Messages.front().second;
-  ASSERT_EQ(form.LastLoadError(), "") << name;
-  ASSERT_EQ(form.VectorMode(), 1) << name;
-  ASSERT_EQ(form.ScrollBar(TScrollBarId::ScrollBar1).Max - 1, kShownFrames - 1) << name;
+  THeadlessShow show(1000, 700, file);
+  TShowEngine& engine = show.Engine;
+  engine.LoadMovie(file);
+  ASSERT_TRUE(show.Host.Messages.empty()) << name << ": " << show.Host.Messages.front();
+  ASSERT_EQ(engine.LastLoadError(), "") << name;
+  ASSERT_TRUE(engine.VectorMode()) << name;
+  ASSERT_EQ(engine.Frames().Max - 1, kShownFrames - 1) << name;
   TBitmap32 image;
   for (std::int32_t n = 0; n < kShownFrames; ++n) {
-    form.RenderFrame(n);
-    shown(form.FrameBitmap(), image);
+    engine.DrawFrame(n);
+    shown(engine.FrameBitmap(), image);
     checkGolden(image, name + "_" + std::to_string(n), name + " frame " + std::to_string(n));
   }
-  form.RenderFrame(0);
-  shown(form.FrameBitmap(), image);
+  engine.DrawFrame(0);
+  shown(engine.FrameBitmap(), image);
   checkGolden(image, name + "_0", name + " frame 0 after the wrap");
-  form.FormDestroy();
 }
 
 // The renderer program itself writes the same images.

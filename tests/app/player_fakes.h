@@ -100,11 +100,9 @@ inline std::vector<std::string>& drawLog() {
   return log;
 }
 
-// A payload whose frame draws fail as a region past its limits fails.
+// A payload whose geometry cannot be drawn: its drawing fails as a region
+// past its limits fails.
 inline constexpr std::int32_t kFailingPayload = 999;
-// A payload whose drawing fails once the movie has prepared it, as a
-// graphic's can when its fitted geometry passes a limit.
-inline constexpr std::int32_t kFailingOncePreparedPayload = 998;
 
 // A test graphic whose outline is the pixel rectangle (50, 60)-(150, 100)
 // and which logs its frame draws.
@@ -116,30 +114,21 @@ class TRecordingGraphic : public TTestGraphic {
     Bounds = {FixedFromInt(50), FixedFromInt(60), FixedFromInt(150), FixedFromInt(100)};
   }
   void DrawFrame(TFrameDataLayers&, std::int32_t frame, TBitmap32&) override {
-    if (Payload == kFailingPayload) throw std::out_of_range("region larger than 2^15 pixels in one dimension");
     drawLog().push_back(std::to_string(Payload) + "@" + std::to_string(frame));
   }
   void Draw(TBitmap32& bitmap) override {
-    failIfPrepared();
+    failIfUndrawable();
     TTestGraphic::Draw(bitmap);
   }
   void DrawInColor(TBitmap32& bitmap, TWinColor colour) override {
-    failIfPrepared();
+    failIfUndrawable();
     TTestGraphic::DrawInColor(bitmap, colour);
-  }
-  void SetCoverageFrozen(bool flag, TBitmap32& bitmap) override {
-    fPrepared = fPrepared || flag;
-    TTestGraphic::SetCoverageFrozen(flag, bitmap);
   }
 
  private:
-  void failIfPrepared() const {
-    if (Payload == kFailingOncePreparedPayload && fPrepared) {
-      throw std::out_of_range("region larger than 2^15 pixels in one dimension");
-    }
+  void failIfUndrawable() const {
+    if (Payload == kFailingPayload) throw std::out_of_range("region larger than 2^15 pixels in one dimension");
   }
-
-  bool fPrepared = false;
 };
 
 inline TGraphicClassTable recordingClasses() {

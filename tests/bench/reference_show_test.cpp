@@ -9,10 +9,9 @@
 
 #include <gtest/gtest.h>
 
-#include "app/headless_toolkit.h"
-#include "app/player_form.h"
 #include "effects/led_graphic.h"
 #include "io/stream.h"
+#include "show/headless_show.h"
 
 namespace lumora::bench {
 namespace {
@@ -26,30 +25,29 @@ class TReferenceShowTest : public ::testing::Test {
     fPath = (std::filesystem::temp_directory_path() / name).string();
     fBytes = ReferenceShow();
     WriteFileBytes(fPath, fBytes);
-    fForm.LoadMovie(fPath);
+    fEngine.LoadMovie(fPath);
   }
   void TearDown() override {
-    fForm.FormDestroy();
+    fEngine.Shutdown();
     std::error_code ignored;
     std::filesystem::remove(fPath, ignored);
   }
 
   std::string fPath;
   std::vector<std::uint8_t> fBytes;
-  THeadlessToolkit fUi{kShowWidth, kShowHeight};
-  TSilentMusic fMusic;
-  TForm1 fForm{fUi, fMusic, ""};
+  THeadlessShow fShow{kShowWidth, kShowHeight};
+  TShowEngine& fEngine = fShow.Engine;
 };
 
 TEST_F(TReferenceShowTest, IsTheSameOnEveryCall) { EXPECT_EQ(ReferenceShow(), fBytes); }
 
 TEST_F(TReferenceShowTest, LoadsWithTheStatedCounts) {
-  ASSERT_TRUE(fUi.Messages.empty()) << fUi.Messages.front();
-  ASSERT_EQ(fForm.LastLoadError(), "");
-  EXPECT_EQ(fForm.FrameBitmap().Width(), kShowWidth);
-  EXPECT_EQ(fForm.FrameBitmap().Height(), kShowHeight);
+  ASSERT_TRUE(fShow.Host.Messages.empty()) << fShow.Host.Messages.front();
+  ASSERT_EQ(fEngine.LastLoadError(), "");
+  EXPECT_EQ(fEngine.FrameBitmap().Width(), kShowWidth);
+  EXPECT_EQ(fEngine.FrameBitmap().Height(), kShowHeight);
 
-  const TFrameDataLayer* grid = fForm.GridLayersList().CurrentLayer();
+  const TFrameDataLayer* grid = fEngine.GridLayers().CurrentLayer();
   ASSERT_NE(grid, nullptr);
   EXPECT_EQ(grid->Columns(), kGridColumns);
   EXPECT_EQ(grid->Rows(), kGridRows);
@@ -62,7 +60,7 @@ TEST_F(TReferenceShowTest, LoadsWithTheStatedCounts) {
   int maskedLayers = 0;
   std::set<std::string> classes;
   std::set<TFixed> widths;
-  for (const auto& layer : fForm.SceneRoot().Layers()) {
+  for (const auto& layer : fEngine.SceneRoot().Layers()) {
     if (layer->Masked() != 0) {
       ++maskedLayers;
       EXPECT_NE(layer->MaskGraphic(), nullptr) << "a masked layer has its mask";

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "grid/frame_data.h"
 #include "model/test_graphic.h"
 #include "movie/graphic_factory.h"
 
@@ -117,21 +118,20 @@ TEST(ControlLayer, PassesReachEveryGraphicInOrder) {
   EXPECT_EQ(g1.Target, nullptr);
 }
 
-TEST(ControlLayer, PaintDrawsVisibleLayersInsideOneBracket) {
+TEST(ControlLayer, DrawFrameClearsAndDrawsVisibleLayersInsideOneBracket) {
   TControlLayer root;
   TTestGraphic& shown = addGraphic(root.AddLayer(""));
   TLayer& hidden = root.AddLayer("");
   TTestGraphic& notShown = addGraphic(hidden);
   hidden.Visible = 0;
   TBitmap32 bitmap;
-  int painted = 0;
-  root.OnPaint = [&](TBitmap32& b) {
-    EXPECT_EQ(b.UpdateCount(), 0) << "the bracket is closed before OnPaint";
-    ++painted;
-  };
-  root.Paint(bitmap);
-  EXPECT_EQ(painted, 1);
-  EXPECT_EQ(shown.Calls, std::vector<std::string>{"Draw"});
+  bitmap.Resize(4, 4);
+  bitmap.Clear(0xFF102030);
+  TFrameDataLayers grid;
+  root.DrawFrame(grid, 2, bitmap);
+  EXPECT_EQ(bitmap.UpdateCount(), 0) << "the bracket is closed";
+  EXPECT_EQ(bitmap.ReadPixel(3, 3), 0xFF000000u) << "cleared to opaque black";
+  EXPECT_EQ(shown.Calls, std::vector<std::string>{"DrawFrame"});
   EXPECT_TRUE(notShown.Calls.empty());
 }
 
@@ -173,11 +173,15 @@ TEST(Layer, TheLaterOfTwoMaskGraphicsMasksTheLayer) {
   TControlLayer root;
   TBitmap32 scratch;
   scratch.Resize(4, 4);
+  scratch.Clear(0xFFFFFFFF);
   root.MaskBitmap = &scratch;
   layer.Owner = &root;
-  layer.Draw(bitmap);
-  EXPECT_EQ(plain.Calls, (std::vector<std::string>{"UpdateTransform", "Draw"}));
-  EXPECT_EQ(first.Calls, std::vector<std::string>{"UpdateTransform"}) << "mask graphics do not draw";
+  TFrameDataLayers grid;
+  layer.DrawFrame(grid, 0, bitmap);
+  EXPECT_EQ(plain.Calls, std::vector<std::string>{"DrawFrame"});
+  EXPECT_EQ(first.Calls, std::vector<std::string>{"DrawFrame"}) << "the earlier mask graphic draws as any";
+  EXPECT_TRUE(second.Calls.empty()) << "the layer's mask graphic does not draw";
+  EXPECT_EQ(scratch.ReadPixel(0, 0), 0u) << "the scratch is cleared for the layer";
 }
 
 TEST(ControlLayer, TwoMaskedLayersShareTheMaskBitmap) {

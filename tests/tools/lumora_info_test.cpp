@@ -84,8 +84,8 @@ TEST_F(LumoraInfo, JsonHoldsTheStructure) {
   const std::string& json = result.Out;
   for (const char* expected : {
            "\"width\": 320", "\"height\": 200", "\"version\": 6",
-           "{\"name\": \"第1层\", \"masked\": false, \"graphics\": []}",
-           "{\"name\": \"第2层\", \"masked\": true, \"graphics\": []}",
+           "{\"name\": \"第1层\", \"masked\": false, \"graphics\": [], \"left_out\": []}",
+           "{\"name\": \"第2层\", \"masked\": true, \"graphics\": [], \"left_out\": []}",
            "\"rows\": 2, \"columns\": 3, \"cell_width\": 10, \"cell_height\": 8",
            "\"sections\": [{\"frames\": 4}, {\"frames\": 0}], \"frames\": 4",
            "\"name\": \"song.mp3\"",

@@ -49,8 +49,8 @@ TPlayerWindow::TPlayerWindow(const std::string& executablePath, QWidget* parent)
   resize(kDesignWidth, kDesignHeight);
   buildPanel();
   fTimer.setTimerType(Qt::PreciseTimer);
-  QObject::connect(&fTimer, &QTimer::timeout, this, [this] { fForm->Timer1Timer(); });
-  fMusic.OnFailed = [this] { fForm->MusicFailed(); };
+  QObject::connect(&fTimer, &QTimer::timeout, this, [this] { fForm->OnTick(); });
+  fMusic.OnFailed = [this] { fForm->Show().MusicFailed(); };
 }
 
 TPlayerWindow::~TPlayerWindow() { fForm->FormDestroy(); }
@@ -69,33 +69,27 @@ void TPlayerWindow::Maximize() {
 
 void TPlayerWindow::buildPanel() {
   fPanel = new QWidget(this);
-  fPanel->setObjectName("Panel1");
+  fPanel->setObjectName("Panel");
   fPanel->setAutoFillBackground(true);
   auto at = [](TCaptionControl c) { return static_cast<std::size_t>(c); };
-  fCaptioned[at(TCaptionControl::Button1)] = addButton("Button1", 24, 75);
-  auto* label1 = new QLabel(fPanel);
-  label1->setObjectName("Label1");
-  label1->setGeometry(104, kLabelTop, 100, 15);
-  fCaptioned[at(TCaptionControl::Label1)] = label1;
-  fScrollBars[0] = addScrollBar("ScrollBar1", 208, 129, TScrollBarId::ScrollBar1);
-  auto* label2 = new QLabel(fPanel);
-  label2->setObjectName("Label2");
-  label2->setGeometry(344, kLabelTop, 86, 15);
-  fCaptioned[at(TCaptionControl::Label2)] = label2;
-  fScrollBars[1] = addScrollBar("ScrollBar2", 432, 89, TScrollBarId::ScrollBar2);
-  fCaptioned[at(TCaptionControl::Button2)] = addButton("Button2", 536, 75);
-  fCaptioned[at(TCaptionControl::btnHide)] = addButton("btnHide", 613, 74);
-  fCaptioned[at(TCaptionControl::Button3)] = addButton("Button3", 688, 81);
-  fCaptioned[at(TCaptionControl::Button4)] = addButton("Button4", 776, 81);
+  fCaptioned[at(TCaptionControl::Open)] = addButton("Open", 24, 75);
+  fCaptioned[at(TCaptionControl::FrameLabel)] = addLabel("FrameLabel", 104, 100);
+  fScrollBars[0] = addScrollBar("FrameBar", 208, 129, TScrollBarId::FrameBar);
+  fCaptioned[at(TCaptionControl::SpeedLabel)] = addLabel("SpeedLabel", 344, 86);
+  fScrollBars[1] = addScrollBar("SpeedBar", 432, 89, TScrollBarId::SpeedBar);
+  fCaptioned[at(TCaptionControl::PlayStop)] = addButton("PlayStop", 536, 75);
+  fCaptioned[at(TCaptionControl::Hide)] = addButton("Hide", 613, 74);
+  fCaptioned[at(TCaptionControl::Close)] = addButton("Close", 688, 81);
+  fCaptioned[at(TCaptionControl::Language)] = addButton("Language", 776, 81);
   auto click = [this](TCaptionControl c, void (TForm1::*handler)()) {
     QObject::connect(static_cast<QPushButton*>(fCaptioned[static_cast<std::size_t>(c)]), &QPushButton::clicked, this,
                      [this, handler] { (fForm.get()->*handler)(); });
   };
-  click(TCaptionControl::Button1, &TForm1::Button1Click);
-  click(TCaptionControl::Button2, &TForm1::Button2Click);
-  click(TCaptionControl::btnHide, &TForm1::btnHideClick);
-  click(TCaptionControl::Button3, &TForm1::Button3Click);
-  click(TCaptionControl::Button4, &TForm1::Button4Click);
+  click(TCaptionControl::Open, &TForm1::OpenClick);
+  click(TCaptionControl::PlayStop, &TForm1::PlayStopClick);
+  click(TCaptionControl::Hide, &TForm1::HideClick);
+  click(TCaptionControl::Close, &TForm1::CloseClick);
+  click(TCaptionControl::Language, &TForm1::LanguageClick);
   for (int i = 0; i < kCaptionControlCount; ++i) {
     SetCaption(static_cast<TCaptionControl>(i), LayoutCaption(static_cast<TCaptionControl>(i)));
   }
@@ -108,6 +102,13 @@ QPushButton* TPlayerWindow::addButton(const char* name, int left, int width) {
   button->setGeometry(left, kButtonTop, width, kButtonHeight);
   button->setFocusPolicy(Qt::NoFocus);
   return button;
+}
+
+QLabel* TPlayerWindow::addLabel(const char* name, int left, int width) {
+  auto* label = new QLabel(fPanel);
+  label->setObjectName(name);
+  label->setGeometry(left, kLabelTop, width, 15);
+  return label;
 }
 
 QScrollBar* TPlayerWindow::addScrollBar(const char* name, int left, int width, TScrollBarId bar) {
@@ -131,7 +132,7 @@ void TPlayerWindow::SetCaption(TCaptionControl control, const std::string& text)
 }
 
 void TPlayerWindow::ShowScrollBar(TScrollBarId bar, const TScrollBarState& state) {
-  QScrollBar* scroll = fScrollBars[bar == TScrollBarId::ScrollBar1 ? 0 : 1];
+  QScrollBar* scroll = fScrollBars[bar == TScrollBarId::FrameBar ? 0 : 1];
   const QSignalBlocker blocker(scroll);
   scroll->setRange(state.Min, state.Max);
   scroll->setValue(state.Position);
@@ -186,14 +187,14 @@ void TPlayerWindow::resizeEvent(QResizeEvent*) {
   fPanel->setGeometry(0, height() - kPanelHeight, width(), kPanelHeight);
   const bool shown = fShowing;
   fForm->FormResize();
-  if (shown) CopyFrame(fForm->FrameBitmap(), fForm->OffsetX(), fForm->OffsetY());
+  if (shown) CopyFrame(fForm->Show().FrameBitmap(), fForm->OffsetX(), fForm->OffsetY());
 }
 
 void TPlayerWindow::mousePressEvent(QMouseEvent*) { fForm->FormMouseDown(); }
 
 void TPlayerWindow::keyPressEvent(QKeyEvent* event) {
   switch (event->key()) {
-    case Qt::Key_Space: fForm->Button2Click(); break;
+    case Qt::Key_Space: fForm->PlayStopClick(); break;
     case Qt::Key_Left: fForm->StepFrame(-1); break;
     case Qt::Key_Right: fForm->StepFrame(1); break;
     case Qt::Key_Escape: close(); break;

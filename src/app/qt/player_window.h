@@ -57,6 +57,7 @@ class TPlayerWindow : public QWidget, public TPlayerToolkit {
  private:
   void buildPanel();
   QPushButton* addButton(const char* name, int left, int width);
+  QLabel* addLabel(const char* name, int left, int width);
   QScrollBar* addScrollBar(const char* name, int left, int width, TScrollBarId bar);
 
   QWidget* fPanel = nullptr;

@@ -5,7 +5,7 @@
 #include <functional>
 #include <memory>
 
-#include "app/player_form.h"
+#include "show/show_host.h"
 
 class QAudioOutput;
 class QMediaPlayer;

@@ -61,20 +61,20 @@ TEST(PlayerWindow, PlaysHandsOverTogglesAndCloses) {
   ASSERT_TRUE(server.Listen(serverName("e2e")));
   window->Start(first);
   TForm1& form = window->Form();
-  ASSERT_TRUE(waitFor([&] { return form.ScrollBar(TScrollBarId::ScrollBar1).Position == 3; }))
+  ASSERT_TRUE(waitFor([&] { return form.ScrollBar(TScrollBarId::FrameBar).Position == 3; }))
       << "the timer plays the grid movie";
-  window->findChild<QPushButton*>("Button2")->click();
-  ASSERT_FALSE(form.TimerEnabled());
+  window->findChild<QPushButton*>("PlayStop")->click();
+  ASSERT_FALSE(form.Show().Running());
   window->repaint();
 
   // Cells of 20 × 10 fit: the bitmap is 63 × 22, centred in the window.
-  const TBitmap32& frame = form.FrameBitmap();
+  const TBitmap32& frame = form.Show().FrameBitmap();
   ASSERT_EQ(frame.Width(), 63);
   ASSERT_EQ(frame.Height(), 22);
   EXPECT_EQ(form.OffsetX(), (window->width() - 63) / 2);
   EXPECT_EQ(form.OffsetY(), (window->height() - 22) / 2);
   const QImage shot = window->grab().toImage();
-  const int shown = form.ScrollBar(TScrollBarId::ScrollBar1).Position - 1;
+  const int shown = form.ScrollBar(TScrollBarId::FrameBar).Position - 1;
   for (int r = 0; r < 2; ++r) {
     for (int c = 0; c < 3; ++c) {
       const QPoint at(form.OffsetX() + c * 21 + 5, form.OffsetY() + r * 11 + 5);
@@ -83,27 +83,27 @@ TEST(PlayerWindow, PlaysHandsOverTogglesAndCloses) {
     }
   }
   EXPECT_EQ(shot.pixel(form.OffsetX() - 1, form.OffsetY()), 0xFF000000u) << "black around the frame";
-  EXPECT_EQ(window->findChild<QPushButton*>("Button1")->text(), "打开文件");
-  EXPECT_EQ(window->findChild<QLabel*>("Label1")->text(), QString::fromUtf8("当前帧数 3    "));
+  EXPECT_EQ(window->findChild<QPushButton*>("Open")->text(), "打开文件");
+  EXPECT_EQ(window->findChild<QLabel*>("FrameLabel")->text(), QString::fromUtf8("当前帧数 3    "));
 
   ASSERT_TRUE(HandToRunningInstance(serverName("e2e"), second));
-  ASSERT_TRUE(waitFor([&] { return form.FrameBitmap().Width() == 31; })) << "the second start's movie loads";
-  EXPECT_TRUE(form.TimerEnabled());
+  ASSERT_TRUE(waitFor([&] { return form.Show().FrameBitmap().Width() == 31; })) << "the second start's movie loads";
+  EXPECT_TRUE(form.Show().Running());
   EXPECT_TRUE(window->isMaximized());
 
-  window->findChild<QPushButton*>("Button4")->click();
-  EXPECT_EQ(window->findChild<QPushButton*>("Button1")->text(), "Open");
-  EXPECT_EQ(window->findChild<QPushButton*>("Button4")->text(), QString::fromUtf8("中文"));
+  window->findChild<QPushButton*>("Language")->click();
+  EXPECT_EQ(window->findChild<QPushButton*>("Open")->text(), "Open");
+  EXPECT_EQ(window->findChild<QPushButton*>("Language")->text(), QString::fromUtf8("中文"));
   EXPECT_EQ(form.EnglishMode(), 1);
 
-  window->findChild<QPushButton*>("btnHide")->click();
+  window->findChild<QPushButton*>("Hide")->click();
   EXPECT_FALSE(window->Panel().isVisible());
   QMouseEvent press(QEvent::MouseButtonPress, QPointF(5, 5), QPointF(5, 5), Qt::LeftButton, Qt::LeftButton,
                     Qt::NoModifier);
   QApplication::sendEvent(window.get(), &press);
   EXPECT_TRUE(window->Panel().isVisible());
 
-  window->findChild<QPushButton*>("Button3")->click();
+  window->findChild<QPushButton*>("Close")->click();
   EXPECT_FALSE(window->isVisible());
   window.reset();
 }
@@ -160,24 +160,24 @@ TEST(PlayerWindow, KeysAndDroppedFiles) {
     QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier);
     QApplication::sendEvent(&window, &press);
   };
-  ASSERT_TRUE(form.TimerEnabled());
+  ASSERT_TRUE(form.Show().Running());
   key(Qt::Key_Space);
-  EXPECT_FALSE(form.TimerEnabled()) << "Space stops";
-  EXPECT_EQ(window.findChild<QPushButton*>("Button2")->text(), QString::fromUtf8("播放"));
-  form.UserScroll(TScrollBarId::ScrollBar1, 2);
+  EXPECT_FALSE(form.Show().Running()) << "Space stops";
+  EXPECT_EQ(window.findChild<QPushButton*>("PlayStop")->text(), QString::fromUtf8("播放"));
+  form.UserScroll(TScrollBarId::FrameBar, 2);
   key(Qt::Key_Right);
-  EXPECT_EQ(form.ScrollBar(TScrollBarId::ScrollBar1).Position, 3);
+  EXPECT_EQ(form.ScrollBar(TScrollBarId::FrameBar).Position, 3);
   key(Qt::Key_Left);
   key(Qt::Key_Left);
-  EXPECT_EQ(form.ScrollBar(TScrollBarId::ScrollBar1).Position, 1);
+  EXPECT_EQ(form.ScrollBar(TScrollBarId::FrameBar).Position, 1);
   key(Qt::Key_Space);
-  EXPECT_TRUE(form.TimerEnabled()) << "Space plays";
+  EXPECT_TRUE(form.Show().Running()) << "Space plays";
 
   QMimeData data;
   data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dropped))});
   QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
   window.dropEvent(&drop);
-  EXPECT_EQ(form.FrameBitmap().Width(), 41) << "the dropped movie is open";
+  EXPECT_EQ(form.Show().FrameBitmap().Width(), 41) << "the dropped movie is open";
   EXPECT_EQ(form.EnglishMode(), 0);
 
   key(Qt::Key_Escape);

@@ -1,0 +1,472 @@
+#include "show/show_engine.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+#include <fstream>
+
+#include "io/stream.h"
+#include "movie/movie_file.h"
+#include "render/geometry.h"
+
+namespace lumora {
+
+namespace {
+
+constexpr TColor32 kOpaqueBlack = 0xFF000000;
+constexpr std::int32_t kSceneMargin = 10;
+// The grid fills at most this share of the window.
+constexpr double kGridShare = 0.8;
+// A play list is a short text; an executable with a movie may be large.
+constexpr std::uintmax_t kMaxPlayListSize = std::uintmax_t{1} << 20;
+constexpr std::uintmax_t kMaxExecutableSize = std::uintmax_t{1} << 30;
+
+std::string lowerCase(std::string text) {
+  std::transform(text.begin(), text.end(), text.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  return text;
+}
+
+std::int32_t saturate(std::int64_t v) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(v, INT32_MIN, INT32_MAX));
+}
+
+// The frame bar's maximum for a list of n frames.
+std::int32_t frameBarMax(std::int64_t n) { return n < 2 ? 1 : saturate(n - 1); }
+
+bool isRegularFile(const std::string& path) {
+  std::error_code error;
+  return std::filesystem::is_regular_file(path, error);
+}
+
+// The whole file, refused above limit bytes.
+std::vector<std::uint8_t> readWholeFile(const std::string& path, std::uintmax_t limit) {
+  std::error_code error;
+  const std::uintmax_t size = std::filesystem::file_size(path, error);
+  if (error) throw TLoadError(path + ": cannot read the file (" + error.message() + ")");
+  if (size > limit) throw TLoadError(path + ": the file is too large");
+  std::ifstream in(path, std::ios::binary);
+  if (!in) throw TLoadError(path + ": cannot open the file");
+  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
+  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  bytes.resize(static_cast<std::size_t>(in.gcount()));
+  return bytes;
+}
+
+// Hands each non-empty line to take, split at LF, CR LF or CR; a last line
+// without an end counts. Nothing is kept for the lines, so a list's size
+// alone costs no memory.
+template <class TTakeLine>
+void forEachLine(const std::vector<std::uint8_t>& text, const TTakeLine& take) {
+  std::string line;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = static_cast<char>(text[i]);
+    if (c != '\n' && c != '\r') {
+      line += c;
+      continue;
+    }
+    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+    if (!line.empty()) take(line);
+    line.clear();
+  }
+  if (!line.empty()) take(line);
+}
+
+// The scale that fits a grid of w × h pixels into W × H: a side that is
+// not larger than its room fits.
+float gridScale(std::int64_t w, std::int64_t h, std::int64_t W, std::int64_t H) {
+  const bool wide = w > W;
+  const bool tall = h > H;
+  if (wide && !tall) return static_cast<float>(static_cast<double>(W) / static_cast<double>(w));
+  if (!wide && tall) return static_cast<float>(static_cast<double>(H) / static_cast<double>(h));
+  if (wide && tall) {
+    // h / H >= w / W, compared exactly.
+    if (h * W >= w * H) return static_cast<float>(static_cast<double>(H) / static_cast<double>(h));
+    return static_cast<float>(static_cast<double>(W) / static_cast<double>(w));
+  }
+  return 1.0f;
+}
+
+}  // namespace
+
+bool ContainsNoCase(const std::string& text, const std::string& part) {
+  return lowerCase(text).find(lowerCase(part)) != std::string::npos;
+}
+
+int ClassifyArgument(const std::string& argument) {
+  // .cot is a grid movie like .tol, so a double-click or a second start
+  // opens it as the open dialog does.
+  if (ContainsNoCase(argument, ".ctl") || ContainsNoCase(argument, ".tol") || ContainsNoCase(argument, ".cot")) {
+    return kArgumentMovie;
+  }
+  if (ContainsNoCase(argument, ".lst")) return kArgumentPlayList;
+  if (ContainsNoCase(argument, ".exe")) return kArgumentExecutable;
+  return kArgumentNone;
+}
+
+TShowEngine::TShowEngine(TShowHost& host, TMusicPlayer& music, std::string executablePath)
+    : fHost(host), fMusic(music), fExecutablePath(std::move(executablePath)) {
+  fSceneRoot.MaskBitmap = &fMaskBitmap;
+}
+
+void TShowEngine::ReportBadFile(const std::exception& error) {
+  fLastLoadError = error.what();
+  fHost.ShowMessage(kCaptionError, kTextBadFile);
+}
+
+void TShowEngine::prepareReader(TMovieFile& reader) {
+  fSceneRoot.Clear();
+  fGridLayers.FreeAll();
+  reader.ControlLayer = &fSceneRoot;
+  reader.GridLayers = &fGridLayers;
+  reader.View = nullptr;
+  reader.FrameBitmap = &fFrameBitmap;
+  reader.Classes = Classes;
+  reader.WriteMusic = ExtractMusic;
+}
+
+void TShowEngine::LoadMovie(const std::string& path) {
+  if (ContainsNoCase(path, ".tol") || ContainsNoCase(path, ".cot")) {
+    LoadGrid(path);
+    return;
+  }
+  fLastLoadError.clear();
+  try {
+    const TMemoryBudget budget(MemoryBudget);
+    TMovieFile reader;
+    prepareReader(reader);
+    if (!reader.LoadFromFile(path, true)) {
+      fLastLoadError = path + ": " + kTextFormatError;
+      fHost.ShowMessage(kCaptionWarning, kTextFormatError);
+    }
+    afterVectorLoad(reader);
+    fLoadMemory = budget.Used();
+  } catch (const EMemoryBudget& error) {
+    abandonMovie(TLoadError(path + ": " + error.what()));
+  } catch (const std::exception& error) {
+    abandonMovie(error);
+  }
+}
+
+// A movie whose reading or preparing fails has already replaced the one
+// before; what it left, half read and unprepared, is dropped whole rather
+// than played.
+void TShowEngine::abandonMovie(const std::exception& error) {
+  SetRunning(false);
+  CloseMovie();
+  fPlayable = false;
+  fFrameBitmap.Resize(0, 0);
+  fMaskBitmap.Resize(0, 0);
+  setFrames({1, 1, 1});
+  fLoadMemory = 0;
+  fHost.ShowCleared();
+  ReportBadFile(error);
+}
+
+void TShowEngine::afterVectorLoad(TMovieFile& reader) {
+  fMusicPath = reader.MusicFileName;
+  fMovieSize = {reader.Width, reader.Height};
+  fFrameBitmap.Resize(reader.Width, reader.Height);
+  bool masked = false;
+  for (const auto& layer : fSceneRoot.Layers()) masked = masked || layer->Masked() != 0;
+  fMaskBitmap.Resize(masked ? reader.Width : 0, masked ? reader.Height : 0);
+  fFrameBitmap.Clear(kOpaqueBlack);
+  fitScene();
+  fHost.FrameResized();
+  startMusic();
+  fVectorMode = true;
+  updatePlayable();
+  SetRunning(fFrames.Max != fFrames.Min);
+}
+
+void TShowEngine::startMusic() {
+  fMusic.Close();
+  if (fMusicPath.empty()) return;
+  try {
+    fMusic.Open(fMusicPath);
+    fMusic.Play();
+  } catch (const std::exception&) {
+    MusicFailed();
+  }
+}
+
+void TShowEngine::MusicFailed() {
+  fMusicPath.clear();
+  fMusic.Close();
+}
+
+void TShowEngine::PauseMusic() {
+  if (!fMusicPath.empty()) fMusic.Pause();
+}
+
+void TShowEngine::ResumeMusic() {
+  if (fMusicPath.empty()) return;
+  try {
+    fMusic.Play();
+  } catch (const std::exception&) {
+    MusicFailed();
+  }
+}
+
+// The drawing is moved to the bitmap's origin with a margin and the bitmap
+// shrunk to it when it fits; then every graphic is prepared for playback
+// and the first frame drawn.
+void TShowEngine::fitScene() {
+  fSceneOffset = {};
+  if (fSceneRoot.LayerCount() == 0) {
+    fLastLoadError = kTextNoGraphics;
+    fHost.ShowMessage(kCaptionWarning, kTextNoGraphics);
+    return;
+  }
+  for (const auto& layer : fSceneRoot.Layers()) {
+    for (const auto& graphic : layer->Graphics()) {
+      graphic->UpdateTransform();
+      graphic->SetSelected(false);
+    }
+  }
+  TRect r;
+  fSceneRoot.GetBounds(r);
+  r = {WrapSub(r.Left, kSceneMargin), WrapSub(r.Top, kSceneMargin), WrapAdd(r.Right, kSceneMargin),
+       WrapAdd(r.Bottom, kSceneMargin)};
+  const std::int64_t width = std::int64_t{r.Right} - r.Left;
+  const std::int64_t height = std::int64_t{r.Bottom} - r.Top;
+  if (width < fFrameBitmap.Width() && height < fFrameBitmap.Height()) {
+    fFrameBitmap.Resize(static_cast<std::int32_t>(width), static_cast<std::int32_t>(height));
+    fSceneOffset = {WrapSub(0, r.Left), WrapSub(0, r.Top)};
+    fSceneRoot.OffsetAll(fSceneOffset.X, fSceneOffset.Y);
+  }
+  fSceneRoot.SetAllUseView(false);
+  fGridLayers.MergeFrames();
+  const TFrameDataLayer* grid = fGridLayers.CurrentLayer();
+  if (grid == nullptr || grid->Merged.empty()) {
+    fLastLoadError = kTextNoBeats;
+    fHost.ShowMessage(kCaptionWarning, kTextNoBeats);
+    return;
+  }
+  setFrames({1, frameBarMax(static_cast<std::int64_t>(grid->Merged.size())), fFrames.Position});
+  fSceneRoot.SetAllEditMode(false);
+  fSceneRoot.PreparePass(true, fFrameBitmap);
+  fSceneRoot.PrepareMasks();
+  fFrameBitmap.Clear(kOpaqueBlack);
+  updatePlayable();
+  fHost.MovieFitted();
+  fSceneRoot.DrawFrame(fGridLayers, 0, fFrameBitmap);
+  SetTickInterval(kVectorInterval);
+}
+
+// The new grid is read and measured before anything is freed, so that a
+// file that fails leaves the movie shown before in place.
+void TShowEngine::LoadGrid(const std::string& path) {
+  auto layer = std::make_unique<TFrameDataLayer>();
+  layer->LoadFromFile(path);
+  const TPoint room = fHost.Room();
+  const std::int64_t W = RoundToInt(kGridShare * room.X);
+  const std::int64_t H = RoundToInt(kGridShare * room.Y);
+  const std::int64_t w = (std::int64_t{layer->CellWidth} + 1) * layer->Columns() - 1;
+  const std::int64_t h = (std::int64_t{layer->CellHeight} + 1) * layer->Rows() - 1;
+  const float s = gridScale(w, h, W, H);
+  const std::int32_t cellWidth = RoundToInt(static_cast<double>(layer->CellWidth) * s);
+  const std::int32_t cellHeight = RoundToInt(static_cast<double>(layer->CellHeight) * s);
+  const std::int64_t bitmapWidth = std::max<std::int64_t>((std::int64_t{cellWidth} + 1) * layer->Columns(), 0);
+  const std::int64_t bitmapHeight = std::max<std::int64_t>((std::int64_t{cellHeight} + 1) * layer->Rows(), 0);
+  if (bitmapWidth > INT32_MAX || bitmapHeight > INT32_MAX || bitmapWidth * bitmapHeight > kMaxSurfacePixels) {
+    throw TLoadError(path + ": a grid of " + std::to_string(bitmapWidth) + " x " + std::to_string(bitmapHeight) +
+                     " pixels is too large to draw");
+  }
+
+  fSceneRoot.Clear();
+  fGridLayers.FreeAll();
+  fGridLayers.Add(std::move(layer));
+  fCellDrawWidth = cellWidth;
+  fCellDrawHeight = cellHeight;
+  fSceneOffset = {};
+  fFrameBitmap.Resize(static_cast<std::int32_t>(bitmapWidth), static_cast<std::int32_t>(bitmapHeight));
+  fVectorMode = false;
+  fHost.FrameResized();
+  const TSection* section = fGridLayers.Items(0).CurrentSection();
+  const std::int64_t frames = section != nullptr ? section->Count() : 0;
+  setFrames({1, frameBarMax(frames), fFrames.Position});
+  updatePlayable();
+  SetTickInterval(SpeedPosition);
+  SetRunning(fFrames.Max != fFrames.Min);
+}
+
+// An executable that cannot be read leaves everything as it was.
+void TShowEngine::LoadEmbedded(const std::string& path) {
+  fLastLoadError.clear();
+  std::vector<std::uint8_t> image;
+  try {
+    image = readWholeFile(path, kMaxExecutableSize);
+  } catch (const std::exception& error) {
+    fLastLoadError = error.what();
+    return;
+  }
+  try {
+    const TMemoryBudget budget(MemoryBudget);
+    TMovieFile reader;
+    prepareReader(reader);
+    if (reader.ReadAppended(image, path)) {
+      afterVectorLoad(reader);
+      fLoadMemory = budget.Used();
+    } else {
+      fLastLoadError = path + ": no movie is appended";
+    }
+  } catch (const EMemoryBudget& error) {
+    abandonMovie(TLoadError(path + ": " + error.what()));
+  } catch (const std::exception& error) {
+    abandonMovie(error);
+  }
+}
+
+void TShowEngine::LoadPlayList(const std::string& path) {
+  const std::vector<std::uint8_t> text = readWholeFile(path, kMaxPlayListSize);
+  fPlayList.clear();
+  std::string base = std::filesystem::path(fExecutablePath).parent_path().string();
+  if (base.empty() || base.back() != '/') base += '/';
+  forEachLine(text, [&](const std::string& line) {
+    // A NUL byte would cut the name short for the file system while the
+    // rest of the line still chose how the entry is read.
+    if (line.find('\0') != std::string::npos) return;
+    std::string candidate = base + line;
+    if (isRegularFile(candidate)) fPlayList.push_back(std::move(candidate));
+  });
+  fPlayIndex = 0;
+  fPlayable = false;
+  fPlayListActive = false;
+  if (fPlayList.empty()) return;
+  LoadMovie(fPlayList[0]);
+  fPlayListActive = true;
+}
+
+// An entry that fails is reported, the movie shown before plays on and the
+// list moves on to the next entry at the next wrap.
+void TShowEngine::PlayNext() {
+  if (fPlayList.empty()) {
+    fPlayable = false;
+    return;
+  }
+  if (fRunning) SetRunning(false);
+  fPlayable = false;
+  if (fPlayIndex >= static_cast<std::int32_t>(fPlayList.size())) fPlayIndex = 0;
+  const std::string entry = fPlayList[static_cast<std::size_t>(fPlayIndex)];
+  try {
+    LoadMovie(entry);
+  } catch (const std::exception& error) {
+    ReportBadFile(error);
+    updatePlayable();
+    SetRunning(fPlayable);
+  }
+  ++fPlayIndex;
+}
+
+void TShowEngine::updatePlayable() { fPlayable = fFrames.Min < fFrames.Max; }
+
+// Freeing a graphic releases its stored coverage with it.
+void TShowEngine::CloseMovie() {
+  fSceneRoot.Clear();
+  if (TFrameDataLayer* grid = fGridLayers.CurrentLayer()) grid->Merged.clear();
+  fGridLayers.FreeAll();
+}
+
+void TShowEngine::Shutdown() {
+  if (fShutDown) return;
+  fShutDown = true;
+  SetRunning(false);
+  fMusic.Close();
+  CloseMovie();
+  fPlayList.clear();
+  fPlayListActive = false;
+}
+
+void TShowEngine::Tick() {
+  if (!fPlayable) return;
+  if (fFrames.Position >= fFrames.Max) {
+    setFrames({fFrames.Min, fFrames.Max, fFrames.Min});
+    if (fPlayListActive) PlayNext();
+  }
+  setFrames({fFrames.Min, fFrames.Max, saturate(std::int64_t{fFrames.Position} + 1)});
+  loopMusic();
+}
+
+void TShowEngine::loopMusic() {
+  if (fMusicPath.empty() || fMusic.Position() < fMusic.Length()) return;
+  try {
+    fMusic.Rewind();
+    fMusic.Play();
+  } catch (const std::exception&) {
+    MusicFailed();
+  }
+}
+
+void TShowEngine::Seek(std::int32_t position) { setFrames({fFrames.Min, fFrames.Max, position}); }
+
+// The position stays within the range; the host hears of every change.
+void TShowEngine::setFrames(TScrollBarState state) {
+  state.Max = std::max(state.Max, state.Min);
+  state.Position = std::clamp(state.Position, state.Min, state.Max);
+  if (state == fFrames) return;
+  const bool moved = state.Position != fFrames.Position;
+  fFrames = state;
+  fHost.FramesChanged(moved);
+}
+
+void TShowEngine::SetRunning(bool running) {
+  if (running == fRunning) return;
+  fRunning = running;
+  fHost.PlaybackChanged();
+}
+
+void TShowEngine::SetTickInterval(std::int32_t ms) {
+  if (ms == fTickInterval) return;
+  fTickInterval = ms;
+  fHost.PlaybackChanged();
+}
+
+void TShowEngine::RenderFrame(std::int32_t frame) {
+  if (fVectorMode) {
+    fSceneRoot.DrawFrame(fGridLayers, frame, fFrameBitmap);
+  } else {
+    drawGrid(frame);
+  }
+}
+
+void TShowEngine::DrawFrame(std::int32_t frame) {
+  RenderFrame(frame);
+  const TDrawnFrame drawn{frame, fFrameBitmap, GridFrame(frame), fGridLayers, fSceneOffset};
+  for (TFrameSink* sink : fSinks) sink->FrameDrawn(drawn);
+}
+
+void TShowEngine::AddSink(TFrameSink& sink) { fSinks.push_back(&sink); }
+
+void TShowEngine::RemoveSink(TFrameSink& sink) { std::erase(fSinks, &sink); }
+
+const TFrameData* TShowEngine::GridFrame(std::int32_t frame) const {
+  const TFrameDataLayer* grid = fGridLayers.CurrentLayer();
+  if (grid == nullptr || frame < 0) return nullptr;
+  if (fVectorMode) {
+    return static_cast<std::size_t>(frame) < grid->Merged.size() ? grid->Merged[static_cast<std::size_t>(frame)]
+                                                                  : nullptr;
+  }
+  const TSection* section = grid->CurrentSection();
+  return section != nullptr && frame < section->Count() ? &section->Items(frame) : nullptr;
+}
+
+// One filled rectangle per cell, a pixel apart; the pixels between cells
+// keep what they held.
+void TShowEngine::drawGrid(std::int32_t frame) {
+  const TFrameDataLayer* grid = fGridLayers.CurrentLayer();
+  const TFrameData* data = GridFrame(frame);
+  if (grid == nullptr || data == nullptr) return;
+  const std::int64_t stepX = std::int64_t{fCellDrawWidth} + 1;
+  const std::int64_t stepY = std::int64_t{fCellDrawHeight} + 1;
+  for (std::int32_t r = 0; r < grid->Rows(); ++r) {
+    for (std::int32_t c = 0; c < grid->Columns(); ++c) {
+      const std::int64_t left = c * stepX;
+      const std::int64_t top = r * stepY;
+      fFrameBitmap.FillRectClipped(saturate(left), saturate(top), saturate(left + fCellDrawWidth),
+                                   saturate(top + fCellDrawHeight), Color32FromWinColor(data->CellColor(r, c)));
+    }
+  }
+}
+
+}  // namespace lumora

@@ -1,0 +1,184 @@
+// TShowEngine: plays a show without any window toolkit. It owns what is
+// loaded (a vector movie with its scene and grid layers, a grid movie, a
+// play list, a movie appended to an executable, the music), the frame
+// position with its wrap rule and the tick interval, and draws a frame into
+// its bitmap on request, handing every frame it draws to the sinks attached.
+// The player window, the headless tools, the benchmarks and the fuzz targets
+// all play through it.
+#pragma once
+
+#include <cstdint>
+#include <exception>
+#include <string>
+#include <vector>
+
+#include "grid/frame_data.h"
+#include "movie/graphic_factory.h"
+#include "render/bitmap32.h"
+#include "render/memory_budget.h"
+#include "scene/control_layer.h"
+#include "show/frame_sink.h"
+#include "show/show_host.h"
+
+namespace lumora {
+
+class TMovieFile;
+
+// How a path given to the player is opened; the first of .ctl, .tol and
+// .cot found anywhere in it (any case) makes it a movie, else .lst a play
+// list, else .exe an executable carrying a movie.
+inline constexpr int kArgumentMovie = 1;
+inline constexpr int kArgumentPlayList = 2;
+inline constexpr int kArgumentExecutable = 3;
+inline constexpr int kArgumentNone = 4;
+int ClassifyArgument(const std::string& argument);
+
+// Whether the lower-cased text contains the part.
+bool ContainsNoCase(const std::string& text, const std::string& part);
+
+// The interval of a vector movie's frames.
+inline constexpr std::int32_t kVectorInterval = 30;
+
+// What a show can make the player say: the caption and the text of a box.
+inline constexpr const char* kCaptionWarning = "警告";
+inline constexpr const char* kCaptionError = "错误";
+inline constexpr const char* kTextFormatError = "文件格式错误";
+inline constexpr const char* kTextNoGraphics = "没有图元";
+inline constexpr const char* kTextNoBeats = "网格程序的节拍数为零,请增加节拍";
+inline constexpr const char* kTextBadFile = "文件格式不正确";
+
+class TShowEngine {
+ public:
+  // executablePath names the player's own executable: play lists are taken
+  // relative to its directory and LoadEmbedded of it reads the movie
+  // appended to the player.
+  TShowEngine(TShowHost& host, TMusicPlayer& music, std::string executablePath);
+  TShowEngine(const TShowEngine&) = delete;
+  TShowEngine& operator=(const TShowEngine&) = delete;
+
+  // The classes graphics are built from; tests substitute their own.
+  const TGraphicClassTable* Classes = &DefaultGraphicClasses();
+  // What a movie may derive from its file while it loads and prepares:
+  // surfaces, images, lamp lists and stored coverage. A movie that needs
+  // more is refused whole.
+  std::uint64_t MemoryBudget = kShowMemoryBudget;
+  // The speed bar's position: a grid movie starts at this many milliseconds
+  // a tick, as the design reads the bar at load time.
+  std::int32_t SpeedPosition = 3;
+  // When clear, a movie's music is read for its name but not written out:
+  // for tools that play no sound.
+  bool ExtractMusic = true;
+
+  // Loading. A vector or appended movie that fails is reported and dropped;
+  // a grid movie or play list that cannot be read raises TLoadError and
+  // leaves what was loaded before.
+  void LoadMovie(const std::string& path);
+  void LoadGrid(const std::string& path);
+  void LoadEmbedded(const std::string& path);
+  void LoadPlayList(const std::string& path);
+  // The next entry of the play list; one that fails is reported and the
+  // show before plays on.
+  void PlayNext();
+  // Frees the scene and the grid layers.
+  void CloseMovie();
+  // Stops playback and the music and frees everything loaded; later calls
+  // do nothing.
+  void Shutdown();
+  // A load that failed: kept for LastLoadError and shown as the bad-file
+  // message.
+  void ReportBadFile(const std::exception& error);
+
+  // Playback. A tick moves the frame position on by one; past the last
+  // position it wraps to the first, where an active play list loads its
+  // next entry, and moves on from there. The music loops as it ends.
+  void Tick();
+  // Moves the frame position, clamped into the range.
+  void Seek(std::int32_t position);
+  void SetRunning(bool running);
+  void SetTickInterval(std::int32_t ms);
+  // Pauses or resumes the music with the animation.
+  void PauseMusic();
+  void ResumeMusic();
+  // The music player reports that the music cannot be played.
+  void MusicFailed();
+
+  // Draws frame n of the movie into the frame bitmap (a vector movie's
+  // scene, or a grid movie's cells) and hands it to every sink.
+  void DrawFrame(std::int32_t frame);
+  // The same without the sinks, as loading draws the first frame.
+  void RenderFrame(std::int32_t frame);
+  // Sinks are seen, not owned; each stays attached until it is removed.
+  void AddSink(TFrameSink& sink);
+  void RemoveSink(TFrameSink& sink);
+
+  const std::string& ExecutablePath() const { return fExecutablePath; }
+  const TScrollBarState& Frames() const { return fFrames; }
+  bool Playable() const { return fPlayable; }
+  bool Running() const { return fRunning; }
+  std::int32_t TickInterval() const { return fTickInterval; }
+  bool VectorMode() const { return fVectorMode; }
+  const TBitmap32& FrameBitmap() const { return fFrameBitmap; }
+  const TBitmap32& MaskBitmap() const { return fMaskBitmap; }
+  TControlLayer& SceneRoot() { return fSceneRoot; }
+  const TControlLayer& SceneRoot() const { return fSceneRoot; }
+  TFrameDataLayers& GridLayers() { return fGridLayers; }
+  const TFrameDataLayers& GridLayers() const { return fGridLayers; }
+  // The size a vector movie states for itself, before the fit.
+  TPoint MovieSize() const { return fMovieSize; }
+  // Where the fit moved the drawing: bitmap = movie + offset.
+  TPoint SceneOffset() const { return fSceneOffset; }
+  std::int32_t CellDrawWidth() const { return fCellDrawWidth; }
+  std::int32_t CellDrawHeight() const { return fCellDrawHeight; }
+  const std::string& MusicPath() const { return fMusicPath; }
+  const std::vector<std::string>& PlayList() const { return fPlayList; }
+  std::int32_t PlayIndex() const { return fPlayIndex; }
+  bool PlayListActive() const { return fPlayListActive; }
+  // The last error a load swallowed or reported; empty if none.
+  const std::string& LastLoadError() const { return fLastLoadError; }
+  // What the movie shown derived from its file while it loaded, in bytes.
+  std::uint64_t LoadMemory() const { return fLoadMemory; }
+  // The cells of frame n of the current grid layer, or none.
+  const TFrameData* GridFrame(std::int32_t frame) const;
+
+ private:
+  void afterVectorLoad(TMovieFile& reader);
+  void fitScene();
+  void prepareReader(TMovieFile& reader);
+  void abandonMovie(const std::exception& error);
+  void startMusic();
+  void loopMusic();
+  void updatePlayable();
+  void setFrames(TScrollBarState state);
+  void drawGrid(std::int32_t frame);
+
+  TShowHost& fHost;
+  TMusicPlayer& fMusic;
+  std::string fExecutablePath;
+  std::vector<TFrameSink*> fSinks;
+
+  TControlLayer fSceneRoot;
+  TFrameDataLayers fGridLayers;
+  TBitmap32 fFrameBitmap;
+  TBitmap32 fMaskBitmap;
+  TPoint fMovieSize;
+  TPoint fSceneOffset;
+  bool fVectorMode = false;
+  std::int32_t fCellDrawWidth = 0;
+  std::int32_t fCellDrawHeight = 0;
+  std::string fMusicPath;
+  std::vector<std::string> fPlayList;
+  std::int32_t fPlayIndex = 0;
+  bool fPlayListActive = false;
+
+  // The frame bar starts with one position, so that nothing plays before a
+  // movie sets its range.
+  TScrollBarState fFrames{1, 1, 1};
+  bool fPlayable = false;
+  bool fRunning = false;
+  std::int32_t fTickInterval = 1000;
+  bool fShutDown = false;
+  std::string fLastLoadError;
+  std::uint64_t fLoadMemory = 0;
+};
+
+}  // namespace lumora
