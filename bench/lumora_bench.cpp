@@ -20,12 +20,12 @@
 #include <string>
 #include <vector>
 
-#include "show/headless_show.h"
 #include "bench/cairo_peer.h"
 #include "bench/outline_jobs.h"
 #include "bench/reference_show.h"
 #include "io/stream.h"
 #include "render/gr32_graphics.h"
+#include "show/headless_show.h"
 
 namespace lumora::bench {
 namespace {

@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "fuzz/fuzz_limits.h"
-#include "movie/movie_file.h"
 #include "io/stream.h"
+#include "movie/movie_file.h"
 
 namespace lumora::fuzz {
 

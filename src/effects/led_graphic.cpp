@@ -5,10 +5,10 @@
 #include <stdexcept>
 #include <string>
 
-#include "scene/effect.h"
 #include "effects/image_graphic_p.h"
 #include "grid/frame_data.h"
 #include "io/stream.h"
+#include "scene/effect.h"
 
 namespace lumora {
 

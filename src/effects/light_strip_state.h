@@ -8,9 +8,9 @@
 #include <string>
 #include <vector>
 
-#include "scene/effect.h"
 #include "render/bitmap32.h"
 #include "render/mask_maps.h"
+#include "scene/effect.h"
 
 namespace lumora {
 

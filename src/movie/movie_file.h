@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "grid/frame_data.h"
-#include "movie/graphic_factory.h"
 #include "io/stream.h"
+#include "movie/graphic_factory.h"
 #include "render/bitmap32.h"
 #include "render/memory_budget.h"
 #include "render/object.h"

@@ -11,8 +11,8 @@
 
 #include "render/bitmap32.h"
 #include "render/mask_maps.h"
-#include "scene/layer.h"
 #include "render/object_list.h"
+#include "scene/layer.h"
 
 namespace lumora {
 

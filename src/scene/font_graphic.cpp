@@ -1,8 +1,8 @@
 #include "scene/font_graphic.h"
 
 
-#include "scene/effect.h"
 #include "io/stream.h"
+#include "scene/effect.h"
 
 namespace lumora {
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "scene/inter_points.h"
 #include "scene/graphic_base.h"
+#include "scene/inter_points.h"
 
 namespace lumora {
 

@@ -7,9 +7,9 @@
 #include <string>
 
 #include "render/bitmap32.h"
+#include "render/object_list.h"
 #include "render/polygon32.h"
 #include "scene/graphic_base.h"
-#include "render/object_list.h"
 
 namespace lumora {
 

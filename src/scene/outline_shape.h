@@ -6,10 +6,10 @@
 
 #include <memory>
 
-#include "scene/effect.h"
-#include "scene/inter_points.h"
 #include "io/stream.h"
+#include "scene/effect.h"
 #include "scene/graphic_base.h"
+#include "scene/inter_points.h"
 
 namespace lumora {
 

@@ -4,8 +4,7 @@
 
 #include <algorithm>
 
-#include "app/player_fakes.h"
-#include "model/load_error.h"
+#include "support/player_fakes.h"
 
 namespace lumora {
 namespace {
@@ -49,17 +48,6 @@ class PlayerForm : public ::testing::Test {
   TForm1 Form{Ui, Music, Dir.Executable()};
 };
 
-TEST_F(PlayerForm, ClassifyArgumentByContainment) {
-  EXPECT_EQ(ClassifyArgument("show.ctl"), kArgumentMovie);
-  EXPECT_EQ(ClassifyArgument("C:\\SHOWS\\A.TOL"), kArgumentMovie);
-  EXPECT_EQ(ClassifyArgument("grid.cot"), kArgumentMovie) << ".cot opens as a grid movie";
-  EXPECT_EQ(ClassifyArgument("show.ctl.bak"), kArgumentMovie) << "containment decides";
-  EXPECT_EQ(ClassifyArgument("list.LST"), kArgumentPlayList);
-  EXPECT_EQ(ClassifyArgument("a.lst.ctl"), kArgumentMovie) << ".ctl wins over .lst";
-  EXPECT_EQ(ClassifyArgument("other.exe"), kArgumentExecutable);
-  EXPECT_EQ(ClassifyArgument(""), kArgumentNone);
-  EXPECT_EQ(ClassifyArgument("notes.txt"), kArgumentNone);
-}
 
 TEST_F(PlayerForm, CommandLineMovieLoadsAndPlays) {
   const std::string path = Dir.Write("show.ctl", movieBytes({{{1, 2}}}, 4));
@@ -295,82 +283,8 @@ TEST_F(PlayerForm, HandOffLoadsAndEndsMaximised) {
   EXPECT_EQ(Ui.WindowCalls.back(), "max");
 }
 
-// A grid drawing may take 2^28 pixels; one row of pixels more is refused
-// before anything is freed or allocated. (The largest one allowed would take
-// a gigabyte, too much for a unit test.)
-TEST_F(PlayerForm, GridDrawingsPastTheLargestSurfaceAreRefused) {
-  Form.Show().LoadMovie(Dir.Write("small.tol", tolBytes(2, 2, 9, 9, 1)));
-  ASSERT_EQ(Form.Show().FrameBitmap().Width(), 20);
-  Ui.Width = 100000;
-  Ui.Height = 100000;
-  const std::string huge = Dir.Write("huge.tol", tolBytes(1, 1, 16383, 16384, 1));
-  EXPECT_EQ(test::LoadErrorOf([&] { Form.Show().LoadMovie(huge); }),
-            huge + ": a grid of 16384 x 16385 pixels is too large to draw");
-  EXPECT_EQ(Form.Show().FrameBitmap().Width(), 20) << "the grid shown before stays";
-}
 
-TEST_F(PlayerForm, GridScaleRules) {
-  struct TCase {
-    std::int32_t WindowWidth, WindowHeight, Rows, Columns, CellWidth, CellHeight;
-    std::int32_t DrawWidth, DrawHeight;
-    const char* What;
-  };
-  // Window 1000 × 600: the room is 800 × 480.
-  const TCase cases[] = {
-      {1000, 600, 2, 10, 9, 9, 9, 9, "fits: s = 1"},
-      {1000, 600, 2, 10, 99, 9, 79, 7, "too wide: s = 800 / 999"},
-      {1000, 600, 1, 3, 1066, 5, 266, 1, "s = 0.25: 266.5 rounds to even"},
-      {1000, 600, 10, 1, 5, 99, 2, 48, "too tall: s = 480 / 999"},
-      {1000, 600, 16, 16, 99, 59, 50, 30, "both: h / H < w / W, s = 800 / 1599"},
-      {1000, 600, 16, 16, 59, 99, 18, 30, "both: h / H >= w / W, s = 480 / 1599"},
-      {1000, 600, 1, 3, 266, 960, 133, 480, "w = W counts as fitting: s = 480 / 960"},
-      {1000, 600, 1, 1, 1600, 480, 800, 240, "h = H counts as fitting: s = 800 / 1600"},
-      {1001, 601, 1, 1, 801, 5, 801, 5, "0.8 × 1001 rounds to 801"},
-  };
-  for (const TCase& c : cases) {
-    Ui.Width = c.WindowWidth;
-    Ui.Height = c.WindowHeight;
-    Form.Show().LoadMovie(Dir.Write("grid.tol", tolBytes(c.Rows, c.Columns, c.CellWidth, c.CellHeight, 1)));
-    EXPECT_EQ(Form.Show().CellDrawWidth(), c.DrawWidth) << c.What;
-    EXPECT_EQ(Form.Show().CellDrawHeight(), c.DrawHeight) << c.What;
-    EXPECT_EQ(Form.Show().FrameBitmap().Width(), (c.DrawWidth + 1) * c.Columns) << c.What;
-    EXPECT_EQ(Form.Show().FrameBitmap().Height(), (c.DrawHeight + 1) * c.Rows) << c.What;
-  }
-}
 
-TEST_F(PlayerForm, GridMovieDrawsCellsWithSeparators) {
-  Ui.Width = 1000;
-  Ui.Height = 700;
-  Form.UserScroll(kSpeedBar, 5);
-  const auto colour = [](std::int32_t f, std::int32_t r, std::int32_t c) {
-    return TWinColor{0x000002 * (10 + f) + 0x000200 * (r + 1) + 0x020000 * (c + 1)};
-  };
-  Form.Show().LoadMovie(Dir.Write("cells.tol", tolBytes(2, 2, 3, 2, 3, colour)));
-  EXPECT_EQ(Form.Show().VectorMode(), 0);
-  EXPECT_EQ(Form.Show().FrameBitmap().Width(), 8);
-  EXPECT_EQ(Form.Show().FrameBitmap().Height(), 6);
-  EXPECT_EQ(Form.OffsetX(), 496);
-  EXPECT_EQ(Form.OffsetY(), 347);
-  EXPECT_EQ(Form.ScrollBar(kFrameBar), (TScrollBarState{1, 2, 1}));
-  EXPECT_EQ(Ui.Interval, 5);
-  EXPECT_TRUE(Ui.Timer);
-
-  const TColor32 gap = Form.Show().FrameBitmap().ReadPixel(3, 0);
-  Form.Show().RenderFrame(1);
-  const TBitmap32& b = Form.Show().FrameBitmap();
-  // Frame 1, cell (r, c): red 22, green 2 (r + 1), blue 2 (c + 1).
-  EXPECT_EQ(b.ReadPixel(0, 0), 0xFF160202u);
-  EXPECT_EQ(b.ReadPixel(2, 1), 0xFF160202u);
-  EXPECT_EQ(b.ReadPixel(4, 0), 0xFF160204u);
-  EXPECT_EQ(b.ReadPixel(6, 4), 0xFF160404u);
-  EXPECT_EQ(b.ReadPixel(0, 3), 0xFF160402u);
-  EXPECT_EQ(b.ReadPixel(3, 0), gap) << "the column between cells keeps what was there";
-  EXPECT_EQ(b.ReadPixel(0, 2), gap) << "the row between cells keeps what was there";
-  EXPECT_EQ(b.ReadPixel(7, 5), gap);
-  Form.Show().RenderFrame(3);  // beyond the frames: nothing
-  Form.Show().RenderFrame(-1);
-  EXPECT_EQ(b.ReadPixel(0, 0), 0xFF160202u);
-}
 
 TEST_F(PlayerForm, ScrollBarsClampAndFireOnChange) {
   Form.FormCreate(Dir.Write("show.ctl", movieBytes({{{1}}}, 6)));
@@ -480,131 +394,6 @@ TEST_F(PlayerForm, ExecutableArgumentReadsItsAppendedMovie) {
   EXPECT_EQ(Form.Show().SceneRoot().LayerCount(), 1);
   EXPECT_EQ(Form.EnglishMode(), 1);
   EXPECT_TRUE(Ui.Timer);
-}
-
-}  // namespace
-}  // namespace lumora
-
-namespace lumora {
-namespace {
-
-TEST_F(PlayerForm, AMovieOverItsMemoryBudgetIsDroppedWhole) {
-  const std::string path = Dir.Write("mask.ctl", movieBytes({{{1}}, {{20, 21}, true}}, 3));
-  Form.FormCreate(path);
-  // The mask bitmap keeps its size from the first load, so the second
-  // charges what every later load of this movie charges.
-  Form.Show().LoadMovie(path);
-  const std::uint64_t needed = Form.Show().LoadMemory();
-  EXPECT_GE(needed, std::uint64_t{640} * 4) << "at least one row of the frame";
-
-  Form.Show().MemoryBudget = needed;
-  Form.Show().LoadMovie(path);
-  EXPECT_EQ(Form.Show().LoadMemory(), needed);
-  EXPECT_EQ(Form.Show().LastLoadError(), "");
-  EXPECT_EQ(Form.Show().Playable(), 1);
-
-  Form.Show().MemoryBudget = needed - 1;
-  Ui.Messages.clear();
-  Form.Show().LoadMovie(path);
-  EXPECT_EQ(Ui.Messages, (std::vector<std::pair<std::string, std::string>>{{"错误", "文件格式不正确"}}));
-  EXPECT_NE(Form.Show().LastLoadError().find("the show needs more than"), std::string::npos) << Form.Show().LastLoadError();
-  EXPECT_EQ(Form.Show().SceneRoot().LayerCount(), 0);
-  EXPECT_TRUE(Form.Show().FrameBitmap().IsEmpty());
-  EXPECT_TRUE(Form.Show().MaskBitmap().IsEmpty());
-  EXPECT_EQ(Form.Show().Playable(), 0);
-  EXPECT_FALSE(Form.Show().Running());
-  EXPECT_EQ(Form.Show().LoadMemory(), 0u);
-}
-
-}  // namespace
-}  // namespace lumora
-
-namespace lumora {
-namespace {
-
-// Found by fuzzing the whole pipeline: a movie that failed half-way used to
-// leave its half-read grid behind, drawn with the cell size of the grid
-// movie before, for as long as the frame bar ran.
-TEST_F(PlayerForm, AMovieThatFailsHalfWayIsDroppedAndReported) {
-  Form.FormCreate(Dir.Write("waves.tol", tolBytes(2, 2, 4, 4, 3)));
-  ASSERT_TRUE(Ui.Timer);
-  std::vector<std::uint8_t> broken = movieBytes({{{1}}}, 4);
-  broken.back() ^= 0xFF;  // the compressed body's check value
-  Ui.Messages.clear();
-  Form.Show().LoadMovie(Dir.Write("broken.ctl", broken));
-  EXPECT_EQ(Ui.Messages, (std::vector<std::pair<std::string, std::string>>{{"错误", "文件格式不正确"}}));
-  EXPECT_NE(Form.Show().LastLoadError().find("broken.ctl"), std::string::npos) << Form.Show().LastLoadError();
-  EXPECT_EQ(Form.Show().SceneRoot().LayerCount(), 0);
-  EXPECT_TRUE(Form.Show().GridLayers().Empty());
-  EXPECT_TRUE(Form.Show().FrameBitmap().IsEmpty());
-  EXPECT_EQ(Form.Show().Playable(), 0);
-  EXPECT_FALSE(Ui.Timer);
-  Form.OnTick();
-  EXPECT_TRUE(drawLog().empty());
-}
-
-}  // namespace
-}  // namespace lumora
-
-namespace lumora {
-namespace {
-
-// Found by fuzzing play lists: "a.ctl", a NUL byte and ".tol" named the
-// movie a.ctl for the file system but was read as a grid movie.
-// A play list may hold 1 MiB; one byte more and it is not read at all.
-TEST_F(PlayerForm, PlayListsUpTo1MiB) {
-  Dir.Write("a.ctl", movieBytes({{{1}}}, 3));
-  std::string text = "a.ctl";
-  text.resize(std::size_t{1} << 20, '\n');
-  Form.FormCreate(Dir.WriteText("at.lst", text));
-  EXPECT_EQ(Form.Show().PlayList(), (std::vector<std::string>{Dir.Path("a.ctl")}));
-  EXPECT_TRUE(Ui.Messages.empty());
-
-  text.push_back('\n');
-  Form.WMCopyData(Dir.WriteText("past.lst", text));
-  EXPECT_EQ(Ui.Messages, (std::vector<std::pair<std::string, std::string>>{{"错误", "文件格式不正确"}}));
-  EXPECT_EQ(Form.Show().LastLoadError(), Dir.Path("past.lst") + ": the file is too large");
-}
-
-// An executable over 1 GiB is not read for a movie (the file is sparse: no
-// gigabyte is written or read).
-TEST_F(PlayerForm, ExecutablesOver1GiBAreNotRead) {
-  const std::string path = Dir.Write("huge.exe", {0x90});
-  std::filesystem::resize_file(path, (std::uintmax_t{1} << 30) + 1);
-  Form.Show().LoadEmbedded(path);
-  EXPECT_EQ(Form.Show().LastLoadError(), path + ": the file is too large");
-  EXPECT_TRUE(Ui.Messages.empty());
-}
-
-TEST_F(PlayerForm, PlayListLinesWithANulByteNameNoFile) {
-  Dir.Write("a.ctl", movieBytes({{{1}}}, 3));
-  Form.FormCreate(Dir.WriteText("show.lst", std::string("a.ctl\0.tol\na.ctl\n", 17)));
-  EXPECT_EQ(Form.Show().PlayList(), (std::vector<std::string>{Dir.Path("a.ctl")}));
-  EXPECT_TRUE(Ui.Messages.empty());
-  EXPECT_EQ(Form.Show().VectorMode(), 1);
-}
-
-}  // namespace
-}  // namespace lumora
-
-namespace lumora {
-namespace {
-
-// A graphic whose geometry cannot be drawn is found when the show is
-// prepared: it is left out of the show, named with its reason, and every
-// frame draws the rest.
-TEST_F(PlayerForm, AGraphicThatCannotBeDrawnIsLeftOutOfTheShow) {
-  Form.FormCreate(Dir.Write("show.ctl", movieBytes({{{1, test::kFailingPayload, 2}}, {{3}}}, 4)));
-  EXPECT_TRUE(Ui.Messages.empty());
-  const std::vector<TControlLayer::TDroppedGraphic>& dropped = Form.Show().SceneRoot().Dropped();
-  ASSERT_EQ(dropped.size(), 1u);
-  EXPECT_EQ(dropped[0].Layer, 0);
-  EXPECT_EQ(dropped[0].Index, 1);
-  EXPECT_EQ(dropped[0].Reason, "region larger than 2^15 pixels in one dimension");
-  drawLog().clear();
-  Form.Show().RenderFrame(1);
-  EXPECT_EQ(drawLog(), (std::vector<std::string>{"1@1", "2@1", "3@1"}));
-  EXPECT_EQ(Form.Show().FrameBitmap().UpdateCount(), 0) << "the update bracket is closed";
 }
 
 }  // namespace

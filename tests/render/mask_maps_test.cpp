@@ -315,16 +315,24 @@ void fillSource(TBitmap32& src) {
   }
 }
 
-TEST(BlendThroughMaskTest, FullMaskCopiesTheSource) {
-  TBitmap32 dst;
-  dst.Resize(6, 5);
-  dst.Clear(clBlack32);
+// A 4 x 3 source, a black 6 x 5 destination and a full mask of its size.
+class BlendThroughMaskTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    src.Resize(4, 3);
+    fillSource(src);
+    dst.Resize(6, 5);
+    dst.Clear(clBlack32);
+    mask.SetSize(6, 5);
+    mask.Clear(255);
+  }
+
   TBitmap32 src;
-  src.Resize(4, 3);
-  fillSource(src);
+  TBitmap32 dst;
   TMaskByteMap mask;
-  mask.SetSize(6, 5);
-  mask.Clear(255);
+};
+
+TEST_F(BlendThroughMaskTest, FullMaskCopiesTheSource) {
   BlendThroughMask(&dst, 1, 2, &mask, src.BoundsRect(), &src, dst.BoundsRect());
   for (std::int32_t y = 0; y < 5; ++y) {
     for (std::int32_t x = 0; x < 6; ++x) {
@@ -334,18 +342,8 @@ TEST(BlendThroughMaskTest, FullMaskCopiesTheSource) {
   }
 }
 
-TEST(BlendThroughMaskTest, RectanglesAndWeights) {
-  TBitmap32 src;
-  src.Resize(4, 3);
-  fillSource(src);
-  TBitmap32 dst;
-  dst.Resize(6, 5);
-  TMaskByteMap mask;
-  mask.SetSize(6, 5);
-
+TEST_F(BlendThroughMaskTest, RectanglesAndWeights) {
   // SrcRect (1, 1, 4, 3) placed at (−1, 0): source (2, 1) lands on (0, 0).
-  dst.Clear(clBlack32);
-  mask.Clear(255);
   mask.SetValue(1, 1, 0);
   BlendThroughMask(&dst, -1, 0, &mask, {1, 1, 4, 3}, &src, {0, 0, 6, 5});
   EXPECT_EQ(dst.ReadPixel(0, 0), src.ReadPixel(2, 1));
@@ -388,16 +386,7 @@ TEST(BlendThroughMaskTest, RectanglesAndWeights) {
   EXPECT_EQ(dst.ReadPixel(0, 0), 0xFFC70000u);
 }
 
-TEST(BlendThroughMaskTest, MissingEmptyAndFarAway) {
-  TBitmap32 src;
-  src.Resize(4, 3);
-  fillSource(src);
-  TBitmap32 dst;
-  dst.Resize(6, 5);
-  dst.Clear(clBlack32);
-  TMaskByteMap mask;
-  mask.SetSize(6, 5);
-  mask.Clear(255);
+TEST_F(BlendThroughMaskTest, MissingEmptyAndFarAway) {
   TBitmap32 empty;
   TMaskByteMap emptyMask;
   constexpr std::int32_t kMax = std::numeric_limits<std::int32_t>::max();

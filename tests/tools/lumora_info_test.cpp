@@ -11,8 +11,8 @@
 #include <gtest/gtest.h>
 
 #include "grid/frame_data.h"
-#include "movie/movie_file.h"
 #include "io/stream.h"
+#include "movie/movie_file.h"
 #include "scene/control_layer.h"
 #include "scene/group.h"
 

@@ -14,11 +14,11 @@
 #include <functional>
 #include <memory>
 
-#include "app/player_fakes.h"
 #include "app/program_entry.h"
 #include "app/qt/frame_painter.h"
 #include "app/qt/single_instance.h"
 #include "app/qt/test_application.h"
+#include "support/player_fakes.h"
 
 namespace lumora {
 namespace {

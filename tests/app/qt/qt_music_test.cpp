@@ -7,8 +7,8 @@
 
 #include <limits>
 
-#include "app/player_fakes.h"
 #include "app/qt/test_application.h"
+#include "support/show_fixtures.h"
 
 // The PulseAudio client that Qt Multimedia loads keeps a few allocations
 // to the end of the process; they are not ours.

@@ -1,0 +1,67 @@
+// A fake of the window toolkit for the tests of the player's panel logic.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/player_form.h"
+#include "support/show_fixtures.h"
+
+namespace lumora::test {
+
+class TFakeToolkit : public TPlayerToolkit {
+ public:
+  std::map<TCaptionControl, std::string> Captions;
+  std::map<TScrollBarId, TScrollBarState> Bars;
+  bool Timer = false;
+  std::int32_t Interval = 0;
+  bool Panel = true;
+  std::int32_t Width = 1000;
+  std::int32_t Height = 700;
+  // "max", "min" and "refresh" in call order.
+  std::vector<std::string> WindowCalls;
+  struct TCopy {
+    std::int32_t X, Y, Width, Height;
+  };
+  std::vector<TCopy> Copies;
+  std::deque<std::string> DialogAnswers;
+  std::vector<std::pair<std::string, std::string>> Messages;
+  bool Closed = false;
+
+  void SetCaption(TCaptionControl control, const std::string& text) override { Captions[control] = text; }
+  void ShowScrollBar(TScrollBarId bar, const TScrollBarState& state) override { Bars[bar] = state; }
+  void SetTimer(bool enabled, std::int32_t intervalMs) override {
+    Timer = enabled;
+    Interval = intervalMs;
+  }
+  void SetPanelVisible(bool visible) override { Panel = visible; }
+  bool PanelVisible() const override { return Panel; }
+  std::int32_t WindowWidth() const override { return Width; }
+  std::int32_t WindowHeight() const override { return Height; }
+  void Maximize() override { WindowCalls.push_back("max"); }
+  void Minimize() override { WindowCalls.push_back("min"); }
+  void Refresh() override { WindowCalls.push_back("refresh"); }
+  void CopyFrame(const TBitmap32& frame, std::int32_t x, std::int32_t y) override {
+    Copies.push_back({x, y, frame.Width(), frame.Height()});
+  }
+  bool RunOpenDialog(std::string& path) override {
+    if (DialogAnswers.empty()) return false;
+    path = DialogAnswers.front();
+    DialogAnswers.pop_front();
+    return true;
+  }
+  void MessageBox(const std::string& caption, const std::string& text) override {
+    Messages.emplace_back(caption, text);
+  }
+  void CloseWindow() override { Closed = true; }
+
+  std::string Caption(TCaptionControl control) const {
+    const auto it = Captions.find(control);
+    return it == Captions.end() ? "" : it->second;
+  }
+};
+
+}  // namespace lumora::test
