@@ -225,8 +225,7 @@ TScrollBarState TForm1::ScrollBar(TScrollBarId bar) const {
 // The speed bar keeps min <= position <= max and calls its change handler
 // whenever the position changes.
 void TForm1::setSpeedBar(TScrollBarState state) {
-  state.Max = std::max(state.Max, state.Min);
-  state.Position = std::clamp(state.Position, state.Min, state.Max);
+  state = Clamped(state);
   if (state == fSpeedBar) return;
   const bool moved = state.Position != fSpeedBar.Position;
   fSpeedBar = state;

@@ -402,8 +402,7 @@ void TShowEngine::Seek(std::int32_t position) { setFrames({fFrames.Min, fFrames.
 
 // The position stays within the range; the host hears of every change.
 void TShowEngine::setFrames(TScrollBarState state) {
-  state.Max = std::max(state.Max, state.Min);
-  state.Position = std::clamp(state.Position, state.Min, state.Max);
+  state = Clamped(state);
   if (state == fFrames) return;
   const bool moved = state.Position != fFrames.Position;
   fFrames = state;

@@ -3,6 +3,7 @@
 // plays through. Nothing here knows a window toolkit.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 
@@ -18,6 +19,13 @@ struct TScrollBarState {
   std::int32_t Position = 0;
   friend bool operator==(const TScrollBarState&, const TScrollBarState&) = default;
 };
+
+// The state with Max at least Min and Position between them.
+inline TScrollBarState Clamped(TScrollBarState state) {
+  state.Max = std::max(state.Max, state.Min);
+  state.Position = std::clamp(state.Position, state.Min, state.Max);
+  return state;
+}
 
 class TShowHost {
  public:
