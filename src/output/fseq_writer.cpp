@@ -158,6 +158,14 @@ void TFseqWriter::WriteFrame(std::span<const std::uint8_t> channels) {
 }
 
 void TFseqWriter::compressFrame(std::span<const std::uint8_t> channels) {
+  if (fFramesWritten == fBlocks[fBlockIndex].FirstFrame) {
+    // Each block is a zstd frame that states its size, for readers that
+    // size their buffer from it.
+    const std::uint32_t end = fBlockIndex + 1 < fBlocks.size() ? fBlocks[fBlockIndex + 1].FirstFrame : fOptions.FrameCount;
+    const std::size_t status = ZSTD_CCtx_setPledgedSrcSize(fCompressor->Context.get(),
+                                                           std::uint64_t{end - fFramesWritten} * fOptions.ChannelCount);
+    if (ZSTD_isError(status)) fail(std::string("cannot compress: ") + ZSTD_getErrorName(status));
+  }
   ZSTD_inBuffer in{channels.data(), channels.size(), 0};
   while (in.pos < in.size) {
     ZSTD_outBuffer out{fCompressor->Buffer.data(), fCompressor->Buffer.size(), 0};

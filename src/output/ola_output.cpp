@@ -38,7 +38,7 @@ std::string TOlaOutput::connect() {
   options.auto_start = false;
   options.server_port = fSpec.Port;
   auto client = std::make_unique<ola::client::StreamingClient>(options);
-  if (!client->Setup()) return "no OLA daemon answers on port " + std::to_string(fSpec.Port);
+  if (!client->Setup()) return "no OLA daemon answers";
   fClient = std::move(client);
   return {};
 }
@@ -56,7 +56,7 @@ std::string TOlaOutput::Send(std::span<const std::uint8_t> frame) {
     fBuffer.Set(channels.data() + first, static_cast<unsigned>(length));
     if (!fClient->SendDmx(fSpec.Universe + k, fBuffer)) {
       fClient.reset();
-      return "the OLA daemon on port " + std::to_string(fSpec.Port) + " closed the connection";
+      return "the OLA daemon closed the connection";
     }
   }
   return {};
