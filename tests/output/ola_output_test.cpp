@@ -73,18 +73,20 @@ bool accepts(std::uint16_t port) {
 
 // olad with every plugin off, no web server and no DNS-SD, in a
 // configuration folder of its own. It refuses to run as root, so under root
-// it runs as nobody.
+// it runs as nobody (setpriv is util-linux's, on every Debian).
 class TOlaDaemon {
  public:
   TOlaDaemon(const fs::path& folder, std::uint16_t port) : fFolder(folder) {
     fs::create_directories(folder);
     for (const char* plugin : kPlugins) std::ofstream(folder / ("ola-" + std::string(plugin) + ".conf")) << "enabled = false\n";
-    std::vector<std::string> arguments = {kOlad, "--config-dir", folder.string(), "--rpc-port", std::to_string(port),
-                                          "--no-http", "--no-register-with-dns-sd", "--log-level", "2"};
+    // The daemon goes with this test even when the test dies.
+    std::vector<std::string> arguments = {kSetpriv, "--pdeathsig", "TERM"};
     if (::geteuid() == 0) {
       handToNobody();
-      arguments.insert(arguments.begin(), {kSetpriv, "--reuid=nobody", "--regid=nogroup", "--clear-groups"});
+      arguments.insert(arguments.end(), {"--reuid=nobody", "--regid=nogroup", "--clear-groups"});
     }
+    arguments.insert(arguments.end(), {kOlad, "--config-dir", folder.string(), "--rpc-port", std::to_string(port),
+                                       "--no-http", "--no-register-with-dns-sd", "--log-level", "2"});
     spawn(arguments, (folder / "olad.log").string());
   }
   ~TOlaDaemon() { Stop(); }
