@@ -66,6 +66,20 @@ const char* ProtocolName(TProtocol protocol) {
   return "?";
 }
 
+const char* ProtocolKey(TProtocol protocol) {
+  switch (protocol) {
+    case TProtocol::Sacn:
+      return "sacn";
+    case TProtocol::ArtNet:
+      return "artnet";
+    case TProtocol::Ddp:
+      return "ddp";
+    case TProtocol::Ola:
+      return "ola";
+  }
+  return "?";
+}
+
 TChannelPatch ParseChannelPatch(std::string_view text, const std::string& source, const TMovieShape& movie) {
   const nlohmann::json document = patch::ParseJson(text, source);
   const patch::TPatchObject top(document, "", source);

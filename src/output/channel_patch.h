@@ -63,7 +63,11 @@ struct TFixture {
 
 enum class TProtocol : std::uint8_t { Sacn, ArtNet, Ddp, Ola };
 
+// "sACN", "Art-Net", "DDP", "OLA": for people.
 const char* ProtocolName(TProtocol protocol);
+// "sacn", "artnet", "ddp", "ola": for patch files.
+const char* ProtocolKey(TProtocol protocol);
+inline constexpr TProtocol kProtocols[] = {TProtocol::Sacn, TProtocol::ArtNet, TProtocol::Ddp, TProtocol::Ola};
 
 // A range of the frame's channels and the destination it goes to.
 struct TOutputSpec {

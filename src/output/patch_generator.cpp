@@ -47,8 +47,7 @@ TJson lampFixtures(const TMovieShape& movie, std::uint64_t& next) {
 }
 
 TJson output(const TStartingPatchOptions& options, std::uint64_t channels) {
-  const char* names[] = {"sacn", "artnet", "ddp", "ola"};
-  TJson result = {{"protocol", names[static_cast<int>(options.Protocol)]}, {"channels", {1, channels}}};
+  TJson result = {{"protocol", ProtocolKey(options.Protocol)}, {"channels", {1, channels}}};
   if (options.Protocol != TProtocol::Ddp) {
     result["universe"] = options.Protocol == TProtocol::ArtNet ? 0 : 1;
     result["universe_size"] = kUniverseSize;

@@ -98,6 +98,7 @@ void readDestination(const TPatchObject& object, TOutputSpec& output) {
     output.Host = host->String();
     output.Address = resolve(*host);
   } else if (output.Protocol == TProtocol::Ddp) {
+    // DDP goes to one controller; asking for the host fails, naming it.
     object.Required("host");
   }
   if (const auto local = object.Optional("interface")) output.Interface = resolve(*local);
@@ -109,8 +110,9 @@ void readDestination(const TPatchObject& object, TOutputSpec& output) {
 
 TOutputSpec ReadOutput(const TPatchObject& object, std::uint64_t sentBudget) {
   TOutputSpec output;
-  output.Protocol =
-      static_cast<TProtocol>(object.Required("protocol").Choice({"sacn", "artnet", "ddp", "ola"}, "protocol"));
+  std::vector<std::string_view> keys;
+  for (const TProtocol protocol : kProtocols) keys.emplace_back(ProtocolKey(protocol));
+  output.Protocol = kProtocols[object.Required("protocol").Choice(keys, "protocol")];
   object.OnlyKeys(keysOf(output.Protocol));
   const TPatchValue channels = object.Required("channels");
   const auto [first, last] = channels.Range(1, kMaxChannels);

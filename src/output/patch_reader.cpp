@@ -84,9 +84,12 @@ class TDuplicateKeyGuard {
     std::string text;
     for (const TFrame& frame : fFrames) {
       if (frame.IsArray) {
-        text += "[" + std::to_string(std::max<std::int64_t>(frame.Index, 0)) + "]";
+        text += '[';
+        text += std::to_string(std::max<std::int64_t>(frame.Index, 0));
+        text += ']';
       } else if (!frame.Key.empty()) {
-        text += (text.empty() ? "" : ".") + frame.Key;
+        if (!text.empty()) text += '.';
+        text += frame.Key;
       }
     }
     return text.empty() ? "(top)" : text;
