@@ -36,20 +36,24 @@ class TArtNetOutput final : public TLightOutput {
   TUdpSocket fSocket;
 };
 
-std::string describe(const TOutputSpec& spec, const TEndpoint& destination) {
+TEndpoint destinationOf(const TOutputSpec& spec) {
+  return {spec.Address != 0 ? spec.Address : kLimitedBroadcast, spec.Port};
+}
+
+std::string describe(const TOutputSpec& spec) {
   return "Art-Net " + UniverseRangeText("port-address", spec.Universe, spec.UniverseCount()) + " to " +
-         FormatEndpoint(destination);
+         FormatEndpoint(destinationOf(spec));
 }
 
 TArtNetOutput::TArtNetOutput(const TOutputSpec& spec)
-    : TLightOutput(describe(spec, {spec.Address != 0 ? spec.Address : kLimitedBroadcast, spec.Port})), fSpec(spec),
-      fDestination{spec.Address != 0 ? spec.Address : kLimitedBroadcast, spec.Port},
-      fHeaders(spec.UniverseCount()), fSequences(spec.UniverseCount(), 0) {
+    : TLightOutput(describe(spec)), fSpec(spec), fDestination(destinationOf(spec)), fHeaders(spec.UniverseCount()),
+      fSequences(spec.UniverseCount(), 0) {
   for (std::uint32_t k = 0; k < fHeaders.size(); ++k) {
     const std::uint32_t slots = std::min(spec.UniverseSize, spec.Count - k * spec.UniverseSize);
     const bool odd = slots % 2 == 1;
     WriteArtDmxHeader(fHeaders[k], static_cast<std::uint16_t>(spec.Universe + k), static_cast<std::uint16_t>(slots + odd));
-    fDatagrams.push_back({fHeaders[k], {}, odd ? std::span<const std::uint8_t>(kPadSlot) : std::span<const std::uint8_t>(), fDestination});
+    const std::span<const std::uint8_t> pad = odd ? std::span<const std::uint8_t>(kPadSlot) : std::span<const std::uint8_t>();
+    fDatagrams.push_back({fHeaders[k], {}, pad, fDestination});
   }
   if (spec.Sync) fDatagrams.push_back({fSync, {}, {}, fDestination});
 }

@@ -3,6 +3,7 @@
 #include "output/patch_generator.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "output/patch_checker.h"
 #include "output_fixtures.h"
@@ -12,44 +13,15 @@ namespace {
 
 TEST(PatchGenerator, LampPatchIsTheJsonAPersonEdits) {
   const std::string text = MakeStartingPatch(test::SmallMovie(), {TStartingSource::Lamps, TProtocol::ArtNet, "localhost"});
-  EXPECT_EQ(text, R"({
-  "fixtures": [
-    {
-      "name": "TLightStrip 2 on layer 1",
-      "source": "lamps",
-      "layer": 1,
-      "graphic": 2,
-      "colours": "RGB",
-      "start": 1,
-      "brightness": 100,
-      "gamma": 1.0
-    },
-    {
-      "name": "TLedBar 0 on layer 3",
-      "source": "lamps",
-      "layer": 3,
-      "graphic": 0,
-      "colours": "RGB",
-      "start": 16,
-      "brightness": 100,
-      "gamma": 1.0
-    }
-  ],
-  "outputs": [
-    {
-      "protocol": "artnet",
-      "channels": [
-        1,
-        24
-      ],
-      "universe": 0,
-      "universe_size": 510,
-      "host": "localhost"
-    }
-  ],
-  "blackout": true
-}
-)");
+  EXPECT_EQ(text.substr(0, 31), "{\n  \"fixtures\": [\n    {\n      \"") << "indented for people";
+  EXPECT_EQ(nlohmann::ordered_json::parse(text).dump(),
+            R"({"fixtures":[)"
+            R"({"name":"TLightStrip 2 on layer 1","source":"lamps","layer":1,"graphic":2,"colours":"RGB","start":1,)"
+            R"("brightness":100,"gamma":1.0},)"
+            R"({"name":"TLedBar 0 on layer 3","source":"lamps","layer":3,"graphic":0,"colours":"RGB","start":16,)"
+            R"("brightness":100,"gamma":1.0}],)"
+            R"("outputs":[{"protocol":"artnet","channels":[1,24],"universe":0,"universe_size":510,"host":"localhost"}],)"
+            R"("blackout":true})");
 }
 
 TEST(PatchGenerator, EveryProtocolLoadsBackWithEveryChannelPatchedOnce) {
