@@ -4,7 +4,6 @@
 // paused, the blackout, and an unreachable port reported once.
 #include <chrono>
 #include <cstring>
-#include <mutex>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -236,45 +235,28 @@ TEST(NetworkOutputs, PausedFramesAreResentUntilTheBlackout) {
   EXPECT_FALSE(receiver.Receive(600).has_value()) << "resent after the blackout";
 }
 
-// Polls until the reports reach count, for at most a few seconds.
-std::vector<std::string> awaitReports(std::mutex& lock, const std::vector<std::string>& reports, std::size_t count,
-                                      const std::function<void()>& step) {
-  for (int i = 0; i < 250; ++i) {
-    step();
-    std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    std::lock_guard guard(lock);
-    if (reports.size() >= count) break;
-  }
-  std::lock_guard guard(lock);
-  return reports;
-}
-
 TEST(NetworkOutputs, AClosedPortIsReportedOnceAndItsReturnOnce) {
   std::uint16_t port = 0;
   {
     const TLoopbackReceiver probe;
     port = probe.Port();
   }
-  std::mutex lock;
-  std::vector<std::string> reports;
+  test::TReportLog log;
   TLiveSettings settings;
   settings.Retry = std::chrono::milliseconds(100);
-  settings.Report = [&](const std::string& message) {
-    std::lock_guard guard(lock);
-    reports.push_back(message);
-  };
+  settings.Report = log.Sink();
   const auto live = liveOutput(R"({"protocol": "sacn", "channels": [1, 30], )" + loopback(port) + "}", settings);
   const TShowFrame frame;
   const auto show = [&] { live->ShowFrame(frame.View()); };
   const std::string name = "sACN universe 1 to 127.0.0.1:" + std::to_string(port);
-  EXPECT_EQ(awaitReports(lock, reports, 1, show),
+  EXPECT_EQ(log.Await(1, show),
             std::vector<std::string>{name + ": cannot send: Connection refused; will keep trying"});
   // Many more frames and retries while the port stays closed: still one report.
   for (int i = 0; i < 30; ++i) show(), std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  EXPECT_EQ(awaitReports(lock, reports, 1, [] {}).size(), 1u);
+  EXPECT_EQ(log.Reports().size(), 1u);
   TLoopbackReceiver returned(port);
   ASSERT_EQ(returned.Port(), port);
-  const std::vector<std::string> all = awaitReports(lock, reports, 2, show);
+  const std::vector<std::string> all = log.Await(2, show);
   ASSERT_EQ(all.size(), 2u);
   EXPECT_EQ(all[1], name + ": sending again");
   EXPECT_TRUE(returned.Receive().has_value());

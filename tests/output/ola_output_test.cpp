@@ -22,7 +22,6 @@
 #include <chrono>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -214,14 +213,10 @@ Bytes readUniversesUntil(TOlaReader& reader, const Bytes& expected) {
 TEST(OlaOutput, SendsToARealDaemonAndReportsItsComingsAndGoings) {
   if (!fs::exists(kOlad)) GTEST_SKIP() << kOlad << " is not installed (Debian package ola)";
   const std::uint16_t port = freeTcpPort();
-  std::mutex lock;
-  std::vector<std::string> reports;
+  test::TReportLog log;
   TLiveSettings settings;
   settings.Retry = std::chrono::milliseconds(100);
-  settings.Report = [&](const std::string& message) {
-    std::lock_guard guard(lock);
-    reports.push_back(message);
-  };
+  settings.Report = log.Sink();
   TMovieShape movie = test::SmallMovie();
   movie.GridLayers.push_back({32, 64});
   TLiveOutput live(ParseChannelPatch(R"({"fixtures": [{"source": "grid", "layer": 2, "start": 1}],
@@ -231,18 +226,9 @@ TEST(OlaOutput, SendsToARealDaemonAndReportsItsComingsAndGoings) {
   const test::TTestGrid grid(movie.GridLayers);
   TFrameView frame;
   frame.Grid = &grid;
-  const auto playUntilReports = [&](std::size_t count) {
-    for (int i = 0; i < 500; ++i) {
-      live.ShowFrame(frame);
-      std::this_thread::sleep_for(std::chrono::milliseconds(20));
-      std::lock_guard guard(lock);
-      if (reports.size() >= count) break;
-    }
-    std::lock_guard guard(lock);
-    return reports;
-  };
+  const auto play = [&] { live.ShowFrame(frame); };
   const std::string name = "OLA universes 3–15 on RPC port " + std::to_string(port);
-  EXPECT_EQ(playUntilReports(1), std::vector<std::string>{name + ": no OLA daemon answers; will keep trying"});
+  EXPECT_EQ(log.Await(1, play), std::vector<std::string>{name + ": no OLA daemon answers; will keep trying"});
 
   const fs::path folder = fs::temp_directory_path() / ("lumora_olad_" + std::to_string(port));
   TOlaDaemon daemon(folder, port);
@@ -251,8 +237,9 @@ TEST(OlaOutput, SendsToARealDaemonAndReportsItsComingsAndGoings) {
   EXPECT_EQ(daemon.PluginsNotSwitchedOff(), std::vector<std::string>{});
   TOlaReader reader(port);
   for (unsigned universe = 3; universe <= 15; ++universe) ASSERT_TRUE(reader.Listen(universe)) << universe;
-  ASSERT_EQ(playUntilReports(2).size(), 2u) << daemon.Log();
-  EXPECT_EQ(reports[1], name + ": sending again");
+  const std::vector<std::string> back = log.Await(2, play);
+  ASSERT_EQ(back.size(), 2u) << daemon.Log();
+  EXPECT_EQ(back[1], name + ": sending again");
 
   Bytes expected;
   for (int cell = 0; cell < 64 * 32; ++cell) expected.insert(expected.end(), {std::uint8_t(cell / 64), std::uint8_t(cell % 64), 33});
@@ -262,7 +249,7 @@ TEST(OlaOutput, SendsToARealDaemonAndReportsItsComingsAndGoings) {
   EXPECT_EQ(readUniversesUntil(reader, Bytes(6144, 0)), Bytes(6144, 0));
 
   daemon.Stop();
-  const std::vector<std::string> all = playUntilReports(3);
+  const std::vector<std::string> all = log.Await(3, play);
   ASSERT_EQ(all.size(), 3u);
   EXPECT_EQ(all[2], name + ": the OLA daemon closed the connection; will keep trying");
   fs::remove_all(folder);

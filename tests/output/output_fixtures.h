@@ -9,8 +9,12 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
+#include <mutex>
+#include <thread>
 #include <optional>
 #include <string>
 #include <utility>
@@ -18,6 +22,7 @@
 
 #include "output/channel_patch.h"
 #include "output/frame_input.h"
+#include "output/output_sender.h"
 
 namespace lumora::output::test {
 
@@ -116,6 +121,33 @@ class TLoopbackReceiver {
  private:
   int fHandle = -1;
   std::uint16_t fPort = 0;
+};
+
+// The sender thread's reports, kept for the test thread.
+class TReportLog {
+ public:
+  TOutputReport Sink() {
+    return [this](const std::string& message) {
+      std::lock_guard guard(fLock);
+      fReports.push_back(message);
+    };
+  }
+  // Runs step every 20 ms until count reports have come, for at most 10 s.
+  std::vector<std::string> Await(std::size_t count, const std::function<void()>& step) {
+    for (int i = 0; i < 500 && Reports().size() < count; ++i) {
+      step();
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return Reports();
+  }
+  std::vector<std::string> Reports() {
+    std::lock_guard guard(fLock);
+    return fReports;
+  }
+
+ private:
+  std::mutex fLock;
+  std::vector<std::string> fReports;
 };
 
 inline std::uint32_t Big16(const Bytes& b, std::size_t at) { return (std::uint32_t{b[at]} << 8) | b[at + 1]; }
