@@ -90,8 +90,6 @@ TChannelPatch patchFor(const TCase& c, const std::string& protocol, std::uint16_
 
 std::unique_ptr<TCase> makeCase(std::int64_t which) { return which == 0 ? gridCase() : pixelCase(); }
 
-const char* kProtocols[] = {"sacn", "artnet", "ddp"};
-
 // The drawing thread's part: the channels filled from the frame.
 void BM_Fill(benchmark::State& state) {
   const auto c = makeCase(state.range(0));
@@ -107,7 +105,7 @@ void BM_Fill(benchmark::State& state) {
 // The sender thread's part: every universe of a frame sent to 127.0.0.1.
 void BM_Send(benchmark::State& state) {
   const auto c = makeCase(state.range(0));
-  const std::string protocol = kProtocols[state.range(1)];
+  const std::string protocol = ProtocolKey(kProtocols[state.range(1)]);
   state.SetLabel(protocol);
   TSink sink;
   TChannelPatch patch = patchFor(*c, protocol, sink.Port());

@@ -22,8 +22,6 @@ std::optional<std::uint32_t> ResolveIpv4(const std::string& host, std::string& e
   return ntohl(reinterpret_cast<const sockaddr_in*>(found->ai_addr)->sin_addr.s_addr);
 }
 
-bool IsMulticast(std::uint32_t address) { return (address >> 28) == 0xE; }
-
 std::string FormatIpv4(std::uint32_t address) {
   return std::to_string(address >> 24) + "." + std::to_string((address >> 16) & 0xFF) + "." +
          std::to_string((address >> 8) & 0xFF) + "." + std::to_string(address & 0xFF);

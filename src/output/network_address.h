@@ -26,8 +26,6 @@ std::optional<std::uint32_t> ResolveIpv4(const std::string& host, std::string& e
 // 239.255.hi.lo: the group receivers of a universe join.
 inline constexpr std::uint32_t SacnMulticastAddress(std::uint16_t universe) { return 0xEFFF0000u | universe; }
 
-bool IsMulticast(std::uint32_t address);
-
 // "10.0.0.5", and "10.0.0.5:5568" with the port.
 std::string FormatIpv4(std::uint32_t address);
 std::string FormatEndpoint(const TEndpoint& endpoint);
