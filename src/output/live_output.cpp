@@ -28,8 +28,7 @@ void TLiveOutput::ShowFrame(const TFrameView& frame) {
 }
 
 void TLiveOutput::Stop() {
-  if (fBlackout && fShown) fSender->Blackout();
-  fShown = false;
+  if (fShown.exchange(false) && fBlackout) fSender->Blackout();
 }
 
 }  // namespace lumora::output

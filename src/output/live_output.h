@@ -3,6 +3,7 @@
 // sender thread of their own.
 #pragma once
 
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -37,7 +38,8 @@ class TLiveOutput {
   TLiveOutput& operator=(const TLiveOutput&) = delete;
 
   // Drawing thread, once for every frame drawn: fills the channels and
-  // hands them over without waiting for the network.
+  // hands them over without waiting for the network. Stop may come from
+  // another thread.
   void ShowFrame(const TFrameView& frame);
   // The show stopped: all channels 0 once when the patch asks for a
   // blackout; otherwise the last frame goes on being refreshed.
@@ -50,7 +52,7 @@ class TLiveOutput {
  private:
   TChannelMap fMap;
   bool fBlackout = true;
-  bool fShown = false;
+  std::atomic<bool> fShown = false;
   std::vector<std::string> fNames;
   std::unique_ptr<TOutputSender> fSender;
 };
