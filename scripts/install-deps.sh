@@ -19,6 +19,8 @@ packages=(
   # player: Qt 6 widgets and multimedia with the GStreamer back end it needs
   qt6-base-dev qt6-multimedia-dev libqt6multimedia6
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
+  # light outputs: OLA (daemon and client library), zstd, JSON patches
+  ola libola-dev libzstd-dev nlohmann-json3-dev
   # benchmarks: Google Benchmark, and Cairo for the peer measurements
   libbenchmark-dev libcairo2-dev
   # Chinese captions and a display server for tests without a screen

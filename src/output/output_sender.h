@@ -1,0 +1,86 @@
+// TOutputSender: the thread that sends frames to the light outputs, so that
+// drawing never waits on the network, and that keeps receivers fed while the
+// show is paused.
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "output/light_output.h"
+
+namespace lumora::output {
+
+// Called on the sender thread; whoever shows the message to a person
+// passes it on to their own thread.
+using TOutputReport = std::function<void(const std::string& message)>;
+
+struct TSenderOptions {
+  // An unchanged frame is sent again this often: receivers let a source go
+  // after 2.5 s of silence.
+  std::chrono::milliseconds Refresh{1000};
+  // A failing output is tried again this often, and counts as working again
+  // once it has sent without error for as long.
+  std::chrono::milliseconds Retry{1000};
+  // Told once when an output fails, and once when it works again.
+  TOutputReport Report;
+};
+
+class TOutputSender {
+ public:
+  TOutputSender(std::vector<std::unique_ptr<TLightOutput>> outputs, std::uint32_t channelCount,
+                TSenderOptions options);
+  // Stops the thread; what is still pending is dropped.
+  ~TOutputSender();
+  TOutputSender(const TOutputSender&) = delete;
+  TOutputSender& operator=(const TOutputSender&) = delete;
+
+  // The drawing thread's buffer for the next frame; its content is stale
+  // until the caller fills it.
+  std::vector<std::uint8_t>& NextFrame() { return fDrawing; }
+  // Hands NextFrame() over; a frame the sender has not taken yet is replaced.
+  void Submit();
+  // Sends every channel as 0 once, in place of any frame not yet taken, and
+  // stops resending until the next frame.
+  void Blackout();
+  // Waits until everything handed over has been sent.
+  void Flush();
+
+ private:
+  struct TOutputState {
+    bool Failed = false;
+    std::chrono::steady_clock::time_point NextTry;
+    std::chrono::steady_clock::time_point CleanSince;
+    bool Clean = false;
+  };
+
+  void run(std::stop_token stop);
+  void sendToAll(const std::vector<std::uint8_t>& frame);
+  void sendTo(std::size_t index, const std::vector<std::uint8_t>& frame);
+
+  std::vector<std::unique_ptr<TLightOutput>> fOutputs;
+  std::vector<TOutputState> fStates;
+  TSenderOptions fOptions;
+
+  std::vector<std::uint8_t> fDrawing;
+  std::vector<std::uint8_t> fSending;
+  std::mutex fLock;
+  std::condition_variable_any fWake;
+  std::condition_variable_any fIdle;
+  // Under fLock.
+  std::vector<std::uint8_t> fPending;
+  bool fHasPending = false;
+  bool fBlackoutPending = false;
+  bool fBusy = false;
+
+  // Last, so that it stops before anything it uses goes.
+  std::jthread fThread;
+};
+
+}  // namespace lumora::output
