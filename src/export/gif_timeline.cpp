@@ -11,16 +11,18 @@ constexpr std::int64_t kMinDelay = 2;
 
 TGifTimeline::TGifTimeline(std::int64_t totalMs) : fEnd(Hundredths(totalMs)) {}
 
-std::optional<std::int64_t> TGifTimeline::Place(std::int64_t startMs) {
+TGifStep TGifTimeline::Add(std::int64_t startMs, std::int64_t durationMs) {
   const std::int64_t start = Hundredths(startMs);
-  // The first frame always shows; a later one only when both it and the
-  // frame before it get the shortest delay, the last one included.
-  const bool shown = !fLastShown || (start >= *fLastShown + kMinDelay && start + kMinDelay <= fEnd);
-  if (!shown) return std::nullopt;
-  fLastShown = start;
-  return start;
+  const bool first = fLongest < 0;
+  TGifStep step;
+  step.OpensSlot = first || (start >= fSlotStart + kMinDelay && start + kMinDelay <= fEnd);
+  if (step.OpensSlot) {
+    fSlotStart = first ? 0 : start;
+    fLongest = -1;
+  }
+  step.ShowsFrame = durationMs >= fLongest;
+  if (step.ShowsFrame) fLongest = durationMs;
+  return step;
 }
-
-std::int64_t TGifTimeline::FinalDelay() const { return fLastShown ? fEnd - *fLastShown : fEnd; }
 
 }  // namespace lumora

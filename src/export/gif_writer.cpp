@@ -60,19 +60,26 @@ void writeFrames(TFrameSource& source, std::int64_t count, const std::string& fi
   TPaletteMapper mapper(size.CanvasWidth, size.CanvasHeight, *palette.Palette);
   const TTakeFrame write = [&encoder](AVFrame& mapped) { encoder.Encode(mapped, mapped.pts, 0); };
   TGifTimeline timeline(palette.TotalMs);
-  source.Rewind();
+  // The fitter holds the frame standing for the current slot until the slot
+  // closes, since a later frame may still take its place.
+  AVFrame* pending = nullptr;
   std::int64_t startMs = 0;
+  source.Rewind();
   for (std::int64_t index = 0; index < count; ++index) {
     const TSourceFrame frame = PullFrame(source, index);
-    if (const std::optional<std::int64_t> start = timeline.Place(startMs)) {
-      AVFrame& picture = fitter.Fit(*frame.Bitmap);
-      picture.pts = *start;
-      mapper.Map(picture, write);
+    const std::int64_t slotBefore = timeline.SlotStart();
+    const TGifStep step = timeline.Add(startMs, frame.DurationMs);
+    if (step.OpensSlot && pending != nullptr) {
+      pending->pts = slotBefore;
+      mapper.Map(*pending, write);
     }
+    if (step.ShowsFrame) pending = &fitter.Fit(*frame.Bitmap);
     startMs += frame.DurationMs;
     progress.Step();
   }
   if (startMs != palette.TotalMs) throw EVideoExport("the show's frames changed between the GIF's two passes");
+  pending->pts = timeline.SlotStart();
+  mapper.Map(*pending, write);
   mapper.Finish(write);
   encoder.Finish();
   // The muxer takes a frame's delay from the next frame's start; the last

@@ -24,6 +24,10 @@ TMuxer::TMuxer(const char* formatName, const std::string& filePath)
   if (fContext->protocol_whitelist == nullptr) ffmpeg::Fail("out of memory for the container");
 }
 
+TMuxer::~TMuxer() {
+  if (fOpen) av_write_trailer(fContext.get());
+}
+
 bool TMuxer::NeedsGlobalHeader() const { return (fContext->oformat->flags & AVFMT_GLOBALHEADER) != 0; }
 
 int TMuxer::AddStream(const AVCodecContext& encoder) {
@@ -46,6 +50,7 @@ void TMuxer::Start() {
   av_dict_free(&options);
   ffmpeg::Check(opened, "cannot write the file");
   ffmpeg::Check(avformat_write_header(fContext.get(), nullptr), "cannot write the container's header");
+  fOpen = true;
 }
 
 void TMuxer::Write(AVPacket& packet, int stream, AVRational timeBase) {
@@ -55,6 +60,7 @@ void TMuxer::Write(AVPacket& packet, int stream, AVRational timeBase) {
 }
 
 void TMuxer::Finish() {
+  fOpen = false;
   ffmpeg::Check(av_write_trailer(fContext.get()), "cannot finish the file");
   ffmpeg::Check(avio_closep(&fContext->pb), "cannot close the file");
 }

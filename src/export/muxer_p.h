@@ -13,6 +13,9 @@ class TMuxer {
  public:
   // formatName is libavformat's ("mp4", "matroska", "webm", "gif", "apng").
   TMuxer(const char* formatName, const std::string& filePath);
+  ~TMuxer();
+  TMuxer(const TMuxer&) = delete;
+  TMuxer& operator=(const TMuxer&) = delete;
 
   // Whether encoders must put their headers in the stream parameters.
   bool NeedsGlobalHeader() const;
@@ -35,6 +38,9 @@ class TMuxer {
   };
   std::unique_ptr<AVFormatContext, TOutputDeleter> fContext;
   std::string fUrl;
+  // Between the header and the trailer, which alone frees what some
+  // containers hold (the GIF one keeps a packet back).
+  bool fOpen = false;
 };
 
 }  // namespace lumora

@@ -118,8 +118,12 @@ void TVideoWriter::Finish() {
   fVideo.Finish();
   if (fMusic) fMusic->Finish(fTimeMs);
   // APNG takes a frame's delay from the next frame's start; the last one's
-  // is given apart.
-  if (fFormat == vfApng) fMuxer.SetOption("final_delay", std::to_string(fLastDurationMs) + "/1000");
+  // is given apart, as a fraction of 16-bit terms like every delay of it.
+  if (fFormat == vfApng) {
+    AVRational delay{};
+    av_reduce(&delay.num, &delay.den, fLastDurationMs, 1000, UINT16_MAX);
+    fMuxer.SetOption("final_delay", std::to_string(delay.num) + "/" + std::to_string(delay.den));
+  }
   fMuxer.Finish();
 }
 

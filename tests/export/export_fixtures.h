@@ -66,12 +66,13 @@ class TTestShow : public TFrameSource {
   void Rewind() override {
     fNext = 0;
     ++Rewinds;
+    if (OnRewind) OnRewind(*this);
   }
   TSourceFrame NextFrame() override {
     const std::int64_t index = fNext++;
     const bool narrow = NarrowEvery > 0 && index % NarrowEvery == NarrowEvery - 1;
-    fSurface.Resize(narrow ? Width / 2 : Width, Height);
-    Draw(fSurface, index);
+    fSurface.Resize(index == BlankFrame ? 0 : narrow ? Width / 2 : Width, Height);
+    if (!fSurface.IsEmpty()) Draw(fSurface, index);
     return {&fSurface, Durations[static_cast<std::size_t>(index)]};
   }
 
@@ -81,7 +82,9 @@ class TTestShow : public TFrameSource {
   TDrawFrame Draw;
   // Every n-th frame is half as wide, as a play list's entries can differ.
   std::int64_t NarrowEvery = 0;
+  std::int64_t BlankFrame = -1;
   int Rewinds = 0;
+  std::function<void(TTestShow&)> OnRewind;
 
  private:
   TBitmap32 fSurface;
@@ -125,12 +128,9 @@ inline double Psnr(const TBitmap32& a, const TBitmap32& b) {
   return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
 }
 
-// Little-endian 16-bit PCM: a quiet tone of hertz on every channel, with a
-// loud click of a millisecond at clickSeconds.
-inline void WriteWav(const std::string& path, int rate, int channels, double seconds, double hertz,
-                     double clickSeconds = -1) {
-  const auto frames = static_cast<std::uint32_t>(rate * seconds);
-  const std::uint32_t bytes = frames * channels * 2;
+// Little-endian 16-bit PCM of interleaved samples.
+inline void WriteWavSamples(const std::string& path, int rate, int channels, const std::vector<std::int16_t>& samples) {
+  const auto bytes = static_cast<std::uint32_t>(samples.size() * 2);
   std::ofstream out(path, std::ios::binary);
   const auto put = [&out](std::uint32_t v, int size) {
     for (int i = 0; i < size; ++i) out.put(static_cast<char>((v >> (8 * i)) & 0xFF));
@@ -138,16 +138,25 @@ inline void WriteWav(const std::string& path, int rate, int channels, double sec
   out << "RIFF";
   put(36 + bytes, 4);
   out << "WAVEfmt ";
-  put(16, 4), put(1, 2), put(channels, 2), put(rate, 4), put(rate * channels * 2, 4), put(channels * 2, 2),
-      put(16, 2);
+  put(16, 4), put(1, 2), put(channels, 2), put(rate, 4), put(rate * channels * 2, 4), put(channels * 2, 2);
+  put(16, 2);
   out << "data";
   put(bytes, 4);
-  for (std::uint32_t i = 0; i < frames; ++i) {
+  for (const std::int16_t sample : samples) put(static_cast<std::uint16_t>(sample), 2);
+}
+
+// A quiet tone of hertz on every channel, with a loud click of a millisecond
+// at clickSeconds.
+inline void WriteWav(const std::string& path, int rate, int channels, double seconds, double hertz,
+                     double clickSeconds = -1) {
+  std::vector<std::int16_t> samples;
+  for (int i = 0; i < static_cast<int>(rate * seconds); ++i) {
     const double t = double(i) / rate;
     const bool click = t >= clickSeconds && t < clickSeconds + 0.001;
     const auto sample = static_cast<std::int16_t>(click ? 30000 : 9000 * std::sin(2 * std::numbers::pi * hertz * t));
-    for (int c = 0; c < channels; ++c) put(static_cast<std::uint16_t>(sample), 2);
+    samples.insert(samples.end(), static_cast<std::size_t>(channels), sample);
   }
+  WriteWavSamples(path, rate, channels, samples);
 }
 
 }  // namespace lumora::fixtures

@@ -9,6 +9,11 @@
 
 #include "export/decoded_file.h"
 #include "export/export_fixtures.h"
+#include "export/frame_fitter_p.h"
+#include "export/gif_timeline_p.h"
+#include "export/music_encoder_p.h"
+#include "export/video_encoder_p.h"
+#include "render/png_io.h"
 
 namespace lumora {
 namespace {
@@ -100,6 +105,266 @@ TEST(ExportVideo, EveryFormatKeepsFramesTimesPicturesAndSound) {
     ASSERT_EQ(clicks.size(), 7u) << "the music did not loop to the end";
     for (std::size_t k = 0; k < clicks.size(); ++k) EXPECT_NEAR(clicks[k], 500 + 1000.0 * k, 1.0) << "click " << k;
   }
+}
+
+
+// A play list's entries tick at different rates: every frame keeps its own
+// duration to the millisecond, the longest one allowed included. A GIF puts
+// them on its grid of hundredths, each frame it shows lasting at least two.
+TEST(ExportVideo, FramesKeepTheirOwnDurations) {
+  std::vector<std::int32_t> durations(20, 30);
+  durations.insert(durations.end(), 10, 45);
+  durations.insert(durations.end(), 13, 17);
+  durations.push_back(1000);
+  durations.insert(durations.end(), 9, 7);
+  durations.push_back(kMaxFrameDurationMs);
+  std::vector<std::int64_t> starts{0};
+  for (const std::int32_t d : durations) starts.push_back(starts.back() + d);
+  const std::int64_t total = starts.back();
+  starts.pop_back();
+  for (const TFormatCase& format : formatCases()) {
+    SCOPED_TRACE(format.Extension);
+    TScratchFolder folder;
+    TTestShow show(durations, 48, 32, format.Draw);
+    ExportVideo(show, folder / ("show" + format.Extension));
+    const TDecodedFile file = DecodeFile(folder / ("show" + format.Extension));
+    if (format.Extension != ".gif") {
+      EXPECT_EQ(file.StartsMs, starts);
+      EXPECT_NEAR(lengthSeconds(file), double(total) / 1000, 0.0005);
+      continue;
+    }
+    TGifTimeline timeline(total);
+    std::vector<std::int64_t> slots;
+    for (std::size_t i = 0; i < starts.size(); ++i) {
+      if (timeline.Add(starts[i], durations[i]).OpensSlot) slots.push_back(10 * timeline.SlotStart());
+    }
+    EXPECT_EQ(file.StartsMs, slots);
+    EXPECT_NEAR(lengthSeconds(file), double(total) / 1000, 0.005);
+  }
+}
+
+// The expected picture: black, with the frame where FitIntoBox puts it —
+// copied when it keeps its size, else a scaled solid colour.
+void expectedPicture(TBitmap32& into, const TBitmap32& frame, std::int32_t boxWidth, std::int32_t boxHeight) {
+  into.Clear(clBlack32);
+  const TRect place = FitIntoBox(frame.Width(), frame.Height(), boxWidth, boxHeight);
+  for (std::int32_t y = place.Top; y < place.Bottom; ++y) {
+    for (std::int32_t x = place.Left; x < place.Right; ++x) {
+      const bool kept = place.Width() == frame.Width() && place.Height() == frame.Height();
+      into.WritePixel(x, y, kept ? frame.ReadPixel(x - place.Left, y - place.Top) : frame.ReadPixel(0, 0));
+    }
+  }
+}
+
+// Odd sizes padded where 4:2:0 needs even ones, a requested size filled with
+// black bars, and play-list entries of another size fitted in between bars.
+TEST(ExportVideo, FramesAreFittedIntoTheOutputSize) {
+  const TDrawFrame solid = [](TBitmap32& into, std::int64_t) { into.Clear(0xFF3080C0); };
+  struct TCase {
+    std::string Extension;
+    std::int32_t Width, Height, NarrowEvery, AskedWidth, AskedHeight, OutWidth, OutHeight;
+    TDrawFrame Draw;
+    double MinPsnr;
+  };
+  const std::vector<TCase> cases = {
+      {".mp4", 161, 121, 0, 0, 0, 162, 122, DrawGlowFrame, 38},
+      {".apng", 161, 121, 0, 0, 0, 161, 121, DrawGlowFrame, kExact},
+      {".mkv", 160, 80, 0, 96, 96, 96, 96, solid, 30},
+      {".apng", 40, 60, 0, 121, 31, 121, 31, solid, 20},
+      {".gif", 80, 60, 2, 0, 0, 80, 60, DrawFlatFrame, kExact},
+      {".webm", 80, 60, 3, 0, 0, 80, 60, DrawGlowFrame, 33},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Extension + " " + std::to_string(c.Width) + "x" + std::to_string(c.Height));
+    TScratchFolder folder;
+    TTestShow show(std::vector<std::int32_t>(12, 40), c.Width, c.Height, c.Draw);
+    show.NarrowEvery = c.NarrowEvery;
+    TExportOptions options;
+    options.Width = c.AskedWidth;
+    options.Height = c.AskedHeight;
+    ExportVideo(show, folder / ("show" + c.Extension), options);
+    const TDecodedFile file = DecodeFile(folder / ("show" + c.Extension));
+    ASSERT_EQ(file.Frames.size(), 12u);
+    const std::int32_t boxWidth = c.AskedWidth > 0 ? c.AskedWidth : c.Width;
+    const std::int32_t boxHeight = c.AskedHeight > 0 ? c.AskedHeight : c.Height;
+    TBitmap32 frame;
+    TBitmap32 expected;
+    expected.Resize(c.OutWidth, c.OutHeight);
+    for (std::int64_t i = 0; i < 12; ++i) {
+      const TBitmap32& decoded = *file.Frames[static_cast<std::size_t>(i)];
+      ASSERT_EQ(decoded.Width(), c.OutWidth);
+      ASSERT_EQ(decoded.Height(), c.OutHeight);
+      const bool narrow = c.NarrowEvery > 0 && i % c.NarrowEvery == c.NarrowEvery - 1;
+      frame.Resize(narrow ? c.Width / 2 : c.Width, c.Height);
+      c.Draw(frame, i);
+      expectedPicture(expected, frame, boxWidth, boxHeight);
+      EXPECT_GE(Psnr(decoded, expected), c.MinPsnr) << "frame " << i;
+    }
+  }
+}
+
+// Sound an energy meter would call the music, between two times.
+bool soundBetween(const TDecodedFile& file, double fromSeconds, double toSeconds) {
+  double sum = 0;
+  std::size_t n = 0;
+  for (std::size_t i = 0; i < file.Sound.size(); ++i) {
+    const double t = double(file.SoundStart + std::int64_t(i)) / 48000;
+    if (t < fromSeconds || t >= toSeconds) continue;
+    sum += double(file.Sound[i]) * file.Sound[i];
+    ++n;
+  }
+  return n > 0 && std::sqrt(sum / double(n)) > 0.05;
+}
+
+// Music of any rate, channel count and format FFmpeg reads plays to the end
+// of the video in a loop; an option leaves it out.
+TEST(ExportVideo, MusicOfAnyFormatLoopsUnderTheVideo) {
+  struct TCase {
+    std::string Music;
+    std::function<bool(const std::string& path)> Write;
+    std::string Extension;
+    std::string SoundCodec;
+  };
+  const auto wav = [](int rate, int channels) {
+    return [=](const std::string& path) { return WriteWav(path, rate, channels, 0.7, 330), true; };
+  };
+  const auto encoded = [](const char* encoder) {
+    return [=](const std::string& path) { return WriteEncodedMusic(path, encoder, 0.7); };
+  };
+  const std::vector<TCase> cases = {
+      {"mono.wav", wav(22050, 1), ".mp4", "aac"},         {"stereo.wav", wav(48000, 2), ".webm", "opus"},
+      {"six.wav", wav(44100, 6), ".mkv", "aac"},          {"tone.flac", encoded("flac"), ".mkv", "aac"},
+      {"tone.mp3", encoded("libmp3lame"), ".mp4", "aac"}, {"tone.ogg", encoded("libvorbis"), ".webm", "opus"},
+      {"left out.wav", wav(44100, 2), ".mp4", ""},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Music + " in " + c.Extension);
+    TScratchFolder folder;
+    if (!c.Write(folder / c.Music)) {
+      ADD_FAILURE() << "FFmpeg cannot write " << c.Music;
+      continue;
+    }
+    TTestShow show(std::vector<std::int32_t>(100, 30), 32, 24, DrawGlowFrame);
+    TExportOptions options;
+    options.MusicPath = folder / c.Music;
+    options.WithMusic = !c.SoundCodec.empty();
+    ExportVideo(show, folder / ("show" + c.Extension), options);
+    const TDecodedFile file = DecodeFile(folder / ("show" + c.Extension));
+    EXPECT_EQ(file.AudioCodec, c.SoundCodec);
+    if (c.SoundCodec.empty()) continue;
+    EXPECT_NEAR(double(file.SoundStart + std::int64_t(file.Sound.size())) / 48000, 3.0, 0.022);
+    for (const double t : {0.1, 0.8, 1.5, 2.2, 2.8}) EXPECT_TRUE(soundBetween(file, t, t + 0.15)) << "at " << t << " s";
+  }
+}
+
+// Every failure is one line naming the file and the cause, and leaves no
+// file behind: what stood under the name before is untouched, and no
+// temporary file remains beside it.
+TEST(ExportVideo, FailuresNameTheFileAndLeaveNothingBehind) {
+  using TSetUp = std::function<void(TTestShow&, TExportOptions&, const TScratchFolder&)>;
+  struct TCase {
+    std::string Name;  // the output, in the scratch folder
+    TSetUp SetUp;
+    std::vector<std::string> Cause;
+    bool Named = true;  // the exporter's own failure, starting with the output's name
+  };
+  const auto music = [](const std::string& name, std::function<void(const std::string&)> write) -> TSetUp {
+    return [=](TTestShow&, TExportOptions& options, const TScratchFolder& folder) {
+      if (write) write(folder / name);
+      options.MusicPath = folder / name;
+    };
+  };
+  const auto text = [](const std::string& contents) {
+    return [=](const std::string& path) { std::ofstream(path) << contents; };
+  };
+  const TSetUp none = [](TTestShow&, TExportOptions&, const TScratchFolder&) {};
+  const std::vector<TCase> cases = {
+      {"show.avi", none, {"unknown video format (\".avi\"); supported: .mp4, .mkv, .webm, .gif, .apng"}},
+      {"show", none, {"unknown video format (no extension)"}},
+      {"missing/show.mp4", none, {"cannot write the file (No such file or directory)"}},
+      {"folder.mp4", [](TTestShow&, TExportOptions&, const TScratchFolder& f) {
+         fs::remove(f / "folder.mp4");
+         fs::create_directory(f / "folder.mp4");
+       },
+       {"cannot write the file (it is a folder)"}},
+      {"show.mp4", music("gone.ogg", nullptr), {"cannot read the music", "gone.ogg (No such file or directory)"}},
+      {"show.webm", music("notes.wav", text("no sound here")), {"cannot read the music", "notes.wav (Invalid data"}},
+      {"show.mkv", music("still.png", [](const std::string& p) {
+         TBitmap32 b;
+         b.Resize(4, 4);
+         SavePng(b, p);
+       }), {"the music", "still.png holds no sound"}},
+      {"show.mp4", music("empty.wav", [](const std::string& p) { WriteWavSamples(p, 48000, 2, {}); }),
+       {"cannot decode the music", "empty.wav (no sound in it)"}},
+      {"show.mp4", [](TTestShow& s, TExportOptions&, const TScratchFolder&) { s.Durations[5] = 0; },
+       {"frame 5 lasts 0 ms; a frame lasts 1 to 600000 ms"}},
+      {"show.gif", [](TTestShow& s, TExportOptions&, const TScratchFolder&) { s.Durations[3] = kMaxFrameDurationMs + 1; },
+       {"frame 3 lasts 600001 ms"}},
+      {"show.apng", [](TTestShow& s, TExportOptions&, const TScratchFolder&) { s.Durations.clear(); },
+       {"the show has no frames"}},
+      {"show.webm", [](TTestShow& s, TExportOptions&, const TScratchFolder&) { s.BlankFrame = 4; },
+       {"frame 4 has no picture"}},
+      {"show.mp4", [](TTestShow& s, TExportOptions&, const TScratchFolder&) { s.Width = kMaxVideoSide + 1; },
+       {"a picture of 16385x24 pixels is larger than a video can be (16384 a side)"}},
+      {"show.mp4", [](TTestShow&, TExportOptions& o, const TScratchFolder&) { o.Width = 0, o.Height = 100; },
+       {"a video cannot be 0x100 pixels (1 to 16384 a side)"}},
+      {"show.mkv", [](TTestShow&, TExportOptions& o, const TScratchFolder&) { o.Crf = 52; },
+       {"CRF 52 is outside 0 to 51"}},
+      {"show.mp4", [](TTestShow&, TExportOptions& o, const TScratchFolder&) { o.Preset = "warp"; },
+       {"unknown preset \"warp\"; x264 has ultrafast, superfast"}},
+      {"show.gif", [](TTestShow& s, TExportOptions&, const TScratchFolder&) {
+         s.OnRewind = [](TTestShow& show) { show.Durations[0] += show.Rewinds; };
+       }, {"the show's frames changed between the GIF's two passes"}},
+      {"show.mp4", [](TTestShow&, TExportOptions& o, const TScratchFolder&) {
+         o.OnProgress = [](std::int64_t done, std::int64_t) {
+           if (done == 7) throw std::runtime_error("stopped by the user");
+         };
+       }, {"stopped by the user"}, false},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Name + ": " + c.Cause.front());
+    TScratchFolder folder;
+    const std::string path = folder / c.Name;
+    std::ofstream(path) << "the file before";
+    const std::vector<std::string> before = folder.Names();
+    TTestShow show(std::vector<std::int32_t>(12, 30), 32, 24, DrawGlowFrame);
+    TExportOptions options;
+    c.SetUp(show, options, folder);
+    const std::vector<std::string> inputs = folder.Names();
+    try {
+      ExportVideo(show, path, options);
+      ADD_FAILURE() << "no error";
+    } catch (const std::exception& error) {
+      const std::string message = error.what();
+      EXPECT_TRUE(!c.Named || message.rfind(path + ": ", 0) == 0) << message;
+      for (const std::string& part : c.Cause) EXPECT_NE(message.find(part), std::string::npos) << message;
+      EXPECT_EQ(message.find('\n'), std::string::npos) << message;
+    }
+    EXPECT_EQ(folder.Names(), inputs);
+    if (fs::is_regular_file(path)) {
+      std::ifstream in(path);
+      EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the file before");
+    }
+  }
+}
+
+std::string failureOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const EVideoExport& error) {
+    return error.what();
+  }
+  return "no error";
+}
+
+TEST(ExportVideo, AMissingEncoderIsNamed) {
+  TScratchFolder folder;
+  TMuxer muxer("matroska", folder / "show.mkv");
+  TVideoSettings settings;
+  settings.Encoder = "lumora-none";
+  EXPECT_EQ(failureOf([&] { TVideoEncoder(muxer, settings); }), "FFmpeg has no lumora-none encoder");
+  EXPECT_EQ(failureOf([&] { TMusicEncoder(muxer, "lumora-silent", 128000, folder / "music.wav", true); }),
+            "FFmpeg has no lumora-silent encoder");
 }
 
 }  // namespace
