@@ -20,9 +20,12 @@ constexpr int kNameAttempts = 100;
 // caller would pick.
 fs::path temporaryName(const fs::path& path, std::mt19937& random) {
   constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-  std::string tag;
-  for (int i = 0; i < 6; ++i) tag += kDigits[random() % 36];
-  return path.parent_path() / ("." + path.filename().string() + "." + tag + ".part");
+  std::string name = ".";
+  name += path.filename().string();
+  name += '.';
+  for (int i = 0; i < 6; ++i) name += kDigits[random() % 36];
+  name += ".part";
+  return path.parent_path() / name;
 }
 
 // Creates the file only if no file has that name ("x"), so that a name

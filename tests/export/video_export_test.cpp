@@ -173,6 +173,7 @@ TEST(ExportVideo, FramesAreFittedIntoTheOutputSize) {
       {".apng", 40, 60, 0, 121, 31, 121, 31, solid, 20},
       {".gif", 80, 60, 2, 0, 0, 80, 60, DrawFlatFrame, kExact},
       {".webm", 80, 60, 3, 0, 0, 80, 60, DrawGlowFrame, 33},
+      {".mp4", 1, 1, 0, 0, 0, 2, 2, solid, 0},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Extension + " " + std::to_string(c.Width) + "x" + std::to_string(c.Height));
