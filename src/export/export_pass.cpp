@@ -1,6 +1,6 @@
-#include "export/export_pass_p.h"
-
 #include <string>
+
+#include "export/export_pass_p.h"
 
 namespace lumora {
 

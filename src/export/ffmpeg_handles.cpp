@@ -1,5 +1,4 @@
 #include "export/ffmpeg_handles_p.h"
-
 #include "export/video_export.h"
 
 namespace lumora::ffmpeg {

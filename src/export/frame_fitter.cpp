@@ -1,7 +1,7 @@
-#include "export/frame_fitter_p.h"
-
 #include <algorithm>
 #include <cstring>
+
+#include "export/frame_fitter_p.h"
 
 extern "C" {
 #include <libavutil/pixdesc.h>
@@ -90,8 +90,8 @@ TFrameFitter::TFrameFitter(std::int32_t boxWidth, std::int32_t boxHeight, std::i
 
 AVFrame& TFrameFitter::Fit(const TBitmap32& bitmap) {
   const TRect place = FitIntoBox(bitmap.Width(), bitmap.Height(), fBoxWidth, fBoxHeight);
-  const bool fillsCanvas = place == TRect{0, 0, fCanvas->width, fCanvas->height} &&
-                           bitmap.Width() == fCanvas->width && bitmap.Height() == fCanvas->height;
+  const bool fillsCanvas = place == TRect{0, 0, fCanvas->width, fCanvas->height} && bitmap.Width() == fCanvas->width &&
+                           bitmap.Height() == fCanvas->height;
   if (fillsCanvas) {
     convert(bytesOf(bitmap), strideOf(bitmap));
   } else {
@@ -121,11 +121,11 @@ void TFrameFitter::placeOnCanvas(const TBitmap32& bitmap, const TRect& place) {
 }
 
 void TFrameFitter::scaleInto(const TBitmap32& bitmap, const TRect& place) {
-  fScaler.reset(sws_getCachedContext(fScaler.release(), bitmap.Width(), bitmap.Height(), kBitmapFormat,
-                                     place.Width(), place.Height(), kBitmapFormat, kScaleFlags, nullptr, nullptr,
-                                     nullptr));
-  if (!fScaler) ffmpeg::Fail("cannot scale a frame of " + std::to_string(bitmap.Width()) + "x" +
-                             std::to_string(bitmap.Height()) + " pixels");
+  fScaler.reset(sws_getCachedContext(fScaler.release(), bitmap.Width(), bitmap.Height(), kBitmapFormat, place.Width(),
+                                     place.Height(), kBitmapFormat, kScaleFlags, nullptr, nullptr, nullptr));
+  if (!fScaler)
+    ffmpeg::Fail("cannot scale a frame of " + std::to_string(bitmap.Width()) + "x" + std::to_string(bitmap.Height()) +
+                 " pixels");
   const std::uint8_t* source[4] = {bytesOf(bitmap), nullptr, nullptr, nullptr};
   const int sourceStride[4] = {strideOf(bitmap), 0, 0, 0};
   std::uint8_t* target[4] = {fCanvas->data[0] + static_cast<std::ptrdiff_t>(place.Top) * fCanvas->linesize[0] +

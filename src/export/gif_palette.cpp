@@ -1,6 +1,6 @@
-#include "export/gif_palette_p.h"
-
 #include <string>
+
+#include "export/gif_palette_p.h"
 
 extern "C" {
 #include <libavfilter/buffersink.h>
@@ -23,9 +23,9 @@ AVFilterContext* addFilter(AVFilterGraph& graph, const char* filter, const char*
   const AVFilter* type = avfilter_get_by_name(filter);
   if (type == nullptr) ffmpeg::Fail(std::string("FFmpeg has no ") + filter + " filter");
   AVFilterContext* context = nullptr;
-  ffmpeg::Check(avfilter_graph_create_filter(&context, type, name, args.empty() ? nullptr : args.c_str(), nullptr,
-                                             &graph),
-                std::string("cannot set up the ") + filter + " filter");
+  ffmpeg::Check(
+      avfilter_graph_create_filter(&context, type, name, args.empty() ? nullptr : args.c_str(), nullptr, &graph),
+      std::string("cannot set up the ") + filter + " filter");
   return context;
 }
 

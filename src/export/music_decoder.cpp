@@ -1,7 +1,6 @@
-#include "export/music_decoder_p.h"
-
 #include <algorithm>
 
+#include "export/music_decoder_p.h"
 
 namespace lumora {
 
@@ -99,8 +98,8 @@ void TMusicPass::openDecoder() {
   if (fStream == AVERROR_STREAM_NOT_FOUND) ffmpeg::Fail("the music " + fPath + " holds no sound");
   const AVStream& stream = *fInput->streams[std::max(fStream, 0)];
   if (fStream < 0 || codec == nullptr) {
-    ffmpeg::Fail("FFmpeg has no decoder for the music " + fPath + " (" +
-                 avcodec_get_name(stream.codecpar->codec_id) + ")");
+    ffmpeg::Fail("FFmpeg has no decoder for the music " + fPath + " (" + avcodec_get_name(stream.codecpar->codec_id) +
+                 ")");
   }
   fDecoder.reset(avcodec_alloc_context3(codec));
   if (!fDecoder) ffmpeg::Fail("out of memory for the music");
@@ -162,9 +161,9 @@ void TMusicPass::prepareResampler(AVFrame& decoded, AVAudioFifo& out, AVAudioFif
   if (fResampler) resample(nullptr, out, keep);
   SwrContext* resampler = nullptr;
   // FFmpeg 5.1 declares the output layout non-const; it only reads it.
-  ffmpeg::Check(swr_alloc_set_opts2(&resampler, const_cast<AVChannelLayout*>(&fEncoder.ch_layout), fEncoder.sample_fmt, fEncoder.sample_rate,
-                                    &decoded.ch_layout, static_cast<AVSampleFormat>(decoded.format),
-                                    decoded.sample_rate, 0, nullptr),
+  ffmpeg::Check(swr_alloc_set_opts2(&resampler, const_cast<AVChannelLayout*>(&fEncoder.ch_layout), fEncoder.sample_fmt,
+                                    fEncoder.sample_rate, &decoded.ch_layout,
+                                    static_cast<AVSampleFormat>(decoded.format), decoded.sample_rate, 0, nullptr),
                 "cannot resample the music " + fPath);
   fResampler.reset(resampler);
   ffmpeg::Check(swr_init(resampler), "cannot resample the music " + fPath);
@@ -183,9 +182,9 @@ void TMusicPass::resample(const AVFrame* decoded, AVAudioFifo& out, AVAudioFifo*
     fConverted = sampleFrame(fEncoder, capacity);
     fConvertedCapacity = capacity;
   }
-  const int converted = swr_convert(fResampler.get(), fConverted->data, capacity,
-                                    decoded != nullptr ? const_cast<const std::uint8_t**>(decoded->extended_data) : nullptr,
-                                    inputSamples);
+  const int converted = swr_convert(
+      fResampler.get(), fConverted->data, capacity,
+      decoded != nullptr ? const_cast<const std::uint8_t**>(decoded->extended_data) : nullptr, inputSamples);
   ffmpeg::Check(converted, "cannot resample the music " + fPath);
   append(out, *fConverted, converted);
   if (keep != nullptr) append(*keep, *fConverted, converted);
@@ -204,8 +203,7 @@ TMusicDecoder::~TMusicDecoder() = default;
 
 void TMusicDecoder::Read(AVFrame& frame) {
   while (av_audio_fifo_size(fPending.get()) < frame.nb_samples) refill();
-  if (av_audio_fifo_read(fPending.get(), reinterpret_cast<void**>(frame.data), frame.nb_samples) <
-      frame.nb_samples) {
+  if (av_audio_fifo_read(fPending.get(), reinterpret_cast<void**>(frame.data), frame.nb_samples) < frame.nb_samples) {
     ffmpeg::Fail("cannot read back the music's samples");
   }
 }
@@ -243,9 +241,9 @@ void TMusicDecoder::refillFromFile() {
 void TMusicDecoder::refillFromMemory() {
   const int total = av_audio_fifo_size(fFirstPlay.get());
   const int samples = std::min(kReplayChunk, total - fReplayOffset);
-  ffmpeg::Check(av_audio_fifo_peek_at(fFirstPlay.get(), reinterpret_cast<void**>(fScratch->data), samples,
-                                      fReplayOffset),
-                "cannot replay the music");
+  ffmpeg::Check(
+      av_audio_fifo_peek_at(fFirstPlay.get(), reinterpret_cast<void**>(fScratch->data), samples, fReplayOffset),
+      "cannot replay the music");
   append(*fPending, *fScratch, samples);
   fReplayOffset = (fReplayOffset + samples) % total;
 }

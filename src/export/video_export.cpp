@@ -26,8 +26,8 @@ constexpr std::array<TExtension, 5> kExtensions = {{
     {".apng", vfApng},
 }};
 
-constexpr std::array<std::string_view, 10> kX264Presets = {
-    "ultrafast", "superfast", "veryfast", "faster", "fast", "medium", "slow", "slower", "veryslow", "placebo"};
+constexpr std::array<std::string_view, 10> kX264Presets = {"ultrafast", "superfast", "veryfast", "faster",   "fast",
+                                                           "medium",    "slow",      "slower",   "veryslow", "placebo"};
 
 std::string lowerCase(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -61,7 +61,8 @@ void checkQuality(const TExportOptions& options, TVideoFormat format) {
       throw EVideoExport("CRF " + std::to_string(*options.Crf) + " is outside 0 to " + std::to_string(highest));
     }
   }
-  if (!options.Preset.empty() && std::find(kX264Presets.begin(), kX264Presets.end(), options.Preset) == kX264Presets.end()) {
+  if (!options.Preset.empty() &&
+      std::find(kX264Presets.begin(), kX264Presets.end(), options.Preset) == kX264Presets.end()) {
     std::string names;
     for (const std::string_view name : kX264Presets) names += (names.empty() ? "" : ", ") + std::string(name);
     throw EVideoExport("unknown preset \"" + options.Preset + "\"; x264 has " + names);

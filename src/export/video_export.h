@@ -35,7 +35,7 @@ struct TExportOptions {
   std::int32_t Height = 0;
   // Constant quality: H.264 0 … 51 (default 18), VP9 0 … 63 (default 30).
   std::optional<std::int32_t> Crf;
-  // x264's speed preset, "ultrafast" … "placebo"; empty is "medium".
+  // x264's speed preset, "ultrafast" … "placebo"; empty is "veryfast".
   std::string Preset;
   // Any sound FFmpeg reads; it loops for as long as the video runs.
   std::string MusicPath;

@@ -16,30 +16,37 @@ namespace lumora {
 namespace {
 
 constexpr std::int32_t kX264DefaultCrf = 18;
+// At CRF 18 on neon outlines, veryfast takes half of medium's time for files
+// 40 % larger; ultrafast a fifth of it, for files three and a half times as large.
+constexpr const char* kX264DefaultPreset = "veryfast";
 constexpr std::int32_t kVp9DefaultCrf = 30;
 
 struct TVideoProfile {
   const char* Muxer;
   const char* Encoder;
   AVPixelFormat PixelFormat;
-  bool Yuv;  // BT.709 4:2:0, padded to even sizes
+  bool Yuv;                  // BT.709 4:2:0, padded to even sizes
   const char* MusicEncoder;  // nullptr: the format carries no sound
   std::int64_t MusicBitRate;
 };
 
 TVideoProfile profileOf(TVideoFormat format) {
   switch (format) {
-    case vfMp4: return {"mp4", "libx264", AV_PIX_FMT_YUV420P, true, "aac", 192'000};
-    case vfMatroska: return {"matroska", "libx264", AV_PIX_FMT_YUV420P, true, "aac", 192'000};
-    case vfWebM: return {"webm", "libvpx-vp9", AV_PIX_FMT_YUV420P, true, "libopus", 128'000};
-    default: return {"apng", "apng", AV_PIX_FMT_RGB24, false, nullptr, 0};
+    case vfMp4:
+      return {"mp4", "libx264", AV_PIX_FMT_YUV420P, true, "aac", 192'000};
+    case vfMatroska:
+      return {"matroska", "libx264", AV_PIX_FMT_YUV420P, true, "aac", 192'000};
+    case vfWebM:
+      return {"webm", "libvpx-vp9", AV_PIX_FMT_YUV420P, true, "libopus", 128'000};
+    default:
+      return {"apng", "apng", AV_PIX_FMT_RGB24, false, nullptr, 0};
   }
 }
 
 std::vector<std::pair<std::string, std::string>> encoderOptions(TVideoFormat format, const TExportOptions& options) {
   if (format == vfMp4 || format == vfMatroska) {
     return {{"crf", std::to_string(options.Crf.value_or(kX264DefaultCrf))},
-            {"preset", options.Preset.empty() ? "medium" : options.Preset}};
+            {"preset", options.Preset.empty() ? kX264DefaultPreset : options.Preset}};
   }
   if (format == vfWebM) {
     // Constant quality needs the bit rate at 0; "good" at speed 4 with row

@@ -24,7 +24,7 @@ struct TDecodedFile {
   std::vector<std::int64_t> StartsMs;
   std::int64_t VideoEndMs = 0;  // the latest end of a video packet, as stored
   std::string AudioCodec;
-  std::vector<float> Sound;  // the first channel, at 48 kHz
+  std::vector<float> Sound;     // the first channel, at 48 kHz
   std::int64_t SoundStart = 0;  // the time of Sound[0], in 48 kHz samples
 };
 
@@ -92,7 +92,8 @@ inline TDecodedFile DecodeFile(const std::string& path) {
   const auto drain = [&](int stream) {
     AVCodecContext* context = decoders[stream].get();
     while (avcodec_receive_frame(context, frame.get()) == 0) {
-      if (context->codec_type == AVMEDIA_TYPE_VIDEO) decoding::keepPicture(file, *frame, raw->streams[stream]->time_base);
+      if (context->codec_type == AVMEDIA_TYPE_VIDEO)
+        decoding::keepPicture(file, *frame, raw->streams[stream]->time_base);
       if (context->codec_type == AVMEDIA_TYPE_AUDIO) decoding::keepSound(file, *frame, raw->streams[stream]->time_base);
       av_frame_unref(frame.get());
     }

@@ -2,6 +2,8 @@
 // the tests themselves, and exported files decoded back with FFmpeg.
 #pragma once
 
+#include <unistd.h>
+
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -12,8 +14,6 @@
 #include <stdexcept>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "export/ffmpeg_handles_p.h"
 #include "export/frame_source.h"
@@ -94,8 +94,9 @@ class TTestShow : public TFrameSource {
 // A folder of its own for one test, removed with everything in it.
 class TScratchFolder {
  public:
-  TScratchFolder() : fPath(fs::temp_directory_path() / ("lumora-export-" + std::to_string(::getpid()) + "-" +
-                                                        std::to_string(fCount++))) {
+  TScratchFolder()
+      : fPath(fs::temp_directory_path() /
+              ("lumora-export-" + std::to_string(::getpid()) + "-" + std::to_string(fCount++))) {
     fs::remove_all(fPath);
     fs::create_directories(fPath);
   }

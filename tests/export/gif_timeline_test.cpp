@@ -1,10 +1,10 @@
 // TGifTimeline: which frames a GIF shows and from when, in hundredths.
-#include "export/gif_timeline_p.h"
+#include <gtest/gtest.h>
 
 #include <utility>
 #include <vector>
 
-#include <gtest/gtest.h>
+#include "export/gif_timeline_p.h"
 
 namespace lumora {
 namespace {

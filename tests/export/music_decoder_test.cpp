@@ -1,12 +1,11 @@
 // TMusicDecoder: music read sample by sample through its loops, from memory
 // for a short piece and from the file again for a long one.
-#include "export/music_decoder_p.h"
+#include <gtest/gtest.h>
 
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "export/export_fixtures.h"
+#include "export/music_decoder_p.h"
 
 namespace lumora {
 namespace {

@@ -3,9 +3,9 @@
 // count and times, pictures against the frames drawn again, and the sound.
 #include "export/video_export.h"
 
-#include <numeric>
-
 #include <gtest/gtest.h>
+
+#include <numeric>
 
 #include "export/decoded_file.h"
 #include "export/export_fixtures.h"
@@ -106,7 +106,6 @@ TEST(ExportVideo, EveryFormatKeepsFramesTimesPicturesAndSound) {
     for (std::size_t k = 0; k < clicks.size(); ++k) EXPECT_NEAR(clicks[k], 500 + 1000.0 * k, 1.0) << "click " << k;
   }
 }
-
 
 // A play list's entries tick at different rates: every frame keeps its own
 // duration to the millisecond, the longest one allowed included. A GIF puts
@@ -283,44 +282,62 @@ TEST(ExportVideo, FailuresNameTheFileAndLeaveNothingBehind) {
       {"show.avi", none, {"unknown video format (\".avi\"); supported: .mp4, .mkv, .webm, .gif, .apng"}},
       {"show", none, {"unknown video format (no extension)"}},
       {"missing/show.mp4", none, {"cannot write the file (No such file or directory)"}},
-      {"folder.mp4", [](TTestShow&, TExportOptions&, const TScratchFolder& f) {
+      {"folder.mp4",
+       [](TTestShow&, TExportOptions&, const TScratchFolder& f) {
          fs::remove(f / "folder.mp4");
          fs::create_directory(f / "folder.mp4");
        },
        {"cannot write the file (it is a folder)"}},
       {"show.mp4", music("gone.ogg", nullptr), {"cannot read the music", "gone.ogg (No such file or directory)"}},
       {"show.webm", music("notes.wav", text("no sound here")), {"cannot read the music", "notes.wav (Invalid data"}},
-      {"show.mkv", music("still.png", [](const std::string& p) {
-         TBitmap32 b;
-         b.Resize(4, 4);
-         SavePng(b, p);
-       }), {"the music", "still.png holds no sound"}},
-      {"show.mp4", music("empty.wav", [](const std::string& p) { WriteWavSamples(p, 48000, 2, {}); }),
+      {"show.mkv",
+       music("still.png",
+             [](const std::string& p) {
+               TBitmap32 b;
+               b.Resize(4, 4);
+               SavePng(b, p);
+             }),
+       {"the music", "still.png holds no sound"}},
+      {"show.mp4",
+       music("empty.wav", [](const std::string& p) { WriteWavSamples(p, 48000, 2, {}); }),
        {"cannot decode the music", "empty.wav (no sound in it)"}},
-      {"show.mp4", [](TTestShow& s, TExportOptions&, const TScratchFolder&) { s.Durations[5] = 0; },
+      {"show.mp4",
+       [](TTestShow& s, TExportOptions&, const TScratchFolder&) { s.Durations[5] = 0; },
        {"frame 5 lasts 0 ms; a frame lasts 1 to 600000 ms"}},
-      {"show.gif", [](TTestShow& s, TExportOptions&, const TScratchFolder&) { s.Durations[3] = kMaxFrameDurationMs + 1; },
+      {"show.gif",
+       [](TTestShow& s, TExportOptions&, const TScratchFolder&) { s.Durations[3] = kMaxFrameDurationMs + 1; },
        {"frame 3 lasts 600001 ms"}},
-      {"show.apng", [](TTestShow& s, TExportOptions&, const TScratchFolder&) { s.Durations.clear(); },
+      {"show.apng",
+       [](TTestShow& s, TExportOptions&, const TScratchFolder&) { s.Durations.clear(); },
        {"the show has no frames"}},
-      {"show.webm", [](TTestShow& s, TExportOptions&, const TScratchFolder&) { s.BlankFrame = 4; },
+      {"show.webm",
+       [](TTestShow& s, TExportOptions&, const TScratchFolder&) { s.BlankFrame = 4; },
        {"frame 4 has no picture"}},
-      {"show.mp4", [](TTestShow& s, TExportOptions&, const TScratchFolder&) { s.Width = kMaxVideoSide + 1; },
+      {"show.mp4",
+       [](TTestShow& s, TExportOptions&, const TScratchFolder&) { s.Width = kMaxVideoSide + 1; },
        {"a picture of 16385x24 pixels is larger than a video can be (16384 a side)"}},
-      {"show.mp4", [](TTestShow&, TExportOptions& o, const TScratchFolder&) { o.Width = 0, o.Height = 100; },
+      {"show.mp4",
+       [](TTestShow&, TExportOptions& o, const TScratchFolder&) { o.Width = 0, o.Height = 100; },
        {"a video cannot be 0x100 pixels (1 to 16384 a side)"}},
-      {"show.mkv", [](TTestShow&, TExportOptions& o, const TScratchFolder&) { o.Crf = 52; },
+      {"show.mkv",
+       [](TTestShow&, TExportOptions& o, const TScratchFolder&) { o.Crf = 52; },
        {"CRF 52 is outside 0 to 51"}},
-      {"show.mp4", [](TTestShow&, TExportOptions& o, const TScratchFolder&) { o.Preset = "warp"; },
+      {"show.mp4",
+       [](TTestShow&, TExportOptions& o, const TScratchFolder&) { o.Preset = "warp"; },
        {"unknown preset \"warp\"; x264 has ultrafast, superfast"}},
-      {"show.gif", [](TTestShow& s, TExportOptions&, const TScratchFolder&) {
+      {"show.gif",
+       [](TTestShow& s, TExportOptions&, const TScratchFolder&) {
          s.OnRewind = [](TTestShow& show) { show.Durations[0] += show.Rewinds; };
-       }, {"the show's frames changed between the GIF's two passes"}},
-      {"show.mp4", [](TTestShow&, TExportOptions& o, const TScratchFolder&) {
+       },
+       {"the show's frames changed between the GIF's two passes"}},
+      {"show.mp4",
+       [](TTestShow&, TExportOptions& o, const TScratchFolder&) {
          o.OnProgress = [](std::int64_t done, std::int64_t) {
            if (done == 7) throw std::runtime_error("stopped by the user");
          };
-       }, {"stopped by the user"}, false},
+       },
+       {"stopped by the user"},
+       false},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.Name + ": " + c.Cause.front());
