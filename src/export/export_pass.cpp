@@ -1,6 +1,6 @@
-#include <string>
-
 #include "export/export_pass_p.h"
+
+#include <string>
 
 namespace lumora {
 

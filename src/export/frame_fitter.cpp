@@ -1,7 +1,7 @@
+#include "export/frame_fitter_p.h"
+
 #include <algorithm>
 #include <cstring>
-
-#include "export/frame_fitter_p.h"
 
 extern "C" {
 #include <libavutil/pixdesc.h>

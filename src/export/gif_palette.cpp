@@ -1,6 +1,6 @@
-#include <string>
-
 #include "export/gif_palette_p.h"
+
+#include <string>
 
 extern "C" {
 #include <libavfilter/buffersink.h>

@@ -1,6 +1,6 @@
-#include <algorithm>
-
 #include "export/music_decoder_p.h"
+
+#include <algorithm>
 
 namespace lumora {
 

@@ -1,10 +1,11 @@
+#include "export/pending_file_p.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <random>
 #include <system_error>
 
-#include "export/pending_file_p.h"
 #include "export/video_export.h"
 
 namespace lumora {

@@ -1,9 +1,9 @@
 // FitIntoBox: where a frame of one size goes in the output picture.
-#include <gtest/gtest.h>
+#include "export/frame_fitter_p.h"
 
 #include <vector>
 
-#include "export/frame_fitter_p.h"
+#include <gtest/gtest.h>
 
 namespace lumora {
 namespace {

@@ -1,10 +1,10 @@
 // TGifTimeline: which frames a GIF shows and from when, in hundredths.
-#include <gtest/gtest.h>
+#include "export/gif_timeline_p.h"
 
 #include <utility>
 #include <vector>
 
-#include "export/gif_timeline_p.h"
+#include <gtest/gtest.h>
 
 namespace lumora {
 namespace {

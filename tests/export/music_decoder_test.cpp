@@ -1,11 +1,12 @@
 // TMusicDecoder: music read sample by sample through its loops, from memory
 // for a short piece and from the file again for a long one.
-#include <gtest/gtest.h>
+#include "export/music_decoder_p.h"
 
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "export/export_fixtures.h"
-#include "export/music_decoder_p.h"
 
 namespace lumora {
 namespace {

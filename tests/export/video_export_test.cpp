@@ -3,9 +3,14 @@
 // count and times, pictures against the frames drawn again, and the sound.
 #include "export/video_export.h"
 
-#include <gtest/gtest.h>
+#include <cmath>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+#include <vector>
 
-#include <numeric>
+#include <gtest/gtest.h>
 
 #include "export/decoded_file.h"
 #include "export/export_fixtures.h"
