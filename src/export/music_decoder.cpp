@@ -1,12 +1,17 @@
 #include "export/music_decoder_p.h"
 
 #include <algorithm>
+#include <string>
 
 namespace lumora {
 
 namespace {
 
 constexpr int kReplayChunk = 4096;
+// Sample rates a music file may claim: below the lowest telephone rate, a
+// few decoded samples would resample to more than memory holds.
+constexpr int kMinMusicRate = 4000;
+constexpr int kMaxMusicRate = 768000;
 
 ffmpeg::TAudioFifo newFifo(const AVCodecContext& encoder) {
   ffmpeg::TAudioFifo fifo(av_audio_fifo_alloc(encoder.sample_fmt, encoder.ch_layout.nb_channels, kReplayChunk));
@@ -149,6 +154,9 @@ void TMusicPass::feedDecoder() {
 // A resampler from the decoded frame's samples to the encoder's, made anew
 // (after draining the old one) when the music changes its format midway.
 void TMusicPass::prepareResampler(AVFrame& decoded, AVAudioFifo& out, AVAudioFifo* keep) {
+  if (decoded.sample_rate < kMinMusicRate || decoded.sample_rate > kMaxMusicRate) {
+    ffmpeg::Fail("the music " + fPath + " has no usable sample rate (" + std::to_string(decoded.sample_rate) + " Hz)");
+  }
   if (decoded.ch_layout.order == AV_CHANNEL_ORDER_UNSPEC) {
     const int channels = decoded.ch_layout.nb_channels;
     av_channel_layout_uninit(&decoded.ch_layout);

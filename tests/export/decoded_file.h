@@ -1,5 +1,5 @@
 // Files decoded back with libavformat and libavcodec, as a player would read
-// them, and music files encoded with them for the tests.
+// them.
 #pragma once
 
 #include <algorithm>
@@ -113,77 +113,6 @@ inline TDecodedFile DecodeFile(const std::string& path) {
     drain(stream);
   }
   return file;
-}
-
-namespace encoding {
-
-inline void putSample(AVFrame& frame, int index, int channel, double value) {
-  const auto format = static_cast<AVSampleFormat>(frame.format);
-  const bool planar = av_sample_fmt_is_planar(format) != 0;
-  std::uint8_t* plane = frame.extended_data[planar ? channel : 0];
-  const int at = planar ? index : 2 * index + channel;
-  if (format == AV_SAMPLE_FMT_S16 || format == AV_SAMPLE_FMT_S16P) {
-    reinterpret_cast<std::int16_t*>(plane)[at] = static_cast<std::int16_t>(value * 32767);
-  } else if (format == AV_SAMPLE_FMT_S32 || format == AV_SAMPLE_FMT_S32P) {
-    reinterpret_cast<std::int32_t*>(plane)[at] = static_cast<std::int32_t>(value * 2147483647.0);
-  } else {
-    reinterpret_cast<float*>(plane)[at] = static_cast<float>(value);
-  }
-}
-
-}  // namespace encoding
-
-// A 440 Hz tone of the given length through one of libavcodec's encoders, in
-// the container the file's extension names; false when FFmpeg lacks the
-// encoder.
-inline bool WriteEncodedMusic(const std::string& path, const char* encoderName, double seconds) {
-  const AVCodec* codec = avcodec_find_encoder_by_name(encoderName);
-  if (codec == nullptr) return false;
-  AVFormatContext* raw = nullptr;
-  avformat_alloc_output_context2(&raw, nullptr, nullptr, path.c_str());
-  std::unique_ptr<AVFormatContext, void (*)(AVFormatContext*)> output(raw, [](AVFormatContext* c) {
-    avio_closep(&c->pb);
-    avformat_free_context(c);
-  });
-  ffmpeg::TCodecContext context(avcodec_alloc_context3(codec));
-  context->sample_fmt = codec->sample_fmts[0];
-  context->sample_rate = 44100;
-  context->time_base = {1, 44100};
-  av_channel_layout_default(&context->ch_layout, 2);
-  if (raw->oformat->flags & AVFMT_GLOBALHEADER) context->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
-  if (avcodec_open2(context.get(), codec, nullptr) < 0) return false;
-  AVStream* stream = avformat_new_stream(raw, nullptr);
-  avcodec_parameters_from_context(stream->codecpar, context.get());
-  stream->time_base = context->time_base;
-  if (avio_open(&raw->pb, path.c_str(), AVIO_FLAG_WRITE) < 0 || avformat_write_header(raw, nullptr) < 0) return false;
-  ffmpeg::TPacket packet = ffmpeg::NewPacket();
-  const auto writePackets = [&] {
-    while (avcodec_receive_packet(context.get(), packet.get()) == 0) {
-      av_packet_rescale_ts(packet.get(), context->time_base, stream->time_base);
-      packet->stream_index = stream->index;
-      av_interleaved_write_frame(raw, packet.get());
-    }
-  };
-  const int frameSize = context->frame_size > 0 ? context->frame_size : 1024;
-  const auto total = static_cast<std::int64_t>(seconds * 44100);
-  for (std::int64_t done = 0; done < total; done += frameSize) {
-    ffmpeg::TFrame frame = ffmpeg::NewFrame();
-    frame->format = context->sample_fmt;
-    frame->nb_samples = static_cast<int>(std::min<std::int64_t>(frameSize, total - done));
-    frame->sample_rate = 44100;
-    frame->pts = done;
-    av_channel_layout_copy(&frame->ch_layout, &context->ch_layout);
-    av_frame_get_buffer(frame.get(), 0);
-    for (int i = 0; i < frame->nb_samples; ++i) {
-      const double value = 0.4 * std::sin(2 * std::numbers::pi * 440 * double(done + i) / 44100);
-      for (int channel = 0; channel < 2; ++channel) encoding::putSample(*frame, i, channel, value);
-    }
-    avcodec_send_frame(context.get(), frame.get());
-    writePackets();
-  }
-  avcodec_send_frame(context.get(), nullptr);
-  writePackets();
-  return av_write_trailer(raw) >= 0;
 }
 
 }  // namespace lumora::fixtures

@@ -1,26 +1,18 @@
-// What the export tests share: shows drawn on demand, music files written by
-// the tests themselves, and exported files decoded back with FFmpeg.
+// What the export tests share: shows drawn on demand, scratch folders, the
+// PSNR of two pictures, and WAV files written by the tests themselves.
 #pragma once
 
 #include <unistd.h>
 
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <memory>
 #include <numbers>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "export/ffmpeg_handles_p.h"
 #include "export/frame_source.h"
-
-extern "C" {
-#include <libavutil/opt.h>
-}
 
 namespace lumora::fixtures {
 
