@@ -311,6 +311,11 @@ TEST(ExportVideo, FailuresNameTheFileAndLeaveNothingBehind) {
                SavePng(b, p);
              }),
        {"the music", "still.png holds no sound"}},
+      // A path is never taken for another protocol's address (here standard input).
+      {"show.mp4", [](TTestShow&, TExportOptions& o, const TScratchFolder&) { o.MusicPath = "pipe:0"; },
+       {"cannot read the music pipe:0 (No such file or directory)"}},
+      {"show.mp4", music("slow.wav", [](const std::string& p) { WriteWavSamples(p, 1, 2, {1, 2, 3, 4}); }),
+       {"the music", "slow.wav has no usable sample rate (1 Hz)"}},
       {"show.mp4",
        music("empty.wav", [](const std::string& p) { WriteWavSamples(p, 48000, 2, {}); }),
        {"cannot decode the music", "empty.wav (no sound in it)"}},
