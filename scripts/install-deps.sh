@@ -16,6 +16,8 @@ packages=(
   googletest libgtest-dev libgmock-dev clang libclang-rt-14-dev
   # render core and file formats
   zlib1g-dev libpng-dev libpolyclipping-dev libstb-dev
+  # video export: FFmpeg (libavcodec59 itself pulls in x264, libvpx, Opus, LAME and Vorbis)
+  libavcodec-dev libavformat-dev libavfilter-dev libswscale-dev libswresample-dev libavutil-dev
   # player: Qt 6 widgets and multimedia with the GStreamer back end it needs
   qt6-base-dev qt6-multimedia-dev libqt6multimedia6
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
