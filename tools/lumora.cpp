@@ -1,4 +1,19 @@
 // lumora: the light-show player.
 #include "app/qt/player_main.h"
+#include "tools/command_line.h"
 
-int main(int argc, char** argv) { return lumora::RunPlayer(argc, argv); }
+int main(int argc, char** argv) {
+  CLI::App app("Plays a light show: a movie (.ctl), a grid movie (.tol, .cot), a play list (.lst, names of movies "
+               "beside the program, one a line) or the movie appended to an executable (.exe). Without FILE it "
+               "plays the movie appended to itself. A second start hands FILE to the player that runs and ends.",
+               "lumora");
+  lumora::SetUpTool(app,
+                    "Keys: Space play/stop, Left/Right one frame back/on, Escape close.\n"
+                    "A click on the window shows the hidden control panel again.\n");
+  lumora::TPlayerOptions options;
+  options.ProgramName = argv[0];
+  app.add_option("FILE", options.File, "what to play");
+  app.add_option("--patch", options.Patch, "send every frame to the lamps of this channel patch (JSON)")
+      ->check(CLI::ExistingFile);
+  return lumora::RunTool(app, argc, argv, [&options] { return lumora::RunPlayer(options); });
+}

@@ -1,11 +1,10 @@
-// lumora-info FILE [--json]: loads a movie, grid movie, play list or an
-// executable with an appended movie the way the player does and prints its
-// structure as it plays, with the graphics the player leaves out and why.
-// It never writes the music file.
-#include <algorithm>
+// lumora-info: loads a movie, grid movie, play list or an executable with an
+// appended movie the way the player does and prints its structure as it
+// plays: layers and graphics with their places (the numbers a channel patch
+// names lamps by), the graphics the player leaves out and why, the grid
+// layers, the music, and how long the show plays. It never writes the music
+// file.
 #include <cctype>
-#include <cstdio>
-#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
@@ -13,63 +12,32 @@
 #include <string>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "effects/led_graphic.h"
 #include "effects/light_graphic.h"
-#include "grid/frame_data.h"
 #include "io/stream.h"
 #include "movie/movie_file.h"
-#include "scene/control_layer.h"
 #include "scene/group.h"
 #include "show/headless_show.h"
+#include "tools/command_line.h"
 
 namespace lumora {
 namespace {
 
+using nlohmann::ordered_json;
+
 enum class TKind { Movie, Grid, PlayList, Executable };
-
-TKind classify(const std::string& path) {
-  std::string lower = path;
-  std::transform(lower.begin(), lower.end(), lower.begin(), [](unsigned char c) { return std::tolower(c); });
-  if (lower.find(".tol") != std::string::npos || lower.find(".cot") != std::string::npos) return TKind::Grid;
-  if (lower.find(".ctl") != std::string::npos) return TKind::Movie;
-  if (lower.find(".lst") != std::string::npos) return TKind::PlayList;
-  return TKind::Executable;
-}
-
-// Bytes that are not UTF-8 (names stored in a legacy code page) are given
-// as the Latin-1 characters of the same values.
-std::string jsonString(const std::string& s) {
-  std::string out = "\"";
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    std::size_t extra = c >= 0xF0 && c < 0xF8 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 && c < 0xE0 ? 1 : 0;
-    bool valid = c >= 0x80 && extra > 0;
-    for (std::size_t k = 1; valid && k <= extra; ++k) {
-      valid = i + k < s.size() && (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
-    }
-    if (c == '"' || c == '\\') {
-      out += '\\';
-      out += static_cast<char>(c);
-    } else if (c < 0x20) {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    } else if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (valid) {
-      out.append(s, i, extra + 1);
-      i += extra;
-    } else {
-      char buf[8];
-      std::snprintf(buf, sizeof buf, "\\u%04x", c);
-      out += buf;
-    }
-  }
-  return out + "\"";
-}
 
 // A grid movie's drawing fills no room: the size is the file's own.
 constexpr std::int32_t kRoom = 1 << 15;
+
+TKind classify(const std::string& path) {
+  if (ContainsNoCase(path, ".tol") || ContainsNoCase(path, ".cot")) return TKind::Grid;
+  if (ContainsNoCase(path, ".ctl")) return TKind::Movie;
+  if (ContainsNoCase(path, ".lst")) return TKind::PlayList;
+  return TKind::Executable;
+}
 
 struct TInfo {
   TKind Kind = TKind::Movie;
@@ -82,9 +50,9 @@ struct TInfo {
   std::vector<std::string> Notes;
   std::vector<std::pair<std::string, bool>> Entries;
 
+  const TShowEngine& Engine() const { return Show.Engine; }
   const TControlLayer& Root() const { return Show.Engine.SceneRoot(); }
   const TFrameDataLayers& Grid() const { return Show.Engine.GridLayers(); }
-  const std::string& MusicPath() const { return Show.Engine.MusicPath(); }
 };
 
 // The player's engine loads and prepares the movie, so that what is listed
@@ -133,7 +101,29 @@ void loadPlayList(TInfo& info) {
   }
 }
 
-std::string musicName(const TInfo& info) { return std::filesystem::path(info.MusicPath()).filename().string(); }
+// Names stored in a legacy code page are not UTF-8: their bytes are given
+// as the Latin-1 characters of the same values.
+std::string readableText(const std::string& s) {
+  std::string out;
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const auto c = static_cast<unsigned char>(s[i]);
+    const std::size_t extra = c >= 0xF0 && c < 0xF8 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 && c < 0xE0 ? 1 : 0;
+    bool valid = extra > 0 && i + extra < s.size();
+    for (std::size_t k = 1; valid && k <= extra; ++k) valid = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
+    if (c < 0x80) {
+      out += static_cast<char>(c);
+    } else if (valid) {
+      out.append(s, i, extra + 1);
+      i += extra;
+    } else {
+      out += static_cast<char>(0xC0 | (c >> 6));
+      out += static_cast<char>(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+std::string musicName(const TInfo& info) { return std::filesystem::path(info.Engine().MusicPath()).filename().string(); }
 
 // The graphics of layer i that the player leaves out.
 std::vector<TControlLayer::TDroppedGraphic> leftOut(const TInfo& info, std::int32_t layer) {
@@ -144,73 +134,72 @@ std::vector<TControlLayer::TDroppedGraphic> leftOut(const TInfo& info, std::int3
   return dropped;
 }
 
-void printJsonGraphic(std::ostream& out, const TGraphicBase& g) {
-  out << "{\"class\": " << jsonString(g.ClassName()) << ", \"type_code\": " << int{g.TypeCode()}
-      << ", \"effect_kind\": " << int{g.EffectKind()} << ", \"line_color\": " << g.LineColor()
-      << ", \"line_width\": " << g.LineWidth() << ", \"fill_color\": " << g.FillColor()
-      << ", \"filled\": " << (g.Filled() ? "true" : "false") << ", \"grid_row\": " << g.GridRow()
-      << ", \"grid_column\": " << g.GridColumn() << ", \"channel_mode\": " << int{g.ChannelMode()}
-      << ", \"grid_layer\": " << g.GridLayer();
-  if (const auto* group = dynamic_cast<const TGroup*>(&g)) {
-    out << ", \"children\": [";
-    for (std::int32_t i = 0; i < group->ChildCount(); ++i) {
-      out << (i ? ", " : "");
-      printJsonGraphic(out, group->Child(i));
-    }
-    out << "]";
-  }
-  out << "}";
+// The frames the player shows, 0 … last, each for the tick interval.
+struct TPlaying {
+  std::int32_t Last = 0;
+  std::int32_t IntervalMs = 0;
+  double Seconds() const { return (Last + 1.0) * IntervalMs / 1000.0; }
+};
+
+TPlaying playing(const TInfo& info) {
+  return {info.Engine().Frames().Max - 1, info.Engine().TickInterval()};
 }
 
-void printJson(std::ostream& out, const TInfo& info) {
+ordered_json graphicJson(const TGraphicBase& g) {
+  ordered_json j = {{"class", g.ClassName()},     {"type_code", g.TypeCode()},     {"effect_kind", g.EffectKind()},
+                    {"line_color", g.LineColor()}, {"line_width", g.LineWidth()},   {"fill_color", g.FillColor()},
+                    {"filled", g.Filled()},        {"grid_row", g.GridRow()},       {"grid_column", g.GridColumn()},
+                    {"channel_mode", g.ChannelMode()}, {"grid_layer", g.GridLayer()}};
+  if (const auto* group = dynamic_cast<const TGroup*>(&g)) {
+    j["children"] = ordered_json::array();
+    for (std::int32_t i = 0; i < group->ChildCount(); ++i) j["children"].push_back(graphicJson(group->Child(i)));
+  }
+  return j;
+}
+
+ordered_json layerJson(const TInfo& info, std::int32_t i) {
+  const TLayer& layer = info.Root().Layer(i);
+  ordered_json j = {{"name", readableText(layer.Name)}, {"masked", layer.Masked() != 0}};
+  j["graphics"] = ordered_json::array();
+  for (std::int32_t k = 0; k < layer.Count(); ++k) j["graphics"].push_back(graphicJson(layer.Items(k)));
+  j["left_out"] = ordered_json::array();
+  for (const auto& d : leftOut(info, i)) {
+    j["left_out"].push_back({{"index", d.Index}, {"class", d.ClassName}, {"reason", d.Reason}});
+  }
+  return j;
+}
+
+ordered_json gridJson(const TFrameDataLayer& grid) {
+  ordered_json sections = ordered_json::array();
+  for (std::int32_t s = 0; s < grid.Count(); ++s) sections.push_back({{"frames", grid.Items(s).Count()}});
+  return {{"rows", grid.Rows()},       {"columns", grid.Columns()},   {"cell_width", grid.CellWidth},
+          {"cell_height", grid.CellHeight}, {"current", grid.Current != 0}, {"sections", sections},
+          {"frames", grid.FrameCount()}};
+}
+
+ordered_json infoJson(const TInfo& info) {
   const bool sized = info.Kind != TKind::PlayList;
-  out << "{\n  \"file\": " << jsonString(info.Path) << ",\n";
-  out << "  \"width\": " << (sized ? std::to_string(info.Width) : "null") << ",\n";
-  out << "  \"height\": " << (sized ? std::to_string(info.Height) : "null") << ",\n";
-  out << "  \"version\": " << (info.Version > 0 ? std::to_string(info.Version) : "null") << ",\n";
-  out << "  \"layers\": [";
-  for (std::int32_t i = 0; i < info.Root().LayerCount(); ++i) {
-    const TLayer& layer = info.Root().Layer(i);
-    out << (i ? ",\n" : "\n") << "    {\"name\": " << jsonString(layer.Name)
-        << ", \"masked\": " << (layer.Masked() ? "true" : "false") << ", \"graphics\": [";
-    for (std::int32_t k = 0; k < layer.Count(); ++k) {
-      out << (k ? ",\n" : "\n") << "      ";
-      printJsonGraphic(out, layer.Items(k));
-    }
-    out << (layer.Count() ? "\n    ]" : "]") << ", \"left_out\": [";
-    const auto dropped = leftOut(info, i);
-    for (std::size_t k = 0; k < dropped.size(); ++k) {
-      out << (k ? ", " : "") << "{\"index\": " << dropped[k].Index << ", \"class\": " << jsonString(dropped[k].ClassName)
-          << ", \"reason\": " << jsonString(dropped[k].Reason) << "}";
-    }
-    out << "]}";
+  ordered_json j = {{"file", readableText(info.Path)},
+                    {"width", sized ? ordered_json(info.Width) : ordered_json()},
+                    {"height", sized ? ordered_json(info.Height) : ordered_json()},
+                    {"version", info.Version > 0 ? ordered_json(info.Version) : ordered_json()}};
+  j["plays"] = ordered_json();
+  if (sized) {
+    const TPlaying p = playing(info);
+    j["plays"] = {{"first_frame", 0}, {"last_frame", p.Last}, {"interval_ms", p.IntervalMs}, {"seconds", p.Seconds()}};
   }
-  out << (info.Root().LayerCount() ? "\n  ],\n" : "],\n");
-  out << "  \"grid_layers\": [";
-  for (std::int32_t i = 0; i < info.Grid().Count(); ++i) {
-    const TFrameDataLayer& grid = info.Grid().Items(i);
-    out << (i ? ",\n" : "\n") << "    {\"rows\": " << grid.Rows() << ", \"columns\": " << grid.Columns()
-        << ", \"cell_width\": " << grid.CellWidth << ", \"cell_height\": " << grid.CellHeight
-        << ", \"current\": " << (grid.Current ? "true" : "false") << ", \"sections\": [";
-    for (std::int32_t s = 0; s < grid.Count(); ++s) out << (s ? ", " : "") << "{\"frames\": " << grid.Items(s).Count() << "}";
-    out << "], \"frames\": " << grid.FrameCount() << "}";
+  j["layers"] = ordered_json::array();
+  for (std::int32_t i = 0; i < info.Root().LayerCount(); ++i) j["layers"].push_back(layerJson(info, i));
+  j["grid_layers"] = ordered_json::array();
+  for (const auto& grid : info.Grid()) j["grid_layers"].push_back(gridJson(*grid));
+  j["music"] = ordered_json();
+  if (!info.Engine().MusicPath().empty()) {
+    j["music"] = {{"name", readableText(musicName(info))}, {"path", readableText(info.Engine().MusicPath())}};
   }
-  out << (info.Grid().Count() ? "\n  ],\n" : "],\n");
-  out << "  \"music\": ";
-  if (info.MusicPath().empty()) {
-    out << "null";
-  } else {
-    out << "{\"name\": " << jsonString(musicName(info)) << ", \"path\": " << jsonString(info.MusicPath()) << "}";
-  }
-  out << ",\n  \"notes\": [";
-  for (std::size_t i = 0; i < info.Notes.size(); ++i) out << (i ? ", " : "") << jsonString(info.Notes[i]);
-  out << "]";
-  out << ",\n  \"entries\": [";
-  for (std::size_t i = 0; i < info.Entries.size(); ++i) {
-    out << (i ? ", " : "") << "{\"name\": " << jsonString(info.Entries[i].first)
-        << ", \"exists\": " << (info.Entries[i].second ? "true" : "false") << "}";
-  }
-  out << "]\n}\n";
+  j["notes"] = info.Notes;
+  j["entries"] = ordered_json::array();
+  for (const auto& [name, exists] : info.Entries) j["entries"].push_back({{"name", readableText(name)}, {"exists", exists}});
+  return j;
 }
 
 // What the lamp graphics add to their summary line.
@@ -228,6 +217,21 @@ std::string lampDetails(const TGraphicBase& g) {
   return s.str();
 }
 
+void printLayer(std::ostream& out, const TInfo& info, std::int32_t i) {
+  const TLayer& layer = info.Root().Layer(i);
+  out << "layer " << i << " " << layer.Name << (layer.Masked() ? " (masked)" : "") << ": " << layer.Count()
+      << " graphics\n";
+  for (std::int32_t k = 0; k < layer.Count(); ++k) {
+    const TGraphicBase& g = layer.Items(k);
+    out << "  " << k << ": " << g.ClassName() << " code " << int{g.TypeCode()} << ", effect " << int{g.EffectKind()}
+        << ", cell (" << g.GridRow() << ", " << g.GridColumn() << ") of grid layer " << g.GridLayer()
+        << lampDetails(g) << "\n";
+  }
+  for (const auto& d : leftOut(info, i)) {
+    out << "  left out: " << d.ClassName << " (graphic " << d.Index << " of the file): " << d.Reason << "\n";
+  }
+}
+
 void printSummary(std::ostream& out, const TInfo& info) {
   out << info.Path << "\n";
   if (info.Kind == TKind::PlayList) {
@@ -237,47 +241,22 @@ void printSummary(std::ostream& out, const TInfo& info) {
   }
   if (info.Version > 0) out << "movie version " << info.Version << ", ";
   out << info.Width << " x " << info.Height << "\n";
-  for (std::int32_t i = 0; i < info.Root().LayerCount(); ++i) {
-    const TLayer& layer = info.Root().Layer(i);
-    out << "layer " << layer.Name << (layer.Masked() ? " (masked)" : "") << ": " << layer.Count() << " graphics\n";
-    for (std::int32_t k = 0; k < layer.Count(); ++k) {
-      const TGraphicBase& g = layer.Items(k);
-      out << "  " << g.ClassName() << " code " << int{g.TypeCode()} << ", effect " << int{g.EffectKind()}
-          << ", cell (" << g.GridRow() << ", " << g.GridColumn() << ") of grid layer " << g.GridLayer()
-          << lampDetails(g) << "\n";
-    }
-    for (const auto& d : leftOut(info, i)) {
-      out << "  left out: " << d.ClassName << " (graphic " << d.Index << " of the file): " << d.Reason << "\n";
-    }
-  }
+  const TPlaying p = playing(info);
+  char length[96];
+  std::snprintf(length, sizeof length, "plays frames 0–%d at %d ms = %.2f s\n", p.Last, p.IntervalMs, p.Seconds());
+  out << length;
+  for (std::int32_t i = 0; i < info.Root().LayerCount(); ++i) printLayer(out, info, i);
   for (const std::string& note : info.Notes) out << "note: " << note << "\n";
   for (std::int32_t i = 0; i < info.Grid().Count(); ++i) {
     const TFrameDataLayer& grid = info.Grid().Items(i);
     out << "grid layer " << i << ": " << grid.Rows() << " x " << grid.Columns() << " cells of " << grid.CellWidth
         << " x " << grid.CellHeight << " pixels, " << grid.Count() << " frame lists, " << grid.FrameCount()
-        << " frames" << (grid.Current ? " (current)" : "") << "\n";
+        << " frames stored" << (grid.Current ? " (current)" : "") << "\n";
   }
-  if (!info.MusicPath().empty()) out << "music: " << info.MusicPath() << "\n";
+  if (!info.Engine().MusicPath().empty()) out << "music: " << info.Engine().MusicPath() << "\n";
 }
 
-int run(int argc, char** argv) {
-  std::string path;
-  bool json = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--json") {
-      json = true;
-    } else if (path.empty()) {
-      path = arg;
-    } else {
-      path.clear();
-      break;
-    }
-  }
-  if (path.empty()) {
-    std::cerr << "usage: lumora-info FILE [--json]\n";
-    return 2;
-  }
+int run(const std::string& path, bool json) {
   TInfo info;
   info.Path = path;
   info.Kind = classify(path);
@@ -287,13 +266,11 @@ int run(int argc, char** argv) {
     case TKind::Grid: loadGrid(info); break;
     case TKind::PlayList: loadPlayList(info); break;
   }
-  std::ostringstream out;
   if (json) {
-    printJson(out, info);
+    std::cout << infoJson(info).dump(2) << "\n";
   } else {
-    printSummary(out, info);
+    printSummary(std::cout, info);
   }
-  std::cout << out.str();
   return 0;
 }
 
@@ -301,10 +278,11 @@ int run(int argc, char** argv) {
 }  // namespace lumora
 
 int main(int argc, char** argv) {
-  try {
-    return lumora::run(argc, argv);
-  } catch (const std::exception& e) {
-    std::cerr << "lumora-info: " << e.what() << "\n";
-    return 1;
-  }
+  CLI::App app("Loads a light show as the player does and prints its structure as it plays.", "lumora-info");
+  lumora::SetUpTool(app, "The numbers of layers and graphics are those a channel patch names lamps by.\n");
+  std::string path;
+  bool json = false;
+  app.add_option("FILE", path, "a movie (.ctl), grid movie (.tol, .cot), play list (.lst) or executable")->required();
+  app.add_flag("--json", json, "print JSON");
+  return lumora::RunTool(app, argc, argv, [&] { return lumora::run(path, json); });
 }

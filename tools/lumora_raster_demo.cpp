@@ -16,6 +16,7 @@
 #include "render/geometry.h"
 #include "render/gr32_graphics.h"
 #include "render/png_io.h"
+#include "tools/command_line.h"
 
 namespace {
 
@@ -136,16 +137,12 @@ int run(const std::filesystem::path& folder, int frames) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::filesystem::path folder = argc > 1 ? argv[1] : "out/demo";
-  const int frames = argc > 2 ? std::atoi(argv[2]) : 24;
-  if (frames <= 0 || frames > 10000) {
-    std::fprintf(stderr, "lumora-raster-demo: the frame count must lie in 1 … 10000\n");
-    return 2;
-  }
-  try {
-    return run(folder, frames);
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "lumora-raster-demo: %s\n", e.what());
-    return 1;
-  }
+  CLI::App app("Renders a small animated neon scene with the raster core alone into PNG frames.",
+               "lumora-raster-demo");
+  lumora::SetUpTool(app);
+  std::string folder = "out/demo";
+  int frames = 24;
+  app.add_option("FOLDER", folder, "where the frames are written (out/demo)");
+  app.add_option("FRAMES", frames, "how many frames (24)")->check(CLI::Range(1, 10000));
+  return lumora::RunTool(app, argc, argv, [&] { return run(folder, frames); });
 }

@@ -95,6 +95,9 @@ void TLightGraphic::DrawFrame(TFrameDataLayers&, std::int32_t, TBitmap32& bitmap
   const float angle = Angle();
   const TFloatPoint scale = Scale();
   SetAngle(angle + StartAngle + static_cast<float>(fStepIndex) * delta);
+  const TFloatPoint centre = image_graphic::ImageTransformation(*this, fImage)
+                                 .Transform(TFloatPoint{fImage.Width() / 2.0f, fImage.Height() / 2.0f});
+  fShownCentre = {RoundToInt(centre.X), RoundToInt(centre.Y)};
   if (fMaskMap) {
     image_graphic::TransformImageThroughMask(*this, fImage, bitmap, *fMaskMap);
   } else {

@@ -42,6 +42,8 @@ class TLightGraphic : public TGraphicBase {
   bool StepsUp() const { return fStepDirection != 0; }
   // The angle step between two swing steps; 0 without steps.
   float StepDelta() const;
+  // The centre of the image where the last frame drew it.
+  const TPoint& ShownCentre() const { return fShownCentre; }
 
   void ReadBody(TStreamReader& stream, TObjectBuilder& builder) override;
   void WriteBody(TStreamWriter& stream) override;
@@ -67,6 +69,7 @@ class TLightGraphic : public TGraphicBase {
   std::uint32_t fPivotAnchor = 0;
   std::int32_t fHoldCounter = 0;
   std::unique_ptr<TByteMap> fMaskMap;
+  TPoint fShownCentre;
 };
 
 }  // namespace lumora

@@ -34,4 +34,10 @@ void THeadlessShow::Open(const std::string& path) {
   }
 }
 
+void THeadlessShow::DrawOnEveryMove() {
+  Host.OnFramesChanged = [this](bool moved) {
+    if (moved && Engine.Playable()) Engine.DrawFrame(Engine.Frames().Position - 1);
+  };
+}
+
 }  // namespace lumora

@@ -4,6 +4,7 @@
 // them.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -16,13 +17,18 @@ class THeadlessHost : public TShowHost {
   THeadlessHost(std::int32_t width, std::int32_t height) : fRoom{width, height} {}
   // The text of every message box, in order.
   std::vector<std::string> Messages;
+  // Called when the frame range or position changes; moved when the
+  // position did.
+  std::function<void(bool moved)> OnFramesChanged;
 
   TPoint Room() const override { return fRoom; }
   void ShowMessage(const std::string&, const std::string& text) override { Messages.push_back(text); }
   void MovieFitted() override {}
   void FrameResized() override {}
   void ShowCleared() override {}
-  void FramesChanged(bool) override {}
+  void FramesChanged(bool moved) override {
+    if (OnFramesChanged) OnFramesChanged(moved);
+  }
   void PlaybackChanged() override {}
 
  private:
@@ -54,6 +60,9 @@ class THeadlessShow {
   // carrying a movie) and raises std::runtime_error naming the file when
   // nothing playable came of it.
   void Open(const std::string& path);
+  // From now on every move of the frame position draws that frame, as the
+  // player's window does: ticks then play the show as the player plays it.
+  void DrawOnEveryMove();
 
   THeadlessHost Host;
   TSilentMusic Music;

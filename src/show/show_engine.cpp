@@ -115,6 +115,7 @@ void TShowEngine::ReportBadFile(const std::exception& error) {
 }
 
 void TShowEngine::prepareReader(TMovieFile& reader) {
+  ++fShowNumber;
   fSceneRoot.Clear();
   fGridLayers.FreeAll();
   reader.ControlLayer = &fSceneRoot;
@@ -250,6 +251,7 @@ void TShowEngine::fitScene() {
   fFrameBitmap.Clear(kOpaqueBlack);
   updatePlayable();
   fHost.MovieFitted();
+  fLastFrame = 0;
   fSceneRoot.DrawFrame(fGridLayers, 0, fFrameBitmap);
   SetTickInterval(kVectorInterval);
 }
@@ -274,6 +276,7 @@ void TShowEngine::LoadGrid(const std::string& path) {
                      " pixels is too large to draw");
   }
 
+  ++fShowNumber;
   fSceneRoot.Clear();
   fGridLayers.FreeAll();
   fGridLayers.Add(std::move(layer));
@@ -287,7 +290,10 @@ void TShowEngine::LoadGrid(const std::string& path) {
   const std::int64_t frames = section != nullptr ? section->Count() : 0;
   setFrames({1, frameBarMax(frames), fFrames.Position});
   updatePlayable();
-  SetTickInterval(SpeedPosition);
+  // Taking the bar's position itself as milliseconds, as the design does,
+  // made a grid movie opened without the speed handler running (a second
+  // start, a play list) play ten times faster than the label said.
+  SetTickInterval(SpeedPosition * 10);
   SetRunning(fFrames.Max != fFrames.Min);
 }
 
@@ -335,6 +341,9 @@ void TShowEngine::LoadPlayList(const std::string& path) {
   fPlayListActive = false;
   if (fPlayList.empty()) return;
   LoadMovie(fPlayList[0]);
+  // The first wrap moves on to the second entry: each entry plays once a
+  // pass.
+  fPlayIndex = 1;
   fPlayListActive = true;
 }
 
@@ -422,6 +431,7 @@ void TShowEngine::SetTickInterval(std::int32_t ms) {
 }
 
 void TShowEngine::RenderFrame(std::int32_t frame) {
+  fLastFrame = frame;
   if (fVectorMode) {
     fSceneRoot.DrawFrame(fGridLayers, frame, fFrameBitmap);
   } else {
@@ -431,8 +441,12 @@ void TShowEngine::RenderFrame(std::int32_t frame) {
 
 void TShowEngine::DrawFrame(std::int32_t frame) {
   RenderFrame(frame);
-  const TDrawnFrame drawn{frame, fFrameBitmap, GridFrame(frame), fGridLayers, fSceneOffset};
+  const TDrawnFrame drawn = LastDrawn();
   for (TFrameSink* sink : fSinks) sink->FrameDrawn(drawn);
+}
+
+TDrawnFrame TShowEngine::LastDrawn() const {
+  return {fLastFrame, fFrameBitmap, GridFrame(fLastFrame), fGridLayers, fSceneOffset};
 }
 
 void TShowEngine::AddSink(TFrameSink& sink) { fSinks.push_back(&sink); }
@@ -440,7 +454,17 @@ void TShowEngine::AddSink(TFrameSink& sink) { fSinks.push_back(&sink); }
 void TShowEngine::RemoveSink(TFrameSink& sink) { std::erase(fSinks, &sink); }
 
 const TFrameData* TShowEngine::GridFrame(std::int32_t frame) const {
-  const TFrameDataLayer* grid = fGridLayers.CurrentLayer();
+  return frameOf(fGridLayers.CurrentLayer(), frame);
+}
+
+const TFrameData* TShowEngine::GridLayerFrame(std::int32_t layer, std::int32_t frame) const {
+  if (layer < 0 || layer >= fGridLayers.Count()) return nullptr;
+  return frameOf(&fGridLayers.Items(layer), frame);
+}
+
+// A vector movie plays a layer's merged frames, a grid movie its current
+// frame list.
+const TFrameData* TShowEngine::frameOf(const TFrameDataLayer* grid, std::int32_t frame) const {
   if (grid == nullptr || frame < 0) return nullptr;
   if (fVectorMode) {
     return static_cast<std::size_t>(frame) < grid->Merged.size() ? grid->Merged[static_cast<std::size_t>(frame)]

@@ -62,8 +62,8 @@ class TShowEngine {
   // surfaces, images, lamp lists and stored coverage. A movie that needs
   // more is refused whole.
   std::uint64_t MemoryBudget = kShowMemoryBudget;
-  // The speed bar's position: a grid movie starts at this many milliseconds
-  // a tick, as the design reads the bar at load time.
+  // The speed bar's position: a grid movie plays at ten times this many
+  // milliseconds a tick, the interval the bar shows.
   std::int32_t SpeedPosition = 3;
   // When clear, a movie's music is read for its name but not written out:
   // for tools that play no sound.
@@ -137,8 +137,14 @@ class TShowEngine {
   const std::string& LastLoadError() const { return fLastLoadError; }
   // What the movie shown derived from its file while it loaded, in bytes.
   std::uint64_t LoadMemory() const { return fLoadMemory; }
+  // The frame drawn last, as sinks are handed it.
+  TDrawnFrame LastDrawn() const;
   // The cells of frame n of the current grid layer, or none.
   const TFrameData* GridFrame(std::int32_t frame) const;
+  // The cells of frame n of grid layer i (a grid movie has one), or none.
+  const TFrameData* GridLayerFrame(std::int32_t layer, std::int32_t frame) const;
+  // Counts the shows loaded: it changes whenever what plays is replaced.
+  std::uint64_t ShowNumber() const { return fShowNumber; }
 
  private:
   void afterVectorLoad(TMovieFile& reader);
@@ -150,6 +156,7 @@ class TShowEngine {
   void updatePlayable();
   void setFrames(TScrollBarState state);
   void drawGrid(std::int32_t frame);
+  const TFrameData* frameOf(const TFrameDataLayer* grid, std::int32_t frame) const;
 
   TShowHost& fHost;
   TMusicPlayer& fMusic;
@@ -179,6 +186,8 @@ class TShowEngine {
   bool fShutDown = false;
   std::string fLastLoadError;
   std::uint64_t fLoadMemory = 0;
+  std::uint64_t fShowNumber = 0;
+  std::int32_t fLastFrame = 0;
 };
 
 }  // namespace lumora

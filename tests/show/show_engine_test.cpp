@@ -129,7 +129,7 @@ TEST_F(ShowEngine, GridMovieDrawsCellsWithSeparators) {
   EXPECT_EQ(Engine.FrameBitmap().Width(), 8);
   EXPECT_EQ(Engine.FrameBitmap().Height(), 6);
   EXPECT_EQ(Engine.Frames(), (TScrollBarState{1, 2, 1}));
-  EXPECT_EQ(Engine.TickInterval(), 5);
+  EXPECT_EQ(Engine.TickInterval(), 50);
   EXPECT_TRUE(Engine.Running());
 
   const TColor32 gap = Engine.FrameBitmap().ReadPixel(3, 0);

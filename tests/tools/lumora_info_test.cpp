@@ -9,6 +9,7 @@
 #include <string>
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include "grid/frame_data.h"
 #include "io/stream.h"
@@ -81,17 +82,19 @@ class LumoraInfo : public ::testing::Test {
 TEST_F(LumoraInfo, JsonHoldsTheStructure) {
   const TRun result = run(writeMovie() + " --json");
   ASSERT_EQ(result.Status, 0) << result.Errors;
-  const std::string& json = result.Out;
-  for (const char* expected : {
-           "\"width\": 320", "\"height\": 200", "\"version\": 6",
-           "{\"name\": \"第1层\", \"masked\": false, \"graphics\": [], \"left_out\": []}",
-           "{\"name\": \"第2层\", \"masked\": true, \"graphics\": [], \"left_out\": []}",
-           "\"rows\": 2, \"columns\": 3, \"cell_width\": 10, \"cell_height\": 8",
-           "\"sections\": [{\"frames\": 4}, {\"frames\": 0}], \"frames\": 4",
-           "\"name\": \"song.mp3\"",
-       }) {
-    EXPECT_NE(json.find(expected), std::string::npos) << expected << "\nin\n" << json;
-  }
+  const auto json = nlohmann::json::parse(result.Out);
+  EXPECT_EQ(json["width"], 320);
+  EXPECT_EQ(json["height"], 200);
+  EXPECT_EQ(json["version"], 6);
+  EXPECT_EQ(json["plays"], nlohmann::json::parse(
+                               R"({"first_frame": 0, "last_frame": 2, "interval_ms": 30, "seconds": 0.09})"))
+      << "4 frames stored: the frame bar runs 1 to 3";
+  EXPECT_EQ(json["layers"], nlohmann::json::parse(R"([
+      {"name": "第1层", "masked": false, "graphics": [], "left_out": []},
+      {"name": "第2层", "masked": true, "graphics": [], "left_out": []}])"));
+  EXPECT_EQ(json["grid_layers"][0], nlohmann::json::parse(R"({"rows": 2, "columns": 3, "cell_width": 10,
+      "cell_height": 8, "current": true, "sections": [{"frames": 4}, {"frames": 0}], "frames": 4})"));
+  EXPECT_EQ(json["music"]["name"], "song.mp3");
   EXPECT_TRUE(std::filesystem::is_empty(path("tmp"))) << "the music file is never written";
 }
 
@@ -99,8 +102,9 @@ TEST_F(LumoraInfo, SummaryPlayListsAndGridMovies) {
   const std::string movie = writeMovie();
   const TRun summary = run(movie);
   ASSERT_EQ(summary.Status, 0) << summary.Errors;
-  EXPECT_NE(summary.Out.find("movie version 6, 320 x 200"), std::string::npos) << summary.Out;
-  EXPECT_NE(summary.Out.find("layer 第2层 (masked): 0 graphics"), std::string::npos) << summary.Out;
+  EXPECT_NE(summary.Out.find("movie version 6, 320 x 200\nplays frames 0–2 at 30 ms = 0.09 s\n"), std::string::npos)
+      << summary.Out;
+  EXPECT_NE(summary.Out.find("layer 1 第2层 (masked): 0 graphics"), std::string::npos) << summary.Out;
 
   TFrameDataLayer grid;
   grid.SetRows(1);
@@ -113,14 +117,13 @@ TEST_F(LumoraInfo, SummaryPlayListsAndGridMovies) {
   WriteFileBytes(path("cells.tol"), grid.SaveToTol());
   const TRun tol = run(path("cells.tol") + " --json");
   ASSERT_EQ(tol.Status, 0) << tol.Errors;
-  EXPECT_NE(tol.Out.find("\"rows\": 1, \"columns\": 2"), std::string::npos) << tol.Out;
+  EXPECT_EQ(nlohmann::json::parse(tol.Out)["grid_layers"][0]["columns"], 2) << tol.Out;
 
   std::ofstream(path("shows.lst")) << "show.ctl\r\nmissing.ctl\n";
   const TRun list = run(path("shows.lst") + " --json");
   ASSERT_EQ(list.Status, 0) << list.Errors;
-  EXPECT_NE(list.Out.find("{\"name\": \"show.ctl\", \"exists\": true}, {\"name\": \"missing.ctl\", \"exists\": false}"),
-            std::string::npos)
-      << list.Out;
+  EXPECT_EQ(nlohmann::json::parse(list.Out)["entries"],
+            nlohmann::json::parse(R"([{"name": "show.ctl", "exists": true}, {"name": "missing.ctl", "exists": false}])"));
 }
 
 TEST_F(LumoraInfo, FailuresGiveOneLineAndAStatus) {
@@ -146,10 +149,10 @@ TEST_F(LumoraInfo, GroupsListTheirChildren) {
   WriteFileBytes(file, source.File.SaveLayered(nullptr));
   const TRun result = run(file + " --json");
   ASSERT_EQ(result.Status, 0) << result.Errors;
-  EXPECT_NE(result.Out.find("\"grid_layer\": 0, \"children\": [{\"class\": \"TGroup\", \"type_code\": 9"),
-            std::string::npos)
-      << result.Out;
-  EXPECT_NE(result.Out.find("\"children\": []}]}"), std::string::npos) << "the inner group has none\n" << result.Out;
+  const auto outer = nlohmann::json::parse(result.Out)["layers"][0]["graphics"][0];
+  ASSERT_EQ(outer["children"].size(), 1u) << result.Out;
+  EXPECT_EQ(outer["children"][0]["class"], "TGroup");
+  EXPECT_EQ(outer["children"][0]["children"], nlohmann::json::array()) << "the inner group has none";
 }
 
 }  // namespace

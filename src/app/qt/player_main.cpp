@@ -2,57 +2,21 @@
 
 #include <QApplication>
 
-#include <cstdio>
-#include <cstring>
 #include <string>
 
 #include "app/program_entry.h"
 #include "app/qt/player_window.h"
 #include "app/qt/single_instance.h"
 
-#ifndef LUMORA_VERSION
-#define LUMORA_VERSION "0.1.0"
-#endif
-
 namespace lumora {
 
-namespace {
-
-constexpr const char* kHelp =
-    "Usage: lumora [FILE]\n"
-    "Plays a light show: a movie (.ctl), a grid movie (.tol, .cot), a play list\n"
-    "(.lst, names of movies beside the program, one a line) or the movie appended\n"
-    "to an executable (.exe). Without FILE it plays the movie appended to itself.\n"
-    "A second start hands FILE to the player that runs and ends.\n"
-    "\n"
-    "Keys: Space play/stop, Left/Right one frame back/on, Escape close.\n"
-    "A click on the window shows the hidden control panel again.\n"
-    "\n"
-    "  --help     show this text\n"
-    "  --version  show the version\n";
-
-// --help and --version answer without a display.
-bool answeredAtOnce(int argc, char** argv, int& status) {
-  if (argc != 2) return false;
-  if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-    std::fputs(kHelp, stdout);
-  } else if (std::strcmp(argv[1], "--version") == 0) {
-    std::printf("lumora %s\n", LUMORA_VERSION);
-  } else {
-    return false;
-  }
-  status = 0;
-  return true;
-}
-
-}  // namespace
-
-int RunPlayer(int argc, char** argv) {
-  int status = 0;
-  if (answeredAtOnce(argc, argv, status)) return status;
-  QApplication app(argc, argv);
-  // QApplication has taken its own options out of argv.
-  const std::string argument = argc > 1 ? argv[1] : "";
+int RunPlayer(const TPlayerOptions& options) {
+  // The command line is the player's own: Qt takes none of it.
+  int qtArgc = 1;
+  std::string program = options.ProgramName;
+  char* qtArgv[] = {program.data(), nullptr};
+  QApplication app(qtArgc, qtArgv);
+  const std::string& argument = options.File;
   const std::string serverName = InstanceServerName();
   if (HandToRunningInstance(serverName, argument)) return 0;
   if (!AcceptedAtFirstStart(argument)) return 0;
@@ -68,6 +32,7 @@ int RunPlayer(int argc, char** argv) {
   // Without the server the player still plays; it is only not found.
   server.Listen(serverName);
   window.Start(argument);
+  if (!options.Patch.empty()) window.AttachLights(options.Patch);
   return app.exec();
 }
 

@@ -1,9 +1,21 @@
-// The player program's entry: --help and --version, the hand-off to a
-// running player, and the player window with its instance server.
+// The player program's entry: the hand-off to a running player, and the
+// player window with its instance server and, when asked, its lamps.
 #pragma once
+
+#include <string>
 
 namespace lumora {
 
-int RunPlayer(int argc, char** argv);
+struct TPlayerOptions {
+  // The program's own path, as the first command-line word gave it.
+  std::string ProgramName;
+  // A movie, grid movie, play list or executable; none: the movie appended
+  // to the player itself.
+  std::string File;
+  // A channel patch: every frame drawn is sent to its lamps.
+  std::string Patch;
+};
+
+int RunPlayer(const TPlayerOptions& options);
 
 }  // namespace lumora

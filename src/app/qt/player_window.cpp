@@ -14,7 +14,10 @@
 #include <QScrollBar>
 #include <QSignalBlocker>
 
+#include <cstdio>
+
 #include "app/qt/frame_painter.h"
+#include "app/qt/light_settings.h"
 
 namespace lumora {
 
@@ -65,6 +68,29 @@ void TPlayerWindow::Start(const std::string& argument) {
 void TPlayerWindow::Maximize() {
   showMaximized();
   if (const QScreen* shown = screen()) setGeometry(shown->availableGeometry());
+}
+
+void TPlayerWindow::AttachLights(const std::string& patchPath) {
+  // Output reports come from the sender thread.
+  auto report = [this](const std::string& text) {
+    QMetaObject::invokeMethod(this, [this, text] { showNotice(text); }, Qt::QueuedConnection);
+  };
+  try {
+    fLights = std::make_unique<output::TLightSink>(fForm->Show(), patchPath, StoredLightSettings(report));
+  } catch (const std::exception& error) {
+    showNotice(std::string(error.what()) + "; nothing is sent");
+  }
+}
+
+void TPlayerWindow::showNotice(const std::string& text) {
+  std::fprintf(stderr, "lumora: %s\n", text.c_str());
+  if (fNotice == nullptr) {
+    fNotice = new QMessageBox(QMessageBox::Warning, QString::fromUtf8(kCaptionWarning), QString(), QMessageBox::Ok,
+                              this);
+    fNotice->setModal(false);
+  }
+  fNotice->setText(QString::fromStdString(text));
+  fNotice->show();
 }
 
 void TPlayerWindow::buildPanel() {

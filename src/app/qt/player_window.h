@@ -13,8 +13,10 @@
 
 #include "app/player_form.h"
 #include "app/qt/qt_music.h"
+#include "output/show_output.h"
 
 class QLabel;
+class QMessageBox;
 class QPushButton;
 class QScrollBar;
 
@@ -28,6 +30,10 @@ class TPlayerWindow : public QWidget, public TPlayerToolkit {
   TForm1& Form() { return *fForm; }
   // Start-up with the first command-line argument, then shown maximised.
   void Start(const std::string& argument);
+  // Sends every frame drawn to the lamps of the patch from now on; a patch
+  // that cannot drive the show, and outputs that fail, are reported on
+  // stderr and in the window while the show plays on.
+  void AttachLights(const std::string& patchPath);
   QWidget& Panel() { return *fPanel; }
 
   // TPlayerToolkit
@@ -58,6 +64,7 @@ class TPlayerWindow : public QWidget, public TPlayerToolkit {
   void buildPanel();
   QPushButton* addButton(const char* name, int left, int width);
   QLabel* addLabel(const char* name, int left, int width);
+  void showNotice(const std::string& text);
   QScrollBar* addScrollBar(const char* name, int left, int width, TScrollBarId bar);
 
   QWidget* fPanel = nullptr;
@@ -71,6 +78,10 @@ class TPlayerWindow : public QWidget, public TPlayerToolkit {
   QImage fShown;
   QPoint fShownAt;
   bool fShowing = false;
+  // Said once, and replaced by what is said later.
+  QMessageBox* fNotice = nullptr;
+  // Freed before the logic it takes frames from.
+  std::unique_ptr<output::TLightSink> fLights;
 };
 
 }  // namespace lumora

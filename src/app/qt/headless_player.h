@@ -1,0 +1,82 @@
+// THeadlessPlayer: plays a show in real time without a window, for a show
+// machine without a screen: the same engine, tick intervals, play-list order
+// and frame wrap as the player's window, the music through Qt Multimedia,
+// and every frame sent to the lamps of a channel patch.
+#pragma once
+
+#include <atomic>
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include <QTimer>
+
+#include "output/show_output.h"
+#include "show/show_engine.h"
+
+namespace lumora {
+
+struct THeadlessPlayOptions {
+  std::string File;
+  // The channel patch to light lamps through; none: nothing is sent.
+  std::string Patch;
+  // Stop after one pass over the movie or the play list.
+  bool Once = false;
+  bool Music = true;
+  // One status line on stderr, rewritten in place.
+  bool Status = false;
+};
+
+class THeadlessPlayer : private TShowHost {
+ public:
+  // A QCoreApplication must exist.
+  THeadlessPlayer(THeadlessPlayOptions options, std::string executablePath);
+  ~THeadlessPlayer() override;
+  THeadlessPlayer(const THeadlessPlayer&) = delete;
+  THeadlessPlayer& operator=(const THeadlessPlayer&) = delete;
+
+  // Loads the show and plays it until one pass is over (Once) or a stop is
+  // asked for; then blacks the lamps out. Raises what stops the show from
+  // starting: a file it cannot play, a patch that cannot drive it.
+  void Run();
+  // Safe from a signal handler: the show stops at the next turn of the
+  // event loop.
+  static void AskToStop() { gStopAsked = true; }
+
+ private:
+  TPoint Room() const override { return {1920, 1080}; }
+  void ShowMessage(const std::string& caption, const std::string& text) override;
+  void MovieFitted() override {}
+  void FrameResized() override {}
+  void ShowCleared() override {}
+  void FramesChanged(bool moved) override;
+  void PlaybackChanged() override;
+
+  void open();
+  void tick();
+  bool passIsOver() const;
+  void report(const std::string& message);
+  void printStatus();
+  void stop();
+
+  static inline std::atomic<bool> gStopAsked = false;
+
+  THeadlessPlayOptions fOptions;
+  std::unique_ptr<TMusicPlayer> fMusic;
+  TShowEngine fEngine;
+  std::unique_ptr<output::TLightSink> fLights;
+  QTimer fClock;
+  QTimer fWatch;
+  std::int64_t fWraps = 0;
+  std::int64_t fFramesDrawn = 0;
+  std::int64_t fStatusFrames = 0;
+  std::chrono::steady_clock::time_point fStatusTime = std::chrono::steady_clock::now();
+  std::mutex fReportsLock;
+  std::vector<std::string> fReports;
+  std::string fLastReport;
+};
+
+}  // namespace lumora

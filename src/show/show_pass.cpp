@@ -1,0 +1,86 @@
+#include "show/show_pass.h"
+
+#include <stdexcept>
+
+namespace lumora {
+
+namespace {
+
+// Positions 1 … Max of the frame bar show frames 0 … Max − 1.
+std::int64_t framesShown(const TShowEngine& engine) { return engine.Frames().Max; }
+
+}  // namespace
+
+TShowPass::TShowPass(std::string path, TShowPassOptions options)
+    : fPath(std::move(path)), fOptions(std::move(options)) {
+  if (fOptions.Loops < 1) throw std::invalid_argument("the show must play at least once");
+  countFrames();
+}
+
+std::unique_ptr<THeadlessShow> TShowPass::openShow(const std::string& path) const {
+  auto show = std::make_unique<THeadlessShow>(fOptions.RoomWidth, fOptions.RoomHeight, fOptions.ExecutablePath);
+  show->Engine.ExtractMusic = fOptions.ExtractMusic;
+  show->Open(path);
+  show->DrawOnEveryMove();
+  return show;
+}
+
+// A single movie shows frames 0 … M − 1 on its first pass; the wrap then
+// draws frame 0 and frame 1 in one tick, so later passes show 1 … M − 1.
+// Each entry of a play list after the first likewise starts at its frame 1.
+void TShowPass::countFrames() {
+  const std::unique_ptr<THeadlessShow> show = openShow(fPath);
+  const TShowEngine& engine = show->Engine;
+  const std::int64_t loops = fOptions.Loops;
+  if (fOptions.First) {
+    if (engine.PlayListActive()) throw std::runtime_error(fPath + ": a frame range needs a single movie");
+    const std::int32_t last = static_cast<std::int32_t>(framesShown(engine)) - 1;
+    if (*fOptions.First < 0 || fOptions.Last < *fOptions.First || fOptions.Last > last) {
+      throw std::runtime_error(fPath + ": the frames it plays are 0-" + std::to_string(last));
+    }
+    fCount = (std::int64_t{fOptions.Last} - *fOptions.First + 1) * loops;
+    fMusicPath = engine.MusicPath();
+    return;
+  }
+  if (!engine.PlayListActive()) {
+    const std::int64_t m = framesShown(engine);
+    fCount = m + (loops - 1) * std::max<std::int64_t>(m - 1, 1);
+    fMusicPath = engine.MusicPath();
+    return;
+  }
+  std::int64_t firstPass = 0;
+  std::int64_t laterPass = 0;
+  for (std::size_t i = 0; i < engine.PlayList().size(); ++i) {
+    const std::string& entry = engine.PlayList()[i];
+    const std::unique_ptr<THeadlessShow> played = openShow(entry);
+    const std::int64_t m = framesShown(played->Engine);
+    // The player's timer does nothing on a movie of one frame, so a play
+    // list stops there for good.
+    if (m < 2) throw std::runtime_error(entry + ": a movie of one frame stops the play list");
+    firstPass += i == 0 ? m : m - 1;
+    laterPass += m - 1;
+    const std::string& music = played->Engine.MusicPath();
+    if (i == 0) fMusicPath = music;
+    if (music != fMusicPath) fMusicPath.clear();
+  }
+  fCount = firstPass + (loops - 1) * laterPass;
+}
+
+void TShowPass::Rewind() {
+  fShow = openShow(fPath);
+  fDone = 0;
+}
+
+void TShowPass::NextFrame() {
+  if (!fShow) Rewind();
+  TShowEngine& engine = fShow->Engine;
+  if (fOptions.First) {
+    const std::int64_t span = std::int64_t{fOptions.Last} - *fOptions.First + 1;
+    engine.DrawFrame(static_cast<std::int32_t>(*fOptions.First + fDone % span));
+  } else if (fDone > 0) {
+    engine.Tick();
+  }
+  ++fDone;
+}
+
+}  // namespace lumora

@@ -1,0 +1,73 @@
+#include "show/show_pass.h"
+
+#include <gtest/gtest.h>
+
+#include "support/show_fixtures.h"
+
+namespace lumora {
+namespace {
+
+using test::tolBytes;
+
+// The frame each step of a pass shows.
+std::vector<std::int32_t> framesOfAPass(TShowPass& pass) {
+  std::vector<std::int32_t> frames;
+  pass.Rewind();
+  for (std::int64_t i = 0; i < pass.FrameCount(); ++i) {
+    pass.NextFrame();
+    frames.push_back(pass.Engine().LastDrawn().Frame);
+  }
+  return frames;
+}
+
+class ShowPass : public ::testing::Test {
+ protected:
+  TShowPassOptions options(std::int32_t loops = 1) const {
+    TShowPassOptions o;
+    o.ExecutablePath = Dir.Executable();
+    o.Loops = loops;
+    return o;
+  }
+
+  test::TPlayerDir Dir{"pass"};
+};
+
+// The player's wrap draws frame 0 and frame 1 in one tick, so frame 0 shows
+// on the first pass only; each later entry of a play list starts at its
+// frame 1.
+TEST_F(ShowPass, PlaysAsThePlayerPlays) {
+  const std::string four = Dir.Write("four.tol", tolBytes(1, 2, 4, 4, 4));
+  TShowPass twice(four, options(2));
+  EXPECT_EQ(framesOfAPass(twice), (std::vector<std::int32_t>{0, 1, 2, 1, 2})) << "4 frames: the bar runs to 3";
+  EXPECT_EQ(framesOfAPass(twice), (std::vector<std::int32_t>{0, 1, 2, 1, 2})) << "a second pass starts afresh";
+  EXPECT_EQ(twice.Engine().TickInterval(), 30);
+
+  Dir.Write("three.tol", tolBytes(2, 2, 4, 4, 3));
+  TShowPass list(Dir.WriteText("show.lst", "four.tol\nthree.tol\n"), options(2));
+  EXPECT_EQ(framesOfAPass(list), (std::vector<std::int32_t>{0, 1, 2, 1, 1, 2, 1}));
+
+  TShowPassOptions range = options(2);
+  range.First = 1;
+  range.Last = 2;
+  TShowPass part(four, range);
+  EXPECT_EQ(framesOfAPass(part), (std::vector<std::int32_t>{1, 2, 1, 2}));
+}
+
+TEST_F(ShowPass, WhatCannotBePlayedIsNamed) {
+  const std::string four = Dir.Write("four.tol", tolBytes(1, 2, 4, 4, 4));
+  TShowPassOptions past = options();
+  past.First = 2;
+  past.Last = 3;
+  EXPECT_THROW(TShowPass(four, past), std::runtime_error) << "the bar runs to frame 2";
+  Dir.Write("one.tol", tolBytes(1, 2, 4, 4, 1));
+  const std::string list = Dir.WriteText("stuck.lst", "four.tol\none.tol\n");
+  try {
+    TShowPass stuck(list, options());
+    FAIL() << "a list the player would stop in";
+  } catch (const std::runtime_error& e) {
+    EXPECT_EQ(std::string(e.what()), Dir.Path("one.tol") + ": a movie of one frame stops the play list");
+  }
+}
+
+}  // namespace
+}  // namespace lumora
