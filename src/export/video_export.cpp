@@ -6,6 +6,10 @@
 #include <filesystem>
 #include <string_view>
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 #include "export/export_pass_p.h"
 #include "export/pending_file_p.h"
 
@@ -92,6 +96,9 @@ TVideoFormat VideoFormatFromPath(const std::string& path) {
 }
 
 void ExportVideo(TFrameSource& source, const std::string& path, const TExportOptions& options) {
+  // Failures come back as exceptions; the libraries' own chatter (the
+  // encoder's settings, statistics) is not for the user.
+  av_log_set_level(AV_LOG_ERROR);
   try {
     const TVideoFormat format = chosenFormat(path, options);
     checkSize(options);
