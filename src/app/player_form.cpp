@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
+
+#include "io/stream.h"
 
 namespace lumora {
 
@@ -59,6 +62,7 @@ TForm1::~TForm1() { fShow.RemoveSink(*this); }
 
 void TForm1::FormCreate(const std::string& argument) {
   fEnglishMode = 1;
+  fCaptionsEnglish = false;
   for (int i = 0; i < kCaptionControlCount; ++i) {
     const auto control = static_cast<TCaptionControl>(i);
     fToolkit.SetCaption(control, LayoutCaption(control));
@@ -72,7 +76,16 @@ void TForm1::FormCreate(const std::string& argument) {
     case kArgumentMovie: loadArgument(argument, false); break;
     case kArgumentPlayList: loadArgument(argument, true); break;
     case kArgumentExecutable: fShow.LoadEmbedded(argument); return;
-    default: fShow.LoadEmbedded(fShow.ExecutablePath()); return;
+    default:
+      if (argument.empty()) {
+        fShow.LoadEmbedded(fShow.ExecutablePath());
+      } else {
+        // The design ended such a start silently; the window now says why
+        // nothing plays.
+        fShow.ReportBadFile(TLoadError(argument + ": not a movie (.ctl), grid movie (.tol, .cot), play list (.lst) "
+                                                  "or executable carrying a movie"));
+      }
+      return;
   }
   LanguageClick();
 }
@@ -100,7 +113,13 @@ void TForm1::loadArgument(const std::string& path, bool playList) {
 
 TPoint TForm1::Room() const { return {fToolkit.WindowWidth(), fToolkit.WindowHeight()}; }
 
-void TForm1::ShowMessage(const std::string& caption, const std::string& text) { fToolkit.MessageBox(caption, text); }
+// The design's words first, then the file and what was wrong with it; the
+// same goes to stderr for those who start the player from a terminal.
+void TForm1::ShowMessage(const std::string& caption, const std::string& text, const std::string& detail) {
+  std::fprintf(stderr, "lumora: %s: %s%s%s\n", caption.c_str(), text.c_str(), detail.empty() ? "" : ": ",
+               detail.c_str());
+  fToolkit.MessageBox(caption, detail.empty() ? text : text + "\n" + detail);
+}
 
 void TForm1::MovieFitted() {
   fToolkit.Maximize();
@@ -119,7 +138,16 @@ void TForm1::FramesChanged(bool moved) {
   if (moved) FrameBarChange();
 }
 
-void TForm1::PlaybackChanged() { fToolkit.SetTimer(fShow.Running(), fShow.TickInterval()); }
+// The play/stop caption follows the timer, whatever started or stopped it.
+void TForm1::PlaybackChanged() {
+  fToolkit.SetTimer(fShow.Running(), fShow.TickInterval());
+  showPlayStop();
+}
+
+void TForm1::showPlayStop() {
+  const TCaptionPair& pair = fShow.Running() ? kPlayingCaption : kStoppedCaption;
+  fToolkit.SetCaption(TCaptionControl::PlayStop, fCaptionsEnglish ? pair.English : pair.Chinese);
+}
 
 void TForm1::FrameDrawn(const TDrawnFrame& frame) { fToolkit.CopyFrame(frame.Bitmap, fOffsetX, fOffsetY); }
 
@@ -163,14 +191,11 @@ void TForm1::OpenChosenPath(const std::string& path) {
 }
 
 void TForm1::PlayStopClick() {
-  const bool english = fEnglishMode != 0;
   if (fShow.Running()) {
-    fToolkit.SetCaption(TCaptionControl::PlayStop, english ? kStoppedCaption.English : kStoppedCaption.Chinese);
     fShow.SetRunning(false);
     fShow.PauseMusic();
     return;
   }
-  fToolkit.SetCaption(TCaptionControl::PlayStop, english ? kPlayingCaption.English : kPlayingCaption.Chinese);
   fShow.SetRunning(true);
   fShow.ResumeMusic();
 }
@@ -186,14 +211,40 @@ void TForm1::LanguageClick() {
 }
 
 void TForm1::setCaptions(bool english) {
+  fCaptionsEnglish = english;
   for (int i = 0; i < kCaptionControlCount; ++i) {
     const auto control = static_cast<TCaptionControl>(i);
     if (control == TCaptionControl::PlayStop) continue;
     const TCaptionPair& pair = kCaptionTable[static_cast<std::size_t>(i)];
     fToolkit.SetCaption(control, english ? pair.English : pair.Chinese);
   }
-  const TCaptionPair& playStop = fShow.Running() ? kPlayingCaption : kStoppedCaption;
-  fToolkit.SetCaption(TCaptionControl::PlayStop, english ? playStop.English : playStop.Chinese);
+  showPlayStop();
+}
+
+void TForm1::FirstFrame() { fShow.Seek(fShow.Frames().Min); }
+
+void TForm1::LastFrame() { fShow.Seek(fShow.Frames().Max); }
+
+void TForm1::PreviousEntry() {
+  if (fShow.PlayListActive()) fShow.PlayPrevious();
+}
+
+void TForm1::NextEntry() {
+  if (fShow.PlayListActive()) fShow.PlayNext();
+}
+
+void TForm1::Slower() { setSpeedBar({fSpeedBar.Min, fSpeedBar.Max, fSpeedBar.Position + 1}); }
+
+void TForm1::Faster() { setSpeedBar({fSpeedBar.Min, fSpeedBar.Max, fSpeedBar.Position - 1}); }
+
+void TForm1::SetVolume(double volume) {
+  fVolume = std::clamp(volume, 0.0, 1.0);
+  fShow.Music().SetVolume(fVolume);
+}
+
+void TForm1::SetMuted(bool muted) {
+  fMuted = muted;
+  fShow.Music().SetMuted(muted);
 }
 
 void TForm1::HideClick() { fToolkit.SetPanelVisible(false); }

@@ -107,19 +107,33 @@ class TForm1 : private TShowHost, private TFrameSink {
   void UserScroll(TScrollBarId bar, std::int32_t position);
   // Moves the frame bar by delta positions.
   void StepFrame(std::int32_t delta);
+  void FirstFrame();
+  void LastFrame();
+  // The entry before or after the one playing; nothing without a play list.
+  void PreviousEntry();
+  void NextEntry();
+  // The speed bar one step towards longer or shorter ticks.
+  void Slower();
+  void Faster();
+  // The music's loudness 0 … 1 and silence.
+  void SetVolume(double volume);
+  void SetMuted(bool muted);
+  double Volume() const { return fVolume; }
+  bool Muted() const { return fMuted; }
 
   TScrollBarState ScrollBar(TScrollBarId bar) const;
   std::int32_t OffsetX() const { return fOffsetX; }
   std::int32_t OffsetY() const { return fOffsetY; }
-  // 1 while the captions are Chinese and the Language button offers
-  // English, 0 the other way round; start-up sets 1 although the layout's
-  // captions are Chinese, so that a movie argument's toggle keeps Chinese.
+  // Which captions the next language toggle shows and which the frame and
+  // speed labels take: 1 English, 0 Chinese. Start-up sets 1 although the
+  // layout's captions are Chinese, by design: a movie argument's toggle
+  // then keeps Chinese, while a start without one labels frames in English.
   std::uint8_t EnglishMode() const { return fEnglishMode; }
 
  private:
   // TShowHost
   TPoint Room() const override;
-  void ShowMessage(const std::string& caption, const std::string& text) override;
+  void ShowMessage(const std::string& caption, const std::string& text, const std::string& detail) override;
   void MovieFitted() override;
   void FrameResized() override { FormResize(); }
   void ShowCleared() override { fToolkit.Refresh(); }
@@ -130,6 +144,7 @@ class TForm1 : private TShowHost, private TFrameSink {
 
   void loadArgument(const std::string& path, bool playList);
   void setCaptions(bool english);
+  void showPlayStop();
   void setSpeedBar(TScrollBarState state);
 
   TPlayerToolkit& fToolkit;
@@ -137,7 +152,11 @@ class TForm1 : private TShowHost, private TFrameSink {
   std::int32_t fOffsetX = 0;
   std::int32_t fOffsetY = 0;
   std::uint8_t fEnglishMode = 1;
+  // The language of the captions on show.
+  bool fCaptionsEnglish = false;
   TScrollBarState fSpeedBar{1, 10, 3};
+  double fVolume = 1;
+  bool fMuted = false;
   bool fDestroyed = false;
 };
 

@@ -1,5 +1,7 @@
 #include "app/program_entry.h"
 
+#include <filesystem>
+
 #include "app/player_form.h"
 #include "render/little_endian.h"
 
@@ -13,8 +15,11 @@ bool HandedToRunningInstance(const std::string& argument) {
   return false;
 }
 
-bool AcceptedAtFirstStart(const std::string& argument) {
-  return argument.empty() || HandedToRunningInstance(argument) || ContainsNoCase(argument, ".exe");
+std::string StartPath(const std::string& argument) {
+  if (argument.empty()) return argument;
+  std::error_code error;
+  const std::filesystem::path absolute = std::filesystem::absolute(argument, error);
+  return error ? argument : absolute.lexically_normal().string();
 }
 
 std::vector<std::uint8_t> EncodeCopyData(const std::string& path) {

@@ -22,9 +22,9 @@ inline constexpr std::uint32_t kMaxCopyDataBytes = 1 << 16;
 
 // A second start hands over a movie or play list (.ctl, .tol, .cot, .lst).
 bool HandedToRunningInstance(const std::string& argument);
-// A first start goes on without an argument or with a .ctl, .tol, .cot,
-// .exe or .lst one; anything else ends it silently.
-bool AcceptedAtFirstStart(const std::string& argument);
+// The path a start works with: absolute, so that a running player that
+// started elsewhere finds the same file. Empty stays empty.
+std::string StartPath(const std::string& argument);
 
 std::vector<std::uint8_t> EncodeCopyData(const std::string& path);
 // The path of a well-formed record: the whole record arrived, its byte

@@ -22,7 +22,9 @@ class THeadlessHost : public TShowHost {
   std::function<void(bool moved)> OnFramesChanged;
 
   TPoint Room() const override { return fRoom; }
-  void ShowMessage(const std::string&, const std::string& text) override { Messages.push_back(text); }
+  void ShowMessage(const std::string&, const std::string& text, const std::string&) override {
+    Messages.push_back(text);
+  }
   void MovieFitted() override {}
   void FrameResized() override {}
   void ShowCleared() override {}
@@ -44,6 +46,8 @@ class TSilentMusic : public TMusicPlayer {
   std::int64_t Position() override { return 0; }
   std::int64_t Length() override { return 1; }
   void Rewind() override {}
+  void SetVolume(double) override {}
+  void SetMuted(bool) override {}
 };
 
 class THeadlessShow {

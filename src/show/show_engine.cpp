@@ -20,6 +20,8 @@ constexpr double kGridShare = 0.8;
 // A play list is a short text; an executable with a movie may be large.
 constexpr std::uintmax_t kMaxPlayListSize = std::uintmax_t{1} << 20;
 constexpr std::uintmax_t kMaxExecutableSize = std::uintmax_t{1} << 30;
+// The entries of a play list a message names before it counts the rest.
+constexpr std::int64_t kNamedMissingEntries = 10;
 
 std::string lowerCase(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -109,13 +111,15 @@ TShowEngine::TShowEngine(TShowHost& host, TMusicPlayer& music, std::string execu
   fSceneRoot.MaskBitmap = &fMaskBitmap;
 }
 
-void TShowEngine::ReportBadFile(const std::exception& error) {
-  fLastLoadError = error.what();
-  fHost.ShowMessage(kCaptionError, kTextBadFile);
+void TShowEngine::ReportBadFile(const std::exception& error) { say(kCaptionError, kTextBadFile, error.what()); }
+
+void TShowEngine::say(const char* caption, const char* text, std::string detail) {
+  fLastLoadError = std::move(detail);
+  fHost.ShowMessage(caption, text, fLastLoadError);
 }
 
 void TShowEngine::prepareReader(TMovieFile& reader) {
-  ++fShowNumber;
+  startOver();
   fSceneRoot.Clear();
   fGridLayers.FreeAll();
   reader.ControlLayer = &fSceneRoot;
@@ -132,13 +136,13 @@ void TShowEngine::LoadMovie(const std::string& path) {
     return;
   }
   fLastLoadError.clear();
+  fLoadingPath = path;
   try {
     const TMemoryBudget budget(MemoryBudget);
     TMovieFile reader;
     prepareReader(reader);
     if (!reader.LoadFromFile(path, true)) {
-      fLastLoadError = path + ": " + kTextFormatError;
-      fHost.ShowMessage(kCaptionWarning, kTextFormatError);
+      say(kCaptionWarning, kTextFormatError, path + ": not a movie: it starts with no movie's mark");
     }
     afterVectorLoad(reader);
     fLoadMemory = budget.Used();
@@ -215,8 +219,7 @@ void TShowEngine::ResumeMusic() {
 void TShowEngine::fitScene() {
   fSceneOffset = {};
   if (fSceneRoot.LayerCount() == 0) {
-    fLastLoadError = kTextNoGraphics;
-    fHost.ShowMessage(kCaptionWarning, kTextNoGraphics);
+    say(kCaptionWarning, kTextNoGraphics, fLoadingPath + ": the movie holds no layers");
     return;
   }
   for (const auto& layer : fSceneRoot.Layers()) {
@@ -240,8 +243,7 @@ void TShowEngine::fitScene() {
   fGridLayers.MergeFrames();
   const TFrameDataLayer* grid = fGridLayers.CurrentLayer();
   if (grid == nullptr || grid->Merged.empty()) {
-    fLastLoadError = kTextNoBeats;
-    fHost.ShowMessage(kCaptionWarning, kTextNoBeats);
+    say(kCaptionWarning, kTextNoBeats, fLoadingPath + ": its grid animation has no frames");
     return;
   }
   setFrames({1, frameBarMax(static_cast<std::int64_t>(grid->Merged.size())), fFrames.Position});
@@ -276,7 +278,7 @@ void TShowEngine::LoadGrid(const std::string& path) {
                      " pixels is too large to draw");
   }
 
-  ++fShowNumber;
+  startOver();
   fSceneRoot.Clear();
   fGridLayers.FreeAll();
   fGridLayers.Add(std::move(layer));
@@ -307,6 +309,7 @@ void TShowEngine::LoadEmbedded(const std::string& path) {
     fLastLoadError = error.what();
     return;
   }
+  fLoadingPath = path;
   try {
     const TMemoryBudget budget(MemoryBudget);
     TMovieFile reader;
@@ -324,22 +327,38 @@ void TShowEngine::LoadEmbedded(const std::string& path) {
   }
 }
 
-void TShowEngine::LoadPlayList(const std::string& path) {
+// Entries are looked up beside the list first, then beside the player, so
+// that lists kept in a show's own folder and lists kept beside the program
+// both play.
+std::vector<std::string> TShowEngine::playListEntries(const std::string& path) {
   const std::vector<std::uint8_t> text = readWholeFile(path, kMaxPlayListSize);
-  fPlayList.clear();
-  std::string base = std::filesystem::path(fExecutablePath).parent_path().string();
-  if (base.empty() || base.back() != '/') base += '/';
+  const std::filesystem::path places[] = {std::filesystem::path(path).parent_path(),
+                                          std::filesystem::path(fExecutablePath).parent_path()};
+  std::vector<std::string> entries;
+  std::int64_t missing = 0;
+  std::string missingNames;
   forEachLine(text, [&](const std::string& line) {
     // A NUL byte would cut the name short for the file system while the
     // rest of the line still chose how the entry is read.
     if (line.find('\0') != std::string::npos) return;
-    std::string candidate = base + line;
-    if (isRegularFile(candidate)) fPlayList.push_back(std::move(candidate));
+    for (const std::filesystem::path& place : places) {
+      const std::string candidate = (place / line).string();
+      if (isRegularFile(candidate)) return entries.push_back(candidate);
+    }
+    if (++missing <= kNamedMissingEntries) missingNames += (missing > 1 ? ", " : "") + line;
   });
+  if (entries.empty()) throw TLoadError(path + ": names no movie that can be found beside it or the player");
+  if (missing > kNamedMissingEntries) missingNames += " and " + std::to_string(missing - kNamedMissingEntries) + " more";
+  if (missing > 0) say(kCaptionWarning, kTextNotFound, path + ": not found beside the list or the player: " + missingNames);
+  return entries;
+}
+
+void TShowEngine::LoadPlayList(const std::string& path) {
+  std::vector<std::string> entries = playListEntries(path);
+  fPlayList = std::move(entries);
   fPlayIndex = 0;
   fPlayable = false;
   fPlayListActive = false;
-  if (fPlayList.empty()) return;
   LoadMovie(fPlayList[0]);
   // The first wrap moves on to the second entry: each entry plays once a
   // pass.
@@ -369,6 +388,22 @@ void TShowEngine::PlayNext() {
 }
 
 void TShowEngine::updatePlayable() { fPlayable = fFrames.Min < fFrames.Max; }
+
+// Keeping the position of the show before, as the design does, started a
+// new movie wherever the last one had stopped.
+void TShowEngine::startOver() {
+  ++fShowNumber;
+  fPlayable = false;
+  setFrames({1, 1, 1});
+}
+
+void TShowEngine::PlayPrevious() {
+  if (!fPlayListActive) return;
+  const auto n = static_cast<std::int32_t>(fPlayList.size());
+  // PlayIndex names the entry after the one playing.
+  fPlayIndex = ((fPlayIndex - 2) % n + n) % n;
+  PlayNext();
+}
 
 // Freeing a graphic releases its stored coverage with it.
 void TShowEngine::CloseMovie() {

@@ -46,6 +46,7 @@ inline constexpr const char* kTextFormatError = "文件格式错误";
 inline constexpr const char* kTextNoGraphics = "没有图元";
 inline constexpr const char* kTextNoBeats = "网格程序的节拍数为零,请增加节拍";
 inline constexpr const char* kTextBadFile = "文件格式不正确";
+inline constexpr const char* kTextNotFound = "找不到文件";
 
 class TShowEngine {
  public:
@@ -79,6 +80,8 @@ class TShowEngine {
   // The next entry of the play list; one that fails is reported and the
   // show before plays on.
   void PlayNext();
+  // The entry before the one playing; none without a play list.
+  void PlayPrevious();
   // Frees the scene and the grid layers.
   void CloseMovie();
   // Stops playback and the music and frees everything loaded; later calls
@@ -96,6 +99,7 @@ class TShowEngine {
   void Seek(std::int32_t position);
   void SetRunning(bool running);
   void SetTickInterval(std::int32_t ms);
+  TMusicPlayer& Music() { return fMusic; }
   // Pauses or resumes the music with the animation.
   void PauseMusic();
   void ResumeMusic();
@@ -154,14 +158,21 @@ class TShowEngine {
   void startMusic();
   void loopMusic();
   void updatePlayable();
+  // What was playing is replaced: the frame bar starts over.
+  void startOver();
   void setFrames(TScrollBarState state);
   void drawGrid(std::int32_t frame);
+  // Shows a message whose detail becomes LastLoadError.
+  void say(const char* caption, const char* text, std::string detail);
+  std::vector<std::string> playListEntries(const std::string& path);
   const TFrameData* frameOf(const TFrameDataLayer* grid, std::int32_t frame) const;
 
   TShowHost& fHost;
   TMusicPlayer& fMusic;
   std::string fExecutablePath;
   std::vector<TFrameSink*> fSinks;
+  // The file being loaded, for the messages that name it.
+  std::string fLoadingPath;
 
   TControlLayer fSceneRoot;
   TFrameDataLayers fGridLayers;

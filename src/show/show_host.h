@@ -32,8 +32,9 @@ class TShowHost {
   virtual ~TShowHost() = default;
   // The room a grid movie is fitted into: the window's size.
   virtual TPoint Room() const = 0;
-  // A message box with the warning icon, in the design's words.
-  virtual void ShowMessage(const std::string& caption, const std::string& text) = 0;
+  // A message box with the warning icon: the caption and text in the
+  // design's words, and the file with what was wrong in it.
+  virtual void ShowMessage(const std::string& caption, const std::string& text, const std::string& detail) = 0;
   // A vector movie is fitted and about to draw its first frame.
   virtual void MovieFitted() = 0;
   // The frame bitmap changed its size: the frame is centred anew.
@@ -58,6 +59,9 @@ class TMusicPlayer {
   virtual std::int64_t Position() = 0;
   virtual std::int64_t Length() = 0;
   virtual void Rewind() = 0;
+  // Loudness 0 … 1 and silence, kept for music opened later too.
+  virtual void SetVolume(double volume) = 0;
+  virtual void SetMuted(bool muted) = 0;
 };
 
 }  // namespace lumora

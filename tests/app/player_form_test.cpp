@@ -126,14 +126,15 @@ TEST_F(PlayerForm, HiddenOrEmptyMaskedLayersAreSkipped) {
   EXPECT_EQ(Form.Show().FrameBitmap().UpdateCount(), 0) << "the update bracket is closed";
 }
 
-TEST_F(PlayerForm, UnknownMagicKeepsTheRangeAndEmptiesTheScene) {
+TEST_F(PlayerForm, UnknownMagicEmptiesTheSceneAndStartsTheBarOver) {
   Form.FormCreate(Dir.Write("show.ctl", movieBytes({{{1}}}, 4)));
   Ui.Messages.clear();
   Ui.DialogAnswers.push_back(Dir.Write("bad.ctl", {1, 2, 3, 4, 5, 6, 7, 8}));
   Form.OpenClick();
   EXPECT_EQ(Ui.Messages, (std::vector<std::pair<std::string, std::string>>{{"警告", "文件格式错误"},
                                                                            {"警告", "没有图元"}}));
-  EXPECT_EQ(Form.ScrollBar(kFrameBar), (TScrollBarState{1, 3, 1})) << "the range of the movie before";
+  EXPECT_EQ(Ui.Details.front(), Dir.Path("bad.ctl") + ": not a movie: it starts with no movie's mark");
+  EXPECT_EQ(Form.ScrollBar(kFrameBar), (TScrollBarState{1, 1, 1})) << "nothing plays";
   EXPECT_EQ(Form.Show().SceneRoot().LayerCount(), 0);
   EXPECT_EQ(Form.Show().FrameBitmap().Width(), 800);
   EXPECT_EQ(Form.Show().FrameBitmap().Height(), 600);
@@ -393,6 +394,94 @@ TEST_F(PlayerForm, ExecutableArgumentReadsItsAppendedMovie) {
   EXPECT_EQ(Form.Show().SceneRoot().LayerCount(), 1);
   EXPECT_EQ(Form.EnglishMode(), 1);
   EXPECT_TRUE(Ui.Timer);
+}
+
+}  // namespace
+}  // namespace lumora
+
+namespace lumora {
+namespace {
+
+// A list in a show's own folder finds its movies there; entries found
+// nowhere are named; a list that names nothing playable says so.
+TEST_F(PlayerForm, PlayListsLookBesideThemselvesFirst) {
+  std::filesystem::create_directories(Dir.Path("shows"));
+  Dir.Write("shows/a.ctl", movieBytes({{{1}}}, 3));
+  Dir.Write("b.tol", tolBytes(2, 2, 4, 4, 3));
+  Form.FormCreate(Dir.WriteText("shows/list.lst", "a.ctl\nb.tol\ngone.ctl\n"));
+  EXPECT_EQ(Form.Show().PlayList(), (std::vector<std::string>{Dir.Path("shows/a.ctl"), Dir.Path("b.tol")}))
+      << "beside the list, then beside the player";
+  ASSERT_EQ(Ui.Messages.size(), 1u);
+  EXPECT_EQ(Ui.Messages[0].second, "找不到文件");
+  EXPECT_EQ(Ui.Details[0], Dir.Path("shows/list.lst") + ": not found beside the list or the player: gone.ctl");
+
+  Ui.Messages.clear();
+  Form.WMCopyData(Dir.WriteText("empty.lst", "\n\n"));
+  EXPECT_EQ(Ui.Messages, (std::vector<std::pair<std::string, std::string>>{{"错误", "文件格式不正确"}}));
+  EXPECT_EQ(Ui.Details.back(), Dir.Path("empty.lst") + ": names no movie that can be found beside it or the player");
+}
+
+// Whatever starts or stops the timer, the caption follows; a new movie
+// starts at its first frame.
+TEST_F(PlayerForm, PlayStopAndTheFrameBarFollowEveryLoad) {
+  Form.FormCreate(Dir.Write("show.ctl", movieBytes({{{1}}}, 6)));
+  Form.PlayStopClick();
+  ASSERT_EQ(Ui.Caption(PlayStop), "播放");
+  Form.UserScroll(kFrameBar, 4);
+  Ui.DialogAnswers.push_back(Dir.Write("other.ctl", movieBytes({{{2}}}, 6)));
+  Form.OpenClick();
+  EXPECT_TRUE(Ui.Timer);
+  EXPECT_EQ(Ui.Caption(PlayStop), "停止") << "the opened movie plays";
+  EXPECT_EQ(Form.ScrollBar(kFrameBar).Position, 1) << "from its first frame";
+  Form.PlayStopClick();
+  EXPECT_FALSE(Ui.Timer);
+  EXPECT_EQ(Ui.Caption(PlayStop), "播放");
+}
+
+// Messages name the file and the fault on a second line; a start that
+// cannot play keeps the window and says why.
+TEST_F(PlayerForm, MessagesNameTheFileAndTheFault) {
+  Form.FormCreate(Dir.WriteText("notes.txt", "hello"));
+  EXPECT_EQ(Ui.Messages, (std::vector<std::pair<std::string, std::string>>{{"错误", "文件格式不正确"}}));
+  EXPECT_EQ(Ui.Details[0], Dir.Path("notes.txt") +
+                               ": not a movie (.ctl), grid movie (.tol, .cot), play list (.lst) or executable "
+                               "carrying a movie");
+  EXPECT_FALSE(Ui.Closed);
+  Form.WMCopyData(Dir.Path("missing.ctl"));
+  EXPECT_EQ(Ui.Details.back().rfind(Dir.Path("missing.ctl") + ": ", 0), 0u) << Ui.Details.back();
+  Form.WMCopyData(Dir.Write("empty.ctl", movieBytes({{{1}}}, 0)));
+  EXPECT_EQ(Ui.Messages.back().second, "网格程序的节拍数为零,请增加节拍");
+  EXPECT_EQ(Ui.Details.back(), Dir.Path("empty.ctl") + ": its grid animation has no frames");
+}
+
+TEST_F(PlayerForm, KeysPeopleExpect) {
+  Dir.Write("a.ctl", movieBytes({{{1}}}, 6));
+  Dir.Write("b.ctl", movieBytes({{{2}}}, 6));
+  Dir.Write("c.ctl", movieBytes({{{3}}}, 6));
+  Form.FormCreate(Dir.WriteText("show.lst", "a.ctl\nb.ctl\nc.ctl\n"));
+  Form.LastFrame();
+  EXPECT_EQ(Form.ScrollBar(kFrameBar).Position, 5);
+  Form.FirstFrame();
+  EXPECT_EQ(Form.ScrollBar(kFrameBar).Position, 1);
+  const auto playing = [&] { return test::asTest(Form.Show().SceneRoot().Layer(0).Items(0)).Payload; };
+  ASSERT_EQ(playing(), 1);
+  Form.NextEntry();
+  EXPECT_EQ(playing(), 2);
+  Form.NextEntry();
+  Form.NextEntry();
+  EXPECT_EQ(playing(), 1) << "past the last entry: the first";
+  Form.PreviousEntry();
+  EXPECT_EQ(playing(), 3) << "before the first: the last";
+
+  Form.Slower();
+  EXPECT_EQ(Ui.Interval, 40);
+  Form.Faster();
+  Form.Faster();
+  EXPECT_EQ(Ui.Interval, 20);
+  Music.Calls.clear();
+  Form.SetVolume(1.5);
+  Form.SetMuted(true);
+  EXPECT_EQ(Music.Calls, (std::vector<std::string>{"volume 1.000000", "mute"})) << "loudness stays within 0 … 1";
 }
 
 }  // namespace

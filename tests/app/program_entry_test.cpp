@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 namespace lumora {
 namespace {
 
@@ -14,11 +16,15 @@ TEST(ProgramEntry, WhichStartsGoOn) {
   EXPECT_TRUE(HandedToRunningInstance("grid.COT")) << ".cot is handed over like .tol";
   EXPECT_TRUE(HandedToRunningInstance("list.lst"));
 
-  EXPECT_FALSE(AcceptedAtFirstStart("notes.txt")) << "ends without a window";
-  EXPECT_TRUE(AcceptedAtFirstStart("show.ctl.bak")) << "containment decides";
-  EXPECT_TRUE(AcceptedAtFirstStart("other.exe"));
-  EXPECT_TRUE(AcceptedAtFirstStart("grid.cot"));
-  EXPECT_TRUE(AcceptedAtFirstStart(""));
+}
+
+// A second start from another folder hands over a path the running player
+// finds: relative names are made absolute.
+TEST(ProgramEntry, StartsWorkWithAbsolutePaths) {
+  const std::string here = std::filesystem::current_path().string();
+  EXPECT_EQ(StartPath("shows/../demo-waves.tol"), here + "/demo-waves.tol");
+  EXPECT_EQ(StartPath("/srv/show.ctl"), "/srv/show.ctl");
+  EXPECT_EQ(StartPath(""), "");
 }
 
 TEST(ProgramEntry, CopyDataRecord) {

@@ -29,6 +29,7 @@ class TFakeToolkit : public TPlayerToolkit {
   std::vector<TCopy> Copies;
   std::deque<std::string> DialogAnswers;
   std::vector<std::pair<std::string, std::string>> Messages;
+  std::vector<std::string> Details;
   bool Closed = false;
 
   void SetCaption(TCaptionControl control, const std::string& text) override { Captions[control] = text; }
@@ -53,8 +54,12 @@ class TFakeToolkit : public TPlayerToolkit {
     DialogAnswers.pop_front();
     return true;
   }
+  // Messages keeps the design's words (the first line), Details the lines
+  // that name the file and the fault.
   void MessageBox(const std::string& caption, const std::string& text) override {
-    Messages.emplace_back(caption, text);
+    const std::size_t end = text.find('\n');
+    Messages.emplace_back(caption, text.substr(0, end));
+    Details.push_back(end == std::string::npos ? std::string() : text.substr(end + 1));
   }
   void CloseWindow() override { Closed = true; }
 

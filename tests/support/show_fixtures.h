@@ -29,7 +29,7 @@ class TRecordingHost : public TShowHost {
   std::vector<std::pair<std::string, std::string>> Messages;
 
   TPoint Room() const override { return RoomSize; }
-  void ShowMessage(const std::string& caption, const std::string& text) override {
+  void ShowMessage(const std::string& caption, const std::string& text, const std::string&) override {
     Messages.emplace_back(caption, text);
   }
   void MovieFitted() override {}
@@ -56,6 +56,8 @@ class TFakeMusic : public TMusicPlayer {
   std::int64_t Position() override { return At; }
   std::int64_t Length() override { return Total; }
   void Rewind() override { Calls.push_back("rewind"); }
+  void SetVolume(double volume) override { Calls.push_back("volume " + std::to_string(volume)); }
+  void SetMuted(bool muted) override { Calls.push_back(muted ? "mute" : "unmute"); }
 };
 
 // What every recording graphic was asked to draw: "payload@frame".

@@ -45,9 +45,8 @@ THeadlessPlayer::THeadlessPlayer(THeadlessPlayOptions options, std::string execu
 
 THeadlessPlayer::~THeadlessPlayer() { fLights.reset(); }
 
-void THeadlessPlayer::ShowMessage(const std::string& caption, const std::string& text) {
-  const std::string& cause = fEngine.LastLoadError();
-  report(caption + ": " + text + (cause.empty() ? "" : " (" + cause + ")"));
+void THeadlessPlayer::ShowMessage(const std::string& caption, const std::string& text, const std::string& detail) {
+  report(caption + ": " + text + (detail.empty() ? "" : " (" + detail + ")"));
 }
 
 void THeadlessPlayer::FramesChanged(bool moved) {

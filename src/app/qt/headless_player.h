@@ -48,7 +48,7 @@ class THeadlessPlayer : private TShowHost {
 
  private:
   TPoint Room() const override { return {1920, 1080}; }
-  void ShowMessage(const std::string& caption, const std::string& text) override;
+  void ShowMessage(const std::string& caption, const std::string& text, const std::string& detail) override;
   void MovieFitted() override {}
   void FrameResized() override {}
   void ShowCleared() override {}

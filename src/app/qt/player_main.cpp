@@ -16,10 +16,9 @@ int RunPlayer(const TPlayerOptions& options) {
   std::string program = options.ProgramName;
   char* qtArgv[] = {program.data(), nullptr};
   QApplication app(qtArgc, qtArgv);
-  const std::string& argument = options.File;
+  const std::string argument = StartPath(options.File);
   const std::string serverName = InstanceServerName();
   if (HandToRunningInstance(serverName, argument)) return 0;
-  if (!AcceptedAtFirstStart(argument)) return 0;
 
   TPlayerWindow window(QCoreApplication::applicationFilePath().toStdString());
   window.setWindowTitle(kInstanceCaption);

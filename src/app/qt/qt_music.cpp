@@ -24,6 +24,8 @@ void TQtMusicPlayer::Open(const std::string& fileName) {
     fOutput = std::make_unique<QAudioOutput>();
     fPlayer = std::make_unique<QMediaPlayer>();
     fPlayer->setAudioOutput(fOutput.get());
+    fOutput->setVolume(static_cast<float>(fVolume));
+    fOutput->setMuted(fMuted);
     // Reported later, from the event loop, so that the logic is never
     // re-entered from inside one of its own calls.
     QObject::connect(fPlayer.get(), &QMediaPlayer::errorOccurred, fPlayer.get(), [this] {
@@ -58,6 +60,16 @@ std::int64_t TQtMusicPlayer::Length() {
 
 void TQtMusicPlayer::Rewind() {
   if (fPlayer) fPlayer->setPosition(0);
+}
+
+void TQtMusicPlayer::SetVolume(double volume) {
+  fVolume = volume;
+  if (fOutput) fOutput->setVolume(static_cast<float>(volume));
+}
+
+void TQtMusicPlayer::SetMuted(bool muted) {
+  fMuted = muted;
+  if (fOutput) fOutput->setMuted(muted);
 }
 
 }  // namespace lumora

@@ -31,8 +31,12 @@ class TQtMusicPlayer : public TMusicPlayer {
   // not started again.
   std::int64_t Length() override;
   void Rewind() override;
+  void SetVolume(double volume) override;
+  void SetMuted(bool muted) override;
 
  private:
+  double fVolume = 1;
+  bool fMuted = false;
   std::unique_ptr<QAudioOutput> fOutput;
   std::unique_ptr<QMediaPlayer> fPlayer;
 };
