@@ -6,7 +6,11 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+# An existing build folder keeps its configuration (a sanitizer or benchmark
+# setting, say); a new one is configured once.
+if [ ! -f build/CMakeCache.txt ]; then
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+fi
 cmake --build build -j "$(nproc)" --target lumora lumora-render demo_show
 
 if [ "${1:-}" = "--headless" ]; then

@@ -19,7 +19,7 @@ packages=(
   # video export: FFmpeg (libavcodec59 itself pulls in x264, libvpx, Opus, LAME and Vorbis)
   libavcodec-dev libavformat-dev libavfilter-dev libswscale-dev libswresample-dev libavutil-dev
   # player: Qt 6 widgets and multimedia with the GStreamer back end it needs
-  qt6-base-dev qt6-multimedia-dev libqt6multimedia6
+  qt6-base-dev qt6-multimedia-dev libqt6multimedia6 qt6-translations-l10n
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   # light outputs: OLA (daemon and client library), zstd, JSON patches
   ola libola-dev libzstd-dev nlohmann-json3-dev

@@ -2,7 +2,9 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 #include "io/stream.h"
 
@@ -50,6 +52,26 @@ std::string LayoutCaption(TCaptionControl control) {
     case TCaptionControl::PlayStop: return kPlayingCaption.Chinese;
     default: return kCaptionTable[static_cast<std::size_t>(control)].Chinese;
   }
+}
+
+TRect ShownFrameRect(TPoint frame, const TRect& room, bool fit) {
+  const std::int64_t roomWidth = room.Width();
+  const std::int64_t roomHeight = room.Height();
+  std::int64_t width = frame.X;
+  std::int64_t height = frame.Y;
+  if (fit && width > 0 && height > 0 && roomWidth > 0 && roomHeight > 0) {
+    const double scale = std::min(static_cast<double>(roomWidth) / width, static_cast<double>(roomHeight) / height);
+    width = std::max<std::int64_t>(1, std::llround(width * scale));
+    height = std::max<std::int64_t>(1, std::llround(height * scale));
+  }
+  const std::int32_t left = saturate(room.Left + (roomWidth - width) / 2);
+  const std::int32_t top = saturate(room.Top + (roomHeight - height) / 2);
+  return {left, top, saturate(left + width), saturate(top + height)};
+}
+
+std::string WindowTitle(const std::string& showPath) {
+  if (showPath.empty()) return "Lumora Stage";
+  return std::filesystem::path(showPath).filename().string() + " — Lumora Stage";
 }
 
 TForm1::TForm1(TPlayerToolkit& toolkit, TMusicPlayer& music, std::string executablePath)
@@ -253,10 +275,16 @@ void TForm1::FormMouseDown() {
   if (!fToolkit.PanelVisible()) fToolkit.SetPanelVisible(true);
 }
 
+// The design minimised and maximised the window to bring it forward; under
+// a window manager that could leave it unmapped while the program ran on.
 void TForm1::WMCopyData(const std::string& path) {
   loadArgument(path, ContainsNoCase(path, ".lst"));
-  fToolkit.Minimize();
-  fToolkit.Maximize();
+  fToolkit.BringToFront();
+}
+
+void TForm1::FrameResized() {
+  FormResize();
+  fToolkit.SetTitle(WindowTitle(fShow.ShowFile()));
 }
 
 void TForm1::UserScroll(TScrollBarId bar, std::int32_t position) {

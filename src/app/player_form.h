@@ -41,6 +41,14 @@ inline constexpr const char* kOpenDialogFilter = "动画文件(*.ctl;*.tol;*.cot
 // The layout's caption of each control, before any language toggle.
 std::string LayoutCaption(TCaptionControl control);
 
+// Where a frame of the given size shows in the room: centred, 1:1 as the
+// design draws it, or, to fit, scaled up or down to the largest size the
+// room holds at the frame's own aspect.
+TRect ShownFrameRect(TPoint frame, const TRect& room, bool fit);
+
+// "demo-neon.ctl — Lumora Stage", or the program's name alone.
+std::string WindowTitle(const std::string& showPath);
+
 // What the logic needs of the window toolkit. The logic keeps the state
 // (bars, timer, captions) and tells the toolkit what to show.
 class TPlayerToolkit {
@@ -55,7 +63,10 @@ class TPlayerToolkit {
   virtual std::int32_t WindowWidth() const = 0;
   virtual std::int32_t WindowHeight() const = 0;
   virtual void Maximize() = 0;
-  virtual void Minimize() = 0;
+  // Raises the window in front of the others, restoring it when minimised.
+  virtual void BringToFront() = 0;
+  // The window's title.
+  virtual void SetTitle(const std::string& title) = 0;
   // Repaints the window black; the frame shows again at the next copy.
   virtual void Refresh() = 0;
   // Copies the frame 1:1 onto the window at (x, y), alpha ignored.
@@ -86,8 +97,8 @@ class TForm1 : private TShowHost, private TFrameSink {
   // Centres the frame in the window anew.
   void FormResize();
   void FormMouseDown();
-  // The hand-off of a second start: loads the path, then minimises and
-  // maximises the window.
+  // The hand-off of a second start: loads the path, then brings the window
+  // to the front.
   void WMCopyData(const std::string& path);
 
   void OnTick();
@@ -129,13 +140,15 @@ class TForm1 : private TShowHost, private TFrameSink {
   // layout's captions are Chinese, by design: a movie argument's toggle
   // then keeps Chinese, while a start without one labels frames in English.
   std::uint8_t EnglishMode() const { return fEnglishMode; }
+  // Whether the captions on show are English.
+  bool CaptionsEnglish() const { return fCaptionsEnglish; }
 
  private:
   // TShowHost
   TPoint Room() const override;
   void ShowMessage(const std::string& caption, const std::string& text, const std::string& detail) override;
   void MovieFitted() override;
-  void FrameResized() override { FormResize(); }
+  void FrameResized() override;
   void ShowCleared() override { fToolkit.Refresh(); }
   void FramesChanged(bool moved) override;
   void PlaybackChanged() override;

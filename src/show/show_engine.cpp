@@ -164,11 +164,13 @@ void TShowEngine::abandonMovie(const std::exception& error) {
   fMaskBitmap.Resize(0, 0);
   setFrames({1, 1, 1});
   fLoadMemory = 0;
+  fShowFile.clear();
   fHost.ShowCleared();
   ReportBadFile(error);
 }
 
 void TShowEngine::afterVectorLoad(TMovieFile& reader) {
+  fShowFile = fLoadingPath;
   fMusicPath = reader.MusicFileName;
   fMovieSize = {reader.Width, reader.Height};
   fFrameBitmap.Resize(reader.Width, reader.Height);
@@ -285,6 +287,7 @@ void TShowEngine::LoadGrid(const std::string& path) {
   fCellDrawWidth = cellWidth;
   fCellDrawHeight = cellHeight;
   fSceneOffset = {};
+  fShowFile = path;
   fFrameBitmap.Resize(static_cast<std::int32_t>(bitmapWidth), static_cast<std::int32_t>(bitmapHeight));
   fVectorMode = false;
   fHost.FrameResized();

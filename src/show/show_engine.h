@@ -116,6 +116,9 @@ class TShowEngine {
   void RemoveSink(TFrameSink& sink);
 
   const std::string& ExecutablePath() const { return fExecutablePath; }
+  // The file of the movie or grid movie playing (a play list's entry);
+  // empty when nothing plays.
+  const std::string& ShowFile() const { return fShowFile; }
   const TScrollBarState& Frames() const { return fFrames; }
   bool Playable() const { return fPlayable; }
   bool Running() const { return fRunning; }
@@ -173,6 +176,7 @@ class TShowEngine {
   std::vector<TFrameSink*> fSinks;
   // The file being loaded, for the messages that name it.
   std::string fLoadingPath;
+  std::string fShowFile;
 
   TControlLayer fSceneRoot;
   TFrameDataLayers fGridLayers;

@@ -30,6 +30,7 @@ class TFakeToolkit : public TPlayerToolkit {
   std::deque<std::string> DialogAnswers;
   std::vector<std::pair<std::string, std::string>> Messages;
   std::vector<std::string> Details;
+  std::string Title;
   bool Closed = false;
 
   void SetCaption(TCaptionControl control, const std::string& text) override { Captions[control] = text; }
@@ -43,7 +44,8 @@ class TFakeToolkit : public TPlayerToolkit {
   std::int32_t WindowWidth() const override { return Width; }
   std::int32_t WindowHeight() const override { return Height; }
   void Maximize() override { WindowCalls.push_back("max"); }
-  void Minimize() override { WindowCalls.push_back("min"); }
+  void BringToFront() override { WindowCalls.push_back("front"); }
+  void SetTitle(const std::string& title) override { Title = title; }
   void Refresh() override { WindowCalls.push_back("refresh"); }
   void CopyFrame(const TBitmap32& frame, std::int32_t x, std::int32_t y) override {
     Copies.push_back({x, y, frame.Width(), frame.Height()});

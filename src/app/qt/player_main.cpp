@@ -1,6 +1,7 @@
 #include "app/qt/player_main.h"
 
 #include <QApplication>
+#include <QScreen>
 
 #include <string>
 
@@ -21,15 +22,20 @@ int RunPlayer(const TPlayerOptions& options) {
   if (HandToRunningInstance(serverName, argument)) return 0;
 
   TPlayerWindow window(QCoreApplication::applicationFilePath().toStdString());
-  window.setWindowTitle(kInstanceCaption);
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  if (options.Screen >= 0 && options.Screen < screens.size()) {
+    window.setScreen(screens[options.Screen]);
+    window.move(screens[options.Screen]->geometry().topLeft());
+  }
   TInstanceServer server;
   server.OnContact = [&window] {
     window.raise();
     window.activateWindow();
   };
-  server.OnPath = [&window](const std::string& path) { window.Form().WMCopyData(path); };
+  server.OnPath = [&window](const std::string& path) { window.OpenHandedOver(path); };
   // Without the server the player still plays; it is only not found.
   server.Listen(serverName);
+  if (options.FullScreen) window.SetFullScreen(true);
   window.Start(argument);
   if (!options.Patch.empty()) window.AttachLights(options.Patch);
   return app.exec();

@@ -14,6 +14,9 @@ struct TPlayerOptions {
   std::string File;
   // A channel patch: every frame drawn is sent to its lamps.
   std::string Patch;
+  bool FullScreen = false;
+  // The screen to play on, counted from 0; none: where the desktop puts it.
+  int Screen = -1;
 };
 
 int RunPlayer(const TPlayerOptions& options);

@@ -1,14 +1,21 @@
 #include "app/qt/player_window.h"
 
+#include <QApplication>
+#include <QContextMenuEvent>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileInfo>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QLibraryInfo>
+#include <QMenu>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QPainter>
+#include <QProgressDialog>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
@@ -18,6 +25,8 @@
 
 #include "app/qt/frame_painter.h"
 #include "app/qt/light_settings.h"
+#include "export/show_source.h"
+#include "export/video_export.h"
 
 namespace lumora {
 
@@ -26,18 +35,69 @@ namespace {
 constexpr int kButtonTop = 8;
 constexpr int kButtonHeight = 25;
 constexpr int kLabelTop = 13;
+constexpr int kLabelHeight = 15;
 constexpr int kScrollTop = 12;
 constexpr int kScrollHeight = 16;
+constexpr double kVolumeStep = 0.1;
 
-// "description|patterns;…" as Qt's "description (patterns …)".
-QString qtFilter(const std::string& filter) {
+// The panel's controls left to right with the design's places and widths.
+struct TPanelPlace {
+  const char* Name;
+  int Left;
+  int Width;
+};
+constexpr TPanelPlace kPanelPlaces[] = {
+    {"Open", 24, 75},      {"FrameLabel", 104, 100}, {"FrameBar", 208, 129}, {"SpeedLabel", 344, 86},
+    {"SpeedBar", 432, 89}, {"PlayStop", 536, 75},    {"Hide", 613, 74},      {"Close", 688, 81},
+    {"Language", 776, 81},
+};
+
+// The longest texts the two labels show, in both languages: 2^18 frames
+// at most, 100 ms the slowest speed.
+const char* const kLongestFrameLabels[] = {"current frame 262144", "当前帧数 262144    ", "当前帧    "};
+const char* const kLongestSpeedLabels[] = {"Speed    100 ms", "当前速度 100 ms    ", "速度  30ms     "};
+
+struct TMenuText {
+  const char* English;
+  const char* Chinese;
+};
+
+QString text(const TMenuText& t, bool english) { return QString::fromUtf8(english ? t.English : t.Chinese); }
+
+// "description(patterns)|patterns" as Qt's filter: the description with its
+// patterns once, and every file for executables carrying a movie.
+QString qtFilter(const std::string& filter, bool english) {
   const std::size_t bar = filter.find('|');
+  const std::string description = filter.substr(0, filter.find('('));
   QString patterns = QString::fromStdString(filter.substr(bar + 1));
   patterns.replace(';', ' ');
-  return QString::fromStdString(filter.substr(0, bar)) + " (" + patterns + ")";
+  return QString::fromStdString(description) + " (" + patterns + ");;" +
+         text({"All files (*)", "所有文件 (*)"}, english);
 }
 
 std::string localPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
+
+// The width a label needs for the longest text it can show.
+int labelWidth(const QFontMetrics& metrics, const std::string& name, int design) {
+  int widest = design;
+  auto widen = [&](const char* const (&texts)[3]) {
+    for (const char* t : texts) widest = std::max(widest, metrics.horizontalAdvance(QString::fromUtf8(t)) + 4);
+  };
+  if (name == "FrameLabel") widen(kLongestFrameLabels);
+  if (name == "SpeedLabel") widen(kLongestSpeedLabels);
+  return widest;
+}
+
+// Drops are taken as copies, or links where the source offers no copy.
+bool acceptAsCopyOrLink(QDropEvent* event) {
+  const QList<QUrl> urls = event->mimeData()->urls();
+  if (urls.isEmpty() || !urls.front().isLocalFile()) return false;
+  const Qt::DropActions offered = event->possibleActions();
+  if (!(offered & (Qt::CopyAction | Qt::LinkAction))) return false;
+  event->setDropAction(offered & Qt::CopyAction ? Qt::CopyAction : Qt::LinkAction);
+  event->accept();
+  return true;
+}
 
 }  // namespace
 
@@ -49,25 +109,92 @@ TPlayerWindow::TPlayerWindow(const std::string& executablePath, QWidget* parent)
   setAttribute(Qt::WA_OpaquePaintEvent);
   setFocusPolicy(Qt::StrongFocus);
   setAcceptDrops(true);
+  setWindowIcon(QIcon::fromTheme("lumora"));
+  setWindowTitle(QString::fromStdString(WindowTitle("")));
   resize(kDesignWidth, kDesignHeight);
   buildPanel();
   fTimer.setTimerType(Qt::PreciseTimer);
   QObject::connect(&fTimer, &QTimer::timeout, this, [this] { fForm->OnTick(); });
   fMusic.OnFailed = [this] { fForm->Show().MusicFailed(); };
+  fRemembered = LoadRemembered();
 }
 
-TPlayerWindow::~TPlayerWindow() { fForm->FormDestroy(); }
+TPlayerWindow::~TPlayerWindow() {
+  remember();
+  fLights.reset();
+  fForm->FormDestroy();
+}
 
 void TPlayerWindow::Start(const std::string& argument) {
   fForm->FormCreate(argument);
+  opened(argument);
+  applyRemembered();
   Maximize();
+}
+
+void TPlayerWindow::OpenHandedOver(const std::string& path) {
+  fForm->WMCopyData(path);
+  opened(path);
+}
+
+// The settings of the last start, over the design's start-up state.
+void TPlayerWindow::applyRemembered() {
+  // The design's first toggle after a start without a movie keeps Chinese.
+  for (int i = 0; i < 2 && fRemembered.English != fForm->CaptionsEnglish(); ++i) fForm->LanguageClick();
+  followLanguage();
+  fForm->UserScroll(TScrollBarId::SpeedBar, fRemembered.Speed);
+  fForm->SetVolume(fRemembered.Volume);
+  fForm->SetMuted(fRemembered.Muted);
+}
+
+void TPlayerWindow::remember() {
+  fRemembered.English = fForm->CaptionsEnglish();
+  fRemembered.Speed = fForm->ScrollBar(TScrollBarId::SpeedBar).Position;
+  fRemembered.Volume = fForm->Volume();
+  fRemembered.Muted = fForm->Muted();
+  SaveRemembered(fRemembered);
+}
+
+void TPlayerWindow::opened(const std::string& path) {
+  if (path.empty() || !QFileInfo(QString::fromStdString(path)).isFile()) return;
+  fOpenedPath = path;
+  fRemembered.Recent = WithRecent(fRemembered.Recent, QString::fromStdString(path));
 }
 
 // Without a window manager (a bare X server) maximising does nothing, so the
 // window also takes the screen's free area itself.
 void TPlayerWindow::Maximize() {
+  if (fRemembered.FullScreen) {
+    showFullScreen();
+    return;
+  }
   showMaximized();
   if (const QScreen* shown = screen()) setGeometry(shown->availableGeometry());
+}
+
+void TPlayerWindow::BringToFront() {
+  if (isMinimized() || !isVisible()) Maximize();
+  raise();
+  activateWindow();
+}
+
+void TPlayerWindow::SetTitle(const std::string& title) { setWindowTitle(QString::fromStdString(title)); }
+
+void TPlayerWindow::SetFullScreen(bool fullScreen) {
+  fRemembered.FullScreen = fullScreen;
+  Maximize();
+}
+
+void TPlayerWindow::SetFit(bool fit) {
+  fRemembered.Fit = fit;
+  update();
+}
+
+QRect TPlayerWindow::ShownRect() const {
+  if (!fRemembered.Fit) return QRect(fShownAt, fShown.size());
+  const int panel = PanelVisible() ? kPanelHeight : 0;
+  const TRect r = ShownFrameRect({fShown.width(), fShown.height()}, {0, 0, width(), height() - panel}, true);
+  return QRect(r.Left, r.Top, r.Width(), r.Height());
 }
 
 void TPlayerWindow::AttachLights(const std::string& patchPath) {
@@ -98,49 +225,63 @@ void TPlayerWindow::buildPanel() {
   fPanel->setObjectName("Panel");
   fPanel->setAutoFillBackground(true);
   auto at = [](TCaptionControl c) { return static_cast<std::size_t>(c); };
-  fCaptioned[at(TCaptionControl::Open)] = addButton("Open", 24, 75);
-  fCaptioned[at(TCaptionControl::FrameLabel)] = addLabel("FrameLabel", 104, 100);
-  fScrollBars[0] = addScrollBar("FrameBar", 208, 129, TScrollBarId::FrameBar);
-  fCaptioned[at(TCaptionControl::SpeedLabel)] = addLabel("SpeedLabel", 344, 86);
-  fScrollBars[1] = addScrollBar("SpeedBar", 432, 89, TScrollBarId::SpeedBar);
-  fCaptioned[at(TCaptionControl::PlayStop)] = addButton("PlayStop", 536, 75);
-  fCaptioned[at(TCaptionControl::Hide)] = addButton("Hide", 613, 74);
-  fCaptioned[at(TCaptionControl::Close)] = addButton("Close", 688, 81);
-  fCaptioned[at(TCaptionControl::Language)] = addButton("Language", 776, 81);
-  auto click = [this](TCaptionControl c, void (TForm1::*handler)()) {
+  fCaptioned[at(TCaptionControl::Open)] = addButton("Open");
+  fCaptioned[at(TCaptionControl::FrameLabel)] = addLabel("FrameLabel");
+  fScrollBars[0] = addScrollBar("FrameBar", TScrollBarId::FrameBar);
+  fCaptioned[at(TCaptionControl::SpeedLabel)] = addLabel("SpeedLabel");
+  fScrollBars[1] = addScrollBar("SpeedBar", TScrollBarId::SpeedBar);
+  fCaptioned[at(TCaptionControl::PlayStop)] = addButton("PlayStop");
+  fCaptioned[at(TCaptionControl::Hide)] = addButton("Hide");
+  fCaptioned[at(TCaptionControl::Close)] = addButton("Close");
+  fCaptioned[at(TCaptionControl::Language)] = addButton("Language");
+  auto click = [this](TCaptionControl c, auto handler) {
     QObject::connect(static_cast<QPushButton*>(fCaptioned[static_cast<std::size_t>(c)]), &QPushButton::clicked, this,
-                     [this, handler] { (fForm.get()->*handler)(); });
+                     handler);
   };
-  click(TCaptionControl::Open, &TForm1::OpenClick);
-  click(TCaptionControl::PlayStop, &TForm1::PlayStopClick);
-  click(TCaptionControl::Hide, &TForm1::HideClick);
-  click(TCaptionControl::Close, &TForm1::CloseClick);
-  click(TCaptionControl::Language, &TForm1::LanguageClick);
+  click(TCaptionControl::Open, [this] { fForm->OpenClick(); });
+  click(TCaptionControl::PlayStop, [this] { fForm->PlayStopClick(); });
+  click(TCaptionControl::Hide, [this] { fForm->HideClick(); });
+  click(TCaptionControl::Close, [this] { fForm->CloseClick(); });
+  click(TCaptionControl::Language, [this] { toggleLanguage(); });
   for (int i = 0; i < kCaptionControlCount; ++i) {
     SetCaption(static_cast<TCaptionControl>(i), LayoutCaption(static_cast<TCaptionControl>(i)));
+  }
+  layoutPanel();
+}
+
+// The design's places, except that a label the font needs wider takes the
+// room it needs and pushes the controls after it to the right.
+void TPlayerWindow::layoutPanel() {
+  const QFontMetrics metrics = fPanel->fontMetrics();
+  int shift = 0;
+  for (const TPanelPlace& place : kPanelPlaces) {
+    auto* widget = fPanel->findChild<QWidget*>(place.Name);
+    const int width = labelWidth(metrics, place.Name, place.Width);
+    const bool label = qobject_cast<QLabel*>(widget) != nullptr;
+    const bool bar = qobject_cast<QScrollBar*>(widget) != nullptr;
+    widget->setGeometry(place.Left + shift, label ? kLabelTop : bar ? kScrollTop : kButtonTop, width,
+                        label ? kLabelHeight : bar ? kScrollHeight : kButtonHeight);
+    shift += width - place.Width;
   }
 }
 
 // Panel controls never take the keyboard, so that the window's keys work.
-QPushButton* TPlayerWindow::addButton(const char* name, int left, int width) {
+QPushButton* TPlayerWindow::addButton(const char* name) {
   auto* button = new QPushButton(fPanel);
   button->setObjectName(name);
-  button->setGeometry(left, kButtonTop, width, kButtonHeight);
   button->setFocusPolicy(Qt::NoFocus);
   return button;
 }
 
-QLabel* TPlayerWindow::addLabel(const char* name, int left, int width) {
+QLabel* TPlayerWindow::addLabel(const char* name) {
   auto* label = new QLabel(fPanel);
   label->setObjectName(name);
-  label->setGeometry(left, kLabelTop, width, 15);
   return label;
 }
 
-QScrollBar* TPlayerWindow::addScrollBar(const char* name, int left, int width, TScrollBarId bar) {
+QScrollBar* TPlayerWindow::addScrollBar(const char* name, TScrollBarId bar) {
   auto* scroll = new QScrollBar(Qt::Horizontal, fPanel);
   scroll->setObjectName(name);
-  scroll->setGeometry(left, kScrollTop, width, kScrollHeight);
   scroll->setPageStep(0);
   scroll->setFocusPolicy(Qt::NoFocus);
   QObject::connect(scroll, &QScrollBar::valueChanged, this, [this, bar](int value) { fForm->UserScroll(bar, value); });
@@ -173,7 +314,10 @@ void TPlayerWindow::SetTimer(bool enabled, std::int32_t intervalMs) {
   }
 }
 
-void TPlayerWindow::SetPanelVisible(bool visible) { fPanel->setVisible(visible); }
+void TPlayerWindow::SetPanelVisible(bool visible) {
+  fPanel->setVisible(visible);
+  update();
+}
 
 bool TPlayerWindow::PanelVisible() const { return !fPanel->isHidden(); }
 
@@ -190,22 +334,37 @@ void TPlayerWindow::CopyFrame(const TBitmap32& frame, std::int32_t x, std::int32
 }
 
 bool TPlayerWindow::RunOpenDialog(std::string& path) {
-  const QString chosen = QFileDialog::getOpenFileName(this, QString(), QString(), qtFilter(kOpenDialogFilter));
+  const QString chosen =
+      QFileDialog::getOpenFileName(this, QString(), fRemembered.Folder, qtFilter(kOpenDialogFilter, fForm->CaptionsEnglish()));
   if (chosen.isEmpty()) return false;
   path = localPath(chosen);
+  fRemembered.Folder = QFileInfo(chosen).absolutePath();
+  opened(path);
   return true;
 }
 
+// A box over a hidden or minimised window is painted blank by some window
+// managers, and the window must still be shown when the box closes.
 void TPlayerWindow::MessageBox(const std::string& caption, const std::string& text) {
+  if (!isVisible() || isMinimized()) Maximize();
   QMessageBox box(QMessageBox::Warning, QString::fromStdString(caption), QString::fromStdString(text),
                   QMessageBox::Ok, this);
+  box.setWindowModality(Qt::WindowModal);
   box.exec();
+  BringToFront();
 }
 
 void TPlayerWindow::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), Qt::black);
-  if (fShowing) painter.drawImage(fShownAt, fShown);
+  if (!fShowing) return;
+  const QRect target = ShownRect();
+  if (target.size() == fShown.size()) {
+    painter.drawImage(target.topLeft(), fShown);
+    return;
+  }
+  painter.setRenderHint(QPainter::SmoothPixmapTransform);
+  painter.drawImage(target, fShown);
 }
 
 // The panel follows the bottom edge; a frame on show stays centred.
@@ -216,29 +375,147 @@ void TPlayerWindow::resizeEvent(QResizeEvent*) {
   if (shown) CopyFrame(fForm->Show().FrameBitmap(), fForm->OffsetX(), fForm->OffsetY());
 }
 
-void TPlayerWindow::mousePressEvent(QMouseEvent*) { fForm->FormMouseDown(); }
+void TPlayerWindow::mousePressEvent(QMouseEvent* event) {
+  if (event->button() == Qt::LeftButton) fForm->FormMouseDown();
+}
 
-void TPlayerWindow::keyPressEvent(QKeyEvent* event) {
-  switch (event->key()) {
+void TPlayerWindow::mouseDoubleClickEvent(QMouseEvent*) { SetFullScreen(!FullScreen()); }
+
+void TPlayerWindow::contextMenuEvent(QContextMenuEvent* event) { BuildMenu()->exec(event->globalPos()); }
+
+bool TPlayerWindow::handleKey(int key) {
+  switch (key) {
     case Qt::Key_Space: fForm->PlayStopClick(); break;
     case Qt::Key_Left: fForm->StepFrame(-1); break;
     case Qt::Key_Right: fForm->StepFrame(1); break;
-    case Qt::Key_Escape: close(); break;
-    default: QWidget::keyPressEvent(event); return;
+    case Qt::Key_Home: fForm->FirstFrame(); break;
+    case Qt::Key_End: fForm->LastFrame(); break;
+    case Qt::Key_PageUp: case Qt::Key_P: fForm->PreviousEntry(); break;
+    case Qt::Key_PageDown: case Qt::Key_N: fForm->NextEntry(); break;
+    case Qt::Key_BracketLeft: fForm->Slower(); break;
+    case Qt::Key_BracketRight: fForm->Faster(); break;
+    case Qt::Key_M: fForm->SetMuted(!fForm->Muted()); break;
+    case Qt::Key_9: fForm->SetVolume(fForm->Volume() - kVolumeStep); break;
+    case Qt::Key_0: fForm->SetVolume(fForm->Volume() + kVolumeStep); break;
+    case Qt::Key_F: case Qt::Key_F11: SetFullScreen(!FullScreen()); break;
+    case Qt::Key_Z: SetFit(!Fit()); break;
+    case Qt::Key_Escape: case Qt::Key_Q: close(); break;
+    default: return false;
+  }
+  return true;
+}
+
+void TPlayerWindow::keyPressEvent(QKeyEvent* event) {
+  if (!handleKey(event->key())) {
+    QWidget::keyPressEvent(event);
+    return;
   }
   event->accept();
 }
 
-void TPlayerWindow::dragEnterEvent(QDragEnterEvent* event) {
-  const QList<QUrl> urls = event->mimeData()->urls();
-  if (!urls.isEmpty() && urls.front().isLocalFile()) event->acceptProposedAction();
+void TPlayerWindow::toggleLanguage() {
+  fForm->LanguageClick();
+  followLanguage();
 }
 
+// Qt's own dialogs speak the panel's language.
+void TPlayerWindow::followLanguage() {
+  if (fForm->CaptionsEnglish()) {
+    QCoreApplication::removeTranslator(&fQtChinese);
+  } else if (fQtChinese.isEmpty() &&
+             fQtChinese.load("qtbase_zh_CN", QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    QCoreApplication::installTranslator(&fQtChinese);
+  }
+}
+
+std::unique_ptr<QMenu> TPlayerWindow::BuildMenu() {
+  const bool en = fForm->CaptionsEnglish();
+  auto menu = std::make_unique<QMenu>(this);
+  menu->addAction(text({"Open…", "打开…"}, en), this, [this] { fForm->OpenClick(); });
+  QMenu* recent = menu->addMenu(text({"Recent files", "最近的文件"}, en));
+  for (const QString& path : fRemembered.Recent) {
+    recent->addAction(path, this, [this, path] { openRecent(path); });
+  }
+  recent->setEnabled(!fRemembered.Recent.isEmpty());
+  menu->addAction(fForm->Show().Running() ? text({"Stop", "停止"}, en) : text({"Play", "播放"}, en), this,
+                  [this] { fForm->PlayStopClick(); });
+  const bool list = fForm->Show().PlayListActive();
+  menu->addAction(text({"Previous entry", "上一个"}, en), this, [this] { fForm->PreviousEntry(); })->setEnabled(list);
+  menu->addAction(text({"Next entry", "下一个"}, en), this, [this] { fForm->NextEntry(); })->setEnabled(list);
+  menu->addSeparator();
+  QAction* full = menu->addAction(text({"Fullscreen", "全屏"}, en), this, [this] { SetFullScreen(!FullScreen()); });
+  full->setCheckable(true);
+  full->setChecked(FullScreen());
+  QAction* fit = menu->addAction(text({"Fit to the window", "适应窗口"}, en), this, [this] { SetFit(!Fit()); });
+  fit->setCheckable(true);
+  fit->setChecked(Fit());
+  menu->addAction(text({"中文", "English"}, en), this, [this] { toggleLanguage(); });
+  menu->addSeparator();
+  menu->addAction(text({"Export video…", "导出视频…"}, en), this, [this] { exportVideo(); })
+      ->setEnabled(!fOpenedPath.empty());
+  menu->addAction(text({"About", "关于"}, en), this, [this] { showAbout(); });
+  menu->addAction(text({"Exit", "退出"}, en), this, [this] { close(); });
+  return menu;
+}
+
+void TPlayerWindow::openRecent(const QString& path) {
+  const std::string local = localPath(path);
+  fForm->OpenDropped(local);
+  opened(local);
+}
+
+// The show opened last, written as the player plays it; the window keeps
+// playing its own copy afterwards.
+void TPlayerWindow::exportVideo() {
+  const bool en = fForm->CaptionsEnglish();
+  const QFileInfo show(QString::fromStdString(fOpenedPath));
+  const QString out = QFileDialog::getSaveFileName(
+      this, text({"Export video", "导出视频"}, en), show.absolutePath() + "/" + show.completeBaseName() + ".mp4",
+      "MP4 (*.mp4);;Matroska (*.mkv);;WebM (*.webm);;GIF (*.gif);;APNG (*.apng)");
+  if (out.isEmpty()) return;
+  const bool running = fForm->Show().Running();
+  fForm->Show().SetRunning(false);
+  QProgressDialog progress(text({"Exporting…", "正在导出…"}, en), text({"Cancel", "取消"}, en), 0, 100, this);
+  progress.setWindowModality(Qt::WindowModal);
+  try {
+    TShowPassOptions options;
+    options.ExecutablePath = fForm->Show().ExecutablePath();
+    options.RoomWidth = width();
+    options.RoomHeight = height();
+    options.ExtractMusic = true;
+    TShowPass pass(fOpenedPath, options);
+    TShowFrameSource source(pass);
+    TExportOptions export_;
+    export_.MusicPath = pass.MusicPath();
+    export_.OnProgress = [&progress](std::int64_t done, std::int64_t total) {
+      progress.setValue(static_cast<int>(100 * done / std::max<std::int64_t>(total, 1)));
+      if (progress.wasCanceled()) throw std::runtime_error("the export was cancelled");
+    };
+    ExportVideo(source, localPath(out), export_);
+  } catch (const std::exception& error) {
+    MessageBox(kCaptionWarning, error.what());
+  }
+  fForm->Show().SetRunning(running);
+}
+
+void TPlayerWindow::showAbout() {
+  QMessageBox::about(this, "Lumora Stage",
+                     QString("Lumora Stage %1\nPlays light shows: neon outlines, lamp strips, LED matrices and "
+                             "swinging lights coloured frame by frame from grid animations.")
+                         .arg(LUMORA_VERSION));
+}
+
+// A file manager may delete the original of a file it sees moved, so drops
+// are taken as copies or links only.
+void TPlayerWindow::dragEnterEvent(QDragEnterEvent* event) { acceptAsCopyOrLink(event); }
+
+void TPlayerWindow::dragMoveEvent(QDragMoveEvent* event) { acceptAsCopyOrLink(event); }
+
 void TPlayerWindow::dropEvent(QDropEvent* event) {
-  const QList<QUrl> urls = event->mimeData()->urls();
-  if (urls.isEmpty() || !urls.front().isLocalFile()) return;
-  event->acceptProposedAction();
-  fForm->OpenDropped(localPath(urls.front().toLocalFile()));
+  if (!acceptAsCopyOrLink(event)) return;
+  const std::string path = localPath(event->mimeData()->urls().front().toLocalFile());
+  fForm->OpenDropped(path);
+  opened(path);
 }
 
 }  // namespace lumora

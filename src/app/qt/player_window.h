@@ -1,6 +1,9 @@
 // TPlayerWindow: the player's Qt window. A borderless, maximised, black
-// window with the control panel along its bottom edge; it hands every
-// event to the player logic (TForm1) and shows what the logic asks for.
+// window with the control panel along its bottom edge; it hands every event
+// to the player logic (TForm1) and shows what the logic asks for. Around the
+// design it offers what players have taught people to expect: fullscreen,
+// the frame fitted to the window, keys and a menu, and settings remembered
+// between starts.
 #pragma once
 
 #include <array>
@@ -9,13 +12,16 @@
 
 #include <QImage>
 #include <QTimer>
+#include <QTranslator>
 #include <QWidget>
 
 #include "app/player_form.h"
+#include "app/qt/player_settings.h"
 #include "app/qt/qt_music.h"
 #include "output/show_output.h"
 
 class QLabel;
+class QMenu;
 class QMessageBox;
 class QPushButton;
 class QScrollBar;
@@ -28,13 +34,27 @@ class TPlayerWindow : public QWidget, public TPlayerToolkit {
   ~TPlayerWindow() override;
 
   TForm1& Form() { return *fForm; }
-  // Start-up with the first command-line argument, then shown maximised.
+  // Start-up with the first command-line argument and the remembered
+  // settings, then shown maximised or fullscreen.
   void Start(const std::string& argument);
+  // The hand-off of a second start.
+  void OpenHandedOver(const std::string& path);
+  QWidget& Panel() { return *fPanel; }
   // Sends every frame drawn to the lamps of the patch from now on; a patch
   // that cannot drive the show, and outputs that fail, are reported on
   // stderr and in the window while the show plays on.
   void AttachLights(const std::string& patchPath);
-  QWidget& Panel() { return *fPanel; }
+
+  void SetFullScreen(bool fullScreen);
+  bool FullScreen() const { return fRemembered.FullScreen; }
+  // Fitted: the frame scaled up or down to the room above the panel;
+  // otherwise 1:1 where the design centres it.
+  void SetFit(bool fit);
+  bool Fit() const { return fRemembered.Fit; }
+  // Where the frame on show is painted.
+  QRect ShownRect() const;
+  // The menu of a right-click on the picture.
+  std::unique_ptr<QMenu> BuildMenu();
 
   // TPlayerToolkit
   void SetCaption(TCaptionControl control, const std::string& text) override;
@@ -45,7 +65,8 @@ class TPlayerWindow : public QWidget, public TPlayerToolkit {
   std::int32_t WindowWidth() const override { return width(); }
   std::int32_t WindowHeight() const override { return height(); }
   void Maximize() override;
-  void Minimize() override { showMinimized(); }
+  void BringToFront() override;
+  void SetTitle(const std::string& title) override;
   void Refresh() override;
   void CopyFrame(const TBitmap32& frame, std::int32_t x, std::int32_t y) override;
   bool RunOpenDialog(std::string& path) override;
@@ -56,16 +77,29 @@ class TPlayerWindow : public QWidget, public TPlayerToolkit {
   void paintEvent(QPaintEvent* event) override;
   void resizeEvent(QResizeEvent* event) override;
   void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
  private:
   void buildPanel();
-  QPushButton* addButton(const char* name, int left, int width);
-  QLabel* addLabel(const char* name, int left, int width);
+  QPushButton* addButton(const char* name);
+  QLabel* addLabel(const char* name);
+  QScrollBar* addScrollBar(const char* name, TScrollBarId bar);
+  void layoutPanel();
   void showNotice(const std::string& text);
-  QScrollBar* addScrollBar(const char* name, int left, int width, TScrollBarId bar);
+  bool handleKey(int key);
+  void toggleLanguage();
+  void followLanguage();
+  void applyRemembered();
+  void remember();
+  void opened(const std::string& path);
+  void openRecent(const QString& path);
+  void exportVideo();
+  void showAbout();
 
   QWidget* fPanel = nullptr;
   std::array<QWidget*, kCaptionControlCount> fCaptioned{};
@@ -73,8 +107,12 @@ class TPlayerWindow : public QWidget, public TPlayerToolkit {
   QTimer fTimer;
   TQtMusicPlayer fMusic;
   std::unique_ptr<TForm1> fForm;
-  // The frame last copied onto the window, and where; its pixels stay
-  // allocated while the window is blank, for the next copy.
+  TRemembered fRemembered;
+  QTranslator fQtChinese;
+  // What the user opened last: what Export video writes.
+  std::string fOpenedPath;
+  // The frame last copied onto the window, and where the design puts it;
+  // its pixels stay allocated while the window is blank, for the next copy.
   QImage fShown;
   QPoint fShownAt;
   bool fShowing = false;

@@ -2,10 +2,13 @@
 
 #include <QAudioOutput>
 #include <QFileInfo>
+#include <QAudioDevice>
+#include <QMediaDevices>
 #include <QMediaPlayer>
 #include <QTimer>
 #include <QUrl>
 
+#include <cstdio>
 #include <limits>
 #include <stdexcept>
 
@@ -20,6 +23,11 @@ TQtMusicPlayer::~TQtMusicPlayer() {
 void TQtMusicPlayer::Open(const std::string& fileName) {
   const QString path = QString::fromStdString(fileName);
   if (!QFileInfo(path).isReadable()) throw std::runtime_error(fileName + ": cannot open the music");
+  static bool saidOff = false;
+  if (QMediaDevices::audioOutputs().isEmpty() && !saidOff) {
+    std::fputs("lumora: no audio output: the music is off, the show plays on\n", stderr);
+    saidOff = true;
+  }
   if (!fPlayer) {
     fOutput = std::make_unique<QAudioOutput>();
     fPlayer = std::make_unique<QMediaPlayer>();

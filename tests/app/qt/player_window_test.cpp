@@ -9,9 +9,12 @@
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QUrl>
+#include <QMenu>
 #include <QPushButton>
+#include <QTimer>
 
 #include <functional>
+#include <map>
 #include <memory>
 
 #include "app/program_entry.h"
@@ -50,14 +53,15 @@ std::string serverName(const char* tag) {
 
 TEST(PlayerWindow, PlaysHandsOverTogglesAndCloses) {
   application();
+  const test::TFreshSettings settings;
   test::TPlayerDir dir("qt_player");
   const std::string first = dir.Write("first.tol", tolBytes(2, 3, 20, 10, 4, cellColour));
   const std::string second = dir.Write("second.tol", tolBytes(1, 1, 30, 30, 3, cellColour));
 
   auto window = std::make_unique<TPlayerWindow>(dir.Executable());
-  window->setWindowTitle(kInstanceCaption);
+  window->SetFit(false);
   TInstanceServer server;
-  server.OnPath = [&window](const std::string& path) { window->Form().WMCopyData(path); };
+  server.OnPath = [&window](const std::string& path) { window->OpenHandedOver(path); };
   ASSERT_TRUE(server.Listen(serverName("e2e")));
   window->Start(first);
   TForm1& form = window->Form();
@@ -150,6 +154,7 @@ class TDropWindow : public TPlayerWindow {
 
 TEST(PlayerWindow, KeysAndDroppedFiles) {
   application();
+  const test::TFreshSettings settings;
   test::TPlayerDir dir("qt_keys");
   const std::string first = dir.Write("first.tol", tolBytes(1, 2, 10, 10, 6, cellColour));
   const std::string dropped = dir.Write("dropped.tol", tolBytes(1, 1, 40, 40, 3, cellColour));
@@ -175,13 +180,96 @@ TEST(PlayerWindow, KeysAndDroppedFiles) {
 
   QMimeData data;
   data.setUrls({QUrl::fromLocalFile(QString::fromStdString(dropped))});
-  QDropEvent drop(QPointF(10, 10), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+  QDropEvent moved(QPointF(10, 10), Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
+  window.dropEvent(&moved);
+  EXPECT_FALSE(moved.isAccepted()) << "a file manager could delete the original of a move";
+  EXPECT_NE(form.Show().FrameBitmap().Width(), 41);
+  QDropEvent drop(QPointF(10, 10), Qt::CopyAction | Qt::MoveAction, &data, Qt::LeftButton, Qt::NoModifier);
   window.dropEvent(&drop);
+  EXPECT_EQ(drop.dropAction(), Qt::CopyAction);
   EXPECT_EQ(form.Show().FrameBitmap().Width(), 41) << "the dropped movie is open";
   EXPECT_EQ(form.EnglishMode(), 0);
 
   key(Qt::Key_Escape);
   EXPECT_FALSE(window.isVisible()) << "Escape closes";
+}
+
+// Fitted to the room above the panel by default, 1:1 with Z; fullscreen
+// with F; the menu's checks follow; everything is remembered for the next
+// start.
+TEST(PlayerWindow, FitsTogglesAndRemembers) {
+  application();
+  const test::TFreshSettings settings;
+  test::TPlayerDir dir("qt_fit");
+  const std::string grid = dir.Write("grid.tol", tolBytes(1, 2, 40, 10, 4, cellColour));
+  auto key = [](QWidget& w, int code) {
+    QKeyEvent press(QEvent::KeyPress, code, Qt::NoModifier);
+    QApplication::sendEvent(&w, &press);
+  };
+  {
+    TPlayerWindow window(dir.Executable());
+    window.Start(grid);
+    const TBitmap32& frame = window.Form().Show().FrameBitmap();
+    const QRect room(0, 0, window.width(), window.height() - kPanelHeight);
+    const QRect fitted = window.ShownRect();
+    EXPECT_TRUE(fitted.width() == room.width() || fitted.height() == room.height()) << "as large as the room holds";
+    EXPECT_NEAR(static_cast<double>(fitted.width()) / fitted.height(),
+                static_cast<double>(frame.Width()) / frame.Height(), 0.05);
+    EXPECT_EQ(fitted.center().x(), room.center().x());
+    key(window, Qt::Key_Z);
+    EXPECT_EQ(window.ShownRect(), QRect(window.Form().OffsetX(), window.Form().OffsetY(), frame.Width(), frame.Height()));
+    key(window, Qt::Key_F);
+    EXPECT_TRUE(window.isFullScreen());
+    const std::unique_ptr<QMenu> menu = window.BuildMenu();
+    std::map<QString, QAction*> actions;
+    for (QAction* a : menu->actions()) actions[a->text()] = a;
+    EXPECT_TRUE(actions.at(QString::fromUtf8("全屏"))->isChecked());
+    EXPECT_FALSE(actions.at(QString::fromUtf8("适应窗口"))->isChecked());
+    actions.at(QString::fromUtf8("适应窗口"))->trigger();
+    EXPECT_TRUE(window.Fit());
+    actions.at("English")->trigger();
+    EXPECT_TRUE(window.Form().CaptionsEnglish());
+    key(window, Qt::Key_BracketLeft);
+    key(window, Qt::Key_9);
+    key(window, Qt::Key_M);
+  }
+  TPlayerWindow again(dir.Executable());
+  again.Start("");
+  EXPECT_TRUE(again.FullScreen());
+  EXPECT_TRUE(again.Fit());
+  EXPECT_TRUE(again.Form().CaptionsEnglish());
+  EXPECT_EQ(again.Form().ScrollBar(TScrollBarId::SpeedBar).Position, 4);
+  EXPECT_NEAR(again.Form().Volume(), 0.9, 1e-9);
+  EXPECT_TRUE(again.Form().Muted());
+  const std::unique_ptr<QMenu> menu = again.BuildMenu();
+  QMenu* recent = menu->actions().at(1)->menu();
+  ASSERT_NE(recent, nullptr);
+  ASSERT_EQ(recent->actions().size(), 1);
+  EXPECT_EQ(recent->actions()[0]->text(), QString::fromStdString(grid));
+}
+
+// A box over a hidden or minimised window was painted blank: it belongs to
+// the window, which is shown under it and after it.
+TEST(PlayerWindow, AMessageBoxIsTheWindowsOwnAndLeavesItShown) {
+  application();
+  const test::TFreshSettings settings;
+  test::TPlayerDir dir("qt_box");
+  TPlayerWindow window(dir.Executable());
+  window.Start(dir.Write("grid.tol", tolBytes(1, 2, 10, 10, 4, cellColour)));
+  window.showMinimized();
+  bool seen = false;
+  QTimer::singleShot(0, [&] {
+    QWidget* box = QApplication::activeModalWidget();
+    ASSERT_NE(box, nullptr);
+    seen = true;
+    EXPECT_EQ(box->parentWidget(), &window);
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_TRUE(window.isVisible() && !window.isMinimized()) << "the window under the box is shown";
+    box->close();
+  });
+  window.OpenHandedOver(dir.Write("bad.tol", {1, 2, 3}));
+  EXPECT_TRUE(seen);
+  EXPECT_TRUE(window.isVisible() && !window.isMinimized()) << "closing the box leaves the window shown";
 }
 
 }  // namespace

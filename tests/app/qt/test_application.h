@@ -5,8 +5,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QDir>
+#include <QSettings>
+
+#include <unistd.h>
 
 #include <memory>
+#include <string>
 
 namespace lumora::test {
 
@@ -23,6 +28,24 @@ class TApplicationEnvironment : public ::testing::Environment {
   char fName[9] = "qt_tests";
   char* fArgv[2] = {fName, nullptr};
   std::unique_ptr<QApplication> fApp;
+};
+
+// Settings of the test's own in an empty folder, so that nothing one test
+// remembers reaches another, nor the user's own.
+class TFreshSettings {
+ public:
+  TFreshSettings() {
+    fDir = QDir::tempPath() + "/lumora_settings_" + QString::number(::getpid()) + "_" + QString::number(++fCount);
+    QDir(fDir).removeRecursively();
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, fDir);
+  }
+  ~TFreshSettings() { QDir(fDir).removeRecursively(); }
+  TFreshSettings(const TFreshSettings&) = delete;
+  TFreshSettings& operator=(const TFreshSettings&) = delete;
+
+ private:
+  static inline int fCount = 0;
+  QString fDir;
 };
 
 inline QApplication& application() {
