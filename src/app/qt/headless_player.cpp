@@ -92,6 +92,8 @@ void THeadlessPlayer::Run() {
   fEngine.DrawFrame(fEngine.Frames().Position - 1);
   fWatch.start(kWatchMs);
   PlaybackChanged();
+  // A show of one frame never wraps: once, it has been shown.
+  if (fOptions.Once && !fEngine.Playable()) QTimer::singleShot(0, [this] { stop(); });
   QCoreApplication::exec();
   printStatus();
 }
