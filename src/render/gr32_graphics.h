@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 
+#include "render/band_painter.h"
 #include "render/bitmap32.h"
 #include "render/geometry.h"
 #include "render/polygon32.h"
@@ -40,7 +41,8 @@ class TGR32Graphics : public TObject {
   TRects RegionRects;
   TPoints OutlinePoints;
   // While set, operations compute nothing and repaint the stored mask or
-  // rectangles in the current colour.
+  // rectangles in the current colour; a band painter recording into Bitmap
+  // then keeps the stored mask's repaint as a step of its frame.
   bool ReuseMask = false;
 
   void DrawLine(const TFixedPoint& p1, const TFixedPoint& p2);
@@ -74,8 +76,11 @@ class TGR32Graphics : public TObject {
 
  private:
   void paintMask(TColor32 colour);
+  void clearCoverage();
   void computeWorkPolygonCoverage();
   void drawBezierPixels(std::span<const TPoint> points);
+
+  TBandRunCache fBandRuns;
 };
 
 }  // namespace lumora

@@ -10,12 +10,15 @@
 #include <immintrin.h>
 #endif
 
+#include "render/band_steps_p.h"
 #include "render/paint_coverage_p.h"
 #include "render/scan_converter.h"
 
 namespace lumora {
 
 namespace {
+
+using bands::TBand;
 
 TColor32 paintedPixel(TColor32 pixel, std::uint8_t a, TColor32 colour) {
   const TColor32 blended = BlendByWeight((TColor32{a} << 24) | (colour & 0x00FFFFFF), pixel, a);
@@ -29,22 +32,29 @@ void paintBytes(TColor32* pixels, const std::uint8_t* coverage, std::size_t coun
   }
 }
 
-// The pixels of one coverage row that lie inside the surface.
+// The pixels of one coverage row that lie inside the band, from column X.
 struct TRowSpan {
   TColor32* Pixels = nullptr;
   const std::uint8_t* Coverage = nullptr;
   std::size_t Count = 0;
+  std::int32_t X = 0;
 };
 
-bool visibleSpan(TBitmap32& surface, const TPoint& origin, const std::vector<std::uint8_t>& bytes, TRowSpan& span) {
-  if (origin.Y < 0 || origin.Y >= surface.Height()) return false;
+bool visibleSpan(const TBand& band, const TPoint& origin, const std::vector<std::uint8_t>& bytes, TRowSpan& span) {
+  if (origin.Y < band.Top || origin.Y >= band.Bottom) return false;
   const std::int64_t from = std::max<std::int64_t>(0, -std::int64_t{origin.X});
   const std::int64_t to =
-      std::min<std::int64_t>(static_cast<std::int64_t>(bytes.size()), std::int64_t{surface.Width()} - origin.X);
+      std::min<std::int64_t>(static_cast<std::int64_t>(bytes.size()), std::int64_t{band.Rows.Width} - origin.X);
   if (from >= to) return false;
-  span = {surface.PixelAddress(static_cast<std::int32_t>(origin.X + from), origin.Y), bytes.data() + from,
-          static_cast<std::size_t>(to - from)};
+  const auto x = static_cast<std::int32_t>(origin.X + from);
+  span = {band.Rows.Pixel(x, origin.Y), bytes.data() + from, static_cast<std::size_t>(to - from), x};
   return true;
+}
+
+// The whole surface as one band.
+TBand wholeSurface(TBitmap32& surface) {
+  const std::span<TColor32> bits = surface.Bits();
+  return {{bits.data(), surface.Width(), surface.Height()}, 0, surface.Height(), nullptr};
 }
 
 // Consecutive rows lie a whole surface row apart, a stride the processor
@@ -59,14 +69,15 @@ void prefetchSpan(const TRowSpan& span) {
   __builtin_prefetch(span.Coverage);
 }
 
-// Every visible row of a mask through the row painter.
+// Rows [first, end) of a mask, as far as they lie in the band, through the
+// row painter; the band's extents widen by what was painted.
 template <class TPaintRow>
-[[gnu::always_inline]] inline void paintRows(TBitmap32& surface, const TCoverageMask& mask,
-                                             const TPaintRow& paintRow) {
+[[gnu::always_inline]] inline void paintRows(const TBand& band, const TCoverageMask& mask, std::size_t first,
+                                             std::size_t end, const TPaintRow& paintRow) {
   const TPoints& origins = mask.RowOrigins;
   const TArrayofByteArray& rows = mask.CoverageRows;
-  const std::size_t count = std::min(origins.size(), rows.size());
-  for (std::size_t k = 0; k < count; ++k) {
+  const std::size_t count = std::min({origins.size(), rows.size(), end});
+  for (std::size_t k = first; k < count; ++k) {
     // The rows' places and sizes, further ahead, are what finding a row's
     // pixels waits for first.
     if (k + kPrefetchPlaces < count) {
@@ -75,16 +86,26 @@ template <class TPaintRow>
     }
     TRowSpan ahead;
     const std::size_t next = k + kPrefetchRows;
-    if (next < count && visibleSpan(surface, origins[next], rows[next], ahead)) prefetchSpan(ahead);
+    if (next < count && visibleSpan(band, origins[next], rows[next], ahead)) prefetchSpan(ahead);
     TRowSpan span;
-    if (visibleSpan(surface, origins[k], rows[k], span)) paintRow(span.Pixels, span.Coverage, span.Count);
+    if (!visibleSpan(band, origins[k], rows[k], span)) continue;
+    paintRow(span.Pixels, span.Coverage, span.Count);
+    if (band.Extents != nullptr) {
+      band.Extents[origins[k].Y].Widen(span.X, span.X + static_cast<std::int32_t>(span.Count));
+    }
   }
 }
 
-void paintMaskBytes(TBitmap32& surface, const TCoverageMask& mask, TColor32 colour) {
-  paintRows(surface, mask, [colour](TColor32* pixels, const std::uint8_t* coverage, std::size_t count) {
+void paintBandBytes(const TBand& band, const TCoverageMask& mask, std::size_t first, std::size_t end,
+                    TColor32 colour) {
+  paintRows(band, mask, first, end, [colour](TColor32* pixels, const std::uint8_t* coverage, std::size_t count) {
     paintBytes(pixels, coverage, count, colour);
   });
+}
+
+template <paint::TBandPaint paintBand>
+void paintMask(TBitmap32& surface, const TCoverageMask& mask, TColor32 colour) {
+  paintBand(wholeSurface(surface), mask, 0, mask.RowOrigins.size(), colour);
 }
 
 #if defined(__SSE2__)
@@ -170,9 +191,10 @@ void paintRowSse2(TColor32* pixels, const std::uint8_t* coverage, std::size_t co
   paintQuadRow(TQuadPainter(colour), pixels, coverage, count, colour);
 }
 
-void paintMaskSse2(TBitmap32& surface, const TCoverageMask& mask, TColor32 colour) {
+void paintBandSse2(const TBand& band, const TCoverageMask& mask, std::size_t first, std::size_t end,
+                   TColor32 colour) {
   const TQuadPainter painter(colour);
-  paintRows(surface, mask, [&](TColor32* pixels, const std::uint8_t* coverage, std::size_t count) {
+  paintRows(band, mask, first, end, [&](TColor32* pixels, const std::uint8_t* coverage, std::size_t count) {
     paintQuadRow(painter, pixels, coverage, count, colour);
   });
 }
@@ -262,22 +284,27 @@ struct TAvx2Painters {
   TAvx2Painters(colour).PaintRow(pixels, coverage, count);
 }
 
-[[gnu::target("avx2")]] void paintMaskAvx2(TBitmap32& surface, const TCoverageMask& mask,
-                                          TColor32 colour) {
-  paintRows(surface, mask, TAvx2Painters(colour));
+[[gnu::target("avx2")]] void paintBandAvx2(const TBand& band, const TCoverageMask& mask, std::size_t first,
+                                          std::size_t end, TColor32 colour) {
+  paintRows(band, mask, first, end, TAvx2Painters(colour));
 }
 
 std::vector<paint::TRowPainter> availablePainters() {
-  std::vector<paint::TRowPainter> painters = {{"bytes", paintBytes, paintMaskBytes},
-                                              {"SSE2", paintRowSse2, paintMaskSse2}};
+  std::vector<paint::TRowPainter> painters = {
+      {"bytes", paintBytes, paintMask<paintBandBytes>, paintBandBytes},
+      {"SSE2", paintRowSse2, paintMask<paintBandSse2>, paintBandSse2}};
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx2")) painters.push_back({"AVX2", paintRowAvx2, paintMaskAvx2});
+  if (__builtin_cpu_supports("avx2")) {
+    painters.push_back({"AVX2", paintRowAvx2, paintMask<paintBandAvx2>, paintBandAvx2});
+  }
   return painters;
 }
 
 #else
 
-std::vector<paint::TRowPainter> availablePainters() { return {{"bytes", paintBytes, paintMaskBytes}}; }
+std::vector<paint::TRowPainter> availablePainters() {
+  return {{"bytes", paintBytes, paintMask<paintBandBytes>, paintBandBytes}};
+}
 
 #endif
 
@@ -296,5 +323,15 @@ void PaintCoverage(TBitmap32& surface, const TCoverageMask& mask, TColor32 colou
   static const paint::TMaskPaint paintMask = paint::RowPainters().back().PaintMask;
   paintMask(surface, mask, colour);
 }
+
+namespace bands {
+
+void PaintCoverageRows(const TBand& band, const TCoverageMask& mask, std::size_t first, std::size_t end,
+                       TColor32 colour) {
+  static const paint::TBandPaint paintBand = paint::RowPainters().back().PaintBand;
+  paintBand(band, mask, first, end, colour);
+}
+
+}  // namespace bands
 
 }  // namespace lumora

@@ -1,0 +1,159 @@
+// TBandPainter: draws a frame in horizontal bands small enough to stay in a
+// core's cache, on as many threads as it is given. While it records into a
+// surface, the paints that can wait (the clear, stored coverage, block and
+// stretch transfers, transformed images) are kept as steps instead of
+// painted. When the recording ends, or anything reads or writes a pixel of
+// a surface a waiting step involves, every band paints its part of every
+// step in the steps' order. Each pixel then meets the same paints in the
+// same order as painting every step at once would give it, so the pixels
+// are the same; only the order of memory accesses changes.
+//
+// The painter also keeps what its last frame left: which columns of each
+// row differ from the colour the row was cleared to. The next clear to that
+// colour then writes only those, as long as nothing else wrote the surface.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "render/bitmap32.h"
+#include "render/scan_converter.h"
+
+namespace lumora {
+
+namespace bands {
+class TBandWorkers;
+struct TRowExtent;
+struct TTransfer;
+}  // namespace bands
+
+// Band heights: chosen so that a band holds about kBandBytes of pixels, or
+// none at all: every paint lands at once, graphic by graphic.
+inline constexpr std::int32_t kAutomaticBands = 0;
+inline constexpr std::int32_t kNoBands = -1;
+inline constexpr std::int64_t kBandBytes = 256 * 1024;
+// Thread counts: every core the process may run on.
+inline constexpr std::int32_t kAllCores = 0;
+
+// Rows [First, End) of a coverage mask that lie in one band.
+struct TBandRun {
+  std::int32_t Band = 0;
+  std::uint32_t First = 0;
+  std::uint32_t End = 0;
+};
+using TBandRuns = std::vector<TBandRun>;
+
+// The runs of consecutive rows of the mask that share a band, in row order;
+// empty rows and rows above the surface belong to none.
+TBandRuns BandRunsOf(const TCoverageMask& mask, std::int32_t bandHeight);
+
+// The band runs of one stored mask, computed again only when the mask's
+// rows were replaced or the band height changed; the mask's owner calls
+// Forget whenever it changes the mask in place.
+class TBandRunCache {
+ public:
+  const TBandRuns& Runs(const TCoverageMask& mask, std::int32_t bandHeight);
+  void Forget() { fBandHeight = 0; }
+
+ private:
+  TBandRuns fRuns;
+  std::int32_t fBandHeight = 0;
+  const TPoint* fOrigins = nullptr;
+  std::size_t fRowCount = 0;
+};
+
+class TBandPainter {
+ public:
+  TBandPainter();
+  ~TBandPainter();
+  TBandPainter(const TBandPainter&) = delete;
+  TBandPainter& operator=(const TBandPainter&) = delete;
+
+  // kAllCores, or the number of threads that paint bands (the caller's
+  // included); 1 paints on the calling thread alone.
+  void SetThreadCount(std::int32_t threads);
+  std::int32_t ThreadCount() const { return fThreadCount; }
+  // kAutomaticBands, kNoBands, or rows per band.
+  void SetBandHeight(std::int32_t rows);
+  std::int32_t BandHeightSetting() const { return fBandHeightSetting; }
+  // The rows of a band of the surface recorded into; valid while recording.
+  std::int32_t BandHeight() const { return fBandHeight; }
+
+  // Recording into the surface starts (unless the band height is kNoBands)
+  // and ends; End paints every step still waiting. Recording into a second
+  // surface before End is refused with std::logic_error.
+  void Begin(TBitmap32& surface);
+  void End();
+  bool Recording() const { return fSurface != nullptr; }
+
+  // The steps, as the drawing functions of the surface recorded into hand
+  // them over. A stored mask must stay as it is and alive until the steps
+  // are painted; its runs come from BandRunsOf for BandHeight().
+  void AddClear(TColor32 colour);
+  void AddCoverage(const TCoverageMask& mask, TColor32 colour, const TBandRuns& runs);
+  // False, and nothing kept, when the source cannot wait for the painter
+  // (it is the surface itself, or another painter's steps read it).
+  bool AddTransfer(const bands::TTransfer& transfer);
+
+  // Paints every step waiting, band by band, and forgets them.
+  void Settle();
+
+ private:
+  enum class TStepKind : std::uint8_t { Clear, Coverage, Transfer };
+  struct TStep {
+    TStepKind Kind;
+    TColor32 Colour;
+    // The mask of a coverage step, the index of a transfer step.
+    const TCoverageMask* Mask;
+    std::size_t Transfer;
+  };
+  // A step's part in one band: for coverage, its rows [First, End).
+  struct TBandItem {
+    std::uint32_t Step;
+    std::uint32_t First;
+    std::uint32_t End;
+  };
+
+  std::int32_t bandCount() const;
+  void pend(const TBitmap32& surface);
+  void releasePending();
+  void addToBands(std::uint32_t step, std::int32_t top, std::int32_t bottom);
+  void prepareRows();
+  void paintBand(std::int32_t band);
+  void clearRows(std::int32_t top, std::int32_t bottom, TColor32 colour);
+  bands::TBandWorkers& workers();
+
+  std::int32_t fThreadCount = kAllCores;
+  std::int32_t fBandHeightSetting = kAutomaticBands;
+  std::int32_t fBandHeight = 0;
+  std::unique_ptr<bands::TBandWorkers> fWorkers;
+
+  TBitmap32* fSurface = nullptr;
+  std::vector<TStep> fSteps;
+  std::vector<bands::TTransfer> fTransfers;
+  std::vector<std::vector<TBandItem>> fBandItems;
+  // Surfaces whose fPending names this painter.
+  std::vector<const TBitmap32*> fPending;
+
+  // What the last frame left, per row: the colour the row was cleared to,
+  // whether that is known, and the columns painted since.
+  const TBitmap32* fKnownSurface = nullptr;
+  std::vector<bands::TRowExtent> fExtents;
+  std::vector<TColor32> fRowColours;
+  std::vector<std::uint8_t> fRowsKnown;
+};
+
+// Records into a surface for as long as it lives.
+class TBandRecording {
+ public:
+  TBandRecording(TBandPainter& painter, TBitmap32& surface) : fPainter(painter) { fPainter.Begin(surface); }
+  ~TBandRecording() { fPainter.End(); }
+  TBandRecording(const TBandRecording&) = delete;
+  TBandRecording& operator=(const TBandRecording&) = delete;
+
+ private:
+  TBandPainter& fPainter;
+};
+
+}  // namespace lumora

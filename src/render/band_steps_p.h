@@ -1,0 +1,85 @@
+// What a band painter records and paints a band of: the rows of a frame as
+// its painters write them, and the paints that can wait (stored coverage,
+// transfers between surfaces), described fully enough that any rows of them
+// can be painted later, on any thread, with the pixels painting them at once
+// would give.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "render/bitmap32.h"
+#include "render/scan_converter.h"
+
+namespace lumora::bands {
+
+// The pixel store of a frame, written without the surface's bookkeeping;
+// each thread writes only the rows of its own bands.
+struct TPixelRows {
+  TColor32* Bits = nullptr;
+  std::int32_t Width = 0;
+  std::int32_t Height = 0;
+  TColor32* Pixel(std::int32_t x, std::int32_t y) const {
+    return Bits + static_cast<std::size_t>(y) * static_cast<std::size_t>(Width) + x;
+  }
+};
+
+// The columns of a frame row that paints wrote, [Left, Right); none while
+// Left >= Right.
+struct TRowExtent {
+  std::int32_t Left = 0;
+  std::int32_t Right = 0;
+  void Widen(std::int32_t left, std::int32_t right) {
+    if (left < Left) Left = left;
+    if (right > Right) Right = right;
+  }
+};
+
+// Rows [Top, Bottom) of a frame, and the written columns of every row of
+// the frame (by y), which painting widens; none when nobody keeps them.
+struct TBand {
+  TPixelRows Rows;
+  std::int32_t Top = 0;
+  std::int32_t Bottom = 0;
+  TRowExtent* Extents = nullptr;
+};
+
+// Rows [first, end) of the mask, as far as they lie in the band, painted
+// as PaintCoverage paints them.
+void PaintCoverageRows(const TBand& band, const TCoverageMask& mask, std::size_t first, std::size_t end,
+                       TColor32 colour);
+
+enum class TTransferKind : std::uint8_t { Block, Stretch, Transform };
+
+// A transfer of a source surface onto a frame with everything it reads
+// when recorded: the area it writes (already cut to the frame and its
+// clip), how pixels combine, and the mapping from frame to source.
+struct TTransfer {
+  TTransferKind Kind = TTransferKind::Block;
+  const TBitmap32* Source = nullptr;
+  TRect Area;
+  TDrawMode Mode = dmOpaque;
+  TCombineMode Combine = cmBlend;
+  std::uint8_t MasterAlpha = 255;
+  TColor32 OuterColor = 0;
+  // Block: source pixel = frame pixel + (DX, DY), inside SourceArea.
+  std::int64_t DX = 0;
+  std::int64_t DY = 0;
+  TRect SourceArea;
+  // Stretch: the destination and source rectangles and the resampler.
+  TRect DstRect;
+  TRect SrcRect;
+  std::uint8_t Resampler = 0;
+  // Transform: the inverse matrix, the source rectangle and its pixels.
+  TFloatMatrix Inverse{};
+  TFloatRect SourceRect;
+};
+
+// Whether a transfer in this draw mode can wait: a custom combine may read
+// or keep anything, so it paints at once.
+inline bool CanWait(TDrawMode mode) { return mode != dmCustom; }
+
+// Rows of the transfer, as far as they lie in the band.
+void PaintTransferRows(const TBand& band, const TTransfer& transfer);
+
+}  // namespace lumora::bands
