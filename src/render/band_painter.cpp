@@ -25,32 +25,6 @@ std::int32_t automaticBandHeight(std::int32_t width) {
 
 }  // namespace
 
-TBandRuns BandRunsOf(const TCoverageMask& mask, std::int32_t bandHeight) {
-  TBandRuns runs;
-  const std::size_t count = std::min(mask.RowOrigins.size(), mask.CoverageRows.size());
-  for (std::size_t k = 0; k < count; ++k) {
-    const std::int32_t y = mask.RowOrigins[k].Y;
-    if (y < 0 || mask.CoverageRows[k].empty()) continue;
-    const std::int32_t band = floorDiv(y, bandHeight);
-    if (!runs.empty() && runs.back().Band == band && runs.back().End == k) {
-      ++runs.back().End;
-    } else {
-      runs.push_back({band, static_cast<std::uint32_t>(k), static_cast<std::uint32_t>(k + 1)});
-    }
-  }
-  return runs;
-}
-
-const TBandRuns& TBandRunCache::Runs(const TCoverageMask& mask, std::int32_t bandHeight) {
-  if (bandHeight != fBandHeight || mask.RowOrigins.data() != fOrigins || mask.RowOrigins.size() != fRowCount) {
-    fRuns = BandRunsOf(mask, bandHeight);
-    fBandHeight = bandHeight;
-    fOrigins = mask.RowOrigins.data();
-    fRowCount = mask.RowOrigins.size();
-  }
-  return fRuns;
-}
-
 TBandPainter::TBandPainter() = default;
 
 TBandPainter::~TBandPainter() {
@@ -66,7 +40,7 @@ void TBandPainter::SetBandHeight(std::int32_t rows) { fBandHeightSetting = std::
 
 bands::TBandWorkers& TBandPainter::workers() {
   if (!fWorkers) {
-    fWorkers = std::make_unique<bands::TBandWorkers>(fThreadCount == kAllCores ? bands::AvailableCores()
+    fWorkers = std::make_unique<bands::TBandWorkers>(fThreadCount == kAllCores ? AvailableCores()
                                                                                 : fThreadCount);
   }
   return *fWorkers;
@@ -119,7 +93,7 @@ void TBandPainter::AddClear(TColor32 colour) {
   pend(*fSurface);
 }
 
-void TBandPainter::AddCoverage(const TCoverageMask& mask, TColor32 colour, const TBandRuns& runs) {
+void TBandPainter::AddCoverage(const TPackedCoverage& coverage, TColor32 colour, const TBandRuns& runs) {
   const auto step = static_cast<std::uint32_t>(fSteps.size());
   bool added = false;
   for (const TBandRun& run : runs) {
@@ -128,7 +102,7 @@ void TBandPainter::AddCoverage(const TCoverageMask& mask, TColor32 colour, const
     added = true;
   }
   if (!added) return;
-  fSteps.push_back({TStepKind::Coverage, colour, &mask, 0});
+  fSteps.push_back({TStepKind::Coverage, colour, &coverage, 0});
   pend(*fSurface);
 }
 
@@ -180,7 +154,7 @@ void TBandPainter::paintBand(std::int32_t band) {
         clearRows(top, bottom, step.Colour);
         break;
       case TStepKind::Coverage:
-        bands::PaintCoverageRows(rows, *step.Mask, item.First, item.End, step.Colour);
+        bands::PaintSegments(rows, step.Coverage->Words().data(), item.First, item.End, step.Colour);
         break;
       case TStepKind::Transfer:
         bands::PaintTransferRows(rows, fTransfers[step.Transfer]);

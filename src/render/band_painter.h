@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "render/bitmap32.h"
-#include "render/scan_converter.h"
+#include "render/packed_coverage.h"
 
 namespace lumora {
 
@@ -35,33 +35,8 @@ inline constexpr std::int32_t kNoBands = -1;
 inline constexpr std::int64_t kBandBytes = 256 * 1024;
 // Thread counts: every core the process may run on.
 inline constexpr std::int32_t kAllCores = 0;
-
-// Rows [First, End) of a coverage mask that lie in one band.
-struct TBandRun {
-  std::int32_t Band = 0;
-  std::uint32_t First = 0;
-  std::uint32_t End = 0;
-};
-using TBandRuns = std::vector<TBandRun>;
-
-// The runs of consecutive rows of the mask that share a band, in row order;
-// empty rows and rows above the surface belong to none.
-TBandRuns BandRunsOf(const TCoverageMask& mask, std::int32_t bandHeight);
-
-// The band runs of one stored mask, computed again only when the mask's
-// rows were replaced or the band height changed; the mask's owner calls
-// Forget whenever it changes the mask in place.
-class TBandRunCache {
- public:
-  const TBandRuns& Runs(const TCoverageMask& mask, std::int32_t bandHeight);
-  void Forget() { fBandHeight = 0; }
-
- private:
-  TBandRuns fRuns;
-  std::int32_t fBandHeight = 0;
-  const TPoint* fOrigins = nullptr;
-  std::size_t fRowCount = 0;
-};
+// The cores this process may run on (its affinity), at least 1.
+std::int32_t AvailableCores();
 
 class TBandPainter {
  public:
@@ -88,10 +63,10 @@ class TBandPainter {
   bool Recording() const { return fSurface != nullptr; }
 
   // The steps, as the drawing functions of the surface recorded into hand
-  // them over. A stored mask must stay as it is and alive until the steps
-  // are painted; its runs come from BandRunsOf for BandHeight().
+  // them over. Packed coverage must stay as it is and alive until the
+  // steps are painted; its runs are those for BandHeight().
   void AddClear(TColor32 colour);
-  void AddCoverage(const TCoverageMask& mask, TColor32 colour, const TBandRuns& runs);
+  void AddCoverage(const TPackedCoverage& coverage, TColor32 colour, const TBandRuns& runs);
   // False, and nothing kept, when the source cannot wait for the painter
   // (it is the surface itself, or another painter's steps read it).
   bool AddTransfer(const bands::TTransfer& transfer);
@@ -104,11 +79,12 @@ class TBandPainter {
   struct TStep {
     TStepKind Kind;
     TColor32 Colour;
-    // The mask of a coverage step, the index of a transfer step.
-    const TCoverageMask* Mask;
+    // The packed coverage of a coverage step, the index of a transfer step.
+    const TPackedCoverage* Coverage;
     std::size_t Transfer;
   };
-  // A step's part in one band: for coverage, its rows [First, End).
+  // A step's part in one band: for coverage, its segments' words
+  // [First, End).
   struct TBandItem {
     std::uint32_t Step;
     std::uint32_t First;

@@ -9,7 +9,6 @@
 #include <cstdint>
 
 #include "render/bitmap32.h"
-#include "render/scan_converter.h"
 
 namespace lumora::bands {
 
@@ -44,10 +43,10 @@ struct TBand {
   TRowExtent* Extents = nullptr;
 };
 
-// Rows [first, end) of the mask, as far as they lie in the band, painted
-// as PaintCoverage paints them.
-void PaintCoverageRows(const TBand& band, const TCoverageMask& mask, std::size_t first, std::size_t end,
-                       TColor32 colour);
+// The packed segments in words [first, end), as far as they lie in the
+// band, painted as PaintCoverage paints the rows they were packed from.
+void PaintSegments(const TBand& band, const std::uint32_t* words, std::size_t first, std::size_t end,
+                   TColor32 colour);
 
 enum class TTransferKind : std::uint8_t { Block, Stretch, Transform };
 

@@ -4,7 +4,9 @@
 
 #include <algorithm>
 
-namespace lumora::bands {
+#include "render/band_painter.h"
+
+namespace lumora {
 
 std::int32_t AvailableCores() {
   cpu_set_t cpus;
@@ -12,6 +14,8 @@ std::int32_t AvailableCores() {
   if (sched_getaffinity(0, sizeof cpus, &cpus) == 0) return std::max(CPU_COUNT(&cpus), 1);
   return static_cast<std::int32_t>(std::max(std::thread::hardware_concurrency(), 1u));
 }
+
+namespace bands {
 
 TBandWorkers::TBandWorkers(std::int32_t threads) {
   for (std::int32_t i = 1; i < threads; ++i) fHelpers.emplace_back([this] { helperLoop(); });
@@ -74,4 +78,5 @@ void TBandWorkers::Run(std::int32_t count, const std::function<void(std::int32_t
   fDone.wait(lock, [&] { return fBusyHelpers == 0; });
 }
 
-}  // namespace lumora::bands
+}  // namespace bands
+}  // namespace lumora

@@ -12,9 +12,6 @@
 
 namespace lumora::bands {
 
-// The cores this process may run on (its affinity), at least 1.
-std::int32_t AvailableCores();
-
 class TBandWorkers {
  public:
   // Threads in all, the caller's included; below 1 counts as 1.

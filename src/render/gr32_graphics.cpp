@@ -38,20 +38,26 @@ bool isAxisRectangle(std::span<const TFixedPoint> p) {
 
 TGR32Graphics::TGR32Graphics() : WorkPolygon(std::make_unique<TPolygon32>()) {}
 
-// A frozen mask stays as it is until the frame's steps are painted.
+// A frozen mask is repainted from its packed segments, which stay as they
+// are until the frame's steps are painted: packing it again lets the steps
+// that may read the old ones land first.
 void TGR32Graphics::paintMask(TColor32 colour) {
   if (Bitmap == nullptr) return;
   TBandPainter* recorder = Bitmap->Recorder();
-  if (ReuseMask && recorder != nullptr) {
-    recorder->AddCoverage(Coverage, colour, fBandRuns.Runs(Coverage, recorder->BandHeight()));
-  } else {
+  if (!ReuseMask || recorder == nullptr) {
     PaintCoverage(*Bitmap, Coverage, colour);
+    return;
   }
+  if (!fPacked.Matches(Coverage)) {
+    recorder->Settle();
+    fPacked.Pack(Coverage);
+  }
+  recorder->AddCoverage(fPacked, colour, fPacked.Runs(recorder->BandHeight()));
 }
 
 void TGR32Graphics::clearCoverage() {
   Coverage.Clear();
-  fBandRuns.Forget();
+  fPacked.Forget();
 }
 
 void TGR32Graphics::computeWorkPolygonCoverage() {
@@ -395,7 +401,7 @@ void TGR32Graphics::MaskCoverageByAlpha(const TBitmap32& surface) {
   }
   Coverage.RowOrigins = std::move(origins);
   Coverage.CoverageRows = std::move(rows);
-  fBandRuns.Forget();
+  fPacked.Forget();
 }
 
 void TGR32Graphics::DrawDot(TBitmap32& surface, const TFixedPoint& centre, TFixed radius, TColor32 colour) {

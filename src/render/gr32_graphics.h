@@ -12,6 +12,7 @@
 #include "render/band_painter.h"
 #include "render/bitmap32.h"
 #include "render/geometry.h"
+#include "render/packed_coverage.h"
 #include "render/polygon32.h"
 #include "render/scan_converter.h"
 
@@ -80,7 +81,8 @@ class TGR32Graphics : public TObject {
   void computeWorkPolygonCoverage();
   void drawBezierPixels(std::span<const TPoint> points);
 
-  TBandRunCache fBandRuns;
+  // The stored mask packed for the band painter once it is frozen.
+  TPackedCoverage fPacked;
 };
 
 }  // namespace lumora

@@ -11,14 +11,13 @@
 #endif
 
 #include "render/band_steps_p.h"
+#include "render/packed_coverage.h"
 #include "render/paint_coverage_p.h"
 #include "render/scan_converter.h"
 
 namespace lumora {
 
 namespace {
-
-using bands::TBand;
 
 TColor32 paintedPixel(TColor32 pixel, std::uint8_t a, TColor32 colour) {
   const TColor32 blended = BlendByWeight((TColor32{a} << 24) | (colour & 0x00FFFFFF), pixel, a);
@@ -32,29 +31,22 @@ void paintBytes(TColor32* pixels, const std::uint8_t* coverage, std::size_t coun
   }
 }
 
-// The pixels of one coverage row that lie inside the band, from column X.
+// The pixels of one coverage row that lie inside the surface.
 struct TRowSpan {
   TColor32* Pixels = nullptr;
   const std::uint8_t* Coverage = nullptr;
   std::size_t Count = 0;
-  std::int32_t X = 0;
 };
 
-bool visibleSpan(const TBand& band, const TPoint& origin, const std::vector<std::uint8_t>& bytes, TRowSpan& span) {
-  if (origin.Y < band.Top || origin.Y >= band.Bottom) return false;
+bool visibleSpan(TBitmap32& surface, const TPoint& origin, const std::vector<std::uint8_t>& bytes, TRowSpan& span) {
+  if (origin.Y < 0 || origin.Y >= surface.Height()) return false;
   const std::int64_t from = std::max<std::int64_t>(0, -std::int64_t{origin.X});
   const std::int64_t to =
-      std::min<std::int64_t>(static_cast<std::int64_t>(bytes.size()), std::int64_t{band.Rows.Width} - origin.X);
+      std::min<std::int64_t>(static_cast<std::int64_t>(bytes.size()), std::int64_t{surface.Width()} - origin.X);
   if (from >= to) return false;
-  const auto x = static_cast<std::int32_t>(origin.X + from);
-  span = {band.Rows.Pixel(x, origin.Y), bytes.data() + from, static_cast<std::size_t>(to - from), x};
+  span = {surface.PixelAddress(static_cast<std::int32_t>(origin.X + from), origin.Y), bytes.data() + from,
+          static_cast<std::size_t>(to - from)};
   return true;
-}
-
-// The whole surface as one band.
-TBand wholeSurface(TBitmap32& surface) {
-  const std::span<TColor32> bits = surface.Bits();
-  return {{bits.data(), surface.Width(), surface.Height()}, 0, surface.Height(), nullptr};
 }
 
 // Consecutive rows lie a whole surface row apart, a stride the processor
@@ -69,15 +61,14 @@ void prefetchSpan(const TRowSpan& span) {
   __builtin_prefetch(span.Coverage);
 }
 
-// Rows [first, end) of a mask, as far as they lie in the band, through the
-// row painter; the band's extents widen by what was painted.
+// Every visible row of a mask through the row painter.
 template <class TPaintRow>
-[[gnu::always_inline]] inline void paintRows(const TBand& band, const TCoverageMask& mask, std::size_t first,
-                                             std::size_t end, const TPaintRow& paintRow) {
+[[gnu::always_inline]] inline void paintRows(TBitmap32& surface, const TCoverageMask& mask,
+                                             const TPaintRow& paintRow) {
   const TPoints& origins = mask.RowOrigins;
   const TArrayofByteArray& rows = mask.CoverageRows;
-  const std::size_t count = std::min({origins.size(), rows.size(), end});
-  for (std::size_t k = first; k < count; ++k) {
+  const std::size_t count = std::min(origins.size(), rows.size());
+  for (std::size_t k = 0; k < count; ++k) {
     // The rows' places and sizes, further ahead, are what finding a row's
     // pixels waits for first.
     if (k + kPrefetchPlaces < count) {
@@ -86,26 +77,54 @@ template <class TPaintRow>
     }
     TRowSpan ahead;
     const std::size_t next = k + kPrefetchRows;
-    if (next < count && visibleSpan(band, origins[next], rows[next], ahead)) prefetchSpan(ahead);
+    if (next < count && visibleSpan(surface, origins[next], rows[next], ahead)) prefetchSpan(ahead);
     TRowSpan span;
-    if (!visibleSpan(band, origins[k], rows[k], span)) continue;
-    paintRow(span.Pixels, span.Coverage, span.Count);
-    if (band.Extents != nullptr) {
-      band.Extents[origins[k].Y].Widen(span.X, span.X + static_cast<std::int32_t>(span.Count));
-    }
+    if (visibleSpan(surface, origins[k], rows[k], span)) paintRow(span.Pixels, span.Coverage, span.Count);
   }
 }
 
-void paintBandBytes(const TBand& band, const TCoverageMask& mask, std::size_t first, std::size_t end,
-                    TColor32 colour) {
-  paintRows(band, mask, first, end, [colour](TColor32* pixels, const std::uint8_t* coverage, std::size_t count) {
+void paintMaskBytes(TBitmap32& surface, const TCoverageMask& mask, TColor32 colour) {
+  paintRows(surface, mask, [colour](TColor32* pixels, const std::uint8_t* coverage, std::size_t count) {
     paintBytes(pixels, coverage, count, colour);
   });
 }
 
-template <paint::TBandPaint paintBand>
-void paintMask(TBitmap32& surface, const TCoverageMask& mask, TColor32 colour) {
-  paintBand(wholeSurface(surface), mask, 0, mask.RowOrigins.size(), colour);
+// Packed segments [first, end) through the row painter, as far as they lie
+// in the band: full ones store the colour, as the painters store it for
+// full bytes. The band's extents widen by what was painted.
+template <class TPaintRow>
+[[gnu::always_inline]] inline void paintSegments(const bands::TBand& band, const std::uint32_t* words,
+                                                 std::size_t first, std::size_t end, TColor32 colour,
+                                                 const TPaintRow& paintRow) {
+  for (std::size_t i = first; i < end;) {
+    const auto x = static_cast<std::int32_t>(words[i]);
+    const auto y = static_cast<std::int32_t>(words[i + 1]);
+    const bool full = (words[i + 2] & kFullSegment) != 0;
+    const std::uint32_t length = words[i + 2] & ~kFullSegment;
+    const auto* coverage = reinterpret_cast<const std::uint8_t*>(words + i + kSegmentHeaderWords);
+    i += kSegmentHeaderWords + (full ? 0 : (length + 3) / 4);
+    if (y < band.Top || y >= band.Bottom) continue;
+    const std::int64_t from = std::max<std::int64_t>(0, -std::int64_t{x});
+    const std::int64_t to = std::min<std::int64_t>(length, std::int64_t{band.Rows.Width} - x);
+    if (from >= to) continue;
+    const auto left = static_cast<std::int32_t>(x + from);
+    const auto count = static_cast<std::size_t>(to - from);
+    TColor32* pixels = band.Rows.Pixel(left, y);
+    if (full) {
+      std::fill_n(pixels, count, colour);
+    } else {
+      paintRow(pixels, coverage + from, count);
+    }
+    if (band.Extents != nullptr) band.Extents[y].Widen(left, left + static_cast<std::int32_t>(count));
+  }
+}
+
+void paintSegmentsBytes(const bands::TBand& band, const std::uint32_t* words, std::size_t first, std::size_t end,
+                        TColor32 colour) {
+  paintSegments(band, words, first, end, colour,
+                [colour](TColor32* pixels, const std::uint8_t* coverage, std::size_t count) {
+                  paintBytes(pixels, coverage, count, colour);
+                });
 }
 
 #if defined(__SSE2__)
@@ -191,12 +210,20 @@ void paintRowSse2(TColor32* pixels, const std::uint8_t* coverage, std::size_t co
   paintQuadRow(TQuadPainter(colour), pixels, coverage, count, colour);
 }
 
-void paintBandSse2(const TBand& band, const TCoverageMask& mask, std::size_t first, std::size_t end,
-                   TColor32 colour) {
+void paintMaskSse2(TBitmap32& surface, const TCoverageMask& mask, TColor32 colour) {
   const TQuadPainter painter(colour);
-  paintRows(band, mask, first, end, [&](TColor32* pixels, const std::uint8_t* coverage, std::size_t count) {
+  paintRows(surface, mask, [&](TColor32* pixels, const std::uint8_t* coverage, std::size_t count) {
     paintQuadRow(painter, pixels, coverage, count, colour);
   });
+}
+
+void paintSegmentsSse2(const bands::TBand& band, const std::uint32_t* words, std::size_t first, std::size_t end,
+                       TColor32 colour) {
+  const TQuadPainter painter(colour);
+  paintSegments(band, words, first, end, colour,
+                [&](TColor32* pixels, const std::uint8_t* coverage, std::size_t count) {
+                  paintQuadRow(painter, pixels, coverage, count, colour);
+                });
 }
 
 // The quad painter's work on eight pixels at once, where the processor has
@@ -215,23 +242,38 @@ class TOctPainter {
     // Each pixel's coverage in all four of its bytes.
     const __m256i each = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(coverage)));
     const __m256i weights = _mm256_mullo_epi32(each, _mm256_set1_epi32(0x01010101));
-    const __m256i source = _mm256_or_si256(_mm256_and_si256(weights, fAlpha), fRgb);
     const __m256i target = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels));
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i low = blend16(_mm256_unpacklo_epi8(source, zero), _mm256_unpacklo_epi8(target, zero),
-                                _mm256_unpacklo_epi8(weights, zero));
-    const __m256i high = blend16(_mm256_unpackhi_epi8(source, zero), _mm256_unpackhi_epi8(target, zero),
-                                 _mm256_unpackhi_epi8(weights, zero));
-    const __m256i blended = _mm256_packus_epi16(low, high);
-    const __m256i result = _mm256_blendv_epi8(blended, fColour, _mm256_cmpeq_epi8(weights, fFull));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixels), result);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixels), paint(weights, target));
   }
 
   [[gnu::target("avx2")]] void Fill(TColor32* pixels) const {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixels), fColour);
   }
 
+  // The first count (1 to 7) of eight pixels, by masked loads and stores
+  // that touch no other pixel. The eight coverage bytes must be readable;
+  // those past count only feed lanes that are not stored.
+  [[gnu::target("avx2")]] void PaintPart(TColor32* pixels, const std::uint8_t* coverage, std::size_t count) const {
+    const __m256i lanes =
+        _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int>(count)), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    const __m256i each = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(coverage)));
+    const __m256i weights = _mm256_mullo_epi32(each, _mm256_set1_epi32(0x01010101));
+    const __m256i target = _mm256_maskload_epi32(reinterpret_cast<const int*>(pixels), lanes);
+    _mm256_maskstore_epi32(reinterpret_cast<int*>(pixels), lanes, paint(weights, target));
+  }
+
  private:
+  [[gnu::target("avx2")]] __m256i paint(__m256i weights, __m256i target) const {
+    const __m256i source = _mm256_or_si256(_mm256_and_si256(weights, fAlpha), fRgb);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i low = blend16(_mm256_unpacklo_epi8(source, zero), _mm256_unpacklo_epi8(target, zero),
+                                _mm256_unpacklo_epi8(weights, zero));
+    const __m256i high = blend16(_mm256_unpackhi_epi8(source, zero), _mm256_unpackhi_epi8(target, zero),
+                                 _mm256_unpackhi_epi8(weights, zero));
+    const __m256i blended = _mm256_packus_epi16(low, high);
+    return _mm256_blendv_epi8(blended, fColour, _mm256_cmpeq_epi8(weights, fFull));
+  }
+
   [[gnu::target("avx2")]] __m256i blend16(__m256i f, __m256i b, __m256i w) const {
     const __m256i sum = _mm256_add_epi16(_mm256_mullo_epi16(f, w), _mm256_mullo_epi16(b, _mm256_sub_epi16(f256, w)));
     return _mm256_srli_epi16(_mm256_add_epi16(sum, fHalf), 8);
@@ -284,18 +326,36 @@ struct TAvx2Painters {
   TAvx2Painters(colour).PaintRow(pixels, coverage, count);
 }
 
-[[gnu::target("avx2")]] void paintBandAvx2(const TBand& band, const TCoverageMask& mask, std::size_t first,
-                                          std::size_t end, TColor32 colour) {
-  paintRows(band, mask, first, end, TAvx2Painters(colour));
+[[gnu::target("avx2")]] void paintMaskAvx2(TBitmap32& surface, const TCoverageMask& mask,
+                                          TColor32 colour) {
+  paintRows(surface, mask, TAvx2Painters(colour));
+}
+
+// Segments are short, mostly the few partly covered pixels where a row
+// crosses an outline: eight pixels at a time, the last ones masked.
+struct TAvx2SegmentPainter {
+  [[gnu::target("avx2")]] explicit TAvx2SegmentPainter(TColor32 colour) : Octs(colour) {}
+
+  [[gnu::target("avx2")]] void operator()(TColor32* pixels, const std::uint8_t* coverage, std::size_t count) const {
+    std::size_t i = 0;
+    for (; i + 8 <= count; i += 8) Octs.Paint(pixels + i, coverage + i);
+    if (i < count) Octs.PaintPart(pixels + i, coverage + i, count - i);
+  }
+
+  TOctPainter Octs;
+};
+
+[[gnu::target("avx2")]] void paintSegmentsAvx2(const bands::TBand& band, const std::uint32_t* words,
+                                              std::size_t first, std::size_t end, TColor32 colour) {
+  paintSegments(band, words, first, end, colour, TAvx2SegmentPainter(colour));
 }
 
 std::vector<paint::TRowPainter> availablePainters() {
-  std::vector<paint::TRowPainter> painters = {
-      {"bytes", paintBytes, paintMask<paintBandBytes>, paintBandBytes},
-      {"SSE2", paintRowSse2, paintMask<paintBandSse2>, paintBandSse2}};
+  std::vector<paint::TRowPainter> painters = {{"bytes", paintBytes, paintMaskBytes, paintSegmentsBytes},
+                                              {"SSE2", paintRowSse2, paintMaskSse2, paintSegmentsSse2}};
   __builtin_cpu_init();
   if (__builtin_cpu_supports("avx2")) {
-    painters.push_back({"AVX2", paintRowAvx2, paintMask<paintBandAvx2>, paintBandAvx2});
+    painters.push_back({"AVX2", paintRowAvx2, paintMaskAvx2, paintSegmentsAvx2});
   }
   return painters;
 }
@@ -303,7 +363,7 @@ std::vector<paint::TRowPainter> availablePainters() {
 #else
 
 std::vector<paint::TRowPainter> availablePainters() {
-  return {{"bytes", paintBytes, paintMask<paintBandBytes>, paintBandBytes}};
+  return {{"bytes", paintBytes, paintMaskBytes, paintSegmentsBytes}};
 }
 
 #endif
@@ -324,14 +384,10 @@ void PaintCoverage(TBitmap32& surface, const TCoverageMask& mask, TColor32 colou
   paintMask(surface, mask, colour);
 }
 
-namespace bands {
-
-void PaintCoverageRows(const TBand& band, const TCoverageMask& mask, std::size_t first, std::size_t end,
-                       TColor32 colour) {
-  static const paint::TBandPaint paintBand = paint::RowPainters().back().PaintBand;
-  paintBand(band, mask, first, end, colour);
+void bands::PaintSegments(const TBand& band, const std::uint32_t* words, std::size_t first, std::size_t end,
+                          TColor32 colour) {
+  static const paint::TSegmentPaint paint = paint::RowPainters().back().PaintSegments;
+  paint(band, words, first, end, colour);
 }
-
-}  // namespace bands
 
 }  // namespace lumora

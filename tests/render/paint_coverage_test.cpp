@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "render/packed_coverage.h"
 #include "render/paint_coverage_p.h"
 #include "render/scan_converter.h"
 
@@ -91,45 +92,43 @@ TEST(PaintCoverage, MasksAreCutToTheSurface) {
   }
 }
 
-// A band's painter paints the rows it is given as far as they lie in the
-// band, and widens the band's extents by exactly the columns it painted.
-TEST(PaintCoverage, BandPaintersKeepToTheirRows) {
+// Packed segments paint exactly what their mask's rows paint, band by band
+// (a band takes the rows inside it, from any segment range holding them),
+// with every painter; the band's extents cover every pixel it changed.
+TEST(PaintCoverage, PackedSegmentsPaintAsTheirRows) {
   std::mt19937 random(7);
   for (const paint::TRowPainter& painter : paint::RowPainters()) {
     for (int round = 0; round < 200; ++round) {
-      TBitmap32 surface;
-      surface.Resize(64, 16);
-      for (TColor32& p : surface.Bits()) p = random();
-      std::vector<TColor32> expected(surface.Bits().begin(), surface.Bits().end());
+      TBitmap32 expected;
+      expected.Resize(64, 16);
+      for (TColor32& p : expected.Bits()) p = random();
       TCoverageMask mask;
       for (int k = 0; k < 24; ++k) {
-        mask.RowOrigins.push_back({static_cast<std::int32_t>(random() % 90) - 16, static_cast<std::int32_t>(random() % 20) - 2});
+        mask.RowOrigins.push_back({static_cast<std::int32_t>(random() % 90) - 16,
+                                   static_cast<std::int32_t>(random() % 20) - 2});
         mask.CoverageRows.push_back(randomRow(random, random() % 80));
       }
-      const auto top = static_cast<std::int32_t>(random() % 16);
-      const auto bottom = top + static_cast<std::int32_t>(random() % (17 - top));
-      const std::size_t first = random() % 24;
-      const std::size_t end = first + random() % (30 - first);
+      TBitmap32 painted;
+      painted.Assign(expected);
+      const std::vector<TColor32> before(painted.Bits().begin(), painted.Bits().end());
       const TColor32 colour = random();
+      PaintCoverage(expected, mask, colour);
+      TPackedCoverage packed;
+      packed.Pack(mask);
+      ASSERT_TRUE(packed.Matches(mask));
       std::vector<bands::TRowExtent> extents(16, {1000, -1000});
-      std::vector<bands::TRowExtent> expectedExtents = extents;
-      for (std::size_t k = first; k < std::min<std::size_t>(end, 24); ++k) {
-        const std::int32_t y = mask.RowOrigins[k].Y;
-        if (y < top || y >= bottom) continue;
-        for (std::size_t i = 0; i < mask.CoverageRows[k].size(); ++i) {
-          const std::int64_t x = mask.RowOrigins[k].X + static_cast<std::int64_t>(i);
-          if (x < 0 || x >= 64) continue;
-          TColor32& pixel = expected[static_cast<std::size_t>(y * 64 + x)];
-          pixel = byRule(pixel, mask.CoverageRows[k][i], colour);
-          expectedExtents[static_cast<std::size_t>(y)].Widen(static_cast<std::int32_t>(x), static_cast<std::int32_t>(x + 1));
-        }
+      const std::span<TColor32> bits = painted.Bits();
+      for (std::int32_t top = 0; top < 16; top += 5) {
+        const bands::TBand band{{bits.data(), 64, 16}, top, std::min(top + 5, 16), extents.data()};
+        painter.PaintSegments(band, packed.Words().data(), 0, packed.Words().size(), colour);
       }
-      const bands::TBand band{{surface.Bits().data(), 64, 16}, top, bottom, extents.data()};
-      painter.PaintBand(band, mask, first, end, colour);
-      ASSERT_TRUE(std::equal(expected.begin(), expected.end(), surface.Bits().begin())) << painter.Name << ", round " << round;
-      for (std::size_t y = 0; y < 16; ++y) {
-        ASSERT_EQ(extents[y].Left, expectedExtents[y].Left) << painter.Name << ", round " << round << ", row " << y;
-        ASSERT_EQ(extents[y].Right, expectedExtents[y].Right) << painter.Name << ", round " << round << ", row " << y;
+      ASSERT_TRUE(std::equal(bits.begin(), bits.end(), expected.Bits().begin()))
+          << painter.Name << ", round " << round;
+      for (std::size_t i = 0; i < bits.size(); ++i) {
+        const auto x = static_cast<std::int32_t>(i % 64);
+        const bands::TRowExtent& extent = extents[i / 64];
+        if (bits[i] == before[i]) continue;
+        ASSERT_TRUE(x >= extent.Left && x < extent.Right) << painter.Name << ", round " << round;
       }
     }
   }
