@@ -24,7 +24,6 @@ namespace lumora {
 
 namespace bands {
 class TBandWorkers;
-struct TRowExtent;
 struct TTransfer;
 }  // namespace bands
 
@@ -75,30 +74,28 @@ class TBandPainter {
   void Settle();
 
  private:
-  enum class TStepKind : std::uint8_t { Clear, Coverage, Transfer };
+  enum class TStepKind : std::uint8_t { Clear, Transfer };
+  // The steps other than coverage: a clear, or the transfer at an index.
   struct TStep {
     TStepKind Kind;
     TColor32 Colour;
-    // The packed coverage of a coverage step, the index of a transfer step.
-    const TPackedCoverage* Coverage;
     std::size_t Transfer;
   };
-  // A step's part in one band: for coverage, its segments' words
-  // [First, End).
+  // A step's part in one band: the segments' words of coverage in its
+  // colour, or another step.
   struct TBandItem {
-    std::uint32_t Step;
-    std::uint32_t First;
-    std::uint32_t End;
+    const std::uint32_t* Words;
+    std::uint32_t Size;
+    std::uint32_t ColourOrStep;
   };
 
   std::int32_t bandCount() const;
   void pend(const TBitmap32& surface);
   void releasePending();
-  void addToBands(std::uint32_t step, std::int32_t top, std::int32_t bottom);
+  void addStep(const TStep& step, std::int32_t top, std::int32_t bottom);
   void prepareRows();
   void paintBand(std::int32_t band);
   void clearRows(std::int32_t top, std::int32_t bottom, TColor32 colour);
-  bands::TBandWorkers& workers();
 
   std::int32_t fThreadCount = kAllCores;
   std::int32_t fBandHeightSetting = kAutomaticBands;
@@ -106,6 +103,8 @@ class TBandPainter {
   std::unique_ptr<bands::TBandWorkers> fWorkers;
 
   TBitmap32* fSurface = nullptr;
+  std::int32_t fBlockShift = 0;
+  std::size_t fItemCount = 0;
   std::vector<TStep> fSteps;
   std::vector<bands::TTransfer> fTransfers;
   std::vector<std::vector<TBandItem>> fBandItems;
@@ -113,9 +112,9 @@ class TBandPainter {
   std::vector<const TBitmap32*> fPending;
 
   // What the last frame left, per row: the colour the row was cleared to,
-  // whether that is known, and the columns painted since.
+  // whether that is known, and the blocks of columns painted since.
   const TBitmap32* fKnownSurface = nullptr;
-  std::vector<bands::TRowExtent> fExtents;
+  std::vector<std::uint64_t> fWritten;
   std::vector<TColor32> fRowColours;
   std::vector<std::uint8_t> fRowsKnown;
 };

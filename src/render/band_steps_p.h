@@ -23,24 +23,25 @@ struct TPixelRows {
   }
 };
 
-// The columns of a frame row that paints wrote, [Left, Right); none while
-// Left >= Right.
-struct TRowExtent {
-  std::int32_t Left = 0;
-  std::int32_t Right = 0;
-  void Widen(std::int32_t left, std::int32_t right) {
-    if (left < Left) Left = left;
-    if (right > Right) Right = right;
-  }
-};
-
-// Rows [Top, Bottom) of a frame, and the written columns of every row of
-// the frame (by y), which painting widens; none when nobody keeps them.
+// Rows [Top, Bottom) of a frame, and what painting them wrote: per row of
+// the frame (by y), one bit for each of at most 64 blocks of columns,
+// 2^BlockShift columns wide, that a paint wrote in; none when nobody keeps
+// them.
 struct TBand {
   TPixelRows Rows;
   std::int32_t Top = 0;
   std::int32_t Bottom = 0;
-  TRowExtent* Extents = nullptr;
+  std::uint64_t* Written = nullptr;
+  std::int32_t BlockShift = 0;
+
+  // Columns [left, right) of row y were written; left < right.
+  void MarkWritten(std::int32_t y, std::int32_t left, std::int32_t right) const {
+    if (Written == nullptr) return;
+    const std::int32_t first = left >> BlockShift;
+    const std::int32_t last = (right - 1) >> BlockShift;
+    const std::uint64_t upTo = last >= 63 ? ~std::uint64_t{0} : (std::uint64_t{2} << last) - 1;
+    Written[y] |= upTo & ~((std::uint64_t{1} << first) - 1);
+  }
 };
 
 // The packed segments in words [first, end), as far as they lie in the

@@ -389,8 +389,7 @@ void PaintTransferRows(const TBand& band, const TTransfer& transfer) {
   area.Bottom = std::min(area.Bottom, band.Bottom);
   if (area.Top >= area.Bottom) return;
   paintTransfer(band.Rows, area, transfer, nullptr);
-  if (band.Extents == nullptr) return;
-  for (std::int32_t y = area.Top; y < area.Bottom; ++y) band.Extents[y].Widen(area.Left, area.Right);
+  for (std::int32_t y = area.Top; y < area.Bottom; ++y) band.MarkWritten(y, area.Left, area.Right);
 }
 
 }  // namespace bands

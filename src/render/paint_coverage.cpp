@@ -91,7 +91,7 @@ void paintMaskBytes(TBitmap32& surface, const TCoverageMask& mask, TColor32 colo
 
 // Packed segments [first, end) through the row painter, as far as they lie
 // in the band: full ones store the colour, as the painters store it for
-// full bytes. The band's extents widen by what was painted.
+// full bytes. The band notes what was written.
 template <class TPaintRow>
 [[gnu::always_inline]] inline void paintSegments(const bands::TBand& band, const std::uint32_t* words,
                                                  std::size_t first, std::size_t end, TColor32 colour,
@@ -115,7 +115,7 @@ template <class TPaintRow>
     } else {
       paintRow(pixels, coverage + from, count);
     }
-    if (band.Extents != nullptr) band.Extents[y].Widen(left, left + static_cast<std::int32_t>(count));
+    band.MarkWritten(y, left, left + static_cast<std::int32_t>(count));
   }
 }
 
