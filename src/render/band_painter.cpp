@@ -5,7 +5,7 @@
 #include <stdexcept>
 
 #include "render/band_steps_p.h"
-#include "render/band_workers_p.h"
+#include "render/band_queue_p.h"
 
 namespace lumora {
 
@@ -15,6 +15,10 @@ constexpr std::int32_t kMinBandHeight = 8;
 constexpr std::int32_t kMaxBandHeight = 256;
 // How many items ahead a band asks for the segments it paints next.
 constexpr std::size_t kPrefetchItems = 2;
+// Items recorded before they are handed to the threads, and the most
+// chunks before a frame's steps all land.
+constexpr std::size_t kChunkItems = 1024;
+constexpr std::int32_t kMaxChunks = 64;
 
 std::int32_t floorDiv(std::int32_t a, std::int32_t b) { return a >= 0 ? a / b : -((-std::int64_t{a} + b - 1) / b); }
 
@@ -44,7 +48,8 @@ void fillBlocks(TColor32* row, std::int32_t width, std::uint64_t blocks, std::in
 
 }  // namespace
 
-TBandPainter::TBandPainter() = default;
+TBandPainter::TBandPainter()
+    : fPaint([this](std::int32_t chunk, std::int32_t band) { paintBand(chunk, band); }), fChunks(kMaxChunks) {}
 
 TBandPainter::~TBandPainter() {
   if (fSurface != nullptr) End();
@@ -52,7 +57,7 @@ TBandPainter::~TBandPainter() {
 
 void TBandPainter::SetThreadCount(std::int32_t threads) {
   fThreadCount = std::max(threads, kAllCores);
-  fWorkers.reset();
+  if (fSurface == nullptr) fQueue.reset();
 }
 
 void TBandPainter::SetBandHeight(std::int32_t rows) { fBandHeightSetting = std::max(rows, kNoBands); }
@@ -63,12 +68,14 @@ void TBandPainter::Begin(TBitmap32& surface) {
   if (fBandHeightSetting == kNoBands) return;
   if (fSurface != nullptr) throw std::logic_error("a band painter records into one surface at a time");
   if (surface.fRecorder != nullptr) throw std::logic_error("a surface is recorded by one band painter at a time");
-  if (!fWorkers) fWorkers = std::make_unique<bands::TBandWorkers>(fThreadCount == kAllCores ? AvailableCores() : fThreadCount);
+  const std::int32_t threads = fThreadCount == kAllCores ? AvailableCores() : fThreadCount;
+  if (!fQueue || fQueue->Threads() != threads) fQueue = std::make_unique<bands::TBandQueue>(threads);
   fBandHeight = fBandHeightSetting == kAutomaticBands ? automaticBandHeight(surface.Width()) : fBandHeightSetting;
   fBlockShift = blockShift(surface.Width());
   fSurface = &surface;
+  fWidth = surface.Width();
+  fHeight = surface.Height();
   surface.fRecorder = this;
-  fBandItems.resize(static_cast<std::size_t>(bandCount()));
 }
 
 void TBandPainter::End() {
@@ -78,9 +85,7 @@ void TBandPainter::End() {
   fSurface = nullptr;
 }
 
-std::int32_t TBandPainter::bandCount() const {
-  return fSurface == nullptr ? 0 : (fSurface->Height() + fBandHeight - 1) / fBandHeight;
-}
+std::int32_t TBandPainter::bandCount() const { return (fHeight + fBandHeight - 1) / fBandHeight; }
 
 // Any access to the surface's pixels, and any change to a source's, lets
 // the steps land first.
@@ -95,57 +100,96 @@ void TBandPainter::releasePending() {
   fPending.clear();
 }
 
-void TBandPainter::addStep(const TStep& step, std::int32_t top, std::int32_t bottom) {
-  const auto index = static_cast<std::uint32_t>(fSteps.size());
-  fSteps.push_back(step);
-  const std::int32_t first = std::max(floorDiv(top, fBandHeight), 0);
-  const std::int32_t last = std::min(floorDiv(bottom - 1, fBandHeight), bandCount() - 1);
-  for (std::int32_t b = first; b <= last; ++b) fBandItems[static_cast<std::size_t>(b)].push_back({nullptr, 0, index});
-  fItemCount += static_cast<std::size_t>(std::max(last - first + 1, 0));
+// The threads paint from the first chunk handed over; what the rows held
+// must be settled before.
+void TBandPainter::startWork() {
+  prepareRows();
+  fPixels = fSurface->fBits.data();
+  fSurface->fUniform = false;
+  fQueue->Start(bandCount(), &fPaint);
+  fStarted = true;
   pend(*fSurface);
 }
 
-void TBandPainter::AddClear(TColor32 colour) { addStep({TStepKind::Clear, colour, 0}, 0, fSurface->Height()); }
+TBandPainter::TChunk& TBandPainter::openChunk() {
+  if (fSubmitted == kMaxChunks) Settle();
+  if (!fStarted) startWork();
+  std::unique_ptr<TChunk>& chunk = fChunks[static_cast<std::size_t>(fSubmitted)];
+  if (!chunk) chunk = std::make_unique<TChunk>();
+  chunk->Bands.resize(static_cast<std::size_t>(bandCount()));
+  return *chunk;
+}
+
+void TBandPainter::itemsAdded(TChunk& chunk, std::size_t count) {
+  chunk.Items += count;
+  if (chunk.Items >= kChunkItems) submit();
+}
+
+void TBandPainter::submit() {
+  const std::unique_ptr<TChunk>& chunk = fChunks[static_cast<std::size_t>(fSubmitted)];
+  if (!fStarted || !chunk || chunk->Items == 0) return;
+  fQueue->Submit(++fSubmitted);
+}
+
+void TBandPainter::addStep(TChunk& chunk, const TStep& step, std::int32_t top, std::int32_t bottom) {
+  const auto index = static_cast<std::uint32_t>(chunk.Steps.size());
+  chunk.Steps.push_back(step);
+  const std::int32_t first = std::max(floorDiv(top, fBandHeight), 0);
+  const std::int32_t last = std::min(floorDiv(bottom - 1, fBandHeight), bandCount() - 1);
+  for (std::int32_t b = first; b <= last; ++b) chunk.Bands[static_cast<std::size_t>(b)].push_back({nullptr, 0, index});
+  itemsAdded(chunk, static_cast<std::size_t>(std::max(last - first + 1, 0)));
+}
+
+void TBandPainter::AddClear(TColor32 colour) {
+  addStep(openChunk(), {TStepKind::Clear, colour, 0}, 0, fHeight);
+}
 
 void TBandPainter::AddCoverage(const TPackedCoverage& coverage, TColor32 colour, const TBandRuns& runs) {
+  TChunk& chunk = openChunk();
   const std::uint32_t* words = coverage.Words().data();
-  const std::size_t before = fItemCount;
+  std::size_t added = 0;
   for (const TBandRun& run : runs) {
     if (run.Band >= bandCount()) continue;
-    fBandItems[static_cast<std::size_t>(run.Band)].push_back({words + run.First, run.End - run.First, colour});
-    ++fItemCount;
+    chunk.Bands[static_cast<std::size_t>(run.Band)].push_back({words + run.First, run.End - run.First, colour});
+    ++added;
   }
-  if (fItemCount > before) pend(*fSurface);
+  itemsAdded(chunk, added);
 }
 
 bool TBandPainter::AddTransfer(const bands::TTransfer& transfer) {
   const TBitmap32& source = *transfer.Source;
   if (&source == fSurface || (source.fPending != nullptr && source.fPending != this)) return false;
-  fTransfers.push_back(transfer);
-  addStep({TStepKind::Transfer, 0, fTransfers.size() - 1}, transfer.Area.Top, transfer.Area.Bottom);
+  TChunk& chunk = openChunk();
+  chunk.Transfers.push_back(transfer);
+  chunk.Transfers.back().Pixels = {source.fBits.data(), source.Width()};
   pend(source);
+  addStep(chunk, {TStepKind::Transfer, 0, chunk.Transfers.size() - 1}, transfer.Area.Top, transfer.Area.Bottom);
   return true;
 }
 
 void TBandPainter::Settle() {
   releasePending();
-  if (fItemCount > 0) {
-    prepareRows();
-    fSurface->fUniform = false;
-    fWorkers->Run(bandCount(), [this](std::int32_t band) { paintBand(band); });
-    fSurface->fTracked = true;
-    fKnownSurface = fSurface;
-    for (std::vector<TBandItem>& items : fBandItems) items.clear();
-    fItemCount = 0;
+  if (!fStarted) return;
+  submit();
+  fQueue->Finish();
+  for (std::int32_t k = 0; k <= std::min(fSubmitted, kMaxChunks - 1); ++k) {
+    TChunk* chunk = fChunks[static_cast<std::size_t>(k)].get();
+    if (chunk == nullptr) continue;
+    for (std::vector<TBandItem>& items : chunk->Bands) items.clear();
+    chunk->Steps.clear();
+    chunk->Transfers.clear();
+    chunk->Items = 0;
   }
-  fSteps.clear();
-  fTransfers.clear();
+  fSubmitted = 0;
+  fStarted = false;
+  fSurface->fTracked = true;
+  fKnownSurface = fSurface;
 }
 
 // What the last frame left holds only if nothing but this painter wrote the
 // surface since.
 void TBandPainter::prepareRows() {
-  const auto height = static_cast<std::size_t>(fSurface->Height());
+  const auto height = static_cast<std::size_t>(fHeight);
   const bool known = fKnownSurface == fSurface && fSurface->fTracked && fRowsKnown.size() == height;
   if (known) return;
   fWritten.assign(height, 0);
@@ -153,12 +197,12 @@ void TBandPainter::prepareRows() {
   fRowsKnown.assign(height, 0);
 }
 
-void TBandPainter::paintBand(std::int32_t band) {
+void TBandPainter::paintBand(std::int32_t chunk, std::int32_t band) {
+  const TChunk& steps = *fChunks[static_cast<std::size_t>(chunk)];
   const std::int32_t top = band * fBandHeight;
-  const std::int32_t bottom = std::min(top + fBandHeight, fSurface->Height());
-  const bands::TBand rows{{fSurface->fBits.data(), fSurface->Width(), fSurface->Height()}, top, bottom,
-                          fWritten.data(), fBlockShift};
-  const std::vector<TBandItem>& items = fBandItems[static_cast<std::size_t>(band)];
+  const std::int32_t bottom = std::min(top + fBandHeight, fHeight);
+  const bands::TBand rows{{fPixels, fWidth, fHeight}, top, bottom, fWritten.data(), fBlockShift};
+  const std::vector<TBandItem>& items = steps.Bands[static_cast<std::size_t>(band)];
   for (std::size_t i = 0; i < items.size(); ++i) {
     if (i + kPrefetchItems < items.size()) __builtin_prefetch(items[i + kPrefetchItems].Words);
     const TBandItem& item = items[i];
@@ -166,11 +210,11 @@ void TBandPainter::paintBand(std::int32_t band) {
       bands::PaintSegments(rows, item.Words, 0, item.Size, item.ColourOrStep);
       continue;
     }
-    const TStep& step = fSteps[item.ColourOrStep];
+    const TStep& step = steps.Steps[item.ColourOrStep];
     if (step.Kind == TStepKind::Clear) {
       clearRows(top, bottom, step.Colour);
     } else {
-      bands::PaintTransferRows(rows, fTransfers[step.Transfer]);
+      bands::PaintTransferRows(rows, steps.Transfers[step.Transfer]);
     }
   }
 }
@@ -178,10 +222,10 @@ void TBandPainter::paintBand(std::int32_t band) {
 // A row known to hold the colour outside the blocks painted since needs
 // only those cleared.
 void TBandPainter::clearRows(std::int32_t top, std::int32_t bottom, TColor32 colour) {
-  const std::int32_t width = fSurface->Width();
+  const std::int32_t width = fWidth;
   for (std::int32_t y = top; y < bottom; ++y) {
     const auto i = static_cast<std::size_t>(y);
-    TColor32* row = fSurface->fBits.data() + i * static_cast<std::size_t>(width);
+    TColor32* row = fPixels + i * static_cast<std::size_t>(width);
     if (fRowsKnown[i] != 0 && fRowColours[i] == colour) {
       fillBlocks(row, width, fWritten[i], fBlockShift, colour);
     } else {

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -23,7 +24,7 @@
 namespace lumora {
 
 namespace bands {
-class TBandWorkers;
+class TBandQueue;
 struct TTransfer;
 }  // namespace bands
 
@@ -88,26 +89,44 @@ class TBandPainter {
     std::uint32_t Size;
     std::uint32_t ColourOrStep;
   };
+  // The steps recorded between two hand-overs to the threads, per band.
+  struct TChunk {
+    std::vector<std::vector<TBandItem>> Bands;
+    std::vector<TStep> Steps;
+    std::vector<bands::TTransfer> Transfers;
+    std::size_t Items = 0;
+  };
 
   std::int32_t bandCount() const;
+  TChunk& openChunk();
+  void startWork();
+  void addStep(TChunk& chunk, const TStep& step, std::int32_t top, std::int32_t bottom);
+  void itemsAdded(TChunk& chunk, std::size_t count);
+  void submit();
   void pend(const TBitmap32& surface);
   void releasePending();
-  void addStep(const TStep& step, std::int32_t top, std::int32_t bottom);
   void prepareRows();
-  void paintBand(std::int32_t band);
+  void paintBand(std::int32_t chunk, std::int32_t band);
   void clearRows(std::int32_t top, std::int32_t bottom, TColor32 colour);
 
   std::int32_t fThreadCount = kAllCores;
   std::int32_t fBandHeightSetting = kAutomaticBands;
   std::int32_t fBandHeight = 0;
-  std::unique_ptr<bands::TBandWorkers> fWorkers;
+  std::unique_ptr<bands::TBandQueue> fQueue;
+  std::function<void(std::int32_t, std::int32_t)> fPaint;
 
+  // The surface recorded into, its size and, while the threads paint, its
+  // pixels.
   TBitmap32* fSurface = nullptr;
+  std::int32_t fWidth = 0;
+  std::int32_t fHeight = 0;
+  TColor32* fPixels = nullptr;
   std::int32_t fBlockShift = 0;
-  std::size_t fItemCount = 0;
-  std::vector<TStep> fSteps;
-  std::vector<bands::TTransfer> fTransfers;
-  std::vector<std::vector<TBandItem>> fBandItems;
+  // Chunks [0, fSubmitted) are the threads'; the next one is recorded into.
+  // The slots never move, so threads read them while others are recorded.
+  std::vector<std::unique_ptr<TChunk>> fChunks;
+  std::int32_t fSubmitted = 0;
+  bool fStarted = false;
   // Surfaces whose fPending names this painter.
   std::vector<const TBitmap32*> fPending;
 

@@ -23,6 +23,16 @@ struct TPixelRows {
   }
 };
 
+// The pixel store of a source surface, read without the surface's
+// bookkeeping while the painter keeps the surface from changing.
+struct TSourceRows {
+  const TColor32* Bits = nullptr;
+  std::int32_t Width = 0;
+  const TColor32* Pixel(std::int32_t x, std::int32_t y) const {
+    return Bits + static_cast<std::size_t>(y) * static_cast<std::size_t>(Width) + x;
+  }
+};
+
 // Rows [Top, Bottom) of a frame, and what painting them wrote: per row of
 // the frame (by y), one bit for each of at most 64 blocks of columns,
 // 2^BlockShift columns wide, that a paint wrote in; none when nobody keeps
@@ -56,7 +66,10 @@ enum class TTransferKind : std::uint8_t { Block, Stretch, Transform };
 // clip), how pixels combine, and the mapping from frame to source.
 struct TTransfer {
   TTransferKind Kind = TTransferKind::Block;
+  // The surface read, and its pixels, taken when the transfer is painted
+  // or kept.
   const TBitmap32* Source = nullptr;
+  TSourceRows Pixels;
   TRect Area;
   TDrawMode Mode = dmOpaque;
   TCombineMode Combine = cmBlend;

@@ -2,6 +2,7 @@
 // resamplers, and affine transformation.
 #include <algorithm>
 #include <bit>
+#include <utility>
 #include <cmath>
 #include <vector>
 
@@ -19,6 +20,7 @@ using wide::floorDiv;
 using wide::kOne;
 using wide::Wide;
 using bands::TPixelRows;
+using bands::TSourceRows;
 using bands::TTransfer;
 using bands::TTransferKind;
 
@@ -71,6 +73,27 @@ TTransfer transferFrom(const TBitmap32& src, TDrawMode mode, TTransferKind kind)
   return t;
 }
 
+// The two combines the frames use most, spelled out for the loops that
+// run them per pixel: they give what PixelCombiner gives in their cases.
+struct TCopyPixel {
+  void operator()(TColor32 f, TColor32& b) const { b = f; }
+};
+struct TBlendPixel {
+  void operator()(TColor32 f, TColor32& b) const { b = AlphaComponent(f) == 255 ? f : BlendReg(f, b, 255); }
+};
+
+// Calls body with the combine of the transfer's settings.
+template <class TBody>
+void withCombine(const TTransfer& t, const PixelCombiner& combiner, const TBody& body) {
+  if (t.Mode == dmOpaque) {
+    body(TCopyPixel{});
+  } else if (t.Mode == dmBlend && t.MasterAlpha == 255 && t.Combine == cmBlend) {
+    body(TBlendPixel{});
+  } else {
+    body([&combiner](TColor32 f, TColor32& b) { combiner.apply(f, b); });
+  }
+}
+
 bool drawsNothing(const TTransfer& t, const TPixelCombineEvent& combine) {
   return (t.Mode == dmBlend && t.MasterAlpha == 0) || (t.Mode == dmCustom && !combine);
 }
@@ -117,18 +140,18 @@ Taps boxTaps(std::int64_t uLo, std::int64_t uHi, std::int64_t lo, std::int64_t h
 }
 
 // The weighted average of the source pixels named by the taps of both axes.
-bool sampleTaps(const TBitmap32& src, const Taps& tx, const Taps& ty, TColor32& out) {
+bool sampleTaps(const TSourceRows& src, const Taps& tx, const Taps& ty, TColor32& out) {
   if (tx.count == 0 || ty.count == 0) return false;
   const auto x0 = static_cast<std::int32_t>(tx.first);
   const auto y0 = static_cast<std::int32_t>(ty.first);
   if (tx.count == 1 && ty.count == 1) {
-    out = src.ReadPixel(x0, y0);
+    out = *src.Pixel(x0, y0);
     return true;
   }
   std::uint64_t sums[4] = {};
   for (std::int64_t j = 0; j < ty.count; ++j) {
     const std::uint64_t wy = j == 0 ? ty.firstWeight : ty.restWeight;
-    const TColor32* row = src.PixelAddress(x0, static_cast<std::int32_t>(ty.first + j));
+    const TColor32* row = src.Pixel(x0, static_cast<std::int32_t>(ty.first + j));
     for (std::int64_t i = 0; i < tx.count; ++i) {
       const std::uint64_t w = (i == 0 ? tx.firstWeight : tx.restWeight) * wy;
       const TColor32 p = row[i];
@@ -213,24 +236,26 @@ struct StretchAxis {
 };
 
 // dst pixel (x, y) of area takes source pixel (x + dx, y + dy) where that lies in srcArea.
-void blockTransfer(const TPixelRows& dst, const TRect& area, const TBitmap32& src, const TRect& srcArea,
-                   std::int64_t dx, std::int64_t dy, const PixelCombiner& combiner) {
+template <class TCombine>
+void blockTransfer(const TPixelRows& dst, const TRect& area, const TSourceRows& src, const TRect& srcArea,
+                   std::int64_t dx, std::int64_t dy, const TCombine& combine) {
   const std::int64_t left = std::max<std::int64_t>(area.Left, srcArea.Left - dx);
   const std::int64_t right = std::min<std::int64_t>(area.Right, srcArea.Right - dx);
   const std::int64_t top = std::max<std::int64_t>(area.Top, srcArea.Top - dy);
   const std::int64_t bottom = std::min<std::int64_t>(area.Bottom, srcArea.Bottom - dy);
   for (std::int64_t y = top; y < bottom; ++y) {
-    const TColor32* from = src.PixelAddress(static_cast<std::int32_t>(left + dx), static_cast<std::int32_t>(y + dy));
+    const TColor32* from = src.Pixel(static_cast<std::int32_t>(left + dx), static_cast<std::int32_t>(y + dy));
     TColor32* to = dst.Pixel(static_cast<std::int32_t>(left), static_cast<std::int32_t>(y));
-    for (std::int64_t x = left; x < right; ++x) combiner.apply(*from++, *to++);
+    for (std::int64_t x = left; x < right; ++x) combine(*from++, *to++);
   }
 }
 
 // The linear resampler, one axis after the other: each destination row
 // first mixes its two source rows over the columns the taps read, exactly
 // (the sums are not rounded), then each pixel mixes two of those columns.
-void linearTransfer(const TPixelRows& dst, const TRect& area, const TBitmap32& src, const StretchAxis& ax,
-                    const StretchAxis& ay, const PixelCombiner& combiner) {
+template <class TCombine>
+void linearTransfer(const TPixelRows& dst, const TRect& area, const TSourceRows& src, const StretchAxis& ax,
+                    const StretchAxis& ay, const TCombine& combine) {
   std::vector<TLinearTap> columns;
   columns.reserve(static_cast<std::size_t>(area.Width()));
   for (std::int32_t x = area.Left; x < area.Right; ++x) columns.push_back(linearTap(ax.taps(ResamplerKind::Linear, x)));
@@ -245,8 +270,8 @@ void linearTransfer(const TPixelRows& dst, const TRect& area, const TBitmap32& s
   std::vector<std::uint64_t> greenAlphaMix(width);
   for (std::int32_t y = area.Top; y < area.Bottom; ++y) {
     const TLinearTap ty = linearTap(ay.taps(ResamplerKind::Linear, y));
-    const TColor32* upper = src.PixelAddress(first, ty.First);
-    const TColor32* lower = src.PixelAddress(first, ty.Second);
+    const TColor32* upper = src.Pixel(first, ty.First);
+    const TColor32* lower = src.Pixel(first, ty.Second);
     for (std::size_t i = 0; i < width; ++i) {
       blueRedMix[i] = blueRed(upper[i]) * ty.FirstWeight + blueRed(lower[i]) * ty.SecondWeight;
       greenAlphaMix[i] = greenAlpha(upper[i]) * ty.FirstWeight + greenAlpha(lower[i]) * ty.SecondWeight;
@@ -255,17 +280,18 @@ void linearTransfer(const TPixelRows& dst, const TRect& area, const TBitmap32& s
     for (const TLinearTap& tx : columns) {
       const auto a = static_cast<std::size_t>(tx.First - first);
       const auto b = static_cast<std::size_t>(tx.Second - first);
-      combiner.apply(packLinear(blueRedMix[a] * tx.FirstWeight + blueRedMix[b] * tx.SecondWeight,
+      combine(packLinear(blueRedMix[a] * tx.FirstWeight + blueRedMix[b] * tx.SecondWeight,
                                 greenAlphaMix[a] * tx.FirstWeight + greenAlphaMix[b] * tx.SecondWeight),
                      *to++);
     }
   }
 }
 
-void resampledTransfer(const TPixelRows& dst, const TRect& area, const TBitmap32& src, const StretchAxis& ax,
-                       const StretchAxis& ay, ResamplerKind kind, const PixelCombiner& combiner) {
+template <class TCombine>
+void resampledTransfer(const TPixelRows& dst, const TRect& area, const TSourceRows& src, const StretchAxis& ax,
+                       const StretchAxis& ay, ResamplerKind kind, const TCombine& combine) {
   if (kind == ResamplerKind::Linear) {
-    linearTransfer(dst, area, src, ax, ay, combiner);
+    linearTransfer(dst, area, src, ax, ay, combine);
     return;
   }
   std::vector<Taps> columns;
@@ -276,7 +302,7 @@ void resampledTransfer(const TPixelRows& dst, const TRect& area, const TBitmap32
     TColor32* to = dst.Pixel(area.Left, y);
     for (const Taps& tx : columns) {
       TColor32 f;
-      if (sampleTaps(src, tx, ty, f)) combiner.apply(f, *to);
+      if (sampleTaps(src, tx, ty, f)) combine(f, *to);
       ++to;
     }
   }
@@ -318,8 +344,9 @@ Taps transformTaps(ResamplerKind kind, std::int64_t u, double footprint, std::in
 
 // Every destination pixel of area whose centre maps into the source
 // rectangle takes the source sampled there.
-void transformRows(const TPixelRows& dst, const TRect& area, const TTransfer& t, const PixelCombiner& combiner) {
-  const TBitmap32& src = *t.Source;
+template <class TCombine>
+void transformRows(const TPixelRows& dst, const TRect& area, const TTransfer& t, const TCombine& combine) {
+  const TSourceRows& src = t.Pixels;
   const auto kind = static_cast<ResamplerKind>(t.Resampler);
   const TFloatMatrix& inv = t.Inverse;
   const TFloatRect& srcRect = t.SourceRect;
@@ -341,7 +368,7 @@ void transformRows(const TPixelRows& dst, const TRect& area, const TTransfer& t,
       const Taps tx = transformTaps(kind, fu, footprintX, pixels.Left, pixels.Right);
       const Taps ty = transformTaps(kind, fv, footprintY, pixels.Top, pixels.Bottom);
       TColor32 f;
-      if (sampleTaps(src, tx, ty, f)) combiner.apply(f, *dst.Pixel(x, y));
+      if (sampleTaps(src, tx, ty, f)) combine(f, *dst.Pixel(x, y));
     }
   }
 }
@@ -349,30 +376,33 @@ void transformRows(const TPixelRows& dst, const TRect& area, const TTransfer& t,
 // The rows of area, which lies inside the transfer's own area.
 void paintTransfer(const TPixelRows& dst, const TRect& area, const TTransfer& t, const TPixelCombineEvent* combine) {
   const PixelCombiner combiner(t, combine);
-  switch (t.Kind) {
-    case TTransferKind::Block:
-      blockTransfer(dst, area, *t.Source, t.SourceArea, t.DX, t.DY, combiner);
-      break;
-    case TTransferKind::Stretch: {
-      const StretchAxis ax{t.DstRect.Left, std::int64_t{t.DstRect.Right} - t.DstRect.Left, t.SrcRect.Left,
-                           std::int64_t{t.SrcRect.Right} - t.SrcRect.Left, t.SourceArea.Left, t.SourceArea.Right};
-      const StretchAxis ay{t.DstRect.Top, std::int64_t{t.DstRect.Bottom} - t.DstRect.Top, t.SrcRect.Top,
-                           std::int64_t{t.SrcRect.Bottom} - t.SrcRect.Top, t.SourceArea.Top, t.SourceArea.Bottom};
-      resampledTransfer(dst, area, *t.Source, ax, ay, static_cast<ResamplerKind>(t.Resampler), combiner);
-      break;
+  withCombine(t, combiner, [&](const auto& pixelCombine) {
+    switch (t.Kind) {
+      case TTransferKind::Block:
+        blockTransfer(dst, area, t.Pixels, t.SourceArea, t.DX, t.DY, pixelCombine);
+        break;
+      case TTransferKind::Stretch: {
+        const StretchAxis ax{t.DstRect.Left, std::int64_t{t.DstRect.Right} - t.DstRect.Left, t.SrcRect.Left,
+                             std::int64_t{t.SrcRect.Right} - t.SrcRect.Left, t.SourceArea.Left, t.SourceArea.Right};
+        const StretchAxis ay{t.DstRect.Top, std::int64_t{t.DstRect.Bottom} - t.DstRect.Top, t.SrcRect.Top,
+                             std::int64_t{t.SrcRect.Bottom} - t.SrcRect.Top, t.SourceArea.Top, t.SourceArea.Bottom};
+        resampledTransfer(dst, area, t.Pixels, ax, ay, static_cast<ResamplerKind>(t.Resampler), pixelCombine);
+        break;
+      }
+      case TTransferKind::Transform:
+        transformRows(dst, area, t, pixelCombine);
+        break;
     }
-    case TTransferKind::Transform:
-      transformRows(dst, area, t, combiner);
-      break;
-  }
+  });
 }
 
 // A band painter recording into dst keeps the transfer for later when it
 // can; otherwise it is painted now.
-void transfer(TBitmap32& dst, const TTransfer& t, const TPixelCombineEvent& combine) {
+void transfer(TBitmap32& dst, TTransfer& t, const TPixelCombineEvent& combine) {
   TBandPainter* recorder = dst.Recorder();
   const bool kept = recorder != nullptr && bands::CanWait(t.Mode) && recorder->AddTransfer(t);
   if (!kept) {
+    t.Pixels = {std::as_const(*t.Source).Bits().data(), t.Source->Width()};
     const std::span<TColor32> bits = dst.Bits();
     paintTransfer({bits.data(), dst.Width(), dst.Height()}, t.Area, t, &combine);
   }

@@ -11,8 +11,8 @@ namespace {
 
 // Runs at least this long of empty or of full bytes end a partial segment:
 // shorter ones cost less to paint through than a segment's header.
-constexpr std::size_t kEmptyGap = 16;
-constexpr std::size_t kFullRun = 8;
+constexpr std::size_t kEmptyGap = 32;
+constexpr std::size_t kFullRun = 48;
 
 std::size_t runOf(const std::vector<std::uint8_t>& bytes, std::size_t i, std::uint8_t value) {
   std::size_t j = i;

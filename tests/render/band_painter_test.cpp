@@ -6,7 +6,6 @@
 #include "render/band_painter.h"
 
 #include <algorithm>
-#include <atomic>
 #include <memory>
 #include <random>
 #include <string>
@@ -14,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "render/band_workers_p.h"
+#include "render/band_queue_p.h"
 #include "render/gr32_graphics.h"
 
 namespace lumora {
@@ -188,18 +187,27 @@ TEST(BandPainter, PaintsWhatPaintingAtOnceDoes) {
   }
 }
 
-// Each band is painted exactly once, whatever the thread count, run after
-// run on the same workers.
-TEST(BandWorkers, RunTakesEveryBandOnce) {
+// Chunks handed over one by one while earlier ones are painted: every band
+// paints every chunk exactly once and in order, whatever the thread count,
+// work after work on the same threads.
+TEST(BandQueue, PaintsEveryChunkOfEveryBandOnceInOrder) {
   for (const std::int32_t threads : {1, 2, 3, 8}) {
-    bands::TBandWorkers workers(threads);
-    EXPECT_EQ(workers.Threads(), threads);
-    for (const std::int32_t count : {0, 1, 2, 7, 100}) {
-      for (int run = 0; run < 20; ++run) {
-        std::vector<std::atomic<int>> taken(static_cast<std::size_t>(count));
-        workers.Run(count, [&](std::int32_t b) { ++taken[static_cast<std::size_t>(b)]; });
-        for (std::int32_t b = 0; b < count; ++b) {
-          ASSERT_EQ(taken[static_cast<std::size_t>(b)], 1) << threads << " threads, band " << b << " of " << count;
+    bands::TBandQueue queue(threads);
+    EXPECT_EQ(queue.Threads(), threads);
+    for (const std::int32_t bands : {0, 1, 2, 7, 40}) {
+      for (int work = 0; work < 10; ++work) {
+        std::vector<std::vector<std::int32_t>> painted(static_cast<std::size_t>(bands));
+        const bands::TBandQueue::TPaint paint = [&](std::int32_t chunk, std::int32_t band) {
+          painted[static_cast<std::size_t>(band)].push_back(chunk);
+        };
+        queue.Start(bands, &paint);
+        const std::int32_t chunks = work % 4;
+        for (std::int32_t c = 1; c <= chunks; ++c) queue.Submit(c);
+        queue.Finish();
+        std::vector<std::int32_t> expected(static_cast<std::size_t>(chunks));
+        for (std::int32_t c = 0; c < chunks; ++c) expected[static_cast<std::size_t>(c)] = c;
+        for (std::int32_t b = 0; b < bands; ++b) {
+          ASSERT_EQ(painted[static_cast<std::size_t>(b)], expected) << threads << " threads, band " << b << " of " << bands;
         }
       }
     }
