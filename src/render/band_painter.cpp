@@ -55,15 +55,13 @@ TBandPainter::~TBandPainter() {
   if (fSurface != nullptr) End();
 }
 
-void TBandPainter::SetThreadCount(std::int32_t threads) {
-  fThreadCount = std::max(threads, kAllCores);
-  if (fSurface == nullptr) fQueue.reset();
-}
+void TBandPainter::SetThreadCount(std::int32_t threads) { fThreadCount = std::max(threads, kAllCores); }
 
 void TBandPainter::SetBandHeight(std::int32_t rows) { fBandHeightSetting = std::max(rows, kNoBands); }
 
-// The helpers start here rather than when the steps land, which may happen
-// while the recording ends during the unwinding of an error.
+// The helpers start here, for a new thread count, rather than when the
+// steps land, which may happen while the recording ends during the
+// unwinding of an error.
 void TBandPainter::Begin(TBitmap32& surface) {
   if (fBandHeightSetting == kNoBands) return;
   if (fSurface != nullptr) throw std::logic_error("a band painter records into one surface at a time");

@@ -46,7 +46,8 @@ class TBandPainter {
   TBandPainter& operator=(const TBandPainter&) = delete;
 
   // kAllCores, or the number of threads that paint bands (the caller's
-  // included); 1 paints on the calling thread alone.
+  // included); 1 paints on the calling thread alone. Takes effect with the
+  // next recording.
   void SetThreadCount(std::int32_t threads);
   std::int32_t ThreadCount() const { return fThreadCount; }
   // kAutomaticBands, kNoBands, or rows per band.
@@ -60,7 +61,6 @@ class TBandPainter {
   // surface before End is refused with std::logic_error.
   void Begin(TBitmap32& surface);
   void End();
-  bool Recording() const { return fSurface != nullptr; }
 
   // The steps, as the drawing functions of the surface recorded into hand
   // them over. Packed coverage must stay as it is and alive until the
