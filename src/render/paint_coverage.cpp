@@ -239,9 +239,7 @@ class TOctPainter {
         fHalf(_mm256_set1_epi16(128)) {}
 
   [[gnu::target("avx2")]] void Paint(TColor32* pixels, const std::uint8_t* coverage) const {
-    // Each pixel's coverage in all four of its bytes.
-    const __m256i each = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(coverage)));
-    const __m256i weights = _mm256_mullo_epi32(each, _mm256_set1_epi32(0x01010101));
+    const __m256i weights = spread(coverage);
     const __m256i target = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels));
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixels), paint(weights, target));
   }
@@ -256,13 +254,21 @@ class TOctPainter {
   [[gnu::target("avx2")]] void PaintPart(TColor32* pixels, const std::uint8_t* coverage, std::size_t count) const {
     const __m256i lanes =
         _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int>(count)), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
-    const __m256i each = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(coverage)));
-    const __m256i weights = _mm256_mullo_epi32(each, _mm256_set1_epi32(0x01010101));
+    const __m256i weights = spread(coverage);
     const __m256i target = _mm256_maskload_epi32(reinterpret_cast<const int*>(pixels), lanes);
     _mm256_maskstore_epi32(reinterpret_cast<int*>(pixels), lanes, paint(weights, target));
   }
 
  private:
+  // Each of eight pixels' coverage in all four of its bytes: the eight bytes
+  // in both halves, then each half takes its four bytes four times.
+  [[gnu::target("avx2")]] static __m256i spread(const std::uint8_t* coverage) {
+    const __m256i eight = _mm256_broadcastq_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(coverage)));
+    const __m256i fourTimes = _mm256_setr_epi8(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5,
+                                               6, 6, 6, 6, 7, 7, 7, 7);
+    return _mm256_shuffle_epi8(eight, fourTimes);
+  }
+
   [[gnu::target("avx2")]] __m256i paint(__m256i weights, __m256i target) const {
     const __m256i source = _mm256_or_si256(_mm256_and_si256(weights, fAlpha), fRgb);
     const __m256i zero = _mm256_setzero_si256();
