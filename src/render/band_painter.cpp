@@ -123,9 +123,11 @@ void TBandPainter::itemsAdded(TChunk& chunk, std::size_t count) {
   if (chunk.Items >= kChunkItems) submit();
 }
 
+// With every slot handed over there is no chunk open.
 void TBandPainter::submit() {
+  if (!fStarted || fSubmitted == kMaxChunks) return;
   const std::unique_ptr<TChunk>& chunk = fChunks[static_cast<std::size_t>(fSubmitted)];
-  if (!fStarted || !chunk || chunk->Items == 0) return;
+  if (!chunk || chunk->Items == 0) return;
   fQueue->Submit(++fSubmitted);
 }
 

@@ -187,6 +187,33 @@ TEST(BandPainter, PaintsWhatPaintingAtOnceDoes) {
   }
 }
 
+// A frame of more steps than the painter hands to the threads at once
+// (bands of one row, thousands of outlines): the steps land on their own in
+// between, and the pixels stay those of painting at once.
+TEST(BandPainter, FramesOfManyStepsLandInTurns) {
+  for (const std::int32_t threads : {1, 3}) {
+    TWorld direct(7);
+    TWorld banded(7);
+    TBandPainter painter;
+    painter.SetThreadCount(threads);
+    painter.SetBandHeight(1);
+    std::mt19937 random(7);
+    {
+      const TBandRecording recording(painter, banded.Frame);
+      for (int i = 0; i < 20000; ++i) {
+        const std::size_t k = random() % direct.Outlines.size();
+        const TColor32 colour = random();
+        for (TWorld* w : {&direct, &banded}) {
+          w->Outlines[k]->BrushColor = colour;
+          w->Outlines[k]->FillPolygon({});
+        }
+      }
+    }
+    ASSERT_TRUE(std::equal(banded.Frame.Bits().begin(), banded.Frame.Bits().end(), direct.Frame.Bits().begin()))
+        << threads << " threads";
+  }
+}
+
 // Chunks handed over one by one while earlier ones are painted: every band
 // paints every chunk exactly once and in order, whatever the thread count,
 // work after work on the same threads.
