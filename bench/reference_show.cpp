@@ -101,7 +101,7 @@ struct TArea {
 
 class TShowWriter {
  public:
-  TShowWriter() : fRandom(kSeed) {}
+  explicit TShowWriter(std::int32_t scale) : fScale(scale), fRandom(kSeed) {}
 
   void AddOutlines(TLayer& layer, std::int32_t count, const TArea& area) {
     for (std::int32_t i = 0; i < count; ++i) layer.Add(outline(area));
@@ -130,14 +130,15 @@ class TShowWriter {
       const std::int32_t firstColumn = (i % 2) * kLEDColumns;
       const std::int32_t firstRow = (i / 2) % (kGridRows / kLEDRows) * kLEDRows;
       led->CellRange = {firstColumn, firstRow, firstColumn + kLEDColumns - 1, firstRow + kLEDRows - 1};
-      led->CellWidth = 5;
-      led->CellHeight = 5;
-      led->GapX = 1;
-      led->GapY = 1;
+      led->CellWidth = 5 * fScale;
+      led->CellHeight = 5 * fScale;
+      led->GapX = fScale;
+      led->GapY = fScale;
       led->SetChannelMode(8);
       led->ResetImage();
       if (i % 4 == 3) led->SetScale({1.5f, 1.5f});
-      led->SetPosition({static_cast<float>(40 + (i % 5) * 370), static_cast<float>(640 + (i / 5) * 100)});
+      led->SetPosition({static_cast<float>((40 + (i % 5) * 370) * fScale),
+                        static_cast<float>((640 + (i / 5) * 100) * fScale)});
       led->SetSelected(false);
       layer.Add(std::move(led));
     }
@@ -146,16 +147,17 @@ class TShowWriter {
   // A marquee of chasing lamps around the whole show and nine strips along
   // ellipses and zigzags.
   void AddStrips(TLayer& layer) {
-    const TFixedPoint frame[] = {at(0, 0), at(1910, 0), at(1910, 1070), at(0, 1070), at(0, 0)};
-    layer.Add(strip(shapeAt<TRectangle>(frame, 5, 5), 10));
+    const double s = fScale;
+    const TFixedPoint frame[] = {at(0, 0), at(1910 * s, 0), at(1910 * s, 1070 * s), at(0, 1070 * s), at(0, 0)};
+    layer.Add(strip(shapeAt<TRectangle>(frame, 5 * s, 5 * s), 10 * fScale));
     for (std::int32_t i = 1; i < kStripCount; ++i) {
-      const double x = 80 + (i - 1) * 200;
+      const double x = (80 + (i - 1) * 200) * s;
       if (i % 2 == 0) {
-        layer.Add(strip(shapeAt<TEllipse>(ellipse(160, 120), x, 60), 8));
+        layer.Add(strip(shapeAt<TEllipse>(ellipse(160 * s, 120 * s), x, 60 * s), 8 * fScale));
       } else {
         std::vector<TFixedPoint> zigzag;
-        for (std::int32_t k = 0; k <= 6; ++k) zigzag.push_back(at(k * 30, k % 2 == 0 ? 0 : 60));
-        layer.Add(strip(shapeAt<TPolyLine>(zigzag, x, 520), 6));
+        for (std::int32_t k = 0; k <= 6; ++k) zigzag.push_back(at(k * 30 * s, k % 2 == 0 ? 0 : 60 * s));
+        layer.Add(strip(shapeAt<TPolyLine>(zigzag, x, 520 * s), 6 * fScale));
       }
     }
   }
@@ -172,11 +174,11 @@ class TShowWriter {
   }
 
   std::unique_ptr<TGraphicBase> outline(const TArea& area) {
-    const double size = fRandom.LogUniform(kSmallestOutline, kLargestOutline);
+    const double size = fRandom.LogUniform(kSmallestOutline, kLargestOutline) * fScale;
     const double x = fRandom.Uniform(area.Left, std::max(area.Left, area.Right - size));
     const double y = fRandom.Uniform(area.Top, std::max(area.Top, area.Bottom - size));
     std::unique_ptr<TGraphicBase> shape = shapeOf(fRandom.Below(20), size, x, y);
-    shape->SetLineWidth(FixedFromInt(1 + fRandom.Below(8)));
+    shape->SetLineWidth(FixedFromInt((1 + fRandom.Below(8)) * fScale));
     bind(*shape);
     return shape;
   }
@@ -250,12 +252,13 @@ class TShowWriter {
     }
   }
 
+  std::int32_t fScale;
   TRandom fRandom;
 };
 
 }  // namespace
 
-std::vector<std::uint8_t> ReferenceShow() {
+std::vector<std::uint8_t> ReferenceShow(std::int32_t scale) {
   TControlLayer root;
   TFrameDataLayers grid;
   TBitmap32 frame;
@@ -263,11 +266,12 @@ std::vector<std::uint8_t> ReferenceShow() {
   movie.ControlLayer = &root;
   movie.GridLayers = &grid;
   movie.FrameBitmap = &frame;
-  movie.Width = kShowWidth;
-  movie.Height = kShowHeight;
+  movie.Width = kShowWidth * scale;
+  movie.Height = kShowHeight * scale;
 
-  TShowWriter writer;
-  const TArea whole{10, 10, kShowWidth - 10.0, kShowHeight - 10.0};
+  TShowWriter writer(scale);
+  const double s = scale;
+  const TArea whole{10 * s, 10 * s, (kShowWidth - 10.0) * s, (kShowHeight - 10.0) * s};
   constexpr std::int32_t kPlainLayers = 3;
   std::int32_t plainLeft = kOutlineCount - kMaskedLayerCount * kMaskedLayerOutlines;
   for (std::int32_t i = 0; i < kPlainLayers; ++i) {
@@ -277,13 +281,15 @@ std::vector<std::uint8_t> ReferenceShow() {
   }
   // Each masked layer scatters its outlines a little beyond its mask, so
   // that the mask cuts some of them.
-  const TArea maskAreas[kMaskedLayerCount] = {{300, 200, 1000, 700}, {1100, 150, 1750, 800}};
+  const TArea maskAreas[kMaskedLayerCount] = {{300 * s, 200 * s, 1000 * s, 700 * s},
+                                              {1100 * s, 150 * s, 1750 * s, 800 * s}};
   for (std::int32_t i = 0; i < kMaskedLayerCount; ++i) {
     TLayer& masked = root.AddLayer("");
     masked.SetMasked(1);
     writer.AddMask(masked, i == 1, maskAreas[i]);
     const TArea& m = maskAreas[i];
-    writer.AddOutlines(masked, kMaskedLayerOutlines, {m.Left - 60, m.Top - 60, m.Right + 60, m.Bottom + 60});
+    writer.AddOutlines(masked, kMaskedLayerOutlines,
+                       {m.Left - 60 * s, m.Top - 60 * s, m.Right + 60 * s, m.Bottom + 60 * s});
   }
   TLayer& lamps = root.AddLayer("");
   writer.AddLEDs(lamps);

@@ -24,7 +24,9 @@ inline constexpr std::int32_t kMaskedLayerCount = 2;
 // Of the outlines, this many lie in each masked layer beside its mask.
 inline constexpr std::int32_t kMaskedLayerOutlines = 120;
 
-// The version-6 movie file; every call gives the same bytes.
-std::vector<std::uint8_t> ReferenceShow();
+// The version-6 movie file; every call gives the same bytes. At a scale of
+// 2 it is the same show at twice the size (3840 x 2160): every position,
+// outline, stroke width, LED cell and lamp twice as large.
+std::vector<std::uint8_t> ReferenceShow(std::int32_t scale = 1);
 
 }  // namespace lumora::bench

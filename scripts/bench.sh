@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
-# Builds the benchmarks (Release, in build-bench/) and runs them on one core:
-# the Google Benchmark table, then a summary of the figures and ratios that
-# bench/RESULTS.md records. Extra arguments go to the benchmark program,
-# e.g. --benchmark_filter=RenderFrame.
+# Builds the benchmarks (Release, in build-bench/) and runs them: the Google
+# Benchmark table, then a summary of the figures and ratios that
+# bench/RESULTS.md records. The program may use every core: the threaded
+# figures need them, and the one-thread figures draw on one thread whatever
+# the cores. Extra arguments go to the benchmark program, e.g.
+# --benchmark_filter=Frame.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,6 +13,4 @@ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=Release -DLUMORA_BUILD_BE
   -DLUMORA_BUILD_PLAYER=OFF -DLUMORA_BUILD_TESTS=OFF >/dev/null
 cmake --build "$build_dir" --target lumora-bench -j "$(nproc)"
 
-pin=()
-if command -v taskset >/dev/null; then pin=(taskset -c 0); fi
-"${pin[@]}" "$build_dir/bench/lumora-bench" "$@"
+"$build_dir/bench/lumora-bench" "$@"

@@ -12,10 +12,11 @@ namespace lumora {
 
 namespace {
 
-// The flattening buffer shared by every drawing object: the user-interface
-// thread only, and not re-entrant. It starts with room for 512 points and
-// grows, by at least 512, whenever it is at least half full minus four
-// points, which leaves room for the points emitted between two checks.
+// The flattening buffer a thread's drawing objects share: one per thread,
+// and not re-entrant. It starts with room for 512 points and grows, by at
+// least 512, whenever it is at least half full minus four points, which
+// leaves room for the points emitted between two checks. Its sizes follow
+// the same steps on every thread, so a curve flattens alike on any thread.
 class TFlattenBuffer {
  public:
   TFlattenBuffer() { fPoints.reserve(fCapacity); }
@@ -55,7 +56,7 @@ class TFlattenBuffer {
 };
 
 TFlattenBuffer& flattenBuffer() {
-  static TFlattenBuffer buffer;
+  thread_local TFlattenBuffer buffer;
   return buffer;
 }
 

@@ -5,6 +5,7 @@
 #include <stdexcept>
 #include <utility>
 
+#include "render/band_painter.h"
 #include "render/memory_budget.h"
 
 namespace lumora {
@@ -20,6 +21,8 @@ TColor32 lerpColor(TColor32 u, TColor32 v, std::int32_t w) {
 
 void FillWords(std::span<TColor32> buffer, TColor32 value) { std::fill(buffer.begin(), buffer.end(), value); }
 
+void TBitmap32::settlePending() const { fPending->Settle(); }
+
 void TBitmap32::Resize(std::int32_t width, std::int32_t height) {
   width = std::max(width, 0);
   height = std::max(height, 0);
@@ -31,6 +34,7 @@ void TBitmap32::Resize(std::int32_t width, std::int32_t height) {
   }
   if (width == fWidth && height == fHeight) return;
   if (pixels > kMaxSurfacePixels) throw std::runtime_error("Can't allocate the DIB handle");
+  settle();
   ChargeMemory(static_cast<std::uint64_t>(pixels) * sizeof(TColor32), "a surface");
   std::vector<TColor32> bits;
   try {
@@ -39,7 +43,7 @@ void TBitmap32::Resize(std::int32_t width, std::int32_t height) {
     throw std::runtime_error("Can't allocate the DIB handle");
   }
   fBits = std::move(bits);
-  fUniform = false;
+  forget();
   fWidth = width;
   fHeight = height;
   fClipRect = BoundsRect();
@@ -49,8 +53,10 @@ void TBitmap32::Resize(std::int32_t width, std::int32_t height) {
 
 void TBitmap32::Assign(const TBitmap32& source) {
   if (&source == this) return;
+  settle();
+  source.settle();
   fBits = source.fBits;
-  fUniform = false;
+  forget();
   fWidth = source.fWidth;
   fHeight = source.fHeight;
   fClipRect = source.fClipRect;
@@ -70,8 +76,13 @@ TRect TBitmap32::ClipRect256() const {
 void TBitmap32::SetClipRect(const TRect& r) { IntersectRectInclusive(fClipRect, r, BoundsRect()); }
 
 void TBitmap32::Clear(TColor32 c) {
-  if (fClipRect == BoundsRect()) {
+  if (fClipRect == BoundsRect() && fRecorder != nullptr) {
+    fRecorder->AddClear(c);
+    Changed();
+  } else if (fClipRect == BoundsRect()) {
+    settle();
     if (!fUniform || fUniformColour != c) FillWords(fBits, c);
+    fTracked = false;
     fUniform = true;
     fUniformColour = c;
     Changed();

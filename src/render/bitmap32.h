@@ -15,6 +15,8 @@
 
 namespace lumora {
 
+class TBandPainter;
+
 enum TDrawMode : std::uint8_t { dmOpaque = 0, dmBlend = 1, dmCustom = 2, dmTransparent = 3 };
 enum TCombineMode : std::uint8_t { cmBlend = 0, cmMerge = 1 };
 // 0 even-odd (alternate), 1 non-zero (winding).
@@ -31,6 +33,8 @@ inline constexpr const char* kDraftResampler = "TDraftResampler";
 class TBitmap32 : public TObject {
  public:
   TBitmap32() = default;
+  // Paints still waiting to use the surface land first.
+  ~TBitmap32() override { settle(); }
   std::string ClassName() const override { return "TBitmap32"; }
   TBitmap32(const TBitmap32&) = delete;
   TBitmap32& operator=(const TBitmap32&) = delete;
@@ -55,22 +59,34 @@ class TBitmap32 : public TObject {
   void Clear(TColor32 c = clBlack32);
   void SetAlphaAll(std::uint8_t alpha);
 
-  // Unchecked access; the caller keeps (x, y) inside the surface. Mutable
-  // access forgets that the store holds one colour throughout.
+  // Unchecked access; the caller keeps (x, y) inside the surface. Any
+  // access first lets the paints that wait on the surface land; mutable
+  // access forgets what was known of the pixels (one colour throughout,
+  // or what a band painter last left).
   TColor32* PixelAddress(std::int32_t x, std::int32_t y) {
-    fUniform = false;
+    settle();
+    forget();
     return fBits.data() + static_cast<std::size_t>(y) * fWidth + x;
   }
   const TColor32* PixelAddress(std::int32_t x, std::int32_t y) const {
+    settle();
     return fBits.data() + static_cast<std::size_t>(y) * fWidth + x;
   }
   TColor32 ReadPixel(std::int32_t x, std::int32_t y) const { return *PixelAddress(x, y); }
   void WritePixel(std::int32_t x, std::int32_t y, TColor32 c) { *PixelAddress(x, y) = c; }
   std::span<TColor32> Bits() {
-    fUniform = false;
+    settle();
+    forget();
     return fBits;
   }
-  std::span<const TColor32> Bits() const { return fBits; }
+  std::span<const TColor32> Bits() const {
+    settle();
+    return fBits;
+  }
+
+  // The band painter recording into this surface, or none: drawing calls
+  // that can wait hand it their work instead of painting (band_painter.h).
+  TBandPainter* Recorder() const { return fRecorder; }
 
   void WritePixelClipped(std::int32_t x, std::int32_t y, TColor32 c);
   // Bilinear sample at a 16.16 position; OuterColor outside the clip rectangle.
@@ -138,6 +154,17 @@ class TBitmap32 : public TObject {
   std::function<void()> OnResize;
 
  private:
+  friend class TBandPainter;
+
+  void settle() const {
+    if (fPending != nullptr) [[unlikely]] settlePending();
+  }
+  void settlePending() const;
+  void forget() {
+    fUniform = false;
+    fTracked = false;
+  }
+
   std::vector<TColor32> fBits;
   std::int32_t fWidth = 0;
   std::int32_t fHeight = 0;
@@ -151,6 +178,12 @@ class TBitmap32 : public TObject {
   // drew on is cleared every frame, then has nothing to write.
   bool fUniform = false;
   TColor32 fUniformColour = 0;
+  // Set by a band painter that knows which pixels its last frame left
+  // apart from its clear colour; any mutable access since clears it.
+  bool fTracked = false;
+  TBandPainter* fRecorder = nullptr;
+  // The band painter with paints waiting that read or write this surface.
+  mutable TBandPainter* fPending = nullptr;
 };
 
 // Keeps a surface's update bracket balanced on every path, errors included.

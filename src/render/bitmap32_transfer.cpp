@@ -2,9 +2,12 @@
 // resamplers, and affine transformation.
 #include <algorithm>
 #include <bit>
+#include <utility>
 #include <cmath>
 #include <vector>
 
+#include "render/band_painter.h"
+#include "render/band_steps_p.h"
 #include "render/bitmap32.h"
 #include "render/wide_math_p.h"
 
@@ -16,20 +19,17 @@ using wide::ceilDiv;
 using wide::floorDiv;
 using wide::kOne;
 using wide::Wide;
+using bands::TPixelRows;
+using bands::TSourceRows;
+using bands::TTransfer;
+using bands::TTransferKind;
 
-// How a source pixel lands on a destination pixel under the source's settings.
+// How a source pixel lands on a destination pixel under the settings the
+// transfer took from its source; combine is only called in dmCustom.
 class PixelCombiner {
  public:
-  PixelCombiner(const TBitmap32& src, TDrawMode mode, const TPixelCombineEvent& combine)
-      : fMode(mode),
-        fCombineMode(src.CombineMode),
-        fMasterAlpha(src.MasterAlpha),
-        fOuterColor(src.OuterColor),
-        fCombine(combine) {}
-
-  bool drawsNothing() const {
-    return (fMode == dmBlend && fMasterAlpha == 0) || (fMode == dmCustom && !fCombine);
-  }
+  PixelCombiner(const TTransfer& t, const TPixelCombineEvent* combine)
+      : fMode(t.Mode), fCombineMode(t.Combine), fMasterAlpha(t.MasterAlpha), fOuterColor(t.OuterColor), fCombine(combine) {}
 
   void apply(TColor32 f, TColor32& b) const {
     switch (fMode) {
@@ -48,7 +48,7 @@ class PixelCombiner {
         if (f != fOuterColor) b = f;
         break;
       case dmCustom:
-        fCombine(f, b, fMasterAlpha);
+        (*fCombine)(f, b, fMasterAlpha);
         break;
     }
   }
@@ -58,8 +58,45 @@ class PixelCombiner {
   TCombineMode fCombineMode;
   std::uint8_t fMasterAlpha;
   TColor32 fOuterColor;
-  const TPixelCombineEvent& fCombine;
+  const TPixelCombineEvent* fCombine;
 };
+
+// A transfer from src in the mode, with the source's combine settings.
+TTransfer transferFrom(const TBitmap32& src, TDrawMode mode, TTransferKind kind) {
+  TTransfer t;
+  t.Kind = kind;
+  t.Source = &src;
+  t.Mode = mode;
+  t.Combine = src.CombineMode;
+  t.MasterAlpha = src.MasterAlpha;
+  t.OuterColor = src.OuterColor;
+  return t;
+}
+
+// The two combines the frames use most, spelled out for the loops that
+// run them per pixel: they give what PixelCombiner gives in their cases.
+struct TCopyPixel {
+  void operator()(TColor32 f, TColor32& b) const { b = f; }
+};
+struct TBlendPixel {
+  void operator()(TColor32 f, TColor32& b) const { b = AlphaComponent(f) == 255 ? f : BlendReg(f, b, 255); }
+};
+
+// Calls body with the combine of the transfer's settings.
+template <class TBody>
+void withCombine(const TTransfer& t, const PixelCombiner& combiner, const TBody& body) {
+  if (t.Mode == dmOpaque) {
+    body(TCopyPixel{});
+  } else if (t.Mode == dmBlend && t.MasterAlpha == 255 && t.Combine == cmBlend) {
+    body(TBlendPixel{});
+  } else {
+    body([&combiner](TColor32 f, TColor32& b) { combiner.apply(f, b); });
+  }
+}
+
+bool drawsNothing(const TTransfer& t, const TPixelCombineEvent& combine) {
+  return (t.Mode == dmBlend && t.MasterAlpha == 0) || (t.Mode == dmCustom && !combine);
+}
 
 // The source pixels one destination pixel takes along one axis: count pixels
 // from first, the first weighted firstWeight and the others restWeight. No
@@ -103,18 +140,18 @@ Taps boxTaps(std::int64_t uLo, std::int64_t uHi, std::int64_t lo, std::int64_t h
 }
 
 // The weighted average of the source pixels named by the taps of both axes.
-bool sampleTaps(const TBitmap32& src, const Taps& tx, const Taps& ty, TColor32& out) {
+bool sampleTaps(const TSourceRows& src, const Taps& tx, const Taps& ty, TColor32& out) {
   if (tx.count == 0 || ty.count == 0) return false;
   const auto x0 = static_cast<std::int32_t>(tx.first);
   const auto y0 = static_cast<std::int32_t>(ty.first);
   if (tx.count == 1 && ty.count == 1) {
-    out = src.ReadPixel(x0, y0);
+    out = *src.Pixel(x0, y0);
     return true;
   }
   std::uint64_t sums[4] = {};
   for (std::int64_t j = 0; j < ty.count; ++j) {
     const std::uint64_t wy = j == 0 ? ty.firstWeight : ty.restWeight;
-    const TColor32* row = src.PixelAddress(x0, static_cast<std::int32_t>(ty.first + j));
+    const TColor32* row = src.Pixel(x0, static_cast<std::int32_t>(ty.first + j));
     for (std::int64_t i = 0; i < tx.count; ++i) {
       const std::uint64_t w = (i == 0 ? tx.firstWeight : tx.restWeight) * wy;
       const TColor32 p = row[i];
@@ -199,24 +236,26 @@ struct StretchAxis {
 };
 
 // dst pixel (x, y) of area takes source pixel (x + dx, y + dy) where that lies in srcArea.
-void blockTransfer(TBitmap32& dst, const TRect& area, const TBitmap32& src, const TRect& srcArea, std::int64_t dx,
-                   std::int64_t dy, const PixelCombiner& combiner) {
+template <class TCombine>
+void blockTransfer(const TPixelRows& dst, const TRect& area, const TSourceRows& src, const TRect& srcArea,
+                   std::int64_t dx, std::int64_t dy, const TCombine& combine) {
   const std::int64_t left = std::max<std::int64_t>(area.Left, srcArea.Left - dx);
   const std::int64_t right = std::min<std::int64_t>(area.Right, srcArea.Right - dx);
   const std::int64_t top = std::max<std::int64_t>(area.Top, srcArea.Top - dy);
   const std::int64_t bottom = std::min<std::int64_t>(area.Bottom, srcArea.Bottom - dy);
   for (std::int64_t y = top; y < bottom; ++y) {
-    const TColor32* from = src.PixelAddress(static_cast<std::int32_t>(left + dx), static_cast<std::int32_t>(y + dy));
-    TColor32* to = dst.PixelAddress(static_cast<std::int32_t>(left), static_cast<std::int32_t>(y));
-    for (std::int64_t x = left; x < right; ++x) combiner.apply(*from++, *to++);
+    const TColor32* from = src.Pixel(static_cast<std::int32_t>(left + dx), static_cast<std::int32_t>(y + dy));
+    TColor32* to = dst.Pixel(static_cast<std::int32_t>(left), static_cast<std::int32_t>(y));
+    for (std::int64_t x = left; x < right; ++x) combine(*from++, *to++);
   }
 }
 
 // The linear resampler, one axis after the other: each destination row
 // first mixes its two source rows over the columns the taps read, exactly
 // (the sums are not rounded), then each pixel mixes two of those columns.
-void linearTransfer(TBitmap32& dst, const TRect& area, const TBitmap32& src, const StretchAxis& ax,
-                    const StretchAxis& ay, const PixelCombiner& combiner) {
+template <class TCombine>
+void linearTransfer(const TPixelRows& dst, const TRect& area, const TSourceRows& src, const StretchAxis& ax,
+                    const StretchAxis& ay, const TCombine& combine) {
   std::vector<TLinearTap> columns;
   columns.reserve(static_cast<std::size_t>(area.Width()));
   for (std::int32_t x = area.Left; x < area.Right; ++x) columns.push_back(linearTap(ax.taps(ResamplerKind::Linear, x)));
@@ -231,27 +270,28 @@ void linearTransfer(TBitmap32& dst, const TRect& area, const TBitmap32& src, con
   std::vector<std::uint64_t> greenAlphaMix(width);
   for (std::int32_t y = area.Top; y < area.Bottom; ++y) {
     const TLinearTap ty = linearTap(ay.taps(ResamplerKind::Linear, y));
-    const TColor32* upper = src.PixelAddress(first, ty.First);
-    const TColor32* lower = src.PixelAddress(first, ty.Second);
+    const TColor32* upper = src.Pixel(first, ty.First);
+    const TColor32* lower = src.Pixel(first, ty.Second);
     for (std::size_t i = 0; i < width; ++i) {
       blueRedMix[i] = blueRed(upper[i]) * ty.FirstWeight + blueRed(lower[i]) * ty.SecondWeight;
       greenAlphaMix[i] = greenAlpha(upper[i]) * ty.FirstWeight + greenAlpha(lower[i]) * ty.SecondWeight;
     }
-    TColor32* to = dst.PixelAddress(area.Left, y);
+    TColor32* to = dst.Pixel(area.Left, y);
     for (const TLinearTap& tx : columns) {
       const auto a = static_cast<std::size_t>(tx.First - first);
       const auto b = static_cast<std::size_t>(tx.Second - first);
-      combiner.apply(packLinear(blueRedMix[a] * tx.FirstWeight + blueRedMix[b] * tx.SecondWeight,
+      combine(packLinear(blueRedMix[a] * tx.FirstWeight + blueRedMix[b] * tx.SecondWeight,
                                 greenAlphaMix[a] * tx.FirstWeight + greenAlphaMix[b] * tx.SecondWeight),
                      *to++);
     }
   }
 }
 
-void resampledTransfer(TBitmap32& dst, const TRect& area, const TBitmap32& src, const StretchAxis& ax,
-                       const StretchAxis& ay, ResamplerKind kind, const PixelCombiner& combiner) {
+template <class TCombine>
+void resampledTransfer(const TPixelRows& dst, const TRect& area, const TSourceRows& src, const StretchAxis& ax,
+                       const StretchAxis& ay, ResamplerKind kind, const TCombine& combine) {
   if (kind == ResamplerKind::Linear) {
-    linearTransfer(dst, area, src, ax, ay, combiner);
+    linearTransfer(dst, area, src, ax, ay, combine);
     return;
   }
   std::vector<Taps> columns;
@@ -259,10 +299,10 @@ void resampledTransfer(TBitmap32& dst, const TRect& area, const TBitmap32& src, 
   for (std::int32_t x = area.Left; x < area.Right; ++x) columns.push_back(ax.taps(kind, x));
   for (std::int32_t y = area.Top; y < area.Bottom; ++y) {
     const Taps ty = ay.taps(kind, y);
-    TColor32* to = dst.PixelAddress(area.Left, y);
+    TColor32* to = dst.Pixel(area.Left, y);
     for (const Taps& tx : columns) {
       TColor32 f;
-      if (sampleTaps(src, tx, ty, f)) combiner.apply(f, *to);
+      if (sampleTaps(src, tx, ty, f)) combine(f, *to);
       ++to;
     }
   }
@@ -302,58 +342,15 @@ Taps transformTaps(ResamplerKind kind, std::int64_t u, double footprint, std::in
   return linearTaps(u, lo, hi);
 }
 
-}  // namespace
-
-void StretchTransfer(TBitmap32& dst, const TRect& dstRect, const TRect& dstClip, const TBitmap32& src,
-                     const TRect& srcRect, const std::string& resampler, TDrawMode drawMode,
-                     const TPixelCombineEvent& combine) {
-  const PixelCombiner combiner(src, drawMode, combine);
-  TRect area;
-  TRect srcArea;
-  if (combiner.drawsNothing() || IsRectEmpty(dstRect) || IsRectEmpty(srcRect) ||
-      !IntersectRectInclusive(area, dstClip, dst.BoundsRect()) || !IntersectRectInclusive(area, area, dstRect) ||
-      IsRectEmpty(area) || !IntersectRectInclusive(srcArea, srcRect, src.BoundsRect()) || IsRectEmpty(srcArea)) {
-    return;
-  }
-  const StretchAxis ax{dstRect.Left, std::int64_t{dstRect.Right} - dstRect.Left, srcRect.Left,
-                       std::int64_t{srcRect.Right} - srcRect.Left, srcArea.Left, srcArea.Right};
-  const StretchAxis ay{dstRect.Top, std::int64_t{dstRect.Bottom} - dstRect.Top, srcRect.Top,
-                       std::int64_t{srcRect.Bottom} - srcRect.Top, srcArea.Top, srcArea.Bottom};
-  if (ax.dstLen == ax.srcLen && ay.dstLen == ay.srcLen) {
-    blockTransfer(dst, area, src, srcArea, ax.srcStart - ax.dstStart, ay.srcStart - ay.dstStart, combiner);
-  } else {
-    resampledTransfer(dst, area, src, ax, ay, resamplerKind(resampler), combiner);
-  }
-  dst.Changed(area);
-}
-
-void TBitmap32::DrawToSurface(TBitmap32& dst, std::int32_t x, std::int32_t y) const {
-  const PixelCombiner combiner(*this, DrawMode, OnPixelCombine);
-  if (combiner.drawsNothing() || IsEmpty()) return;
-  const TRect& clip = dst.ClipRect();
-  const TRect area{std::max(clip.Left, x), std::max(clip.Top, y),
-                   static_cast<std::int32_t>(std::min<std::int64_t>(clip.Right, std::int64_t{x} + fWidth)),
-                   static_cast<std::int32_t>(std::min<std::int64_t>(clip.Bottom, std::int64_t{y} + fHeight))};
-  if (IsRectEmpty(area)) return;
-  blockTransfer(dst, area, *this, BoundsRect(), -std::int64_t{x}, -std::int64_t{y}, combiner);
-  dst.Changed(area);
-}
-
-void TBitmap32::StretchDrawToSurface(TBitmap32& dst, const TRect& dstRect, const TRect& srcRect) const {
-  StretchTransfer(dst, dstRect, dst.ClipRect(), *this, srcRect, fResampler, DrawMode, OnPixelCombine);
-}
-
-void TransformTo(TBitmap32& dst, const TBitmap32& src, const TAffineTransformation& transformation) {
-  const PixelCombiner combiner(src, src.DrawMode, src.OnPixelCombine);
-  const TFloatRect& srcRect = transformation.SrcRect;
-  const TRect pixels = sourcePixels(srcRect, src);
-  TRect area;
-  if (combiner.drawsNothing() || IsRectEmpty(pixels) ||
-      !IntersectRectInclusive(area, transformation.TransformedBounds(), dst.ClipRect()) || IsRectEmpty(area)) {
-    return;
-  }
-  const ResamplerKind kind = resamplerKind(src.Resampler());
-  const TFloatMatrix inv = MatrixInvert(transformation.Matrix());
+// Every destination pixel of area whose centre maps into the source
+// rectangle takes the source sampled there.
+template <class TCombine>
+void transformRows(const TPixelRows& dst, const TRect& area, const TTransfer& t, const TCombine& combine) {
+  const TSourceRows& src = t.Pixels;
+  const auto kind = static_cast<ResamplerKind>(t.Resampler);
+  const TFloatMatrix& inv = t.Inverse;
+  const TFloatRect& srcRect = t.SourceRect;
+  const TRect& pixels = t.SourceArea;
   const double footprintX = std::fabs(inv[0][0]) + std::fabs(inv[1][0]);
   const double footprintY = std::fabs(inv[0][1]) + std::fabs(inv[1][1]);
   for (std::int32_t y = area.Top; y < area.Bottom; ++y) {
@@ -371,10 +368,114 @@ void TransformTo(TBitmap32& dst, const TBitmap32& src, const TAffineTransformati
       const Taps tx = transformTaps(kind, fu, footprintX, pixels.Left, pixels.Right);
       const Taps ty = transformTaps(kind, fv, footprintY, pixels.Top, pixels.Bottom);
       TColor32 f;
-      if (sampleTaps(src, tx, ty, f)) combiner.apply(f, *dst.PixelAddress(x, y));
+      if (sampleTaps(src, tx, ty, f)) combine(f, *dst.Pixel(x, y));
     }
   }
-  dst.Changed(area);
+}
+
+// The rows of area, which lies inside the transfer's own area.
+void paintTransfer(const TPixelRows& dst, const TRect& area, const TTransfer& t, const TPixelCombineEvent* combine) {
+  const PixelCombiner combiner(t, combine);
+  withCombine(t, combiner, [&](const auto& pixelCombine) {
+    switch (t.Kind) {
+      case TTransferKind::Block:
+        blockTransfer(dst, area, t.Pixels, t.SourceArea, t.DX, t.DY, pixelCombine);
+        break;
+      case TTransferKind::Stretch: {
+        const StretchAxis ax{t.DstRect.Left, std::int64_t{t.DstRect.Right} - t.DstRect.Left, t.SrcRect.Left,
+                             std::int64_t{t.SrcRect.Right} - t.SrcRect.Left, t.SourceArea.Left, t.SourceArea.Right};
+        const StretchAxis ay{t.DstRect.Top, std::int64_t{t.DstRect.Bottom} - t.DstRect.Top, t.SrcRect.Top,
+                             std::int64_t{t.SrcRect.Bottom} - t.SrcRect.Top, t.SourceArea.Top, t.SourceArea.Bottom};
+        resampledTransfer(dst, area, t.Pixels, ax, ay, static_cast<ResamplerKind>(t.Resampler), pixelCombine);
+        break;
+      }
+      case TTransferKind::Transform:
+        transformRows(dst, area, t, pixelCombine);
+        break;
+    }
+  });
+}
+
+// A band painter recording into dst keeps the transfer for later when it
+// can; otherwise it is painted now.
+void transfer(TBitmap32& dst, TTransfer& t, const TPixelCombineEvent& combine) {
+  TBandPainter* recorder = dst.Recorder();
+  const bool kept = recorder != nullptr && bands::CanWait(t.Mode) && recorder->AddTransfer(t);
+  if (!kept) {
+    t.Pixels = {std::as_const(*t.Source).Bits().data(), t.Source->Width()};
+    const std::span<TColor32> bits = dst.Bits();
+    paintTransfer({bits.data(), dst.Width(), dst.Height()}, t.Area, t, &combine);
+  }
+  dst.Changed(t.Area);
+}
+
+}  // namespace
+
+namespace bands {
+
+void PaintTransferRows(const TBand& band, const TTransfer& transfer) {
+  TRect area = transfer.Area;
+  area.Top = std::max(area.Top, band.Top);
+  area.Bottom = std::min(area.Bottom, band.Bottom);
+  if (area.Top >= area.Bottom) return;
+  paintTransfer(band.Rows, area, transfer, nullptr);
+  for (std::int32_t y = area.Top; y < area.Bottom; ++y) band.MarkWritten(y, area.Left, area.Right);
+}
+
+}  // namespace bands
+
+void StretchTransfer(TBitmap32& dst, const TRect& dstRect, const TRect& dstClip, const TBitmap32& src,
+                     const TRect& srcRect, const std::string& resampler, TDrawMode drawMode,
+                     const TPixelCombineEvent& combine) {
+  TTransfer t = transferFrom(src, drawMode, TTransferKind::Stretch);
+  TRect srcArea;
+  if (drawsNothing(t, combine) || IsRectEmpty(dstRect) || IsRectEmpty(srcRect) ||
+      !IntersectRectInclusive(t.Area, dstClip, dst.BoundsRect()) || !IntersectRectInclusive(t.Area, t.Area, dstRect) ||
+      IsRectEmpty(t.Area) || !IntersectRectInclusive(srcArea, srcRect, src.BoundsRect()) || IsRectEmpty(srcArea)) {
+    return;
+  }
+  t.SourceArea = srcArea;
+  t.DstRect = dstRect;
+  t.SrcRect = srcRect;
+  t.Resampler = static_cast<std::uint8_t>(resamplerKind(resampler));
+  if (std::int64_t{dstRect.Right} - dstRect.Left == std::int64_t{srcRect.Right} - srcRect.Left &&
+      std::int64_t{dstRect.Bottom} - dstRect.Top == std::int64_t{srcRect.Bottom} - srcRect.Top) {
+    t.Kind = TTransferKind::Block;
+    t.DX = std::int64_t{srcRect.Left} - dstRect.Left;
+    t.DY = std::int64_t{srcRect.Top} - dstRect.Top;
+  }
+  transfer(dst, t, combine);
+}
+
+void TBitmap32::DrawToSurface(TBitmap32& dst, std::int32_t x, std::int32_t y) const {
+  TTransfer t = transferFrom(*this, DrawMode, TTransferKind::Block);
+  if (drawsNothing(t, OnPixelCombine) || IsEmpty()) return;
+  const TRect& clip = dst.ClipRect();
+  t.Area = {std::max(clip.Left, x), std::max(clip.Top, y),
+            static_cast<std::int32_t>(std::min<std::int64_t>(clip.Right, std::int64_t{x} + fWidth)),
+            static_cast<std::int32_t>(std::min<std::int64_t>(clip.Bottom, std::int64_t{y} + fHeight))};
+  if (IsRectEmpty(t.Area)) return;
+  t.SourceArea = BoundsRect();
+  t.DX = -std::int64_t{x};
+  t.DY = -std::int64_t{y};
+  transfer(dst, t, OnPixelCombine);
+}
+
+void TBitmap32::StretchDrawToSurface(TBitmap32& dst, const TRect& dstRect, const TRect& srcRect) const {
+  StretchTransfer(dst, dstRect, dst.ClipRect(), *this, srcRect, fResampler, DrawMode, OnPixelCombine);
+}
+
+void TransformTo(TBitmap32& dst, const TBitmap32& src, const TAffineTransformation& transformation) {
+  TTransfer t = transferFrom(src, src.DrawMode, TTransferKind::Transform);
+  t.SourceRect = transformation.SrcRect;
+  t.SourceArea = sourcePixels(t.SourceRect, src);
+  if (drawsNothing(t, src.OnPixelCombine) || IsRectEmpty(t.SourceArea) ||
+      !IntersectRectInclusive(t.Area, transformation.TransformedBounds(), dst.ClipRect()) || IsRectEmpty(t.Area)) {
+    return;
+  }
+  t.Resampler = static_cast<std::uint8_t>(resamplerKind(src.Resampler()));
+  t.Inverse = MatrixInvert(transformation.Matrix());
+  transfer(dst, t, src.OnPixelCombine);
 }
 
 }  // namespace lumora

@@ -38,8 +38,26 @@ bool isAxisRectangle(std::span<const TFixedPoint> p) {
 
 TGR32Graphics::TGR32Graphics() : WorkPolygon(std::make_unique<TPolygon32>()) {}
 
+// A frozen mask is repainted from its packed segments, which stay as they
+// are until the frame's steps are painted: packing it again lets the steps
+// that may read the old ones land first.
 void TGR32Graphics::paintMask(TColor32 colour) {
-  if (Bitmap != nullptr) PaintCoverage(*Bitmap, Coverage, colour);
+  if (Bitmap == nullptr) return;
+  TBandPainter* recorder = Bitmap->Recorder();
+  if (!ReuseMask || recorder == nullptr) {
+    PaintCoverage(*Bitmap, Coverage, colour);
+    return;
+  }
+  if (!fPacked.Matches(Coverage)) {
+    recorder->Settle();
+    fPacked.Pack(Coverage);
+  }
+  recorder->AddCoverage(fPacked, colour, fPacked.Runs(recorder->BandHeight()));
+}
+
+void TGR32Graphics::clearCoverage() {
+  Coverage.Clear();
+  fPacked.Forget();
 }
 
 void TGR32Graphics::computeWorkPolygonCoverage() {
@@ -64,7 +82,7 @@ void TGR32Graphics::DrawLineWideFixed(const TFixedPoint& p1, const TFixedPoint& 
     return;
   }
   if (!ReuseMask) {
-    Coverage.Clear();
+    clearCoverage();
     WorkPolygon->Clear();
     WorkPolygon->AddPoint(p1);
     WorkPolygon->AddPoint(p2);
@@ -155,7 +173,7 @@ void TGR32Graphics::DrawPolylineWide(std::span<const TFixedPoint> points) {
     return;
   }
   if (!ReuseMask) {
-    Coverage.Clear();
+    clearCoverage();
     const bool closed = points.size() > 1 && points.back() == points.front();
     WorkPolygon->Clear();
     WorkPolygon->AddPoints(closed ? points.first(points.size() - 1) : points);
@@ -168,7 +186,7 @@ void TGR32Graphics::DrawPolylineWide(std::span<const TFixedPoint> points) {
 void TGR32Graphics::FillPolygon(std::span<const TFixedPoint> points) {
   if (Bitmap == nullptr) return;
   if (!ReuseMask) {
-    Coverage.Clear();
+    clearCoverage();
     ComputeCoverage(Coverage, *Bitmap, points, nullptr, kGraphicsAntialiasLevel, true, nullptr, BrushColor);
   }
   paintMask(BrushColor);
@@ -231,7 +249,7 @@ void TGR32Graphics::DrawBezierWide(std::span<const TPoint> points) {
     return;
   }
   if (!ReuseMask) {
-    Coverage.Clear();
+    clearCoverage();
     TArrayOfFixedPoint flattened;
     if (FlattenBezierVisible(fixedPoints(points), *Bitmap, flattened) && !flattened.empty()) {
       const bool closed = flattened.size() > 1 && flattened.back() == flattened.front();
@@ -251,7 +269,7 @@ void TGR32Graphics::DrawBezierWide(std::span<const TPoint> points) {
 // DrawLinePixels.
 void TGR32Graphics::drawBezierPixels(std::span<const TPoint> points) {
   if (!ReuseMask) {
-    Coverage.Clear();
+    clearCoverage();
     OutlinePoints.clear();
     RegionRects.clear();
     TGdiPath path;
@@ -272,7 +290,7 @@ void TGR32Graphics::drawBezierPixels(std::span<const TPoint> points) {
 void TGR32Graphics::FillGlyphPath(std::span<const TPoint> points, std::span<const std::uint8_t> types) {
   if (Bitmap == nullptr) return;
   if (!ReuseMask) {
-    Coverage.Clear();
+    clearCoverage();
     WorkPolygon->Clear();
     PathToPolygon(points, types, *WorkPolygon);
     computeWorkPolygonCoverage();
@@ -283,7 +301,7 @@ void TGR32Graphics::FillGlyphPath(std::span<const TPoint> points, std::span<cons
 void TGR32Graphics::StrokeGlyphPath(std::span<const TPoint> points, std::span<const std::uint8_t> types) {
   if (Bitmap == nullptr) return;
   if (!ReuseMask) {
-    Coverage.Clear();
+    clearCoverage();
     WorkPolygon->Clear();
     PathToPolygon(points, types, *WorkPolygon);
     WidenWorkPolygon(true);
@@ -383,6 +401,7 @@ void TGR32Graphics::MaskCoverageByAlpha(const TBitmap32& surface) {
   }
   Coverage.RowOrigins = std::move(origins);
   Coverage.CoverageRows = std::move(rows);
+  fPacked.Forget();
 }
 
 void TGR32Graphics::DrawDot(TBitmap32& surface, const TFixedPoint& centre, TFixed radius, TColor32 colour) {

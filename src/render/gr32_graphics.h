@@ -9,8 +9,10 @@
 #include <span>
 #include <string>
 
+#include "render/band_painter.h"
 #include "render/bitmap32.h"
 #include "render/geometry.h"
+#include "render/packed_coverage.h"
 #include "render/polygon32.h"
 #include "render/scan_converter.h"
 
@@ -40,7 +42,8 @@ class TGR32Graphics : public TObject {
   TRects RegionRects;
   TPoints OutlinePoints;
   // While set, operations compute nothing and repaint the stored mask or
-  // rectangles in the current colour.
+  // rectangles in the current colour; a band painter recording into Bitmap
+  // then keeps the stored mask's repaint as a step of its frame.
   bool ReuseMask = false;
 
   void DrawLine(const TFixedPoint& p1, const TFixedPoint& p2);
@@ -74,8 +77,12 @@ class TGR32Graphics : public TObject {
 
  private:
   void paintMask(TColor32 colour);
+  void clearCoverage();
   void computeWorkPolygonCoverage();
   void drawBezierPixels(std::span<const TPoint> points);
+
+  // The stored mask packed for the band painter once it is frozen.
+  TPackedCoverage fPacked;
 };
 
 }  // namespace lumora

@@ -10,6 +10,8 @@
 #include <immintrin.h>
 #endif
 
+#include "render/band_steps_p.h"
+#include "render/packed_coverage.h"
 #include "render/paint_coverage_p.h"
 #include "render/scan_converter.h"
 
@@ -85,6 +87,44 @@ void paintMaskBytes(TBitmap32& surface, const TCoverageMask& mask, TColor32 colo
   paintRows(surface, mask, [colour](TColor32* pixels, const std::uint8_t* coverage, std::size_t count) {
     paintBytes(pixels, coverage, count, colour);
   });
+}
+
+// Packed segments [first, end) through the row painter, as far as they lie
+// in the band: full ones store the colour, as the painters store it for
+// full bytes. The band notes what was written.
+template <class TPaintRow>
+[[gnu::always_inline]] inline void paintSegments(const bands::TBand& band, const std::uint32_t* words,
+                                                 std::size_t first, std::size_t end, TColor32 colour,
+                                                 const TPaintRow& paintRow) {
+  for (std::size_t i = first; i < end;) {
+    const auto x = static_cast<std::int32_t>(words[i]);
+    const auto y = static_cast<std::int32_t>(words[i + 1]);
+    const bool full = (words[i + 2] & kFullSegment) != 0;
+    const std::uint32_t length = words[i + 2] & ~kFullSegment;
+    const auto* coverage = reinterpret_cast<const std::uint8_t*>(words + i + kSegmentHeaderWords);
+    i += kSegmentHeaderWords + (full ? 0 : (length + 3) / 4);
+    if (y < band.Top || y >= band.Bottom) continue;
+    const std::int64_t from = std::max<std::int64_t>(0, -std::int64_t{x});
+    const std::int64_t to = std::min<std::int64_t>(length, std::int64_t{band.Rows.Width} - x);
+    if (from >= to) continue;
+    const auto left = static_cast<std::int32_t>(x + from);
+    const auto count = static_cast<std::size_t>(to - from);
+    TColor32* pixels = band.Rows.Pixel(left, y);
+    if (full) {
+      std::fill_n(pixels, count, colour);
+    } else {
+      paintRow(pixels, coverage + from, count);
+    }
+    band.MarkWritten(y, left, left + static_cast<std::int32_t>(count));
+  }
+}
+
+void paintSegmentsBytes(const bands::TBand& band, const std::uint32_t* words, std::size_t first, std::size_t end,
+                        TColor32 colour) {
+  paintSegments(band, words, first, end, colour,
+                [colour](TColor32* pixels, const std::uint8_t* coverage, std::size_t count) {
+                  paintBytes(pixels, coverage, count, colour);
+                });
 }
 
 #if defined(__SSE2__)
@@ -177,6 +217,15 @@ void paintMaskSse2(TBitmap32& surface, const TCoverageMask& mask, TColor32 colou
   });
 }
 
+void paintSegmentsSse2(const bands::TBand& band, const std::uint32_t* words, std::size_t first, std::size_t end,
+                       TColor32 colour) {
+  const TQuadPainter painter(colour);
+  paintSegments(band, words, first, end, colour,
+                [&](TColor32* pixels, const std::uint8_t* coverage, std::size_t count) {
+                  paintQuadRow(painter, pixels, coverage, count, colour);
+                });
+}
+
 // The quad painter's work on eight pixels at once, where the processor has
 // AVX2; rows then go sixteen bytes at a time as above.
 class TOctPainter {
@@ -190,26 +239,47 @@ class TOctPainter {
         fHalf(_mm256_set1_epi16(128)) {}
 
   [[gnu::target("avx2")]] void Paint(TColor32* pixels, const std::uint8_t* coverage) const {
-    // Each pixel's coverage in all four of its bytes.
-    const __m256i each = _mm256_cvtepu8_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(coverage)));
-    const __m256i weights = _mm256_mullo_epi32(each, _mm256_set1_epi32(0x01010101));
-    const __m256i source = _mm256_or_si256(_mm256_and_si256(weights, fAlpha), fRgb);
+    const __m256i weights = spread(coverage);
     const __m256i target = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels));
-    const __m256i zero = _mm256_setzero_si256();
-    const __m256i low = blend16(_mm256_unpacklo_epi8(source, zero), _mm256_unpacklo_epi8(target, zero),
-                                _mm256_unpacklo_epi8(weights, zero));
-    const __m256i high = blend16(_mm256_unpackhi_epi8(source, zero), _mm256_unpackhi_epi8(target, zero),
-                                 _mm256_unpackhi_epi8(weights, zero));
-    const __m256i blended = _mm256_packus_epi16(low, high);
-    const __m256i result = _mm256_blendv_epi8(blended, fColour, _mm256_cmpeq_epi8(weights, fFull));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixels), result);
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixels), paint(weights, target));
   }
 
   [[gnu::target("avx2")]] void Fill(TColor32* pixels) const {
     _mm256_storeu_si256(reinterpret_cast<__m256i*>(pixels), fColour);
   }
 
+  // The first count (1 to 7) of eight pixels, by masked loads and stores
+  // that touch no other pixel. The eight coverage bytes must be readable;
+  // those past count only feed lanes that are not stored.
+  [[gnu::target("avx2")]] void PaintPart(TColor32* pixels, const std::uint8_t* coverage, std::size_t count) const {
+    const __m256i lanes =
+        _mm256_cmpgt_epi32(_mm256_set1_epi32(static_cast<int>(count)), _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7));
+    const __m256i weights = spread(coverage);
+    const __m256i target = _mm256_maskload_epi32(reinterpret_cast<const int*>(pixels), lanes);
+    _mm256_maskstore_epi32(reinterpret_cast<int*>(pixels), lanes, paint(weights, target));
+  }
+
  private:
+  // Each of eight pixels' coverage in all four of its bytes: the eight bytes
+  // in both halves, then each half takes its four bytes four times.
+  [[gnu::target("avx2")]] static __m256i spread(const std::uint8_t* coverage) {
+    const __m256i eight = _mm256_broadcastq_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(coverage)));
+    const __m256i fourTimes = _mm256_setr_epi8(0, 0, 0, 0, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3, 4, 4, 4, 4, 5, 5, 5, 5,
+                                               6, 6, 6, 6, 7, 7, 7, 7);
+    return _mm256_shuffle_epi8(eight, fourTimes);
+  }
+
+  [[gnu::target("avx2")]] __m256i paint(__m256i weights, __m256i target) const {
+    const __m256i source = _mm256_or_si256(_mm256_and_si256(weights, fAlpha), fRgb);
+    const __m256i zero = _mm256_setzero_si256();
+    const __m256i low = blend16(_mm256_unpacklo_epi8(source, zero), _mm256_unpacklo_epi8(target, zero),
+                                _mm256_unpacklo_epi8(weights, zero));
+    const __m256i high = blend16(_mm256_unpackhi_epi8(source, zero), _mm256_unpackhi_epi8(target, zero),
+                                 _mm256_unpackhi_epi8(weights, zero));
+    const __m256i blended = _mm256_packus_epi16(low, high);
+    return _mm256_blendv_epi8(blended, fColour, _mm256_cmpeq_epi8(weights, fFull));
+  }
+
   [[gnu::target("avx2")]] __m256i blend16(__m256i f, __m256i b, __m256i w) const {
     const __m256i sum = _mm256_add_epi16(_mm256_mullo_epi16(f, w), _mm256_mullo_epi16(b, _mm256_sub_epi16(f256, w)));
     return _mm256_srli_epi16(_mm256_add_epi16(sum, fHalf), 8);
@@ -267,17 +337,40 @@ struct TAvx2Painters {
   paintRows(surface, mask, TAvx2Painters(colour));
 }
 
+// Segments are short, mostly the few partly covered pixels where a row
+// crosses an outline: eight pixels at a time, the last ones masked.
+struct TAvx2SegmentPainter {
+  [[gnu::target("avx2")]] explicit TAvx2SegmentPainter(TColor32 colour) : Octs(colour) {}
+
+  [[gnu::target("avx2")]] void operator()(TColor32* pixels, const std::uint8_t* coverage, std::size_t count) const {
+    std::size_t i = 0;
+    for (; i + 8 <= count; i += 8) Octs.Paint(pixels + i, coverage + i);
+    if (i < count) Octs.PaintPart(pixels + i, coverage + i, count - i);
+  }
+
+  TOctPainter Octs;
+};
+
+[[gnu::target("avx2")]] void paintSegmentsAvx2(const bands::TBand& band, const std::uint32_t* words,
+                                              std::size_t first, std::size_t end, TColor32 colour) {
+  paintSegments(band, words, first, end, colour, TAvx2SegmentPainter(colour));
+}
+
 std::vector<paint::TRowPainter> availablePainters() {
-  std::vector<paint::TRowPainter> painters = {{"bytes", paintBytes, paintMaskBytes},
-                                              {"SSE2", paintRowSse2, paintMaskSse2}};
+  std::vector<paint::TRowPainter> painters = {{"bytes", paintBytes, paintMaskBytes, paintSegmentsBytes},
+                                              {"SSE2", paintRowSse2, paintMaskSse2, paintSegmentsSse2}};
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx2")) painters.push_back({"AVX2", paintRowAvx2, paintMaskAvx2});
+  if (__builtin_cpu_supports("avx2")) {
+    painters.push_back({"AVX2", paintRowAvx2, paintMaskAvx2, paintSegmentsAvx2});
+  }
   return painters;
 }
 
 #else
 
-std::vector<paint::TRowPainter> availablePainters() { return {{"bytes", paintBytes, paintMaskBytes}}; }
+std::vector<paint::TRowPainter> availablePainters() {
+  return {{"bytes", paintBytes, paintMaskBytes, paintSegmentsBytes}};
+}
 
 #endif
 
@@ -295,6 +388,12 @@ const std::vector<TRowPainter>& RowPainters() {
 void PaintCoverage(TBitmap32& surface, const TCoverageMask& mask, TColor32 colour) {
   static const paint::TMaskPaint paintMask = paint::RowPainters().back().PaintMask;
   paintMask(surface, mask, colour);
+}
+
+void bands::PaintSegments(const TBand& band, const std::uint32_t* words, std::size_t first, std::size_t end,
+                          TColor32 colour) {
+  static const paint::TSegmentPaint paint = paint::RowPainters().back().PaintSegments;
+  paint(band, words, first, end, colour);
 }
 
 }  // namespace lumora

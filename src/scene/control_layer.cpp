@@ -121,6 +121,7 @@ void TControlLayer::prepareMask(TLayer& layer) {
 
 void TControlLayer::DrawFrame(TFrameDataLayers& gridLayers, std::int32_t frame, TBitmap32& bitmap) {
   TUpdateBracket bracket(bitmap);
+  const TBandRecording recording(fBandPainter, bitmap);
   bitmap.Clear(0xFF000000);
   for (const auto& layer : fLayers) {
     if (layer->Visible != 0) layer->DrawFrame(gridLayers, frame, bitmap);

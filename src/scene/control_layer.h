@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "render/band_painter.h"
 #include "render/bitmap32.h"
 #include "render/mask_maps.h"
 #include "render/object_list.h"
@@ -61,7 +62,12 @@ class TControlLayer : public TObject {
   void PrepareMasks();
   // The frame pass: inside one update bracket the bitmap is cleared to
   // opaque black and every visible layer draws frame n of its graphics.
+  // The graphics run in their order; what they paint lands band by band
+  // through the band painter, with the same pixels.
   void DrawFrame(TFrameDataLayers& gridLayers, std::int32_t frame, TBitmap32& bitmap);
+  // How frames are painted: threads and band height.
+  TBandPainter& BandPainter() { return fBandPainter; }
+  const TBandPainter& BandPainter() const { return fBandPainter; }
 
   // A graphic the prepare pass took out of the show, and why.
   struct TDroppedGraphic {
@@ -80,6 +86,7 @@ class TControlLayer : public TObject {
   TCustomObjectList<TLayer> fLayers;
   TMaskByteMap fMaskMap;
   std::vector<TDroppedGraphic> fDropped;
+  TBandPainter fBandPainter;
 };
 
 }  // namespace lumora

@@ -115,6 +115,18 @@ class TShowEngine {
   void AddSink(TFrameSink& sink);
   void RemoveSink(TFrameSink& sink);
 
+  // The threads that draw a vector movie's frames: kAllCores (0, the
+  // default) for every core the process may run on, or a number, the
+  // calling thread included; 1 draws on the calling thread alone. Every
+  // count draws the same pixels.
+  void SetDrawThreads(std::int32_t threads) { fSceneRoot.BandPainter().SetThreadCount(threads); }
+  std::int32_t DrawThreads() const { return fSceneRoot.BandPainter().ThreadCount(); }
+  // Rows of the bands a frame is drawn in: kAutomaticBands (the default)
+  // sizes them to the cache, kNoBands paints every graphic over the whole
+  // frame in turn. Every height draws the same pixels.
+  void SetBandHeight(std::int32_t rows) { fSceneRoot.BandPainter().SetBandHeight(rows); }
+  std::int32_t BandHeight() const { return fSceneRoot.BandPainter().BandHeightSetting(); }
+
   const std::string& ExecutablePath() const { return fExecutablePath; }
   // The file of the movie or grid movie playing (a play list's entry);
   // empty when nothing plays.

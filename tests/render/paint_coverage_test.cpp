@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include "render/packed_coverage.h"
 #include "render/paint_coverage_p.h"
 #include "render/scan_converter.h"
 
@@ -88,6 +89,47 @@ TEST(PaintCoverage, MasksAreCutToTheSurface) {
     }
     ASSERT_TRUE(std::equal(painted.Bits().begin(), painted.Bits().end(), expected.Bits().begin()))
         << name << ", round " << round;
+  }
+}
+
+// Packed segments paint exactly what their mask's rows paint, band by band
+// (a band takes the rows inside it, from any segment range holding them),
+// with every painter; the band notes every block of columns it changed.
+TEST(PaintCoverage, PackedSegmentsPaintAsTheirRows) {
+  std::mt19937 random(7);
+  for (const paint::TRowPainter& painter : paint::RowPainters()) {
+    for (int round = 0; round < 200; ++round) {
+      TBitmap32 expected;
+      expected.Resize(64, 16);
+      for (TColor32& p : expected.Bits()) p = random();
+      TCoverageMask mask;
+      for (int k = 0; k < 24; ++k) {
+        mask.RowOrigins.push_back({static_cast<std::int32_t>(random() % 90) - 16,
+                                   static_cast<std::int32_t>(random() % 20) - 2});
+        mask.CoverageRows.push_back(randomRow(random, random() % 80));
+      }
+      TBitmap32 painted;
+      painted.Assign(expected);
+      const std::vector<TColor32> before(painted.Bits().begin(), painted.Bits().end());
+      const TColor32 colour = random();
+      PaintCoverage(expected, mask, colour);
+      TPackedCoverage packed;
+      packed.Pack(mask);
+      ASSERT_TRUE(packed.Matches(mask));
+      std::vector<std::uint64_t> written(16, 0);
+      const std::span<TColor32> bits = painted.Bits();
+      for (std::int32_t top = 0; top < 16; top += 5) {
+        // Blocks of 2 columns.
+        const bands::TBand band{{bits.data(), 64, 16}, top, std::min(top + 5, 16), written.data(), 1};
+        painter.PaintSegments(band, packed.Words().data(), 0, packed.Words().size(), colour);
+      }
+      ASSERT_TRUE(std::equal(bits.begin(), bits.end(), expected.Bits().begin()))
+          << painter.Name << ", round " << round;
+      for (std::size_t i = 0; i < bits.size(); ++i) {
+        if (bits[i] == before[i]) continue;
+        ASSERT_NE(written[i / 64] & (std::uint64_t{1} << (i % 64 / 2)), 0u) << painter.Name << ", round " << round;
+      }
+    }
   }
 }
 
