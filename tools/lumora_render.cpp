@@ -132,6 +132,8 @@ double millis(TClock::duration d) { return std::chrono::duration<double, std::mi
 int run(const TOptions& o) {
   if (o.Out && o.Range) outputName(*o.Out, o.First);
   THeadlessShow show(o.WindowWidth, o.WindowHeight, selfPath());
+  // Frames have no sound: the music is not written out.
+  show.Engine.ExtractMusic = false;
   const TShowEngine& engine = show.Engine;
   const TClock::time_point opened = TClock::now();
   show.Open(o.File);

@@ -79,7 +79,7 @@ void TControlLayer::prepareLayer(std::int32_t layerIndex, bool flag, TBitmap32& 
       graphic.Effect().Draw(bitmap, 255);
       graphic.Effect().SetCoverageFrozen(flag, bitmap);
       ++i;
-    } catch (const EMemoryBudget&) {
+    } catch (const EShowBudget&) {
       throw;
     } catch (const std::bad_alloc&) {
       throw;

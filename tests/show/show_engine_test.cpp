@@ -211,7 +211,7 @@ TEST_F(ShowEngine, PlayListsUpTo1MiB) {
 
   text.push_back('\n');
   const std::string past = Dir.WriteText("past.lst", text);
-  EXPECT_EQ(test::LoadErrorOf([&] { Engine.LoadPlayList(past); }), past + ": the file is too large");
+  EXPECT_EQ(test::LoadErrorOf([&] { Engine.LoadPlayList(past); }), past + ": the file is larger than 1048576 bytes");
 }
 
 // An executable over 1 GiB is not read for a movie (the file is sparse: no
@@ -220,7 +220,7 @@ TEST_F(ShowEngine, ExecutablesOver1GiBAreNotRead) {
   const std::string path = Dir.Write("huge.exe", {0x90});
   std::filesystem::resize_file(path, (std::uintmax_t{1} << 30) + 1);
   Engine.LoadEmbedded(path);
-  EXPECT_EQ(Engine.LastLoadError(), path + ": the file is too large");
+  EXPECT_EQ(Engine.LastLoadError(), path + ": the file is larger than 1073741824 bytes");
   EXPECT_TRUE(Host.Messages.empty());
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "app/program_entry.h"
@@ -53,8 +54,19 @@ int RunPlayer(int argc, char** argv) {
   QApplication app(argc, argv);
   // QApplication has taken its own options out of argv.
   const std::string argument = argc > 1 ? argv[1] : "";
-  const std::string serverName = InstanceServerName();
-  if (HandToRunningInstance(serverName, argument)) return 0;
+  std::unique_ptr<TInstanceLock> lock;
+  TInstancePaths paths;
+  try {
+    paths = InstancePaths();
+    lock = std::make_unique<TInstanceLock>(paths.Lock);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "lumora: %s; this player runs on its own\n", error.what());
+  }
+  if (lock && !lock->Held()) {
+    if (HandToRunningInstance(paths.Socket, argument)) return 0;
+    std::fprintf(stderr, "lumora: the running player did not answer\n");
+    return 1;
+  }
   if (!AcceptedAtFirstStart(argument)) return 0;
 
   TPlayerWindow window(QCoreApplication::applicationFilePath().toStdString());
@@ -66,7 +78,7 @@ int RunPlayer(int argc, char** argv) {
   };
   server.OnPath = [&window](const std::string& path) { window.Form().WMCopyData(path); };
   // Without the server the player still plays; it is only not found.
-  server.Listen(serverName);
+  if (lock) server.Listen(paths.Socket);
   window.Start(argument);
   return app.exec();
 }

@@ -25,6 +25,8 @@ constexpr int kButtonHeight = 25;
 constexpr int kLabelTop = 13;
 constexpr int kScrollTop = 12;
 constexpr int kScrollHeight = 16;
+// Messages one box shows at most; older ones give way.
+constexpr qsizetype kMaxBoxMessages = 8;
 
 // "description|patterns;…" as Qt's "description (patterns …)".
 QString qtFilter(const std::string& filter) {
@@ -170,10 +172,21 @@ bool TPlayerWindow::RunOpenDialog(std::string& path) {
   return true;
 }
 
+// A box that ran its own event loop would let the next hand-off or failed
+// play-list entry open another inside it, and so on without end; this one
+// is shown and left to the user while the window plays on.
 void TPlayerWindow::MessageBox(const std::string& caption, const std::string& text) {
-  QMessageBox box(QMessageBox::Warning, QString::fromStdString(caption), QString::fromStdString(text),
-                  QMessageBox::Ok, this);
-  box.exec();
+  const QString message = QString::fromStdString(text);
+  if (fMessageBox != nullptr) {
+    if (fMessages.isEmpty() || fMessages.back() != message) fMessages.push_back(message);
+    while (fMessages.size() > kMaxBoxMessages) fMessages.pop_front();
+    fMessageBox->setText(fMessages.join('\n'));
+    return;
+  }
+  fMessages = {message};
+  fMessageBox = new QMessageBox(QMessageBox::Warning, QString::fromStdString(caption), message, QMessageBox::Ok, this);
+  fMessageBox->setAttribute(Qt::WA_DeleteOnClose);
+  fMessageBox->open();
 }
 
 void TPlayerWindow::paintEvent(QPaintEvent*) {

@@ -8,6 +8,9 @@
 #include <string>
 
 #include <QImage>
+#include <QMessageBox>
+#include <QPointer>
+#include <QStringList>
 #include <QTimer>
 #include <QWidget>
 
@@ -43,7 +46,10 @@ class TPlayerWindow : public QWidget, public TPlayerToolkit {
   void Refresh() override;
   void CopyFrame(const TBitmap32& frame, std::int32_t x, std::int32_t y) override;
   bool RunOpenDialog(std::string& path) override;
+  // One box at a time, which does not hold up the caller: while it is open,
+  // later messages join it (the last few are kept).
   void MessageBox(const std::string& caption, const std::string& text) override;
+  QMessageBox* OpenMessageBox() const { return fMessageBox.data(); }
   void CloseWindow() override { close(); }
 
  protected:
@@ -71,6 +77,8 @@ class TPlayerWindow : public QWidget, public TPlayerToolkit {
   QImage fShown;
   QPoint fShownAt;
   bool fShowing = false;
+  QPointer<QMessageBox> fMessageBox;
+  QStringList fMessages;
 };
 
 }  // namespace lumora

@@ -1,13 +1,14 @@
 #include "app/qt/qt_music.h"
 
 #include <QAudioOutput>
-#include <QFileInfo>
 #include <QMediaPlayer>
 #include <QTimer>
 #include <QUrl>
 
 #include <limits>
 #include <stdexcept>
+
+#include "io/stream.h"
 
 namespace lumora {
 
@@ -19,7 +20,8 @@ TQtMusicPlayer::~TQtMusicPlayer() {
 
 void TQtMusicPlayer::Open(const std::string& fileName) {
   const QString path = QString::fromStdString(fileName);
-  if (!QFileInfo(path).isReadable()) throw std::runtime_error(fileName + ": cannot open the music");
+  // The media framework would wait for ever on a FIFO.
+  if (!IsRegularFile(fileName)) throw std::runtime_error(fileName + ": cannot open the music");
   if (!fPlayer) {
     fOutput = std::make_unique<QAudioOutput>();
     fPlayer = std::make_unique<QMediaPlayer>();

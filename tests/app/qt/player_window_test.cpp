@@ -138,7 +138,7 @@ TEST(PlayerWindow, InstanceServerIgnoresMalformedRecords) {
   EXPECT_TRUE(HandToRunningInstance(name, "other.exe"));
   ASSERT_TRUE(waitFor([&] { return contacts == 6; }));
   EXPECT_EQ(paths.size(), 1u);
-  EXPECT_FALSE(HandToRunningInstance(serverName("nobody"), "show.ctl")) << "no player runs";
+  EXPECT_FALSE(HandToRunningInstance(serverName("nobody"), "show.ctl", 200)) << "no player runs";
 }
 
 // Qt delivers drops only during a drag; the test hands one over directly.
