@@ -99,11 +99,25 @@ void TMovieFile::ReadLayered(TStreamReader& stream, bool readMusic) {
   raisePendingFault(body);
 }
 
+// Layer index + 1 of a root that holds the layers read before it, made the
+// current one, as the scene root's AddLayer makes it; in constant time,
+// where AddLayer looks at every layer, so that 2^16 layers do not take
+// 2^32 steps.
+TLayer& TMovieFile::appendLayer(std::int32_t index) {
+  const std::int32_t count = ControlLayer->LayerCount();
+  if (count > 0) ControlLayer->Layer(count - 1).Current = 0;
+  auto layer = std::make_unique<TLayer>();
+  layer->Name = LayerName(index + 1);
+  layer->Number = index + 1;
+  TLayer& added = *layer;
+  ControlLayer->Add(std::move(layer));
+  return added;
+}
+
 // One layer record; a record cut short by the end of the data keeps the
 // graphics read so far and ends the reading of layers.
 void TMovieFile::readLayer(TStreamReader& body, TGraphicBaseFactory& factory, std::int32_t index, bool& complete) {
-  ControlLayer->AddLayer(LayerName(index + 1));
-  TLayer& layer = *ControlLayer->CurrentLayer();
+  TLayer& layer = appendLayer(index);
   std::uint8_t masked = 0;
   std::int32_t count = 0;
   complete = body.ReadU8(masked);
@@ -205,8 +219,7 @@ void TMovieFile::readLegacyLayers(TStreamReader& body) {
   checkCount(body, layers, kMaxMovieLayers, "layers");
   TGraphicBaseFactory factory(*Classes);
   for (std::int32_t k = 0; k < layers && !body.AtEnd(); ++k) {
-    ControlLayer->AddLayer(LayerName(k + 1));
-    TLayer& layer = *ControlLayer->CurrentLayer();
+    TLayer& layer = appendLayer(k);
     std::int32_t count = 0;
     if (!body.ReadS32(count)) return;
     for (std::int32_t i = 0; i < count; ++i) {

@@ -100,6 +100,7 @@ class TMovieFile : public TObject {
   static void WriteMusicSection(TStreamWriter& stream, const TMusicData* music);
 
  private:
+  TLayer& appendLayer(std::int32_t index);
   void readLayer(TStreamReader& body, TGraphicBaseFactory& factory, std::int32_t index, bool& complete);
   void readMusic(TStreamReader& body);
   void readLegacyGrid(TStreamReader& body, std::int32_t frames);

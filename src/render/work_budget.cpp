@@ -28,6 +28,10 @@ void ChargeFramePixels(std::uint64_t pixels, const char* what) {
   chargeWork(&TWorkLimits::FramePixels, pixels, "pixel blends a frame", what);
 }
 
+void ChargePreparePixels(std::uint64_t pixels, const char* what) {
+  chargeWork(&TWorkLimits::PreparePixels, pixels, "pixels to prepare", what);
+}
+
 void ChargePoints(std::uint64_t points, const char* what) {
   chargeWork(&TWorkLimits::Points, points, "points", what);
 }

@@ -43,6 +43,13 @@ std::uint64_t LinePixels(std::span<const TFixedPoint> points, const TBitmap32& s
   return pixels;
 }
 
+std::uint64_t ThinLinePixels(const TGR32Graphics& painter, std::span<const TFixedPoint> points,
+                             const TBitmap32& surface) {
+  const bool stored = !painter.Coverage.CoverageRows.empty() || !painter.RegionRects.empty() ||
+                      !painter.OutlinePoints.empty();
+  return stored ? 0 : LinePixels(points, surface);
+}
+
 std::uint64_t LinePixels(std::span<const TPoint> points, const TBitmap32& surface) {
   std::uint64_t pixels = 0;
   for (std::size_t i = 1; i < points.size(); ++i) {

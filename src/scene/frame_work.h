@@ -23,5 +23,9 @@ std::uint64_t PainterFramePixels(const TGR32Graphics& painter, const TBitmap32& 
 // taken as no longer than the surface is wide and high together.
 std::uint64_t LinePixels(std::span<const TFixedPoint> points, const TBitmap32& surface);
 std::uint64_t LinePixels(std::span<const TPoint> points, const TBitmap32& surface);
+// The same for an outline whose painter stored nothing to repaint (a pen
+// not wider than nothing): it is drawn anew along the points every frame.
+std::uint64_t ThinLinePixels(const TGR32Graphics& painter, std::span<const TFixedPoint> points,
+                             const TBitmap32& surface);
 
 }  // namespace lumora

@@ -210,7 +210,7 @@ void TLine::WriteExport(TStreamWriter& stream) {
 
 void TLine::SetCoverageFrozen(bool flag, TBitmap32& bitmap) {
   TGraphicBase::SetCoverageFrozen(flag, bitmap);
-  if (flag) ChargeFramePixels(LinePixels(fDrawnEnds, bitmap), "a line");
+  if (flag) ChargeFramePixels(ThinLinePixels(Painter(), fDrawnEnds, bitmap), "a line");
 }
 
 void TLine::BakeTransform() {

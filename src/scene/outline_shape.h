@@ -32,7 +32,7 @@ class TOutlineShape : public TGraphicBase {
   // Thin outlines are drawn anew every frame along their points.
   void SetCoverageFrozen(bool flag, TBitmap32& bitmap) override {
     TGraphicBase::SetCoverageFrozen(flag, bitmap);
-    if (flag) ChargeFramePixels(LinePixels(fOutline.DrawnPoints(), bitmap), "the lines of an outline");
+    if (flag) ChargeFramePixels(ThinLinePixels(Painter(), fOutline.DrawnPoints(), bitmap), "the lines of an outline");
   }
 
   void ReadBody(TStreamReader& stream, TObjectBuilder& builder) override {
