@@ -185,3 +185,27 @@ TEST(PolyLineGroupState, RecordAndExport) {
 
 }  // namespace
 }  // namespace lumora
+
+namespace lumora {
+namespace {
+
+// The widest ranges have 2^32 cells a side; their product does not fit in
+// 64 bits and answers kTooManyCells, which no split takes.
+TEST(CellRange, CountsCellsWithoutOverflow) {
+  constexpr std::int32_t kMin = INT32_MIN;
+  constexpr std::int32_t kMax = INT32_MAX;
+  const std::pair<TCellRange, std::int64_t> cases[] = {
+      {{0, 0, 0, 0}, 1},
+      {{3, 0, 2, 1}, 0},
+      {{kMin, 0, kMax, 0}, std::int64_t{1} << 32},
+      {{0, 0, kMax, kMax}, std::int64_t{1} << 62},
+      {{kMin, 0, kMax, kMax}, TCellRange::kTooManyCells},
+      {{kMin, kMin, kMax, kMax}, TCellRange::kTooManyCells},
+  };
+  for (const auto& [range, cells] : cases) {
+    EXPECT_EQ(range.CellCount(), cells) << range.FirstColumn << ".." << range.LastColumn;
+  }
+}
+
+}  // namespace
+}  // namespace lumora

@@ -251,3 +251,36 @@ TEST_F(ShowEngine, AGraphicThatCannotBeDrawnIsLeftOutOfTheShow) {
 
 }  // namespace
 }  // namespace lumora
+
+namespace lumora {
+namespace {
+
+// The music a movie carries is written into the private directory, kept
+// while a movie plays it and removed when no movie does; a file that was
+// there before is not the show's to remove.
+TEST_F(ShowEngine, MusicFilesLeaveWithTheMoviesThatWroteThem) {
+  const auto withMusic = [&](const char* file, const char* song) {
+    const TMusicData music{song, {1, 2, 3}};
+    return Dir.Write(file, movieBytes({{{1}}}, 3, &music));
+  };
+  const std::string a = Dir.Private("a.mp3");
+  Engine.LoadMovie(withMusic("one.ctl", "a.mp3"));
+  EXPECT_EQ(ReadFileBytes(a), (std::vector<std::uint8_t>{1, 2, 3}));
+  EXPECT_EQ(Music.Calls.back(), "play");
+  Engine.LoadMovie(withMusic("two.ctl", "a.mp3"));
+  EXPECT_TRUE(std::filesystem::exists(a)) << "the next movie plays the same file";
+  Engine.LoadMovie(withMusic("three.ctl", "c.mp3"));
+  EXPECT_FALSE(std::filesystem::exists(a)) << "no movie plays it any more";
+  EXPECT_TRUE(std::filesystem::exists(Dir.Private("c.mp3")));
+  Engine.LoadMovie(Dir.Write("bad.ctl", {'Q', 0, 'V', 0, 'X', 6, 1, 2, 3}));
+  EXPECT_FALSE(std::filesystem::exists(Dir.Private("c.mp3"))) << "a failed load closes the movie before";
+  Engine.LoadMovie(withMusic("three.ctl", "c.mp3"));
+  WriteFileBytes(Dir.Private("kept.mp3"), std::vector<std::uint8_t>{7});
+  Engine.LoadMovie(withMusic("four.ctl", "kept.mp3"));
+  EXPECT_FALSE(std::filesystem::exists(Dir.Private("c.mp3")));
+  Engine.Shutdown();
+  EXPECT_EQ(ReadFileBytes(Dir.Private("kept.mp3")), std::vector<std::uint8_t>{7}) << "not written, not removed";
+}
+
+}  // namespace
+}  // namespace lumora

@@ -8,6 +8,7 @@
 
 #include <zlib.h>
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <span>
@@ -15,10 +16,12 @@
 #include <string>
 #include <vector>
 
+#include "effects/light_graphic.h"
 #include "effects/light_strip_state.h"
 #include "effects/polyline_group_state.h"
 #include "effects/split_tool.h"
 #include "io/stream.h"
+#include "movie/graphic_factory.h"
 #include "movie/movie_file.h"
 #include "scene/closed_shapes.h"
 #include "scene/graphic_bitmap.h"
@@ -167,10 +170,11 @@ inline TBodyPart zigzagPoints(std::int64_t n, std::int32_t length) {
   return {s32Bytes({0, 0, FixedFromInt(length), 0}), static_cast<std::uint64_t>(n / 2)};
 }
 
-// Item: a polyline of n points drawn as a wide neon tube.
-inline std::vector<std::uint8_t> longPolylineMovie(std::int64_t n) {
+// A polyline of n points drawn as a neon tube `width` pixels wide (0: a
+// thin line drawn anew every frame).
+inline std::vector<std::uint8_t> longPolylineMovie(std::int64_t n, std::int32_t width = 3) {
   TPolyLine line(nullptr);
-  line.SetLineWidth(FixedFromInt(3));
+  line.SetLineWidth(FixedFromInt(width));
   return oneLayerMovie(1, polylineParts(line, n, zigzagPoints(n, 300)));
 }
 
@@ -219,6 +223,34 @@ inline std::vector<std::uint8_t> pictureMovie(std::int32_t width, std::int32_t h
                            {tail}});
 }
 
+// A swinging light whose image is side x side pixels.
+inline std::vector<std::uint8_t> swingingLightMovie(std::int32_t side) {
+  TLightGraphic light(nullptr);
+  light.Image().Resize(side, side);
+  light.Image().Clear(0x80FFFFFF);
+  light.SetSize({static_cast<float>(side), static_cast<float>(side)});
+  light.ApplyPivotAnchor(kPivotAnchorCentre);
+  return oneLayerMovie(1, {{bodyBytes(light)}});
+}
+
+// `layers` masked layers, each of a frame-sized mask and one small
+// rectangle.
+inline std::vector<std::uint8_t> maskedLayersMovie(std::int32_t layers, std::int32_t side) {
+  TRectangle mask(nullptr);
+  mask.SetSize({static_cast<float>(side), static_cast<float>(side)});
+  mask.BuildFromSize();
+  mask.SetEffect(CreateEffect(kEffectMask));
+  TRectangle r(nullptr);
+  r.SetSize({20, 10});
+  r.BuildFromSize();
+  TStreamWriter layer;
+  layer.WriteU8(1);
+  layer.WriteS32(2);
+  layer.WriteBytes(bodyBytes(mask));
+  layer.WriteBytes(bodyBytes(r));
+  return layeredFile({layeredHead(side, side, layers), {layer.Data(), static_cast<std::uint64_t>(layers)}, playableTail()});
+}
+
 // The grid-layer list of `layers` layers of rows × columns cells without
 // frames, each with line records (`lines` records of zeros).
 inline TBodyParts gridLinesParts(std::int32_t layers, std::int32_t rows, std::int32_t columns, std::int32_t lines) {
@@ -251,8 +283,10 @@ inline std::vector<std::uint8_t> gridLinesMovie(std::int32_t layers, std::int32_
   return layeredFile(parts);
 }
 
-// A movie whose music section names `name` and carries size zero bytes.
-inline std::vector<std::uint8_t> musicMovie(const std::string& name, std::uint32_t size) {
+// A movie whose music section names `name`, states `size` bytes and carries
+// `carried` of them (all of them unless given), each its index mod 251.
+inline std::vector<std::uint8_t> musicMovie(const std::string& name, std::uint32_t size,
+                                            std::uint32_t carried = UINT32_MAX) {
   TRectangle r(nullptr);
   r.SetSize({20, 10});
   r.BuildFromSize();
@@ -266,7 +300,11 @@ inline std::vector<std::uint8_t> musicMovie(const std::string& name, std::uint32
   w.WriteS32(static_cast<std::int32_t>(size));
   parts.push_back(std::move(tail));
   parts.push_back({w.TakeData()});
-  parts.push_back(zeros(size));
+  std::vector<std::uint8_t> pattern(251);
+  for (std::size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<std::uint8_t>(i);
+  const std::uint32_t data = std::min(size, carried);
+  parts.push_back({pattern, data / 251});
+  parts.push_back({std::vector<std::uint8_t>(pattern.begin(), pattern.begin() + data % 251)});
   return layeredFile(parts);
 }
 

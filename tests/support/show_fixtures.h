@@ -4,6 +4,7 @@
 // movies, grid movies and a private player directory.
 #pragma once
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -181,6 +182,11 @@ class TPlayerDir {
   }
   // The player's executable lives in this directory.
   std::string Executable() const { return Path("lumora"); }
+  // A FIFO of the name, which no one writes to.
+  std::string Fifo(const std::string& name) const {
+    if (::mkfifo(Path(name).c_str(), 0600) != 0) throw std::runtime_error("cannot make a FIFO");
+    return Path(name);
+  }
   // A file in the player's private directory.
   std::string Private(const std::string& name) const {
     return Path("tmp/lumora-" + std::to_string(::getuid()) + "/" + name);

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLocalSocket>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QUrl>
@@ -139,6 +140,37 @@ TEST(PlayerWindow, InstanceServerIgnoresMalformedRecords) {
   ASSERT_TRUE(waitFor([&] { return contacts == 6; }));
   EXPECT_EQ(paths.size(), 1u);
   EXPECT_FALSE(HandToRunningInstance(serverName("nobody"), "show.ctl", 200)) << "no player runs";
+}
+
+// Each failed hand-off used to open a modal box inside the box before,
+// until the stack overflowed. Now paths are taken one at a time, at most a
+// queue's worth are kept, and their messages share one box that does not
+// hold the window up; a FIFO among them is refused without waiting.
+TEST(PlayerWindow, AFloodOfFailingHandOffsShowsOneBoxAtATime) {
+  application();
+  test::TPlayerDir dir("qt_flood");
+  TPlayerWindow window(dir.Executable());
+  TInstanceServer server;
+  int handled = 0;
+  server.OnPath = [&](const std::string& path) {
+    ++handled;
+    window.Form().WMCopyData(path);
+  };
+  const std::string name = serverName("flood");
+  ASSERT_TRUE(server.Listen(name));
+  window.Start("");
+  ASSERT_TRUE(HandToRunningInstance(name, dir.Fifo("fifo.ctl"), 1000));
+  for (int i = 0; i < 300; ++i) {
+    ASSERT_TRUE(HandToRunningInstance(name, dir.Path("missing" + std::to_string(i) + ".ctl"), 1000));
+    QCoreApplication::processEvents();
+  }
+  ASSERT_TRUE(waitFor([&] { return server.Queue().Waiting() == 0 && server.Queue().Reading() == 0; }));
+  EXPECT_GT(handled, 0);
+  EXPECT_EQ(static_cast<std::uint64_t>(handled) + server.Queue().Dropped(), 301u);
+  EXPECT_EQ(window.findChildren<QMessageBox*>().size(), 1) << "one box, whatever failed";
+  ASSERT_NE(window.OpenMessageBox(), nullptr);
+  EXPECT_EQ(window.OpenMessageBox()->text(), QString::fromUtf8(kTextBadFile)) << "the same message is not repeated";
+  window.OpenMessageBox()->close();
 }
 
 // Qt delivers drops only during a drag; the test hands one over directly.
