@@ -9,10 +9,10 @@
 #include <string>
 
 #include "app/program_entry.h"
+#include "fuzz/hostile_files.h"
 #include "fuzz/fuzz_input.h"
 #include "movie/movie_file.h"
 #include "output/patch_generator.h"
-#include "tests/support/hostile_files.h"
 #include "tools/demo_show.h"
 
 namespace lumora {
@@ -64,7 +64,7 @@ void writePipelineSeeds(const std::string& dir, std::span<const std::uint8_t> mo
 // The files the tests refuse, small: each stands near a limit the targets
 // should keep probing.
 void writeHostileSeeds(const std::string& out) {
-  using namespace test;
+  using namespace fuzz;
   const std::pair<const char*, std::vector<std::uint8_t>> movies[] = {
       {"polygon.ctl", legacyMovie(true, 1, {{legacyCornerShape(4, 5000, 100)}})},
       {"star.ctl", legacyMovie(false, 1, {{legacyCornerShape(5, 3000, 100)}})},

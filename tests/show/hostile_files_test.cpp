@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <functional>
 
+#include "fuzz/hostile_files.h"
 #include "show/show_engine.h"
-#include "support/hostile_files.h"
 #include "support/load_error.h"
 #include "support/show_fixtures.h"
 
@@ -15,6 +15,7 @@ namespace lumora {
 namespace {
 
 using namespace test;
+using namespace fuzz;
 
 struct TCase {
   const char* Name;

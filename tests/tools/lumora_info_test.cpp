@@ -10,12 +10,12 @@
 
 #include <gtest/gtest.h>
 
+#include "fuzz/hostile_files.h"
 #include "grid/frame_data.h"
 #include "io/stream.h"
 #include "movie/movie_file.h"
 #include "scene/control_layer.h"
 #include "scene/group.h"
-#include "support/hostile_files.h"
 
 namespace lumora {
 namespace {
@@ -116,7 +116,7 @@ TEST_F(LumoraInfo, SummaryPlayListsAndGridMovies) {
   ASSERT_EQ(tol.Status, 0) << tol.Errors;
   EXPECT_NE(tol.Out.find("\"rows\": 1, \"columns\": 2"), std::string::npos) << tol.Out;
   // 65,535 cells of 65,535 pixels pass 2^31: the width is taken in 64 bits.
-  std::vector<std::uint8_t> wide = test::tolHeader(1, 1, 65535, 65535, 1);
+  std::vector<std::uint8_t> wide = fuzz::tolHeader(1, 1, 65535, 65535, 1);
   wide.resize(wide.size() + 3 * 65535);
   WriteFileBytes(path("wide.tol"), wide);
   const TRun wideRun = run(path("wide.tol"));

@@ -8,12 +8,12 @@
 
 #include "effects/light_graphic.h"
 #include "effects/light_strip_state.h"
+#include "fuzz/hostile_files.h"
 #include "movie/graphic_factory.h"
 #include "movie/movie_file.h"
 #include "render/png_io.h"
 #include "scene/control_layer.h"
 #include "scene/lines_and_paths.h"
-#include "support/hostile_files.h"
 #include "support/show_fixtures.h"
 
 namespace lumora {
@@ -80,7 +80,7 @@ TEST(LumoraRender, FailuresGiveOneLineAndAStatus) {
 // the private directory it would go to is not even made.
 TEST(LumoraRender, MusicIsNotExtracted) {
   test::TPlayerDir dir("render_music");
-  const std::string show = dir.Write("show.ctl", test::musicMovie("song.mp3", 1000));
+  const std::string show = dir.Write("show.ctl", fuzz::musicMovie("song.mp3", 1000));
   ASSERT_EQ(render(dir, show + " --frame 0").first, 0);
   EXPECT_FALSE(std::filesystem::exists(dir.Private("")));
 }

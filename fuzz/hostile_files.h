@@ -1,8 +1,8 @@
 // Files built to the limits and past them, made by our own writers: each
 // stands for one way a few bytes of a file could ask for gigabytes or
-// minutes. The sizes are parameters, so that the tests meet them at a small
-// scale under a small budget and the fuzz seeds and measurements at full
-// scale. Bodies are compressed as they are produced, so a body of a
+// minutes. The sizes are parameters: the tests meet them at a small scale
+// under a small budget, the fuzz seeds near the targets' limits, and
+// measurements at full scale. Bodies are compressed as they are produced, so a body of a
 // gigabyte costs no more than its compressed size.
 #pragma once
 
@@ -27,7 +27,7 @@
 #include "scene/graphic_bitmap.h"
 #include "scene/lines_and_paths.h"
 
-namespace lumora::test {
+namespace lumora::fuzz {
 
 // Bytes that a body repeats a number of times.
 struct TBodyPart {
@@ -389,4 +389,4 @@ inline std::vector<std::uint8_t> tolHeader(std::uint32_t frames, std::uint16_t r
 // The whole cell range a 32-bit field can name.
 inline constexpr TCellRange kWidestCellRange{INT_MIN, INT_MIN, INT_MAX, INT_MAX};
 
-}  // namespace lumora::test
+}  // namespace lumora::fuzz
