@@ -38,12 +38,6 @@ bool isRegularFile(const std::string& path) {
   return std::filesystem::is_regular_file(path, error);
 }
 
-// The whole file, refused above limit bytes and when it is not a regular
-// file (a FIFO would block the reader for ever).
-std::vector<std::uint8_t> readWholeFile(const std::string& path, std::uintmax_t limit) {
-  return ReadFileBytes(path, limit);
-}
-
 // Hands each non-empty line to take, split at LF, CR LF or CR; a last line
 // without an end counts. Nothing is kept for the lines, so a list's size
 // alone costs no memory.
@@ -312,7 +306,7 @@ void TShowEngine::LoadEmbedded(const std::string& path) {
   fLastLoadError.clear();
   std::vector<std::uint8_t> image;
   try {
-    image = readWholeFile(path, kMaxExecutableSize);
+    image = ReadFileBytes(path, kMaxExecutableSize);
   } catch (const std::exception& error) {
     fLastLoadError = error.what();
     return;
@@ -336,7 +330,7 @@ void TShowEngine::LoadEmbedded(const std::string& path) {
 }
 
 void TShowEngine::LoadPlayList(const std::string& path) {
-  const std::vector<std::uint8_t> text = readWholeFile(path, kMaxPlayListSize);
+  const std::vector<std::uint8_t> text = ReadFileBytes(path, kMaxPlayListSize);
   fPlayList.clear();
   std::string base = std::filesystem::path(fExecutablePath).parent_path().string();
   if (base.empty() || base.back() != '/') base += '/';

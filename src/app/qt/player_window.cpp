@@ -177,7 +177,7 @@ bool TPlayerWindow::RunOpenDialog(std::string& path) {
 // is shown and left to the user while the window plays on.
 void TPlayerWindow::MessageBox(const std::string& caption, const std::string& text) {
   const QString message = QString::fromStdString(text);
-  if (fMessageBox != nullptr) {
+  if (fMessageBox != nullptr && fMessageBox->isVisible()) {
     if (fMessages.isEmpty() || fMessages.back() != message) fMessages.push_back(message);
     while (fMessages.size() > kMaxBoxMessages) fMessages.pop_front();
     fMessageBox->setText(fMessages.join('\n'));
@@ -185,7 +185,7 @@ void TPlayerWindow::MessageBox(const std::string& caption, const std::string& te
   }
   fMessages = {message};
   fMessageBox = new QMessageBox(QMessageBox::Warning, QString::fromStdString(caption), message, QMessageBox::Ok, this);
-  fMessageBox->setAttribute(Qt::WA_DeleteOnClose);
+  QObject::connect(fMessageBox, &QDialog::finished, fMessageBox, &QObject::deleteLater);
   fMessageBox->open();
 }
 

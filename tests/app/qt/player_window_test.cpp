@@ -170,7 +170,11 @@ TEST(PlayerWindow, AFloodOfFailingHandOffsShowsOneBoxAtATime) {
   EXPECT_EQ(window.findChildren<QMessageBox*>().size(), 1) << "one box, whatever failed";
   ASSERT_NE(window.OpenMessageBox(), nullptr);
   EXPECT_EQ(window.OpenMessageBox()->text(), QString::fromUtf8(kTextBadFile)) << "the same message is not repeated";
-  window.OpenMessageBox()->close();
+  window.OpenMessageBox()->accept();
+  window.MessageBox(kCaptionWarning, "next");
+  ASSERT_NE(window.OpenMessageBox(), nullptr);
+  EXPECT_EQ(window.OpenMessageBox()->text(), "next") << "a later message opens a box of its own";
+  window.OpenMessageBox()->accept();
 }
 
 // Qt delivers drops only during a drag; the test hands one over directly.
