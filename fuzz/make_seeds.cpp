@@ -103,7 +103,7 @@ void writePatchSeeds(const std::string& dir) {
   movie.Height = 32;
   for (const TProtocol protocol : kProtocols) {
     for (const TStartingSource source : {TStartingSource::Grid, TStartingSource::Lamps}) {
-      const std::string host = protocol == TProtocol::Ddp || protocol == TProtocol::Ola ? "127.0.0.1" : "";
+      const std::string host = protocol == TProtocol::Ddp ? "127.0.0.1" : "";
       write(dir, std::string(ProtocolKey(protocol)) + (source == TStartingSource::Grid ? "_grid" : "_lamps"),
             text(MakeStartingPatch(movie, {source, protocol, host})));
     }
