@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   try {
     movie.ReadAppended({data, size}, "fuzz.exe");
   } catch (const TLoadError&) {
-  } catch (const EMemoryBudget&) {
+  } catch (const EShowBudget&) {
   }
   return 0;
 }

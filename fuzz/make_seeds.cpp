@@ -1,15 +1,18 @@
 // make_seeds DIR: writes seed files for the fuzz targets with our own
 // writers: movies of versions 1, 3 and 6 (with grid layers, line records,
 // masked layers, music and the demo show's graphics of every kind), their
-// inflated bodies, grid files, an executable with a movie, play lists and
-// hand-off records.
+// inflated bodies, the hostile files of the tests at a small scale, grid
+// files, an executable with a movie, play lists, hand-off records and their
+// queue, and light patches.
 #include <filesystem>
 #include <iostream>
 #include <string>
 
 #include "app/program_entry.h"
+#include "fuzz/hostile_files.h"
 #include "fuzz/fuzz_input.h"
 #include "movie/movie_file.h"
+#include "output/patch_generator.h"
 #include "tools/demo_show.h"
 
 namespace lumora {
@@ -58,6 +61,72 @@ void writePipelineSeeds(const std::string& dir, std::span<const std::uint8_t> mo
   write(dir, "show.cot", tagged('C', cot));
 }
 
+// The files the tests refuse, small: each stands near a limit the targets
+// should keep probing.
+void writeHostileSeeds(const std::string& out) {
+  using namespace fuzz;
+  const std::pair<const char*, std::vector<std::uint8_t>> movies[] = {
+      {"polygon.ctl", legacyMovie(true, 1, {{legacyCornerShape(4, 5000, 100)}})},
+      {"star.ctl", legacyMovie(false, 1, {{legacyCornerShape(5, 3000, 100)}})},
+      {"groups.ctl", legacyMovie(true, 1, legacyNestedGroups(8, 100))},
+      {"pieces.ctl", polylineGroupMovie({0, 0, 15, 15}, 3000)},
+      {"widest.ctl", polylineGroupMovie(kWidestCellRange, 300)},
+      {"lines.ctl", gridLinesMovie(2, 64, 64, 3)},
+      {"music.ctl", musicMovie("song.mp3", 5000)},
+      {"music_cap.ctl", musicMovie("song.mp3", kMaxMusicBytes + 1u, 0)},
+      {"picture.ctl", pictureMovie(64, 64)},
+      {"polyline.ctl", longPolylineMovie(2000)},
+      {"thin.ctl", longPolylineMovie(2000, 0)},
+      {"rectangles.ctl", rectanglesMovie(100)},
+      {"lamps.ctl", lampStripMovie(200, 32)},
+      {"light.ctl", swingingLightMovie(64)},
+      {"masked.ctl", maskedLayersMovie(4, 100)},
+  };
+  for (const auto& [name, bytes] : movies) {
+    write(out + "/movie", std::string("hostile_") + name, bytes);
+    write(out + "/pipeline", std::string("hostile_") + name, tagged('M', bytes));
+    if (bytes[5] == 6) write(out + "/pipeline", std::string("hostile_") + name + ".body", tagged('M', fuzz::BodyInput(bytes)));
+  }
+  std::vector<std::uint8_t> tol = tolHeader(1000, 100, 100);
+  tol.resize(tol.size() + 3 * 100 * 100 * 2);
+  write(out + "/pipeline", "hostile_frames.tol", tagged('T', tol));
+}
+
+// Light patches: the starting patches our generator writes for a small
+// movie, and one of every fixture kind.
+void writePatchSeeds(const std::string& dir) {
+  using namespace output;
+  TMovieShape movie;
+  movie.GridLayers = {{4, 6}, {2, 3}};
+  movie.LampGraphics = {{1, 2, "TDengDaiState", 5}};
+  movie.Width = 64;
+  movie.Height = 32;
+  for (const TProtocol protocol : kProtocols) {
+    for (const TStartingSource source : {TStartingSource::Grid, TStartingSource::Lamps}) {
+      const std::string host = protocol == TProtocol::Ddp ? "127.0.0.1" : "";
+      write(dir, std::string(ProtocolKey(protocol)) + (source == TStartingSource::Grid ? "_grid" : "_lamps"),
+            text(MakeStartingPatch(movie, {source, protocol, host})));
+    }
+  }
+  write(dir, "fixtures", text(R"({"fixtures": [
+    {"name": "facade", "source": "grid", "layer": 0, "rows": [0, 3], "columns": [1, 5], "order": "columns",
+     "serpentine": true, "colours": "GRB", "start": 1, "brightness": 50, "gamma": 2.2},
+    {"source": "lamps", "layer": 1, "graphic": 2, "start": 100, "colours": "intensity"},
+    {"source": "pixels", "points": [[0, 0], [63, 31]], "start": 200},
+    {"source": "pixels", "line": {"from": [0, 0], "to": [63, 0], "count": 20}, "start": 300},
+    {"source": "pixels", "rectangle": {"from": [0, 0], "to": [63, 31], "columns": 8, "rows": 4}, "start": 400}],
+   "outputs": [{"protocol": "artnet", "channels": [1, 600], "universe": 3, "host": "127.0.0.1"}],
+   "blackout": false})"));
+}
+
+// The hand-off queue target reads operations; these open connections,
+// send records in pieces and whole, end them and take the paths.
+void writeQueueSeeds(const std::string& dir) {
+  write(dir, "pieces", std::vector<std::uint8_t>{0, 0, 1, 0, 3, 0, 0, 0, 12, 4, 0, 1, 0, 6, 'a', '.', 'c', 't', 'l', 0,
+                                                 3, 0, 4, 0});
+  write(dir, "whole", std::vector<std::uint8_t>{0, 0, 0, 0, 2, 1, 9, 2, 0, 16, 3, 0, 3, 1, 4, 0, 4, 0});
+}
+
 void writeEntrySeeds(const std::string& out) {
   write(out + "/playlist", "list.lst", text("show.ctl\nshow.tol\n"));
   write(out + "/playlist", "mixed.lst", text("missing.ctl\r\nshow.tol\rshow.ctl\n\nshow.cot"));
@@ -93,6 +162,9 @@ int run(const std::string& out) {
   write(out + "/grid", "show.cot", cot);
   writePipelineSeeds(out + "/pipeline", layered, grid.Items(0).SaveToTol(), grid.Items(0).SaveToCot());
   writeEntrySeeds(out);
+  writeHostileSeeds(out);
+  writePatchSeeds(out + "/patch");
+  writeQueueSeeds(out + "/queue");
   std::cout << out << "\n";
   return 0;
 }

@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     document.Grid.MergeFrames();
   } catch (const TLoadError&) {
-  } catch (const EMemoryBudget&) {
+  } catch (const EShowBudget&) {
   }
   return 0;
 }

@@ -74,6 +74,11 @@ CLI::Validator SizeValidator(std::int32_t limit) {
       "WxH");
 }
 
+void AddThreadsOption(CLI::App& app, std::int32_t& threads) {
+  app.add_option("--threads", threads, "threads that draw each frame (every core)")
+      ->check(CLI::Range(1, kMaxDrawThreads));
+}
+
 TFrameRange ParseFrameRange(const std::string& text) {
   static const std::regex range("([0-9]{1,9})-([0-9]{1,9})");
   std::smatch m;

@@ -43,6 +43,11 @@ TPoint ParseSize(const std::string& text, std::int32_t limit);
 // A CLI11 check of that form.
 CLI::Validator SizeValidator(std::int32_t limit);
 
+// --threads N: the threads that draw each frame, 1 … kMaxDrawThreads;
+// left out, every core.
+inline constexpr std::int32_t kMaxDrawThreads = 256;
+void AddThreadsOption(CLI::App& app, std::int32_t& threads);
+
 // "A-B" with 0 <= A <= B.
 struct TFrameRange {
   std::int32_t First = 0;

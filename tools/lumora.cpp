@@ -19,5 +19,6 @@ int main(int argc, char** argv) {
       ->check(CLI::ExistingFile);
   app.add_flag("--fullscreen", options.FullScreen, "start in fullscreen (F, F11 or a double-click toggle it)");
   app.add_option("--screen", options.Screen, "play on this screen, counted from 0")->check(CLI::NonNegativeNumber);
+  lumora::AddThreadsOption(app, options.DrawThreads);
   return lumora::RunTool(app, argc, argv, [&options] { return lumora::RunPlayer(options); });
 }

@@ -90,6 +90,8 @@ void loadGrid(TInfo& info) {
 // Entries are taken relative to the play list's own directory, which for
 // the player is the directory of its executable.
 void loadPlayList(TInfo& info) {
+  // A FIFO would hold the stream open waiting for a writer.
+  if (!IsRegularFile(info.Path)) throw TLoadError(info.Path + ": not a regular file");
   std::ifstream in(info.Path);
   if (!in) throw TLoadError(info.Path + ": cannot open the file");
   const std::filesystem::path base = std::filesystem::path(info.Path).parent_path();

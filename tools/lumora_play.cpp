@@ -39,6 +39,7 @@ int main(int argc, char** argv) {
       ->check(CLI::ExistingFile);
   app.add_flag("--once", options.Once, "stop after one pass over the movie or the play list");
   app.add_flag("--no-music", noMusic, "play without the movie's music");
+  lumora::AddThreadsOption(app, options.DrawThreads);
   return lumora::RunTool(app, argc, argv, [&] {
     options.Music = !noMusic;
     options.Status = ::isatty(STDERR_FILENO) != 0;

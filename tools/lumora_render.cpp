@@ -38,6 +38,7 @@ struct TOptions {
   std::int32_t Loops = 1;
   std::string Size;
   bool NoMusic = false;
+  std::int32_t Threads = kAllCores;
   std::string Patch;
   std::string FseqCompression = "zstd";
   std::string Window = "1920x1080";
@@ -124,7 +125,9 @@ int drawFrames(const TOptions& o, const TFrameRange& range) {
   if (!o.Out.empty() && pattern) outputName(o.Out, range.First);
   const TPoint room = ParseSize(o.Window, kMaxWindowSide);
   THeadlessShow show(room.X, room.Y, selfPath());
+  // Frames have no sound: the music is not written out.
   show.Engine.ExtractMusic = false;
+  show.Engine.SetDrawThreads(o.Threads);
   const TClock::time_point opened = TClock::now();
   show.Open(o.File);
   checkRange(show.Engine, o, range);
@@ -163,6 +166,7 @@ TShowPass openPass(const TOptions& o, bool withMusic) {
   }
   p.Loops = o.Loops;
   p.ExtractMusic = withMusic;
+  p.DrawThreads = o.Threads;
   return TShowPass(o.File, p);
 }
 
@@ -236,6 +240,7 @@ void addOptions(CLI::App& app, TOptions& o) {
       ->check(SizeValidator(kMaxWindowSide));
   app.add_flag("--time", o.Time, "print how long opening and each frame took");
   app.add_flag("--quiet", o.Quiet, "no progress line");
+  AddThreadsOption(app, o.Threads);
 }
 
 }  // namespace

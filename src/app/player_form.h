@@ -73,7 +73,8 @@ class TPlayerToolkit {
   virtual void CopyFrame(const TBitmap32& frame, std::int32_t x, std::int32_t y) = 0;
   // The open dialog; false when the user cancels.
   virtual bool RunOpenDialog(std::string& path) = 0;
-  // A modal message box with the warning icon.
+  // A message box with the warning icon, in front of the window until the
+  // user closes it; the call need not wait for that.
   virtual void MessageBox(const std::string& caption, const std::string& text) = 0;
   virtual void CloseWindow() = 0;
 };

@@ -1,5 +1,7 @@
 #include "app/program_entry.h"
 
+#include <sys/socket.h>
+
 #include <filesystem>
 
 #include "app/player_form.h"
@@ -42,6 +44,13 @@ std::optional<std::string> DecodeCopyData(std::span<const std::uint8_t> record) 
   // The path is read as a 0-terminated string.
   path.resize(path.find('\0') == std::string::npos ? path.size() : path.find('\0'));
   return path;
+}
+
+std::optional<std::uint32_t> PeerUserId(int socket) {
+  ucred peer{};
+  socklen_t size = sizeof peer;
+  if (::getsockopt(socket, SOL_SOCKET, SO_PEERCRED, &peer, &size) != 0 || size != sizeof peer) return std::nullopt;
+  return peer.uid;
 }
 
 }  // namespace lumora

@@ -32,4 +32,9 @@ std::vector<std::uint8_t> EncodeCopyData(const std::string& path);
 // header and ends in a 0 byte. None otherwise. The tag is not consulted.
 std::optional<std::string> DecodeCopyData(std::span<const std::uint8_t> record);
 
+// The user id of the process at the other end of a connected local socket
+// (as the kernel recorded it when the connection was made), or none when
+// it cannot be told. Both ends of a hand-off check it is their own.
+std::optional<std::uint32_t> PeerUserId(int socket);
+
 }  // namespace lumora

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <limits>
 
 #include "io/stream.h"
 
@@ -14,10 +15,19 @@ struct TCellRange {
   std::int32_t LastColumn = 0;
   std::int32_t LastRow = 0;
 
-  // 0 along a side whose last index is before its first.
+  // 0 along a side whose last index is before its first; a side holds at
+  // most 2^32 cells.
   std::int64_t ColumnCount() const { return spanOf(FirstColumn, LastColumn); }
   std::int64_t RowCount() const { return spanOf(FirstRow, LastRow); }
-  std::int64_t CellCount() const { return ColumnCount() * RowCount(); }
+  // The product, which for the widest ranges (2^32 x 2^32) does not fit in
+  // 64 bits: those answer kTooManyCells.
+  static constexpr std::int64_t kTooManyCells = std::numeric_limits<std::int64_t>::max();
+  std::int64_t CellCount() const {
+    const std::int64_t columns = ColumnCount();
+    const std::int64_t rows = RowCount();
+    if (rows != 0 && columns > kTooManyCells / rows) return kTooManyCells;
+    return columns * rows;
+  }
 
   // A truncated record leaves the fields that did not arrive as they were.
   void Read(TStreamReader& stream) {

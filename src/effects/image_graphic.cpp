@@ -1,7 +1,9 @@
 #include <algorithm>
 #include <array>
+#include <cmath>
 
 #include "effects/image_graphic_p.h"
+#include "scene/frame_work.h"
 #include "scene/view.h"
 
 namespace lumora::image_graphic {
@@ -65,6 +67,24 @@ void ImageToCanvas(const TGraphicBase& graphic, const TBitmap32& image, TCanvas&
 
 TFixedRect TransformedImageBounds(const TGraphicBase& graphic, const TBitmap32& image) {
   return FixedRect(PointsBounds(mappedCorners(graphic, image)));
+}
+
+std::uint64_t ImagePixelsOnSurface(const TGraphicBase& graphic, const TBitmap32& image, const TBitmap32& surface) {
+  if (image.IsEmpty()) return 0;
+  return PixelsOnSurface(RectFromFixedRect(TransformedImageBounds(graphic, image), RoundOutside), surface);
+}
+
+std::uint64_t SwingPixelsOnSurface(const TGraphicBase& graphic, const TBitmap32& image, const TBitmap32& surface) {
+  if (image.IsEmpty()) return 0;
+  const TFloatPoint pivot = graphic.WorkTransform().Transform(graphic.Pivot());
+  double reach = 0;
+  for (const TFloatPoint& c : mappedCorners(graphic, image)) {
+    reach = std::max(reach, std::hypot(static_cast<double>(c.X) - pivot.X, static_cast<double>(c.Y) - pivot.Y));
+  }
+  const auto clamped = [](double v) { return static_cast<std::int32_t>(std::clamp(v, -2e9, 2e9)); };
+  const TRect square{clamped(std::floor(pivot.X - reach)), clamped(std::floor(pivot.Y - reach)),
+                     clamped(std::ceil(pivot.X + reach)), clamped(std::ceil(pivot.Y + reach))};
+  return PixelsOnSurface(square, surface);
 }
 
 }  // namespace lumora::image_graphic

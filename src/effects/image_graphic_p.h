@@ -28,5 +28,11 @@ bool HitsImage(const TGraphicBase& graphic, const TBitmap32& image, std::int32_t
 void ImageToCanvas(const TGraphicBase& graphic, const TBitmap32& image, TCanvas& canvas);
 // The corners' box through the transformation.
 TFixedRect TransformedImageBounds(const TGraphicBase& graphic, const TBitmap32& image);
+// The pixels of the surface the image covers through the transformation.
+std::uint64_t ImagePixelsOnSurface(const TGraphicBase& graphic, const TBitmap32& image, const TBitmap32& surface);
+// The pixels of the surface the image may cover when turned to any angle
+// about the graphic's pivot: the square around the pivot that holds its
+// farthest corner.
+std::uint64_t SwingPixelsOnSurface(const TGraphicBase& graphic, const TBitmap32& image, const TBitmap32& surface);
 
 }  // namespace lumora::image_graphic

@@ -8,6 +8,7 @@
 #include "effects/image_graphic_p.h"
 #include "grid/frame_data.h"
 #include "io/stream.h"
+#include "render/work_budget.h"
 #include "scene/effect.h"
 
 namespace lumora {
@@ -159,9 +160,16 @@ void TLEDGraphic::ApplyMask(TBitmap32& maskBitmap) {
   if (auto map = image_graphic::MaskMapFrom(maskBitmap)) fMaskMap = std::move(map);
 }
 
+// Each frame clears and paints the image, then blends it onto the surface.
 void TLEDGraphic::SetCoverageFrozen(bool flag, TBitmap32& bitmap) {
   TGraphicBase::SetCoverageFrozen(flag, bitmap);
-  if (!flag) fMaskMap.reset();
+  if (!flag) {
+    fMaskMap.reset();
+    return;
+  }
+  UpdateTransform();
+  const auto image = static_cast<std::uint64_t>(fImage.Width()) * static_cast<std::uint64_t>(fImage.Height());
+  ChargeFramePixels(2 * image + image_graphic::ImagePixelsOnSurface(*this, fImage, bitmap), "an LED matrix");
 }
 
 void TLEDGraphic::Assign(TGraphicBase& source) {

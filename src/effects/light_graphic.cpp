@@ -5,6 +5,7 @@
 
 #include "effects/image_graphic_p.h"
 #include "io/stream.h"
+#include "render/work_budget.h"
 
 namespace lumora {
 
@@ -26,8 +27,8 @@ float TLightGraphic::StepDelta() const {
   return (EndAngle - StartAngle) / static_cast<float>(StepCount);
 }
 
-// The pixel count is checked against the cap and the data that follows
-// before anything is allocated.
+// The pixel count is checked against the cap; the image is then charged to
+// the memory budget as it is made, and its pixels read straight into it.
 void TLightGraphic::readImage(TStreamReader& stream) {
   std::int32_t w = 0;
   std::int32_t h = 0;
@@ -41,9 +42,8 @@ void TLightGraphic::readImage(TStreamReader& stream) {
   if (pixels > kMaxSurfacePixels) {
     stream.Fail("a light image of " + std::to_string(w) + " x " + std::to_string(h) + " pixels is too large");
   }
-  if (!stream.Has(static_cast<std::uint64_t>(pixels) * 4)) stream.Fail("the light image is truncated");
   fImage.Resize(w, h);
-  for (TColor32& p : fImage.Bits()) stream.ReadU32(p);
+  if (!ReadU32Values(stream, fImage.Bits())) stream.Fail("the light image is truncated");
 }
 
 void TLightGraphic::ReadBody(TStreamReader& stream, TObjectBuilder& builder) {
@@ -114,7 +114,12 @@ void TLightGraphic::ApplyMask(TBitmap32& maskBitmap) {
 void TLightGraphic::SetCoverageFrozen(bool flag, TBitmap32& bitmap) {
   TGraphicBase::SetCoverageFrozen(flag, bitmap);
   fStepIndex = 0;
-  if (!flag) fMaskMap.reset();
+  if (!flag) {
+    fMaskMap.reset();
+    return;
+  }
+  UpdateTransform();
+  ChargeFramePixels(image_graphic::SwingPixelsOnSurface(*this, fImage, bitmap), "a swinging light");
 }
 
 // StepHold is copied too, so that a copy swings at the same pace.

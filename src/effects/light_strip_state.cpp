@@ -7,6 +7,7 @@
 #include "io/stream.h"
 #include "render/gr32_graphics.h"
 #include "render/memory_budget.h"
+#include "render/work_budget.h"
 #include "scene/graphic_base.h"
 
 namespace lumora {
@@ -73,9 +74,24 @@ void TDengDaiState::SetCoverageFrozen(bool flag, TBitmap32& bitmap) {
   if (!flag) fLampMasks.clear();
 }
 
+// The lamps are charged to the work budget before the first is drawn.
 void TDengDaiState::Draw(TBitmap32& bitmap, TWinColor) {
   RebuildLamps();
+  ChargeFramePixels(lampPixels(bitmap), "the lamps of a light strip");
   if (PatternLength == 3 || PatternLength == 4) drawPhase(bitmap, 0, PatternLength == 4);
+}
+
+// Every lamp's stamp where it lies on the surface, as if all were lit.
+std::uint64_t TDengDaiState::lampPixels(const TBitmap32& bitmap) const {
+  if (fLampStamp.IsEmpty()) return 0;
+  const std::int32_t h = LampSize / 2;
+  std::uint64_t pixels = 0;
+  for (const TPoint& p : fLamps) {
+    const TRect part = stampOnSurface(std::int64_t{p.X} - h, std::int64_t{p.Y} - h, fLampStamp.Width(),
+                                      fLampStamp.Height(), bitmap);
+    pixels += static_cast<std::uint64_t>(part.Right - part.Left) * static_cast<std::uint64_t>(part.Bottom - part.Top);
+  }
+  return pixels;
 }
 
 void TDengDaiState::ReadBody(TStreamReader& stream) {
@@ -131,6 +147,7 @@ void TDengDaiState::RebuildLamps() {
     TPoints outline;
     Owner()->GetFlatPath(outline);
     fLamps = PlaceLamps(outline, std::int64_t{LampSize} * SpacingFactor);
+    ChargePoints(fLamps.size(), "lamp positions");
     ChargeMemory(fLamps.size() * sizeof(TPoint), "lamp positions");
   }
   fLampStamp.Resize(drawable ? LampSize : 0, drawable ? LampSize : 0);

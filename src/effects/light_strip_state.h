@@ -65,6 +65,7 @@ class TDengDaiState : public TCustomState {
   void advance();
   void drawPhase(TBitmap32& bitmap, std::int32_t phase, bool fourLamps) const;
   void drawLamp(TBitmap32& bitmap, std::size_t i) const;
+  std::uint64_t lampPixels(const TBitmap32& bitmap) const;
   void renderStamp();
 
   std::int32_t fPhase = 0;

@@ -94,7 +94,7 @@ void TPolyLineGroupState::WriteExport(TStreamWriter& stream) {
 // beyond any sensible range, are not visited.
 void TPolyLineGroupState::DrawFrame(TFrameDataLayers& gridLayers, std::int32_t frame, TBitmap32& bitmap) {
   if (!HasOwnerGridLayer(*Owner(), gridLayers)) {
-    Owner()->Draw(bitmap);
+    drawStatic(bitmap);
     return;
   }
   const TFrameData* data = OwnerGridFrame(*Owner(), gridLayers, frame);
@@ -108,6 +108,19 @@ void TPolyLineGroupState::DrawFrame(TFrameDataLayers& gridLayers, std::int32_t f
       if (colour != 0) fPieces->Items(Order != 0 ? i : count - 1 - i).DrawInColor(bitmap, colour);
     }
   }
+}
+
+// Without a grid layer the group shows its static draw every frame. Frozen
+// dots repaint what the freeze stored: cutting and drawing them anew would
+// cost every frame what preparing the show did.
+void TPolyLineGroupState::drawStatic(TBitmap32& bitmap) {
+  TGraphicBase& owner = *Owner();
+  if (SegmentStyle == ssLinePieces || !fPieces) {
+    owner.Draw(bitmap);
+    return;
+  }
+  const TWinColor colour = owner.Filled() ? owner.FillColor() : owner.LineColor();
+  for (std::int32_t i = 0; i < fPieces->Count(); ++i) fPieces->Items(i).DrawInColor(bitmap, colour);
 }
 
 void TPolyLineGroupState::ApplyMask(TBitmap32& maskBitmap) {

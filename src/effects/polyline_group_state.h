@@ -50,6 +50,7 @@ class TPolyLineGroupState : public TCustomState {
 
  private:
   void freePieces();
+  void drawStatic(TBitmap32& bitmap);
 
   std::unique_ptr<TGraphicBaseList> fPieces;
 };

@@ -6,6 +6,8 @@
 
 #include "render/bezier.h"
 #include "render/gr32_graphics.h"
+#include "render/memory_budget.h"
+#include "render/work_budget.h"
 #include "scene/closed_shapes.h"
 #include "scene/graphic_base.h"
 #include "scene/lines_and_paths.h"
@@ -182,6 +184,9 @@ std::unique_ptr<TGraphicBaseList> TFengeTool::Split(std::int32_t style, std::int
   auto list = std::make_unique<TGraphicBaseList>();
   const bool known = style == ssRoundDots || style == ssSquareDots || style == ssLinePieces;
   if (!known || count <= 0 || count > kMaxSplitPieces) return list;
+  // Every piece is a graphic of the show, charged before any is made.
+  ChargeGraphics(static_cast<std::uint64_t>(count), "pieces of a split");
+  ChargeMemory(static_cast<std::uint64_t>(count) * kGraphicObjectBytes, "pieces of a split");
   fSource.UpdateTransform();
   TArrayOfFixedPoint fixed;
   fSource.GetFixedOutline(fixed);

@@ -4,6 +4,8 @@
 #include <cstring>
 #include <stdexcept>
 
+#include "render/memory_budget.h"
+
 namespace lumora {
 
 namespace {
@@ -30,7 +32,9 @@ void TFrameData::SetSize(std::int32_t rows, std::int32_t columns) {
   columns = std::max(columns, 0);
   const std::int64_t cells = cellCount(rows, columns);
   if (cells > kMaxFrameCells) throw std::length_error("a grid frame of more than 16777216 cells");
-  fData.resize(static_cast<std::size_t>(cells) * 3);
+  const auto bytes = static_cast<std::size_t>(cells) * 3;
+  if (bytes > fData.size()) ChargeMemory(bytes - fData.size(), "grid frames");
+  fData.resize(bytes);
   fRows = rows;
   fColumns = columns;
 }
@@ -160,6 +164,7 @@ TSection* TFrameDataLayer::CurrentSection() const {
 
 void TFrameDataLayer::RebuildMerged() {
   Merged.clear();
+  ChargeMemory(static_cast<std::uint64_t>(FrameCount()) * sizeof(TFrameData*), "the merged frame lists");
   for (const auto& section : *this) {
     for (const auto& frame : *section) Merged.push_back(frame.get());
   }
@@ -168,6 +173,7 @@ void TFrameDataLayer::RebuildMerged() {
 void TFrameDataLayer::ExtendMerged(std::int64_t n) {
   if (Merged.empty()) return;
   const std::int64_t k = static_cast<std::int64_t>(Merged.size());
+  if (n > k) ChargeMemory(static_cast<std::uint64_t>(n - k) * sizeof(TFrameData*), "the merged frame lists");
   for (std::int64_t i = 1; i < n / k; ++i) Merged.insert(Merged.end(), Merged.begin(), Merged.begin() + k);
   Merged.insert(Merged.end(), Merged.begin(), Merged.begin() + n % k);
 }
@@ -195,6 +201,13 @@ bool TFrameDataLayer::ReadFromStream(TStreamReader& stream, TGridBudget& budget)
   if (lineFlag == 0) return true;
   Lines.clear();
   HasLines = 1;
+  return readLines(stream);
+}
+
+// Each record is charged as it is taken, so a count larger than the data
+// allocates no more than the records that arrive; the line frame is made
+// only for a layer that has lines.
+bool TFrameDataLayer::readLines(TStreamReader& stream) {
   std::int32_t lines = 0;
   if (!stream.ReadS32(lines)) return false;
   for (std::int32_t i = 0; i < lines; ++i) {
@@ -203,8 +216,14 @@ bool TFrameDataLayer::ReadFromStream(TStreamReader& stream, TGridBudget& budget)
       if (!stream.ReadS32(v)) return false;
     }
     if (!stream.ReadU8(line.Flag)) return false;
+    if (Lines.size() == Lines.capacity()) {
+      const std::size_t grown = std::max<std::size_t>(64, 2 * Lines.capacity());
+      ChargeMemory(grown * sizeof(TLineData), "grid line records");
+      Lines.reserve(grown);
+    }
     Lines.push_back(line);
   }
+  if (Lines.empty()) return true;
   checkGridSize(stream, fRows, fColumns);
   fLineFrame = std::make_unique<TFrameData>(fRows, fColumns);
   return true;
@@ -231,16 +250,22 @@ void TFrameDataLayer::WriteToStream(TStreamWriter& stream) const {
   }
 }
 
+// A .tol file is its own body: it is held to the same cap as an inflated
+// one, and its frames to the bytes the file really has.
 void TFrameDataLayer::LoadFromFile(const std::string& path, std::uint64_t maxBodySize) {
   TFileInput file(path);
-  LoadFromStream(file, path, path.find("cot") != std::string::npos, maxBodySize);
+  const bool isCot = path.find("cot") != std::string::npos;
+  if (!isCot && file.Size() > maxBodySize) {
+    throw TLoadError(path + ": the grid movie is larger than " + std::to_string(maxBodySize) + " bytes");
+  }
+  LoadFromStream(file, path, isCot, isCot ? maxBodySize : file.Size());
 }
 
 void TFrameDataLayer::LoadFromStream(TInputStream& input, const std::string& name, bool isCot,
                                      std::uint64_t maxBodySize) {
   TStreamReader header(input, name);
   if (!isCot) {
-    readGridFile(header, false);
+    readGridFile(header, false, maxBodySize);
     return;
   }
   std::uint8_t tag[4] = {};
@@ -250,13 +275,14 @@ void TFrameDataLayer::LoadFromStream(TInputStream& input, const std::string& nam
   header.Skip(8);
   TInflateStream inflater(header, name, maxBodySize);
   TStreamReader stream(inflater, name);
-  readGridFile(stream, true);
+  readGridFile(stream, true, maxBodySize);
   // A fault behind the last frame (a wrong check value) still raises.
   stream.AtEnd();
 }
 
 // The .tol layout, big-endian; a .cot body carries full 8-bit channels.
-void TFrameDataLayer::readGridFile(TStreamReader& stream, bool halve) {
+// Frames that could not fit in the body are refused before any is read.
+void TFrameDataLayer::readGridFile(TStreamReader& stream, bool halve, std::uint64_t maxBodyBytes) {
   std::uint32_t frames = 0;
   std::uint16_t rows = 0, columns = 0, cellHeight = 0, cellWidth = 0;
   std::uint8_t unused = 0, gridFlag = 0;
@@ -267,6 +293,11 @@ void TFrameDataLayer::readGridFile(TStreamReader& stream, bool halve) {
   }
   GridFlag = gridFlag;
   checkGridSize(stream, rows, columns);
+  const std::uint64_t frameBytes = static_cast<std::uint64_t>(cellCount(rows, columns)) * 3;
+  if (frameBytes * frames > maxBodyBytes) {
+    stream.Fail(std::to_string(frames) + " frames of " + std::to_string(rows) + " x " + std::to_string(columns) +
+                " cells do not fit in " + std::to_string(maxBodyBytes) + " bytes");
+  }
   SetRows(rows);
   SetColumns(columns);
   CellHeight = cellHeight;

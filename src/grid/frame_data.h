@@ -112,6 +112,7 @@ class TFrameDataLayer : public TCustomObjectList<TSection> {
   std::uint8_t GridFlag = 0;
   std::uint8_t Current = 1;
   std::vector<TLineData> Lines;
+  // A frame of the layer's size, made when line records are read.
   const TFrameData* LineFrame() const { return fLineFrame.get(); }
   const TFrameData& WorkFrame() const { return fWorkFrame; }
 
@@ -133,7 +134,9 @@ class TFrameDataLayer : public TCustomObjectList<TSection> {
 
   // A grid movie file: .cot when the path contains "cot", else .tol. A .cot
   // file with a wrong tag or version loads nothing and raises nothing; any
-  // other fault raises TLoadError and leaves the sections as they were.
+  // other fault raises TLoadError and leaves the sections as they were. A
+  // .tol file, and a .cot file's inflated body, hold at most maxBodySize
+  // bytes.
   void LoadFromFile(const std::string& path, std::uint64_t maxBodySize = kMaxInflatedSize);
   // The same from a source, named in errors as name.
   void LoadFromStream(TInputStream& input, const std::string& name, bool isCot,
@@ -143,7 +146,8 @@ class TFrameDataLayer : public TCustomObjectList<TSection> {
   std::vector<std::uint8_t> SaveToCot() const;
 
  private:
-  void readGridFile(TStreamReader& stream, bool halve);
+  bool readLines(TStreamReader& stream);
+  void readGridFile(TStreamReader& stream, bool halve, std::uint64_t maxBodyBytes);
   void writeGridBody(TStreamWriter& stream, bool fullChannels) const;
 
   std::int32_t fRows = 0;

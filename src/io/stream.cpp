@@ -1,5 +1,9 @@
 #include "io/stream.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <bit>
 #include <cerrno>
@@ -15,6 +19,26 @@ constexpr std::size_t kChunk = 64 * 1024;
 
 std::string systemError() { return std::strerror(errno); }
 
+// Opening without O_NONBLOCK would wait for ever for a FIFO's writer;
+// reads of a regular file never block, so the flag is cleared once fstat
+// has told the kind of the file.
+int openRegularFile(const std::string& path, std::uint64_t& size, std::string& error) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    error = "cannot open the file (" + systemError() + ")";
+    return -1;
+  }
+  struct stat st{};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    error = "not a regular file";
+    ::close(fd);
+    return -1;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  size = static_cast<std::uint64_t>(st.st_size);
+  return fd;
+}
+
 }  // namespace
 
 std::size_t TMemoryInput::Read(std::span<std::uint8_t> buffer) {
@@ -25,9 +49,24 @@ std::size_t TMemoryInput::Read(std::span<std::uint8_t> buffer) {
   return n;
 }
 
+bool IsRegularFile(const std::string& path) {
+  std::uint64_t size = 0;
+  std::string error;
+  const int fd = openRegularFile(path, size, error);
+  if (fd < 0) return false;
+  ::close(fd);
+  return true;
+}
+
 TFileInput::TFileInput(const std::string& path) : fPath(path) {
-  fFile = std::fopen(path.c_str(), "rb");
-  if (fFile == nullptr) throw TLoadError(path + ": cannot open the file (" + systemError() + ")");
+  std::string error;
+  const int fd = openRegularFile(path, fSize, error);
+  if (fd < 0) throw TLoadError(path + ": " + error);
+  fFile = ::fdopen(fd, "rb");
+  if (fFile == nullptr) {
+    ::close(fd);
+    throw TLoadError(path + ": cannot open the file (" + systemError() + ")");
+  }
 }
 
 TFileInput::~TFileInput() { std::fclose(fFile); }
@@ -230,6 +269,7 @@ std::vector<std::uint8_t> DeflateBytes(std::span<const std::uint8_t> bytes) {
 
 std::vector<std::uint8_t> ReadFileBytes(const std::string& path, std::uint64_t maxSize) {
   TFileInput file(path);
+  if (file.Size() > maxSize) throw TLoadError(path + ": the file is larger than " + std::to_string(maxSize) + " bytes");
   std::vector<std::uint8_t> data;
   std::uint8_t chunk[kChunk];
   while (const std::size_t n = file.Read(chunk)) {
@@ -256,6 +296,17 @@ std::string TempDirectory() {
 
 void ReadRect(TStreamReader& stream, TRect& r) {
   stream.ReadS32(r.Left) && stream.ReadS32(r.Top) && stream.ReadS32(r.Right) && stream.ReadS32(r.Bottom);
+}
+
+bool ReadU32Values(TStreamReader& stream, std::span<std::uint32_t> values) {
+  const std::span<std::uint8_t> bytes(reinterpret_cast<std::uint8_t*>(values.data()), values.size_bytes());
+  const bool complete = stream.ReadSome(bytes) == bytes.size();
+  if constexpr (std::endian::native == std::endian::big) {
+    for (std::uint32_t& v : values) {
+      v = (v >> 24) | ((v >> 8) & 0xFF00) | ((v << 8) & 0xFF0000) | (v << 24);
+    }
+  }
+  return complete;
 }
 
 void WriteRect(TStreamWriter& stream, const TRect& r) {

@@ -47,7 +47,9 @@ class TMemoryInput : public TInputStream {
   std::uint64_t fPosition = 0;
 };
 
-// A file opened for reading; the constructor raises TLoadError if it cannot.
+// A regular file opened for reading; the constructor raises TLoadError if it
+// cannot, and for anything that is not a regular file (a FIFO, a device, a
+// directory), which it opens without waiting for a writer.
 class TFileInput : public TInputStream {
  public:
   explicit TFileInput(const std::string& path);
@@ -55,11 +57,18 @@ class TFileInput : public TInputStream {
   TFileInput(const TFileInput&) = delete;
   TFileInput& operator=(const TFileInput&) = delete;
   std::size_t Read(std::span<std::uint8_t> buffer) override;
+  // The size the file had when it was opened.
+  std::uint64_t Size() const { return fSize; }
 
  private:
   std::string fPath;
   std::FILE* fFile = nullptr;
+  std::uint64_t fSize = 0;
 };
+
+// Whether the path names a regular file that can be opened for reading;
+// asking never waits (a FIFO without a writer is simply not one).
+bool IsRegularFile(const std::string& path);
 
 // Inflates one zlib stream (header, deflate data, Adler-32 trailer) from its
 // source as the reader asks for bytes. Compressed data that ends early ends
@@ -101,13 +110,16 @@ class TStreamReader : public TInputStream {
   const std::string& FileName() const { return fFileName; }
   // Bytes consumed so far.
   std::uint64_t Position() const { return fPosition; }
+  // Bytes read ahead from the source and not yet consumed.
+  std::size_t Buffered() const { return buffered(); }
 
   // Whether at least n more bytes follow.
   bool Has(std::uint64_t n);
   bool AtEnd() { return !Has(1); }
 
   bool ReadBytes(std::span<std::uint8_t> bytes);
-  // As many bytes as follow, up to bytes.size().
+  // As many bytes as follow, up to bytes.size(), taken from the source a
+  // chunk at a time: a large target is filled without reading it all ahead.
   std::size_t ReadSome(std::span<std::uint8_t> bytes);
   // Skips up to n bytes; answers how many were skipped.
   std::uint64_t Skip(std::uint64_t n);
@@ -162,6 +174,11 @@ class TStreamWriter {
 // short leaves the fields that did not arrive as they were.
 void ReadRect(TStreamReader& stream, TRect& r);
 void WriteRect(TStreamWriter& stream, const TRect& r);
+
+// Little-endian 32-bit values read straight into their place, a chunk at a
+// time, so that a large picture is never held twice; false when the data
+// ends first (the values read by then are kept).
+bool ReadU32Values(TStreamReader& stream, std::span<std::uint32_t> values);
 
 // One zlib stream of the bytes.
 std::vector<std::uint8_t> DeflateBytes(std::span<const std::uint8_t> bytes);

@@ -7,6 +7,8 @@
 #include "effects/light_graphic.h"
 #include "effects/light_strip_state.h"
 #include "effects/polyline_group_state.h"
+#include "render/memory_budget.h"
+#include "render/work_budget.h"
 #include "scene/closed_shapes.h"
 #include "scene/font_graphic.h"
 #include "scene/graphic_bitmap.h"
@@ -124,6 +126,8 @@ std::unique_ptr<TGraphicBase> TGraphicBaseFactory::CreateGraphic(const TObjectHe
   const TGraphicClass& c = GraphicClassFor(fClasses, header[kTypeCodeOffset], currentEncoding);
   if (c.Construct == nullptr || c.Read == nullptr) return nullptr;
   if (++fBuilt > kMaxGraphics) stream.Fail("the movie holds more than " + std::to_string(kMaxGraphics) + " graphics");
+  ChargeGraphics(1, "graphics of the movie");
+  ChargeMemory(kGraphicObjectBytes, "graphics of the movie");
   std::unique_ptr<TGraphicBase> graphic = c.Construct(view);
   graphic->LoadHeader(header);
   c.Read(*graphic, stream, *this);

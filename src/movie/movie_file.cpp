@@ -18,22 +18,7 @@ constexpr TWinColor kGridProgramColor = 0x808080;
 constexpr std::uint64_t kGridProgramReserved = 12;
 constexpr std::uint64_t kVersion1Skipped = 4;
 constexpr std::size_t kMagicSize = 6;
-
-bool pathExists(const std::string& path) {
-  std::error_code error;
-  // A dangling link counts as existing (nothing is written through it), and
-  // so does a path whose state cannot be told.
-  return std::filesystem::symlink_status(path, error).type() != std::filesystem::file_type::not_found;
-}
-
-// Creates the file exclusively, so that nothing already there (a link
-// included) is followed or overwritten; a failed write leaves no file.
-void writeNewFile(const std::string& path, std::span<const std::uint8_t> bytes) {
-  std::FILE* f = std::fopen(path.c_str(), "wbx");
-  if (f == nullptr) return;
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-  if (std::fclose(f) != 0 || !written) std::remove(path.c_str());
-}
+constexpr std::int32_t kMaxMusicNameBytes = 4096;
 
 // A fault in the compressed data behind the last record read (a wrong
 // check value, say) still raises the inflater's error.
@@ -89,6 +74,7 @@ bool TMovieFile::LoadFromFile(const std::string& path, bool readMusic) {
 void TMovieFile::ReadLayered(TStreamReader& stream, bool readMusic) {
   checkTargets();
   const TMemoryBudget budget(MemoryBudget);
+  const TWorkBudget work(WorkBudget);
   ControlLayer->Clear();
   TInflateStream inflater(stream, stream.FileName(), MaxBodySize);
   TStreamReader body(inflater, stream.FileName());
@@ -113,11 +99,25 @@ void TMovieFile::ReadLayered(TStreamReader& stream, bool readMusic) {
   raisePendingFault(body);
 }
 
+// Layer index + 1 of a root that holds the layers read before it, made the
+// current one, as the scene root's AddLayer makes it; in constant time,
+// where AddLayer looks at every layer, so that 2^16 layers do not take
+// 2^32 steps.
+TLayer& TMovieFile::appendLayer(std::int32_t index) {
+  const std::int32_t count = ControlLayer->LayerCount();
+  if (count > 0) ControlLayer->Layer(count - 1).Current = 0;
+  auto layer = std::make_unique<TLayer>();
+  layer->Name = LayerName(index + 1);
+  layer->Number = index + 1;
+  TLayer& added = *layer;
+  ControlLayer->Add(std::move(layer));
+  return added;
+}
+
 // One layer record; a record cut short by the end of the data keeps the
 // graphics read so far and ends the reading of layers.
 void TMovieFile::readLayer(TStreamReader& body, TGraphicBaseFactory& factory, std::int32_t index, bool& complete) {
-  ControlLayer->AddLayer(LayerName(index + 1));
-  TLayer& layer = *ControlLayer->CurrentLayer();
+  TLayer& layer = appendLayer(index);
   std::uint8_t masked = 0;
   std::int32_t count = 0;
   complete = body.ReadU8(masked);
@@ -136,33 +136,40 @@ void TMovieFile::readLayer(TStreamReader& body, TGraphicBaseFactory& factory, st
   layer.Owner = ControlLayer;
 }
 
-// Every failure here is swallowed: the movie counts as loaded. The stored
-// name only ever names a file directly inside the temporary directory.
+// A section cut short or a file that cannot be written leaves the movie
+// loaded without its music; a section past the cap refuses the movie. The
+// stored name only ever names a file directly inside the private directory,
+// and the data goes there a chunk at a time.
 void TMovieFile::readMusic(TStreamReader& body) {
-  try {
-    std::int32_t nameLength = 0;
-    if (!body.ReadU8(HasMusic) || !body.ReadS32(nameLength)) return;
-    if (HasMusic == 0 || nameLength <= 0 || !body.Has(static_cast<std::uint64_t>(nameLength))) return;
-    std::string stored(static_cast<std::size_t>(nameLength), '\0');
-    body.ReadBytes(std::span(reinterpret_cast<std::uint8_t*>(stored.data()), stored.size()));
-    const std::string name = SafeMusicName(stored);
-    if (name.empty()) return;
-    MusicFileName = TempDirectory() + name;
-    std::int32_t dataLength = 0;
-    if (!body.ReadS32(dataLength) || !WriteMusic) return;
-    if (pathExists(MusicFileName) || dataLength <= 0) return;
-    std::vector<std::uint8_t> data;
-    if (!body.Has(static_cast<std::uint64_t>(dataLength))) return;
-    data.resize(static_cast<std::size_t>(dataLength));
-    body.ReadBytes(data);
-    writeNewFile(MusicFileName, data);
-  } catch (const std::exception&) {
+  std::int32_t nameLength = 0;
+  if (!body.ReadU8(HasMusic) || !body.ReadS32(nameLength)) return;
+  // A longer name is no file name, and would be read ahead and copied.
+  if (HasMusic == 0 || nameLength <= 0 || nameLength > kMaxMusicNameBytes) return;
+  if (!body.Has(static_cast<std::uint64_t>(nameLength))) return;
+  std::string stored(static_cast<std::size_t>(nameLength), '\0');
+  body.ReadBytes(std::span(reinterpret_cast<std::uint8_t*>(stored.data()), stored.size()));
+  const std::string name = SafeMusicName(stored);
+  if (name.empty()) return;
+  MusicFileName = PrivateDirectoryPath() + name;
+  std::int32_t dataLength = 0;
+  if (!body.ReadS32(dataLength)) return;
+  if (dataLength > kMaxMusicBytes) {
+    body.Fail("the music section holds " + std::to_string(dataLength) + " bytes, more than " +
+              std::to_string(kMaxMusicBytes));
   }
+  if (!WriteMusic || dataLength <= 0) return;
+  try {
+    MakePrivateDirectory();
+  } catch (const TLoadError&) {
+    return;
+  }
+  ExtractedMusic = WriteNewFile(MusicFileName, body, static_cast<std::uint64_t>(dataLength));
 }
 
 void TMovieFile::ReadGridProgram(TStreamReader& stream, bool isVersion3) {
   checkTargets();
   const TMemoryBudget budget(MemoryBudget);
+  const TWorkBudget work(WorkBudget);
   ControlLayer->Clear();
   if (!isVersion3) stream.Skip(kVersion1Skipped);
   TInflateStream inflater(stream, stream.FileName(), MaxBodySize);
@@ -212,8 +219,7 @@ void TMovieFile::readLegacyLayers(TStreamReader& body) {
   checkCount(body, layers, kMaxMovieLayers, "layers");
   TGraphicBaseFactory factory(*Classes);
   for (std::int32_t k = 0; k < layers && !body.AtEnd(); ++k) {
-    ControlLayer->AddLayer(LayerName(k + 1));
-    TLayer& layer = *ControlLayer->CurrentLayer();
+    TLayer& layer = appendLayer(k);
     std::int32_t count = 0;
     if (!body.ReadS32(count)) return;
     for (std::int32_t i = 0; i < count; ++i) {

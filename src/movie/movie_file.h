@@ -9,17 +9,21 @@
 #include <vector>
 
 #include "grid/frame_data.h"
+#include "io/private_directory.h"
 #include "io/stream.h"
 #include "movie/graphic_factory.h"
 #include "render/bitmap32.h"
 #include "render/memory_budget.h"
 #include "render/object.h"
+#include "render/work_budget.h"
 #include "scene/control_layer.h"
 
 namespace lumora {
 
 // The most layers one movie may hold.
 inline constexpr std::int32_t kMaxMovieLayers = 1 << 16;
+// The most a movie's music section may hold.
+inline constexpr std::int32_t kMaxMusicBytes = std::int32_t{1} << 29;
 // Where an executable keeps the offset of an appended movie.
 inline constexpr std::size_t kAppendedOffsetPlace = 252;
 
@@ -44,8 +48,10 @@ class TMovieFile : public TObject {
   std::int32_t Height = 0;
   TRect StoredRect;
   std::uint8_t HasMusic = 0;
-  // Full path of the extracted music file, or empty.
+  // Full path of the music file in the private directory, or empty.
   std::string MusicFileName;
+  // The music file this read wrote, removed with the reader unless taken.
+  TOwnedFile ExtractedMusic;
 
   // What the reader fills and hands on; not owned. Set before any read.
   TControlLayer* ControlLayer = nullptr;
@@ -54,13 +60,17 @@ class TMovieFile : public TObject {
   TBitmap32* FrameBitmap = nullptr;
 
   // When clear, the music section is read for its name but no file is
-  // written.
+  // written. When set, a music file not there yet is written into the
+  // private directory (see private_directory.h).
   bool WriteMusic = true;
   // The most one compressed body may inflate to.
   std::uint64_t MaxBodySize = kMaxInflatedSize;
   // The most the graphics read may derive from the file (images, lamp
   // lists); reading past it raises EMemoryBudget.
   std::uint64_t MemoryBudget = kShowMemoryBudget;
+  // The points and graphics a read may produce; past them it raises
+  // EWorkBudget.
+  TWorkLimits WorkBudget;
   // The classes the factory builds.
   const TGraphicClassTable* Classes = &DefaultGraphicClasses();
 
@@ -90,6 +100,7 @@ class TMovieFile : public TObject {
   static void WriteMusicSection(TStreamWriter& stream, const TMusicData* music);
 
  private:
+  TLayer& appendLayer(std::int32_t index);
   void readLayer(TStreamReader& body, TGraphicBaseFactory& factory, std::int32_t index, bool& complete);
   void readMusic(TStreamReader& body);
   void readLegacyGrid(TStreamReader& body, std::int32_t frames);

@@ -14,9 +14,16 @@ namespace lumora {
 // What one show may derive from its file.
 inline constexpr std::uint64_t kShowMemoryBudget = std::uint64_t{1} << 30;
 
-class EMemoryBudget : public std::runtime_error {
+// A show that asks for more than one of its budgets allows (memory here, the
+// work of a frame or of loading in work_budget.h); it is refused whole.
+class EShowBudget : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+};
+
+class EMemoryBudget : public EShowBudget {
+ public:
+  using EShowBudget::EShowBudget;
 };
 
 class TMemoryBudget {

@@ -340,6 +340,7 @@ void buildCoverageRows(TCoverageMask& mask, TBitmap32& surface, TCrossingTable& 
   const std::int64_t count = static_cast<std::int64_t>(table.Lines());
   const std::int32_t firstRow = minY >> s.Shift;
   const auto endRow = static_cast<std::int32_t>((count + minY + s.Lines - 1) >> s.Shift);
+  ChargeMemory(static_cast<std::uint64_t>(endRow - firstRow) * kCoverageRowBytes, "stored coverage");
   mask.RowOrigins.assign(static_cast<std::size_t>(endRow - firstRow), TPoint{});
   mask.CoverageRows.assign(static_cast<std::size_t>(endRow - firstRow), {});
   std::vector<std::int32_t> cells;
@@ -351,7 +352,7 @@ void buildCoverageRows(TCoverageMask& mask, TBitmap32& surface, TCrossingTable& 
     std::int32_t xMax = 0;
     if (!rowExtent(table, top, bottom, s, xMin, xMax)) continue;
     const auto width = static_cast<std::size_t>(xMax - xMin + 2);
-    ChargeMemory(width, "stored coverage");
+    ChargeMemory(width + kCoverageAllocationBytes, "stored coverage");
     if (cells.size() < width) cells.resize(width + 64);
     std::fill(cells.begin(), cells.begin() + static_cast<std::ptrdiff_t>(width), 0);
     for (std::size_t i = top; i <= bottom; ++i) accumulateSubLine(cells, table.Line(i), xMin, s, nonZero);

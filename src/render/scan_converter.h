@@ -28,6 +28,13 @@ struct TCoverageMask {
   }
 };
 
+// What stored coverage costs beyond its bytes, as the memory budget is
+// charged: every row of a mask's band keeps an origin and a byte list, and
+// a row with coverage an allocation of its own, so that thin, tall shapes
+// are charged what they really take.
+inline constexpr std::uint64_t kCoverageRowBytes = sizeof(TPoint) + sizeof(std::vector<std::uint8_t>);
+inline constexpr std::uint64_t kCoverageAllocationBytes = 16;
+
 // Paints one row of coverage: dst holds the surface pixels from (x, y) on,
 // coverage their bytes. A fill callback stands in for a plain colour.
 using TFillLineEvent =

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "render/memory_budget.h"
+#include "render/work_budget.h"
 #include "scene/effect.h"
 #include "scene/graphic_bitmap.h"
 
@@ -79,7 +80,7 @@ void TControlLayer::prepareLayer(std::int32_t layerIndex, bool flag, TBitmap32& 
       graphic.Effect().Draw(bitmap, 255);
       graphic.Effect().SetCoverageFrozen(flag, bitmap);
       ++i;
-    } catch (const EMemoryBudget&) {
+    } catch (const EShowBudget&) {
       throw;
     } catch (const std::bad_alloc&) {
       throw;
@@ -90,8 +91,15 @@ void TControlLayer::prepareLayer(std::int32_t layerIndex, bool flag, TBitmap32& 
   }
 }
 
+// Each masked layer clears the mask surface, draws its mask into it and
+// cuts its graphics by it: charged for all layers before the first.
 void TControlLayer::PrepareMasks() {
   if (MaskBitmap == nullptr) return;
+  const auto masked = static_cast<std::uint64_t>(
+      std::count_if(fLayers.begin(), fLayers.end(), [](const auto& layer) { return layer->Masked() != 0; }));
+  const std::uint64_t surface =
+      static_cast<std::uint64_t>(MaskBitmap->Width()) * static_cast<std::uint64_t>(MaskBitmap->Height());
+  ChargePreparePixels(3 * masked * surface, "the masks of masked layers");
   for (const auto& layer : fLayers) {
     if (layer->Masked() != 0) prepareMask(*layer);
   }

@@ -54,8 +54,8 @@ class TControlLayer : public TObject {
   // then its effect's coverage freeze. This decides what the show can
   // draw: a graphic whose geometry cannot be drawn (a region or path past
   // its limits) is taken out of its layer and listed in Dropped, so that
-  // the frame pass never meets it. A memory budget that runs out refuses
-  // the show instead.
+  // the frame pass never meets it. A memory or work budget that runs out
+  // refuses the show instead.
   void PreparePass(bool flag, TBitmap32& bitmap);
   // Builds each masked layer's mask in MaskBitmap and cuts the layer's
   // graphics by it.

@@ -2,6 +2,7 @@
 
 
 #include "io/stream.h"
+#include "render/memory_budget.h"
 #include "scene/effect.h"
 
 namespace lumora {
@@ -116,6 +117,7 @@ void TFontGraphic::readTypes(TStreamReader& stream, std::int32_t count) {
   if (count > kMaxOutlinePoints || !stream.Has(static_cast<std::uint64_t>(count))) {
     stream.Fail("a text path's point types are cut short");
   }
+  ChargeMemory(static_cast<std::uint64_t>(count), "a text path's point types");
   fTypes.assign(static_cast<std::size_t>(count), 0);
   stream.ReadBytes(fTypes);
 }
@@ -165,6 +167,7 @@ void TFontGraphic::ReadLegacyText(TStreamReader& stream) {
   if (n < 0 || n > kMaxOutlinePoints || !stream.Has(std::uint64_t{9} * static_cast<std::uint32_t>(n))) {
     stream.Fail("an oldest text record's path is cut short");
   }
+  TInterPoints::ChargePoints(static_cast<std::uint32_t>(n), "an oldest text record");
   TPoints points(static_cast<std::size_t>(n));
   for (TPoint& p : points) {
     stream.ReadS32(p.X);

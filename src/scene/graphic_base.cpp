@@ -8,7 +8,9 @@
 
 #include "io/stream.h"
 #include "render/little_endian.h"
+#include "render/work_budget.h"
 #include "scene/effect.h"
+#include "scene/frame_work.h"
 #include "scene/layer.h"
 #include "scene/object_builder.h"
 
@@ -368,7 +370,10 @@ void TGraphicBase::DrawFrame(TFrameDataLayers& gridLayers, std::int32_t frame, T
   fEffect->DrawFrame(gridLayers, frame, bitmap);
 }
 
-void TGraphicBase::SetCoverageFrozen(bool flag, TBitmap32&) { fPainter->ReuseMask = flag; }
+void TGraphicBase::SetCoverageFrozen(bool flag, TBitmap32& bitmap) {
+  fPainter->ReuseMask = flag;
+  if (flag) ChargeFramePixels(PainterFramePixels(*fPainter, bitmap), "stored coverage");
+}
 
 void TGraphicBase::ApplyMask(TBitmap32& maskBitmap) { fEffect->ApplyMask(maskBitmap); }
 

@@ -44,6 +44,12 @@ inline constexpr std::uint8_t kEffectKindLast = kEffectLightStrip;
 // matrix, the placement, Size, the four stored extras and the effect kind.
 inline constexpr std::size_t kCommonBodySize = 90;
 
+// What one graphic costs beside the memory it charges for itself (surfaces,
+// points, stored coverage): the object, its painter, transformation, effect
+// and the small lists they keep, charged when a graphic is built from a file
+// or by a split.
+inline constexpr std::uint64_t kGraphicObjectBytes = 2048;
+
 // Half the side of a selection marker, in pixels.
 inline constexpr float kHandleRadius = 3;
 inline constexpr TColor32 kHandleColor = 0x00FFFFFF;
@@ -219,7 +225,8 @@ class TGraphicBase : public TObject {
   virtual void Draw(TBitmap32& bitmap);
   // The effect's frame drawing.
   virtual void DrawFrame(TFrameDataLayers& gridLayers, std::int32_t frame, TBitmap32& bitmap);
-  // Sets the Painter's ReuseMask: from now on drawing only recolours.
+  // Sets the Painter's ReuseMask: from now on drawing only recolours. A
+  // freeze charges what each frame will repaint to the work budget.
   virtual void SetCoverageFrozen(bool flag, TBitmap32& bitmap);
   // Cuts the frozen coverage by the mask bitmap's alpha, through the effect.
   virtual void ApplyMask(TBitmap32& maskBitmap);

@@ -4,6 +4,9 @@
 #include <vector>
 
 #include "io/stream.h"
+#include "render/memory_budget.h"
+#include "render/work_budget.h"
+#include "scene/frame_work.h"
 
 namespace lumora {
 
@@ -26,14 +29,13 @@ bool intersect(TRect& result, const TRect& a, const TRect& b) {
   return result.Left < result.Right && result.Top < result.Bottom;
 }
 
-// Width and height checked against the cap and the data that remains
-// before anything is allocated.
+// Width and height checked against the cap; the picture is then charged
+// to the memory budget as it is made, before its pixels are read.
 void readPictureSize(TStreamReader& stream, std::int32_t& width, std::int32_t& height) {
   if (!stream.ReadS32(width) || !stream.ReadS32(height)) stream.Fail("a bitmap record is cut short");
   if (width < 0 || height < 0) stream.Fail("a bitmap with a negative size");
   const std::int64_t pixels = std::int64_t{width} * height;
   if (pixels > kMaxSurfacePixels) stream.Fail("a bitmap larger than the largest surface");
-  if (!stream.Has(static_cast<std::uint64_t>(pixels) * 4)) stream.Fail("a bitmap's pixels are cut short");
 }
 
 }  // namespace
@@ -100,6 +102,9 @@ void TGraphicBitmap::SetCoverageFrozen(bool flag, TBitmap32& target) {
   transformed.OuterColor = fPicture.OuterColor;
   fCache->Assign(transformed);
   fCache->DrawMode = dmBlend;
+  // Each frame blends the cache, and a tinted one is recoloured first.
+  const std::uint64_t cached = PixelsOnSurface(r, target);
+  ChargeFramePixels(TintMode() == kTintMode ? 2 * cached : cached, "a picture");
 }
 
 void TGraphicBitmap::DrawToCanvas(TCanvas& canvas) {
@@ -188,14 +193,8 @@ void TGraphicBitmap::ReadBody(TStreamReader& stream, TObjectBuilder& builder) {
   std::int32_t width = 0;
   std::int32_t height = 0;
   readPictureSize(stream, width, height);
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(width) * static_cast<std::size_t>(height) * 4);
-  stream.ReadBytes(bytes);
   fPicture.Resize(width, height);
-  std::span<TColor32> bits = fPicture.Bits();
-  for (std::size_t i = 0; i < bits.size(); ++i) {
-    bits[i] = static_cast<TColor32>(bytes[4 * i]) | static_cast<TColor32>(bytes[4 * i + 1]) << 8 |
-              static_cast<TColor32>(bytes[4 * i + 2]) << 16 | static_cast<TColor32>(bytes[4 * i + 3]) << 24;
-  }
+  if (!ReadU32Values(stream, fPicture.Bits())) stream.Fail("a bitmap's pixels are cut short");
   std::uint32_t key = 0;
   std::uint8_t transparent = 0;
   std::uint8_t drawMode = 0;
@@ -237,6 +236,8 @@ void TGraphicBitmap::ReadLegacyBody(TStreamReader& stream, TObjectBuilder&) {
   SetPosition({static_cast<float>(x), static_cast<float>(y)});
   SetSize({static_cast<float>(width), static_cast<float>(height)});
   SetPivot({Size().X / 2, Size().Y / 2});
+  // The file image is held beside the bytes read ahead while it decodes.
+  const TMemoryCharge scratch(static_cast<std::uint64_t>(length), "an older bitmap's file");
   std::vector<std::uint8_t> file(static_cast<std::size_t>(length));
   stream.ReadBytes(file);
   try {

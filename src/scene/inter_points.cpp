@@ -10,6 +10,8 @@
 #include "render/bezier.h"
 #include "render/gdi_path.h"
 #include "render/gr32_graphics.h"
+#include "render/memory_budget.h"
+#include "render/work_budget.h"
 #include "scene/graphic_base.h"
 #include "scene/view.h"
 
@@ -94,10 +96,16 @@ TFixed FixedFromHundredths(std::int32_t v) {
 
 TFixed RoundFixedToWhole(TFixed v) { return FixedFromInt(static_cast<std::int32_t>((std::int64_t{v} + 32767) >> 16)); }
 
+void TInterPoints::ChargePoints(std::uint64_t n, const char* what) {
+  lumora::ChargePoints(n, what);
+  ChargeMemory(n * kOutlinePointBytes, what);
+}
+
 void TInterPoints::readPointData(TStreamReader& stream, std::int32_t n) {
   if (n > kMaxOutlinePoints) {
     stream.Fail("an outline of " + std::to_string(n) + " points, more than " + std::to_string(kMaxOutlinePoints));
   }
+  ChargePoints(static_cast<std::uint32_t>(n), "the points of an outline");
   if (!stream.Has(std::uint64_t{8} * static_cast<std::uint32_t>(n))) {
     stream.Fail("an outline of " + std::to_string(n) + " points is cut short");
   }
@@ -272,6 +280,8 @@ void TMetaPoly::ReadLegacyShape(TStreamReader& stream, std::int32_t kind) {
   } else {
     fPoints = EllipseBezier({0, 0}, corner);
   }
+  // A few thousand points at most, bounded by the angles checked above.
+  ChargePoints(fPoints.size(), "an older arc or ellipse");
   OffsetPoints(fPoints, FixedFromInt(-(r.Width() / 2)), FixedFromInt(-(r.Height() / 2)));
   placeLegacyOutline(fPoints, r);
   MoveToOrigin(BezierBounds(fPoints));
@@ -314,6 +324,7 @@ void TMetaPolygon::ReadLegacyShape(TStreamReader& stream, std::int32_t kind) {
   const std::int32_t corners = r.Values[5];
   const std::int64_t count = kind == kLegacyStar ? 2 * std::int64_t{corners} + 1 : std::int64_t{corners} + 1;
   if (count > kMaxOutlinePoints) stream.Fail("an older shape of " + std::to_string(corners) + " corners");
+  if (count > 0) ChargePoints(static_cast<std::uint64_t>(count), "an older polygon or star");
   if (kind == kLegacyStar) {
     fPoints = StarPoints(corners, size, r.Values[6]);
   } else {

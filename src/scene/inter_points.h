@@ -18,8 +18,14 @@ class TStreamReader;
 class TStreamWriter;
 struct TCanvas;
 
-// The most points one outline may hold (32 MB of 16.16 pairs).
+// The most points one outline may hold (32 MB of 16.16 pairs); a show's
+// outlines together hold no more than its work budget allows.
 inline constexpr std::int64_t kMaxOutlinePoints = std::int64_t{1} << 22;
+// What one outline point costs while a show is prepared: the point, the
+// copies drawing keeps (device points, the outline cache) and the widened
+// polygon built from them. Charged when the points are read or generated,
+// before any of that work.
+inline constexpr std::uint64_t kOutlinePointBytes = 192;
 
 // The kinds of the older shape records.
 inline constexpr std::int32_t kLegacyArc = 0;
@@ -44,6 +50,13 @@ class TInterPoints {
 
   const TArrayOfFixedPoint& Points() const { return fPoints; }
   std::size_t Count() const { return fPoints.size(); }
+  // The outline as last drawn, in bitmap coordinates.
+  const TArrayOfFixedPoint& DrawnPoints() const { return fDrawn; }
+
+  // Charges n outline points about to be read or generated for what: to the
+  // work budget's points and, at kOutlinePointBytes each, to the memory
+  // budget.
+  static void ChargePoints(std::uint64_t n, const char* what);
 
   // The point record, with the list sized to its count first: 0 empties it,
   // a negative count is a format error.

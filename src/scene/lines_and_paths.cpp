@@ -5,7 +5,9 @@
 #include "io/stream.h"
 #include "render/bezier.h"
 #include "render/gr32_graphics.h"
+#include "render/work_budget.h"
 #include "scene/effect.h"
+#include "scene/frame_work.h"
 
 namespace lumora {
 
@@ -204,6 +206,11 @@ void TLine::WriteExport(TStreamWriter& stream) {
     stream.WriteS32(p.X);
     stream.WriteS32(p.Y);
   }
+}
+
+void TLine::SetCoverageFrozen(bool flag, TBitmap32& bitmap) {
+  TGraphicBase::SetCoverageFrozen(flag, bitmap);
+  if (flag) ChargeFramePixels(ThinLinePixels(Painter(), fDrawnEnds, bitmap), "a line");
 }
 
 void TLine::BakeTransform() {

@@ -51,6 +51,8 @@ class TLine : public TGraphicBase {
   void WriteExport(TStreamWriter& stream) override;
   void BakeTransform() override;
   void OutlineChanged() override { fOutline.Bake(); }
+  // A thin line is drawn anew every frame.
+  void SetCoverageFrozen(bool flag, TBitmap32& bitmap) override;
 
  private:
   std::array<TFixedPoint, 2> ends() const;

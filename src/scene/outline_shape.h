@@ -7,7 +7,9 @@
 #include <memory>
 
 #include "io/stream.h"
+#include "render/work_budget.h"
 #include "scene/effect.h"
+#include "scene/frame_work.h"
 #include "scene/graphic_base.h"
 #include "scene/inter_points.h"
 
@@ -27,6 +29,11 @@ class TOutlineShape : public TGraphicBase {
   void GetRegionBounds(TRect& rect) override { fOutline.GetRegionBounds(rect); }
   void AddToPolygon(TPolygon32& polygon) override { fOutline.AddToPolygon(polygon); }
   void OutlineChanged() override { fOutline.Bake(); }
+  // Thin outlines are drawn anew every frame along their points.
+  void SetCoverageFrozen(bool flag, TBitmap32& bitmap) override {
+    TGraphicBase::SetCoverageFrozen(flag, bitmap);
+    if (flag) ChargeFramePixels(ThinLinePixels(Painter(), fOutline.DrawnPoints(), bitmap), "the lines of an outline");
+  }
 
   void ReadBody(TStreamReader& stream, TObjectBuilder& builder) override {
     TGraphicBase::ReadBody(stream, builder);

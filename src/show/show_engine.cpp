@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cctype>
 #include <filesystem>
-#include <fstream>
 
 #include "io/stream.h"
 #include "movie/movie_file.h"
@@ -39,20 +38,6 @@ std::int32_t frameBarMax(std::int64_t n) { return n < 2 ? 1 : saturate(n - 1); }
 bool isRegularFile(const std::string& path) {
   std::error_code error;
   return std::filesystem::is_regular_file(path, error);
-}
-
-// The whole file, refused above limit bytes.
-std::vector<std::uint8_t> readWholeFile(const std::string& path, std::uintmax_t limit) {
-  std::error_code error;
-  const std::uintmax_t size = std::filesystem::file_size(path, error);
-  if (error) throw TLoadError(path + ": cannot read the file (" + error.message() + ")");
-  if (size > limit) throw TLoadError(path + ": the file is too large");
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw TLoadError(path + ": cannot open the file");
-  std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
-  in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-  bytes.resize(static_cast<std::size_t>(in.gcount()));
-  return bytes;
 }
 
 // Hands each non-empty line to take, split at LF, CR LF or CR; a last line
@@ -128,6 +113,7 @@ void TShowEngine::prepareReader(TMovieFile& reader) {
   reader.FrameBitmap = &fFrameBitmap;
   reader.Classes = Classes;
   reader.WriteMusic = ExtractMusic;
+  reader.WorkBudget = WorkBudget;
 }
 
 void TShowEngine::LoadMovie(const std::string& path) {
@@ -139,6 +125,7 @@ void TShowEngine::LoadMovie(const std::string& path) {
   fLoadingPath = path;
   try {
     const TMemoryBudget budget(MemoryBudget);
+    const TWorkBudget work(WorkBudget);
     TMovieFile reader;
     prepareReader(reader);
     if (!reader.LoadFromFile(path, true)) {
@@ -146,7 +133,7 @@ void TShowEngine::LoadMovie(const std::string& path) {
     }
     afterVectorLoad(reader);
     fLoadMemory = budget.Used();
-  } catch (const EMemoryBudget& error) {
+  } catch (const EShowBudget& error) {
     abandonMovie(TLoadError(path + ": " + error.what()));
   } catch (const std::exception& error) {
     abandonMovie(error);
@@ -180,14 +167,21 @@ void TShowEngine::afterVectorLoad(TMovieFile& reader) {
   fFrameBitmap.Clear(kOpaqueBlack);
   fitScene();
   fHost.FrameResized();
-  startMusic();
+  startMusic(std::move(reader.ExtractedMusic));
   fVectorMode = true;
   updatePlayable();
   SetRunning(fFrames.Max != fFrames.Min);
 }
 
-void TShowEngine::startMusic() {
+// The file the movie before wrote goes once its music is closed, unless
+// the new movie plays the same file.
+void TShowEngine::startMusic(TOwnedFile extracted) {
   fMusic.Close();
+  if (extracted.Owns()) {
+    fMusicFile = std::move(extracted);
+  } else if (fMusicFile.Path() != fMusicPath) {
+    fMusicFile.Reset();
+  }
   if (fMusicPath.empty()) return;
   try {
     fMusic.Open(fMusicPath);
@@ -250,6 +244,8 @@ void TShowEngine::fitScene() {
   }
   setFrames({1, frameBarMax(static_cast<std::int64_t>(grid->Merged.size())), fFrames.Position});
   fSceneRoot.SetAllEditMode(false);
+  ChargeFramePixels(static_cast<std::uint64_t>(fFrameBitmap.Width()) * static_cast<std::uint64_t>(fFrameBitmap.Height()),
+                    "clearing the frame");
   fSceneRoot.PreparePass(true, fFrameBitmap);
   fSceneRoot.PrepareMasks();
   fFrameBitmap.Clear(kOpaqueBlack);
@@ -263,8 +259,14 @@ void TShowEngine::fitScene() {
 // The new grid is read and measured before anything is freed, so that a
 // file that fails leaves the movie shown before in place.
 void TShowEngine::LoadGrid(const std::string& path) {
+  const TMemoryBudget budget(MemoryBudget);
+  const TWorkBudget work(WorkBudget);
   auto layer = std::make_unique<TFrameDataLayer>();
-  layer->LoadFromFile(path);
+  try {
+    layer->LoadFromFile(path);
+  } catch (const EShowBudget& error) {
+    throw TLoadError(path + ": " + error.what());
+  }
   const TPoint room = fHost.Room();
   const std::int64_t W = RoundToInt(kGridShare * room.X);
   const std::int64_t H = RoundToInt(kGridShare * room.Y);
@@ -278,6 +280,14 @@ void TShowEngine::LoadGrid(const std::string& path) {
   if (bitmapWidth > INT32_MAX || bitmapHeight > INT32_MAX || bitmapWidth * bitmapHeight > kMaxSurfacePixels) {
     throw TLoadError(path + ": a grid of " + std::to_string(bitmapWidth) + " x " + std::to_string(bitmapHeight) +
                      " pixels is too large to draw");
+  }
+  try {
+    const auto pixels = static_cast<std::uint64_t>(bitmapWidth * bitmapHeight);
+    ChargeFramePixels(pixels, "the grid's cells");
+    // Asked for and given back: the drawing must fit beside the frames.
+    const TMemoryCharge drawing(pixels * sizeof(TColor32), "the grid's drawing");
+  } catch (const EShowBudget& error) {
+    throw TLoadError(path + ": " + error.what());
   }
 
   startOver();
@@ -307,7 +317,7 @@ void TShowEngine::LoadEmbedded(const std::string& path) {
   fLastLoadError.clear();
   std::vector<std::uint8_t> image;
   try {
-    image = readWholeFile(path, kMaxExecutableSize);
+    image = ReadFileBytes(path, kMaxExecutableSize);
   } catch (const std::exception& error) {
     fLastLoadError = error.what();
     return;
@@ -315,6 +325,7 @@ void TShowEngine::LoadEmbedded(const std::string& path) {
   fLoadingPath = path;
   try {
     const TMemoryBudget budget(MemoryBudget);
+    const TWorkBudget work(WorkBudget);
     TMovieFile reader;
     prepareReader(reader);
     if (reader.ReadAppended(image, path)) {
@@ -323,7 +334,7 @@ void TShowEngine::LoadEmbedded(const std::string& path) {
     } else {
       fLastLoadError = path + ": no movie is appended";
     }
-  } catch (const EMemoryBudget& error) {
+  } catch (const EShowBudget& error) {
     abandonMovie(TLoadError(path + ": " + error.what()));
   } catch (const std::exception& error) {
     abandonMovie(error);
@@ -334,7 +345,7 @@ void TShowEngine::LoadEmbedded(const std::string& path) {
 // that lists kept in a show's own folder and lists kept beside the program
 // both play.
 std::vector<std::string> TShowEngine::playListEntries(const std::string& path) {
-  const std::vector<std::uint8_t> text = readWholeFile(path, kMaxPlayListSize);
+  const std::vector<std::uint8_t> text = ReadFileBytes(path, kMaxPlayListSize);
   const std::filesystem::path places[] = {std::filesystem::path(path).parent_path(),
                                           std::filesystem::path(fExecutablePath).parent_path()};
   std::vector<std::string> entries;
@@ -413,13 +424,15 @@ void TShowEngine::CloseMovie() {
   fSceneRoot.Clear();
   if (TFrameDataLayer* grid = fGridLayers.CurrentLayer()) grid->Merged.clear();
   fGridLayers.FreeAll();
+  fMusic.Close();
+  fMusicPath.clear();
+  fMusicFile.Reset();
 }
 
 void TShowEngine::Shutdown() {
   if (fShutDown) return;
   fShutDown = true;
   SetRunning(false);
-  fMusic.Close();
   CloseMovie();
   fPlayList.clear();
   fPlayListActive = false;

@@ -13,9 +13,11 @@
 #include <vector>
 
 #include "grid/frame_data.h"
+#include "io/private_directory.h"
 #include "movie/graphic_factory.h"
 #include "render/bitmap32.h"
 #include "render/memory_budget.h"
+#include "render/work_budget.h"
 #include "scene/control_layer.h"
 #include "show/frame_sink.h"
 #include "show/show_host.h"
@@ -60,14 +62,18 @@ class TShowEngine {
   // The classes graphics are built from; tests substitute their own.
   const TGraphicClassTable* Classes = &DefaultGraphicClasses();
   // What a movie may derive from its file while it loads and prepares:
-  // surfaces, images, lamp lists and stored coverage. A movie that needs
-  // more is refused whole.
+  // graphics, points, frames, surfaces, images, lamp lists and stored
+  // coverage. A movie that needs more is refused whole.
   std::uint64_t MemoryBudget = kShowMemoryBudget;
+  // The pixels each of its frames may blend and the points and graphics it
+  // may produce; a movie that needs more is refused whole.
+  TWorkLimits WorkBudget;
   // The speed bar's position: a grid movie plays at ten times this many
   // milliseconds a tick, the interval the bar shows.
   std::int32_t SpeedPosition = 3;
   // When clear, a movie's music is read for its name but not written out:
-  // for tools that play no sound.
+  // for tools that play no sound. When set, the music goes into the
+  // private directory and is removed when the movie closes.
   bool ExtractMusic = true;
 
   // Loading. A vector or appended movie that fails is reported and dropped;
@@ -82,7 +88,8 @@ class TShowEngine {
   void PlayNext();
   // The entry before the one playing; none without a play list.
   void PlayPrevious();
-  // Frees the scene and the grid layers.
+  // Frees the scene and the grid layers, stops the music and removes the
+  // music file the movie's load wrote.
   void CloseMovie();
   // Stops playback and the music and frees everything loaded; later calls
   // do nothing.
@@ -170,7 +177,7 @@ class TShowEngine {
   void fitScene();
   void prepareReader(TMovieFile& reader);
   void abandonMovie(const std::exception& error);
-  void startMusic();
+  void startMusic(TOwnedFile extracted);
   void loopMusic();
   void updatePlayable();
   // What was playing is replaced: the frame bar starts over.
@@ -200,6 +207,8 @@ class TShowEngine {
   std::int32_t fCellDrawWidth = 0;
   std::int32_t fCellDrawHeight = 0;
   std::string fMusicPath;
+  // The music file a load wrote for the movie shown, if it wrote one.
+  TOwnedFile fMusicFile;
   std::vector<std::string> fPlayList;
   std::int32_t fPlayIndex = 0;
   bool fPlayListActive = false;

@@ -20,6 +20,7 @@ TShowPass::TShowPass(std::string path, TShowPassOptions options)
 std::unique_ptr<THeadlessShow> TShowPass::openShow(const std::string& path) const {
   auto show = std::make_unique<THeadlessShow>(fOptions.RoomWidth, fOptions.RoomHeight, fOptions.ExecutablePath);
   show->Engine.ExtractMusic = fOptions.ExtractMusic;
+  show->Engine.SetDrawThreads(fOptions.DrawThreads);
   show->Open(path);
   show->DrawOnEveryMove();
   return show;

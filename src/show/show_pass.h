@@ -30,6 +30,8 @@ struct TShowPassOptions {
   std::int32_t Loops = 1;
   // Whether the music is written out for those who play or encode it.
   bool ExtractMusic = false;
+  // Threads that draw each frame; kAllCores: every core.
+  std::int32_t DrawThreads = kAllCores;
 };
 
 class TShowPass {

@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+
 #include "effects/split_tool.h"
 #include "io/stream.h"
 #include "movie/graphic_factory.h"
+#include "render/work_budget.h"
 #include "scene/lines_and_paths.h"
 #include "support/lamp_fixtures.h"
 
@@ -181,6 +185,52 @@ TEST(PolyLineGroupState, RecordAndExport) {
     EXPECT_EQ(s32(32), cells[k].second) << "piece " << k << " column";
   }
   EXPECT_EQ(group.Pieces(), nullptr) << "the export's pieces are freed";
+}
+
+}  // namespace
+}  // namespace lumora
+
+namespace lumora {
+namespace {
+
+// Without a grid layer each frame shows the static draw; frozen dots are
+// repainted from the freeze instead of being cut anew each frame, with the
+// same pixels.
+TEST(PolyLineGroupState, WithoutAGridLayerFramesRepaintTheFrozenDots) {
+  std::array<TBitmap32, 2> bitmaps;
+  for (TBitmap32& b : bitmaps) {
+    b.Resize(110, 20);
+    b.Clear(clBlack32);
+  }
+  auto statics = groupLine(1);
+  statics->Draw(bitmaps[0]);
+  auto frozen = groupLine(1);
+  frozen->Effect().SetCoverageFrozen(true, bitmaps[1]);
+  bitmaps[1].Clear(clBlack32);
+  TFrameDataLayers none;
+  const TWorkBudget frame;
+  frozen->DrawFrame(none, 0, bitmaps[1]);
+  EXPECT_EQ(frame.Used().Graphics, 0u) << "no piece is made for a frame";
+  EXPECT_TRUE(std::equal(bitmaps[0].Bits().begin(), bitmaps[0].Bits().end(), bitmaps[1].Bits().begin()));
+  EXPECT_NE(bitmaps[1].ReadPixel(20, 10), clBlack32) << "the dots are drawn";
+}
+
+// The widest ranges have 2^32 cells a side; their product does not fit in
+// 64 bits and answers kTooManyCells, which no split takes.
+TEST(CellRange, CountsCellsWithoutOverflow) {
+  constexpr std::int32_t kMin = INT32_MIN;
+  constexpr std::int32_t kMax = INT32_MAX;
+  const std::pair<TCellRange, std::int64_t> cases[] = {
+      {{0, 0, 0, 0}, 1},
+      {{3, 0, 2, 1}, 0},
+      {{kMin, 0, kMax, 0}, std::int64_t{1} << 32},
+      {{0, 0, kMax, kMax}, std::int64_t{1} << 62},
+      {{kMin, 0, kMax, kMax}, TCellRange::kTooManyCells},
+      {{kMin, kMin, kMax, kMax}, TCellRange::kTooManyCells},
+  };
+  for (const auto& [range, cells] : cases) {
+    EXPECT_EQ(range.CellCount(), cells) << range.FirstColumn << ".." << range.LastColumn;
+  }
 }
 
 }  // namespace

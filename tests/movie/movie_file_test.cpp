@@ -6,9 +6,11 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <memory>
 
 #include "movie/graphic_factory.h"
 #include "support/load_error.h"
+#include "support/scoped_env.h"
 #include "support/test_graphic.h"
 
 namespace lumora {
@@ -18,27 +20,27 @@ using test::asTest;
 using test::testClasses;
 using test::TTestGraphic;
 
-// A private temporary directory, made the system's for the test's lifetime.
+// A private temporary directory, made the system's for the test's lifetime,
+// and the player's private directory inside it, where music goes.
 class MovieFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
     fDir = std::filesystem::temp_directory_path() / ("lumora_movie_" + std::to_string(::getpid()));
     std::filesystem::create_directories(fDir / "tmp");
-    const char* old = std::getenv("TMPDIR");
-    fOldTmp = old != nullptr ? old : "";
-    fHadTmp = old != nullptr;
-    ::setenv("TMPDIR", (fDir / "tmp").c_str(), 1);
+    fTmp = std::make_unique<test::TScopedEnv>("TMPDIR", (fDir / "tmp").c_str());
+    fRuntime = std::make_unique<test::TScopedEnv>("XDG_RUNTIME_DIR", nullptr);
+    MakePrivateDirectory();
   }
   void TearDown() override {
-    if (fHadTmp) {
-      ::setenv("TMPDIR", fOldTmp.c_str(), 1);
-    } else {
-      ::unsetenv("TMPDIR");
-    }
+    fRuntime.reset();
+    fTmp.reset();
     std::filesystem::remove_all(fDir);
   }
   std::string path(const std::string& name) const { return (fDir / name).string(); }
-  std::string tmp(const std::string& name) const { return (fDir / "tmp" / name).string(); }
+  // A file in the private directory.
+  std::string tmp(const std::string& name) const {
+    return (fDir / "tmp" / ("lumora-" + std::to_string(::getuid())) / name).string();
+  }
 
   // A movie document that builds test graphics.
   struct TTarget : TMovieDocument {
@@ -81,8 +83,8 @@ class MovieFileTest : public ::testing::Test {
   }
 
   std::filesystem::path fDir;
-  std::string fOldTmp;
-  bool fHadTmp = false;
+  std::unique_ptr<test::TScopedEnv> fTmp;
+  std::unique_ptr<test::TScopedEnv> fRuntime;
 };
 
 std::vector<std::uint8_t> layeredFile(const TStreamWriter& body) {
@@ -207,9 +209,11 @@ TEST_F(MovieFileTest, MusicRules) {
     TTarget t3;
     t3.File.LoadFromFile(path("c.ctl"), true);
     EXPECT_EQ(t3.File.MusicFileName, safe.empty() ? "" : tmp(safe)) << stored;
+    EXPECT_EQ(t3.File.ExtractedMusic.Path(), t3.File.MusicFileName) << stored;
+    EXPECT_TRUE(safe.empty() || std::filesystem::exists(tmp(safe))) << stored;
   }
   EXPECT_FALSE(std::filesystem::exists(fDir / "escape.mp3"));
-  EXPECT_TRUE(std::filesystem::exists(tmp("escape.mp3")));
+  EXPECT_FALSE(std::filesystem::exists(tmp("escape.mp3"))) << "the reader removes the music it wrote";
 
   // Without readMusic nothing of the section is read; without WriteMusic
   // the name is known but nothing is written.

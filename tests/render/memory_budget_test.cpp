@@ -73,7 +73,9 @@ struct TFilling {
   }
   std::uint64_t StoredBytes() const {
     std::uint64_t stored = 0;
-    for (const auto& row : Graphics.Coverage.CoverageRows) stored += row.size();
+    for (const auto& row : Graphics.Coverage.CoverageRows) {
+      stored += kCoverageRowBytes + (row.empty() ? 0 : row.size() + kCoverageAllocationBytes);
+    }
     return stored;
   }
 

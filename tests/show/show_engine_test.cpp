@@ -211,7 +211,7 @@ TEST_F(ShowEngine, PlayListsUpTo1MiB) {
 
   text.push_back('\n');
   const std::string past = Dir.WriteText("past.lst", text);
-  EXPECT_EQ(test::LoadErrorOf([&] { Engine.LoadPlayList(past); }), past + ": the file is too large");
+  EXPECT_EQ(test::LoadErrorOf([&] { Engine.LoadPlayList(past); }), past + ": the file is larger than 1048576 bytes");
 }
 
 // An executable over 1 GiB is not read for a movie (the file is sparse: no
@@ -220,7 +220,7 @@ TEST_F(ShowEngine, ExecutablesOver1GiBAreNotRead) {
   const std::string path = Dir.Write("huge.exe", {0x90});
   std::filesystem::resize_file(path, (std::uintmax_t{1} << 30) + 1);
   Engine.LoadEmbedded(path);
-  EXPECT_EQ(Engine.LastLoadError(), path + ": the file is too large");
+  EXPECT_EQ(Engine.LastLoadError(), path + ": the file is larger than 1073741824 bytes");
   EXPECT_TRUE(Host.Messages.empty());
 }
 
@@ -247,6 +247,39 @@ TEST_F(ShowEngine, AGraphicThatCannotBeDrawnIsLeftOutOfTheShow) {
   Engine.RenderFrame(1);
   EXPECT_EQ(drawLog(), (std::vector<std::string>{"1@1", "2@1", "3@1"}));
   EXPECT_EQ(Engine.FrameBitmap().UpdateCount(), 0) << "the update bracket is closed";
+}
+
+}  // namespace
+}  // namespace lumora
+
+namespace lumora {
+namespace {
+
+// The music a movie carries is written into the private directory, kept
+// while a movie plays it and removed when no movie does; a file that was
+// there before is not the show's to remove.
+TEST_F(ShowEngine, MusicFilesLeaveWithTheMoviesThatWroteThem) {
+  const auto withMusic = [&](const char* file, const char* song) {
+    const TMusicData music{song, {1, 2, 3}};
+    return Dir.Write(file, movieBytes({{{1}}}, 3, &music));
+  };
+  const std::string a = Dir.Private("a.mp3");
+  Engine.LoadMovie(withMusic("one.ctl", "a.mp3"));
+  EXPECT_EQ(ReadFileBytes(a), (std::vector<std::uint8_t>{1, 2, 3}));
+  EXPECT_EQ(Music.Calls.back(), "play");
+  Engine.LoadMovie(withMusic("two.ctl", "a.mp3"));
+  EXPECT_TRUE(std::filesystem::exists(a)) << "the next movie plays the same file";
+  Engine.LoadMovie(withMusic("three.ctl", "c.mp3"));
+  EXPECT_FALSE(std::filesystem::exists(a)) << "no movie plays it any more";
+  EXPECT_TRUE(std::filesystem::exists(Dir.Private("c.mp3")));
+  Engine.LoadMovie(Dir.Write("bad.ctl", {'Q', 0, 'V', 0, 'X', 6, 1, 2, 3}));
+  EXPECT_FALSE(std::filesystem::exists(Dir.Private("c.mp3"))) << "a failed load closes the movie before";
+  Engine.LoadMovie(withMusic("three.ctl", "c.mp3"));
+  WriteFileBytes(Dir.Private("kept.mp3"), std::vector<std::uint8_t>{7});
+  Engine.LoadMovie(withMusic("four.ctl", "kept.mp3"));
+  EXPECT_FALSE(std::filesystem::exists(Dir.Private("c.mp3")));
+  Engine.Shutdown();
+  EXPECT_EQ(ReadFileBytes(Dir.Private("kept.mp3")), std::vector<std::uint8_t>{7}) << "not written, not removed";
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 // movies, grid movies and a private player directory.
 #pragma once
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -17,6 +18,7 @@
 #include "movie/graphic_factory.h"
 #include "movie/movie_file.h"
 #include "show/show_engine.h"
+#include "support/scoped_env.h"
 #include "support/test_graphic.h"
 #include "tools/demo_show.h"
 
@@ -154,24 +156,18 @@ inline std::vector<std::uint8_t> tolBytes(std::int32_t rows, std::int32_t column
 }
 
 // A private directory holding the "executable" and, as the system's
-// temporary directory, the extracted music.
+// temporary directory without a runtime directory, the player's private
+// directory with the extracted music.
 class TPlayerDir {
  public:
-  explicit TPlayerDir(const std::string& tag) {
-    fDir = std::filesystem::temp_directory_path() / ("lumora_" + tag + "_" + std::to_string(::getpid()));
+  explicit TPlayerDir(const std::string& tag)
+      : fDir(std::filesystem::temp_directory_path() / ("lumora_" + tag + "_" + std::to_string(::getpid()))),
+        fTmp("TMPDIR", (fDir / "tmp").c_str()),
+        fRuntime("XDG_RUNTIME_DIR", nullptr) {
     std::filesystem::remove_all(fDir);
     std::filesystem::create_directories(fDir / "tmp");
-    const char* old = std::getenv("TMPDIR");
-    fHadTmp = old != nullptr;
-    fOldTmp = fHadTmp ? old : "";
-    ::setenv("TMPDIR", (fDir / "tmp").c_str(), 1);
   }
   ~TPlayerDir() {
-    if (fHadTmp) {
-      ::setenv("TMPDIR", fOldTmp.c_str(), 1);
-    } else {
-      ::unsetenv("TMPDIR");
-    }
     std::error_code error;
     std::filesystem::remove_all(fDir, error);
   }
@@ -188,11 +184,20 @@ class TPlayerDir {
   }
   // The player's executable lives in this directory.
   std::string Executable() const { return Path("lumora"); }
+  // A FIFO of the name, which no one writes to.
+  std::string Fifo(const std::string& name) const {
+    if (::mkfifo(Path(name).c_str(), 0600) != 0) throw std::runtime_error("cannot make a FIFO");
+    return Path(name);
+  }
+  // A file in the player's private directory.
+  std::string Private(const std::string& name) const {
+    return Path("tmp/lumora-" + std::to_string(::getuid()) + "/" + name);
+  }
 
  private:
   std::filesystem::path fDir;
-  std::string fOldTmp;
-  bool fHadTmp = false;
+  TScopedEnv fTmp;
+  TScopedEnv fRuntime;
 };
 
 }  // namespace lumora::test

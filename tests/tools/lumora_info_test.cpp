@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include "fuzz/hostile_files.h"
 #include "grid/frame_data.h"
 #include "io/stream.h"
 #include "movie/movie_file.h"
@@ -118,6 +119,13 @@ TEST_F(LumoraInfo, SummaryPlayListsAndGridMovies) {
   const TRun tol = run(path("cells.tol") + " --json");
   ASSERT_EQ(tol.Status, 0) << tol.Errors;
   EXPECT_EQ(nlohmann::json::parse(tol.Out)["grid_layers"][0]["columns"], 2) << tol.Out;
+  // 65,535 cells of 65,535 pixels pass 2^31: the width is taken in 64 bits.
+  std::vector<std::uint8_t> wide = fuzz::tolHeader(1, 1, 65535, 65535, 1);
+  wide.resize(wide.size() + 3 * 65535);
+  WriteFileBytes(path("wide.tol"), wide);
+  const TRun wideRun = run(path("wide.tol"));
+  ASSERT_EQ(wideRun.Status, 0) << wideRun.Errors;
+  EXPECT_NE(wideRun.Out.find("4294836225 x 1"), std::string::npos) << wideRun.Out;
 
   std::ofstream(path("shows.lst")) << "show.ctl\r\nmissing.ctl\n";
   const TRun list = run(path("shows.lst") + " --json");

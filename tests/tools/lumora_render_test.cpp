@@ -8,6 +8,7 @@
 
 #include "effects/light_graphic.h"
 #include "effects/light_strip_state.h"
+#include "fuzz/hostile_files.h"
 #include "movie/graphic_factory.h"
 #include "movie/movie_file.h"
 #include "render/png_io.h"
@@ -73,6 +74,15 @@ TEST(LumoraRender, FailuresGiveOneLineAndAStatus) {
   EXPECT_NE(render(dir, dir.Write("empty.tol", tolBytes(1, 1, 4, 4, 0)) + " --frame 0").first, 0);
   EXPECT_NE(render(dir, show + " --frames 0-1 --out " + dir.Path("x%s.png")).first, 0) << "bad pattern";
   EXPECT_NE(render(dir, show).first, 0) << "no frame given";
+}
+
+// Frames have no sound: the music a movie carries is not written out, and
+// the private directory it would go to is not even made.
+TEST(LumoraRender, MusicIsNotExtracted) {
+  test::TPlayerDir dir("render_music");
+  const std::string show = dir.Write("show.ctl", fuzz::musicMovie("song.mp3", 1000));
+  ASSERT_EQ(render(dir, show + " --frame 0").first, 0);
+  EXPECT_FALSE(std::filesystem::exists(dir.Private("")));
 }
 
 // A light strip along a line above a swinging light, and a grid of five

@@ -29,6 +29,7 @@ THeadlessPlayer::THeadlessPlayer(THeadlessPlayOptions options, std::string execu
     : fOptions(std::move(options)), fMusic(musicFor(fOptions.Music)),
       fEngine(*this, *fMusic, std::move(executablePath)) {
   fEngine.ExtractMusic = fOptions.Music;
+  fEngine.SetDrawThreads(fOptions.DrawThreads);
   if (auto* qtMusic = dynamic_cast<TQtMusicPlayer*>(fMusic.get())) {
     qtMusic->OnFailed = [this] {
       report("the music cannot be played; the show plays on without it");

@@ -26,6 +26,8 @@ struct THeadlessPlayOptions {
   // Stop after one pass over the movie or the play list.
   bool Once = false;
   bool Music = true;
+  // Threads that draw each frame; kAllCores: every core.
+  std::int32_t DrawThreads = kAllCores;
   // One status line on stderr, rewritten in place.
   bool Status = false;
 };

@@ -3,6 +3,8 @@
 #include <QApplication>
 #include <QScreen>
 
+#include <cstdio>
+#include <memory>
 #include <string>
 
 #include "app/program_entry.h"
@@ -18,10 +20,22 @@ int RunPlayer(const TPlayerOptions& options) {
   char* qtArgv[] = {program.data(), nullptr};
   QApplication app(qtArgc, qtArgv);
   const std::string argument = StartPath(options.File);
-  const std::string serverName = InstanceServerName();
-  if (HandToRunningInstance(serverName, argument)) return 0;
+  std::unique_ptr<TInstanceLock> lock;
+  TInstancePaths paths;
+  try {
+    paths = InstancePaths();
+    lock = std::make_unique<TInstanceLock>(paths.Lock);
+  } catch (const std::exception& error) {
+    std::fprintf(stderr, "lumora: %s; this player runs on its own\n", error.what());
+  }
+  if (lock && !lock->Held()) {
+    if (HandToRunningInstance(paths.Socket, argument)) return 0;
+    std::fprintf(stderr, "lumora: the running player did not answer\n");
+    return 1;
+  }
 
   TPlayerWindow window(QCoreApplication::applicationFilePath().toStdString());
+  window.Form().Show().SetDrawThreads(options.DrawThreads);
   const QList<QScreen*> screens = QGuiApplication::screens();
   if (options.Screen >= 0 && options.Screen < screens.size()) {
     window.setScreen(screens[options.Screen]);
@@ -34,7 +48,7 @@ int RunPlayer(const TPlayerOptions& options) {
   };
   server.OnPath = [&window](const std::string& path) { window.OpenHandedOver(path); };
   // Without the server the player still plays; it is only not found.
-  server.Listen(serverName);
+  if (lock) server.Listen(paths.Socket);
   if (options.FullScreen) window.SetFullScreen(true);
   window.Start(argument);
   if (!options.Patch.empty()) window.AttachLights(options.Patch);

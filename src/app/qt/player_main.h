@@ -17,6 +17,8 @@ struct TPlayerOptions {
   bool FullScreen = false;
   // The screen to play on, counted from 0; none: where the desktop puts it.
   int Screen = -1;
+  // Threads that draw each frame; 0: every core.
+  std::int32_t DrawThreads = 0;
 };
 
 int RunPlayer(const TPlayerOptions& options);

@@ -39,6 +39,8 @@ constexpr int kLabelHeight = 15;
 constexpr int kScrollTop = 12;
 constexpr int kScrollHeight = 16;
 constexpr double kVolumeStep = 0.1;
+// Messages one box shows at most; older ones give way.
+constexpr qsizetype kMaxBoxMessages = 8;
 
 // The panel's controls left to right with the design's places and widths.
 struct TPanelPlace {
@@ -343,15 +345,25 @@ bool TPlayerWindow::RunOpenDialog(std::string& path) {
   return true;
 }
 
-// A box over a hidden or minimised window is painted blank by some window
-// managers, and the window must still be shown when the box closes.
+// A box that ran its own event loop would let the next hand-off or failed
+// play-list entry open another inside it, and so on without end; this one
+// is shown and left to the user while the window plays on. A box over a
+// hidden or minimised window is painted blank by some window managers, and
+// the window must still be shown when the box closes.
 void TPlayerWindow::MessageBox(const std::string& caption, const std::string& text) {
+  const QString message = QString::fromStdString(text);
+  if (fMessageBox != nullptr && fMessageBox->isVisible()) {
+    if (fMessages.isEmpty() || fMessages.back() != message) fMessages.push_back(message);
+    while (fMessages.size() > kMaxBoxMessages) fMessages.pop_front();
+    fMessageBox->setText(fMessages.join('\n'));
+    return;
+  }
   if (!isVisible() || isMinimized()) Maximize();
-  QMessageBox box(QMessageBox::Warning, QString::fromStdString(caption), QString::fromStdString(text),
-                  QMessageBox::Ok, this);
-  box.setWindowModality(Qt::WindowModal);
-  box.exec();
-  BringToFront();
+  fMessages = {message};
+  fMessageBox = new QMessageBox(QMessageBox::Warning, QString::fromStdString(caption), message, QMessageBox::Ok, this);
+  QObject::connect(fMessageBox, &QDialog::finished, this, [this] { BringToFront(); });
+  QObject::connect(fMessageBox, &QDialog::finished, fMessageBox, &QObject::deleteLater);
+  fMessageBox->open();
 }
 
 void TPlayerWindow::paintEvent(QPaintEvent*) {

@@ -11,6 +11,9 @@
 #include <string>
 
 #include <QImage>
+#include <QMessageBox>
+#include <QPointer>
+#include <QStringList>
 #include <QTimer>
 #include <QTranslator>
 #include <QWidget>
@@ -70,7 +73,10 @@ class TPlayerWindow : public QWidget, public TPlayerToolkit {
   void Refresh() override;
   void CopyFrame(const TBitmap32& frame, std::int32_t x, std::int32_t y) override;
   bool RunOpenDialog(std::string& path) override;
+  // One box at a time, which does not hold up the caller: while it is open,
+  // later messages join it (the last few are kept).
   void MessageBox(const std::string& caption, const std::string& text) override;
+  QMessageBox* OpenMessageBox() const { return fMessageBox.data(); }
   void CloseWindow() override { close(); }
 
  protected:
@@ -118,6 +124,8 @@ class TPlayerWindow : public QWidget, public TPlayerToolkit {
   bool fShowing = false;
   // Said once, and replaced by what is said later.
   QMessageBox* fNotice = nullptr;
+  QPointer<QMessageBox> fMessageBox;
+  QStringList fMessages;
   // Freed before the logic it takes frames from.
   std::unique_ptr<output::TLightSink> fLights;
 };

@@ -1,7 +1,6 @@
 #include "app/qt/qt_music.h"
 
 #include <QAudioOutput>
-#include <QFileInfo>
 #include <QAudioDevice>
 #include <QMediaDevices>
 #include <QMediaPlayer>
@@ -11,6 +10,8 @@
 #include <cstdio>
 #include <limits>
 #include <stdexcept>
+
+#include "io/stream.h"
 
 namespace lumora {
 
@@ -22,7 +23,8 @@ TQtMusicPlayer::~TQtMusicPlayer() {
 
 void TQtMusicPlayer::Open(const std::string& fileName) {
   const QString path = QString::fromStdString(fileName);
-  if (!QFileInfo(path).isReadable()) throw std::runtime_error(fileName + ": cannot open the music");
+  // The media framework would wait for ever on a FIFO.
+  if (!IsRegularFile(fileName)) throw std::runtime_error(fileName + ": cannot open the music");
   static bool saidOff = false;
   if (QMediaDevices::audioOutputs().isEmpty() && !saidOff) {
     std::fputs("lumora: no audio output: the music is off, the show plays on\n", stderr);

@@ -22,6 +22,7 @@ class TQtMusicPlayer : public TMusicPlayer {
   // Called (from the event loop) when the music cannot be played.
   std::function<void()> OnFailed;
 
+  // Raises an error for anything but a regular file that can be read.
   void Open(const std::string& fileName) override;
   void Play() override;
   void Pause() override;

@@ -6,6 +6,7 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLocalSocket>
+#include <QMessageBox>
 #include <QMimeData>
 #include <QMouseEvent>
 #include <QUrl>
@@ -142,7 +143,44 @@ TEST(PlayerWindow, InstanceServerIgnoresMalformedRecords) {
   EXPECT_TRUE(HandToRunningInstance(name, "other.exe"));
   ASSERT_TRUE(waitFor([&] { return contacts == 6; }));
   EXPECT_EQ(paths.size(), 1u);
-  EXPECT_FALSE(HandToRunningInstance(serverName("nobody"), "show.ctl")) << "no player runs";
+  EXPECT_FALSE(HandToRunningInstance(serverName("nobody"), "show.ctl", 200)) << "no player runs";
+}
+
+// Each failed hand-off used to open a modal box inside the box before,
+// until the stack overflowed. Now paths are taken one at a time, at most a
+// queue's worth are kept, and their messages share one box that does not
+// hold the window up; a FIFO among them is refused without waiting.
+TEST(PlayerWindow, AFloodOfFailingHandOffsShowsOneBoxAtATime) {
+  application();
+  test::TPlayerDir dir("qt_flood");
+  TPlayerWindow window(dir.Executable());
+  TInstanceServer server;
+  int handled = 0;
+  server.OnPath = [&](const std::string& path) {
+    ++handled;
+    window.Form().WMCopyData(path);
+  };
+  const std::string name = serverName("flood");
+  ASSERT_TRUE(server.Listen(name));
+  window.Start("");
+  ASSERT_TRUE(HandToRunningInstance(name, dir.Fifo("fifo.ctl"), 1000));
+  for (int i = 0; i < 300; ++i) {
+    ASSERT_TRUE(HandToRunningInstance(name, dir.Path("missing" + std::to_string(i) + ".ctl"), 1000));
+    QCoreApplication::processEvents();
+  }
+  ASSERT_TRUE(waitFor([&] { return server.Queue().Waiting() == 0 && server.Queue().Reading() == 0; }));
+  EXPECT_GT(handled, 0);
+  EXPECT_EQ(static_cast<std::uint64_t>(handled) + server.Queue().Dropped(), 301u);
+  EXPECT_EQ(window.findChildren<QMessageBox*>().size(), 1) << "one box, whatever failed";
+  ASSERT_NE(window.OpenMessageBox(), nullptr);
+  const QString shown = window.OpenMessageBox()->text();
+  EXPECT_TRUE(shown.startsWith(QString::fromUtf8(kTextBadFile))) << shown.toStdString();
+  EXPECT_LE(shown.count('\n'), 2 * 8) << "the latest eight messages, each with its file";
+  window.OpenMessageBox()->accept();
+  window.MessageBox(kCaptionWarning, "next");
+  ASSERT_NE(window.OpenMessageBox(), nullptr);
+  EXPECT_EQ(window.OpenMessageBox()->text(), "next") << "a later message opens a box of its own";
+  window.OpenMessageBox()->accept();
 }
 
 // Qt delivers drops only during a drag; the test hands one over directly.
@@ -257,18 +295,14 @@ TEST(PlayerWindow, AMessageBoxIsTheWindowsOwnAndLeavesItShown) {
   TPlayerWindow window(dir.Executable());
   window.Start(dir.Write("grid.tol", tolBytes(1, 2, 10, 10, 4, cellColour)));
   window.showMinimized();
-  bool seen = false;
-  QTimer::singleShot(0, [&] {
-    QWidget* box = QApplication::activeModalWidget();
-    ASSERT_NE(box, nullptr);
-    seen = true;
-    EXPECT_EQ(box->parentWidget(), &window);
-    EXPECT_TRUE(box->isVisible());
-    EXPECT_TRUE(window.isVisible() && !window.isMinimized()) << "the window under the box is shown";
-    box->close();
-  });
   window.OpenHandedOver(dir.Write("bad.tol", {1, 2, 3}));
-  EXPECT_TRUE(seen);
+  QMessageBox* box = window.OpenMessageBox();
+  ASSERT_NE(box, nullptr);
+  EXPECT_EQ(box->parentWidget(), &window);
+  EXPECT_TRUE(box->isVisible());
+  EXPECT_TRUE(window.isVisible() && !window.isMinimized()) << "the window under the box is shown";
+  box->accept();
+  QCoreApplication::processEvents();
   EXPECT_TRUE(window.isVisible() && !window.isMinimized()) << "closing the box leaves the window shown";
 }
 

@@ -21,7 +21,9 @@ namespace {
 std::vector<std::uint8_t> silentWav() {
   constexpr std::uint32_t kSamples = 8000;
   std::vector<std::uint8_t> wav;
-  auto text = [&](const char* s) { wav.insert(wav.end(), s, s + 4); };
+  auto text = [&](const char* s) {
+    for (int i = 0; i < 4; ++i) wav.push_back(static_cast<std::uint8_t>(s[i]));
+  };
   auto u32 = [&](std::uint32_t v) {
     for (int i = 0; i < 4; ++i) wav.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
   };
@@ -55,6 +57,7 @@ TEST(QtMusicPlayer, OpensPlaysAndClosesWithOrWithoutAudio) {
   EXPECT_EQ(music.Position(), 0);
   EXPECT_EQ(music.Length(), std::numeric_limits<std::int64_t>::max()) << "nothing open never ends";
   EXPECT_THROW(music.Open(dir.Path("missing.wav")), std::runtime_error);
+  EXPECT_THROW(music.Open(dir.Fifo("fifo.wav")), std::runtime_error) << "a FIFO is refused, not waited on";
 
   bool failed = false;
   music.OnFailed = [&] { failed = true; };
