@@ -108,7 +108,8 @@ void FailAt(const std::string& source, const std::string& path, const std::strin
 json ParseJson(std::string_view text, const std::string& source) {
   try {
     return json::parse(text.begin(), text.end(), TDuplicateKeyGuard(source));
-  } catch (const json::parse_error& e) {
+  } catch (const json::exception& e) {
+    // parse_error for bad syntax, out_of_range for a number past a double.
     const std::string message = e.what();
     const std::size_t start = message.find("] ");
     throw EPatchError(source + ": not JSON: " + (start == std::string::npos ? message : message.substr(start + 2)));

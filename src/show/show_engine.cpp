@@ -122,15 +122,24 @@ void TShowEngine::LoadMovie(const std::string& path) {
     return;
   }
   fLastLoadError.clear();
+  loadVector(path, [&](TMovieFile& reader) {
+    if (!reader.LoadFromFile(path, true)) {
+      say(kCaptionWarning, kTextFormatError, path + ": not a movie: it starts with no movie's mark");
+    }
+    return true;
+  });
+}
+
+// Reading runs under the show's budgets; what read returns false for is
+// not shown, and a movie whose reading or preparing fails is dropped.
+void TShowEngine::loadVector(const std::string& path, const std::function<bool(TMovieFile&)>& read) {
   fLoadingPath = path;
   try {
     const TMemoryBudget budget(MemoryBudget);
     const TWorkBudget work(WorkBudget);
     TMovieFile reader;
     prepareReader(reader);
-    if (!reader.LoadFromFile(path, true)) {
-      say(kCaptionWarning, kTextFormatError, path + ": not a movie: it starts with no movie's mark");
-    }
+    if (!read(reader)) return;
     afterVectorLoad(reader);
     fLoadMemory = budget.Used();
   } catch (const EShowBudget& error) {
@@ -322,23 +331,11 @@ void TShowEngine::LoadEmbedded(const std::string& path) {
     fLastLoadError = error.what();
     return;
   }
-  fLoadingPath = path;
-  try {
-    const TMemoryBudget budget(MemoryBudget);
-    const TWorkBudget work(WorkBudget);
-    TMovieFile reader;
-    prepareReader(reader);
-    if (reader.ReadAppended(image, path)) {
-      afterVectorLoad(reader);
-      fLoadMemory = budget.Used();
-    } else {
-      fLastLoadError = path + ": no movie is appended";
-    }
-  } catch (const EShowBudget& error) {
-    abandonMovie(TLoadError(path + ": " + error.what()));
-  } catch (const std::exception& error) {
-    abandonMovie(error);
-  }
+  loadVector(path, [&](TMovieFile& reader) {
+    if (reader.ReadAppended(image, path)) return true;
+    fLastLoadError = path + ": no movie is appended";
+    return false;
+  });
 }
 
 // Entries are looked up beside the list first, then beside the player, so

@@ -9,6 +9,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -173,6 +174,7 @@ class TShowEngine {
   std::uint64_t ShowNumber() const { return fShowNumber; }
 
  private:
+  void loadVector(const std::string& path, const std::function<bool(TMovieFile&)>& read);
   void afterVectorLoad(TMovieFile& reader);
   void fitScene();
   void prepareReader(TMovieFile& reader);

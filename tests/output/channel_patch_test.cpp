@@ -33,6 +33,7 @@ TEST(ChannelPatch, BadPatchesNameTheFileThePlaceAndTheFault) {
   } cases[] = {
       {"{", "show.patch: not JSON: parse error at line 1, column 2: syntax error while parsing object key - unexpected "
             "end of input; expected string literal"},
+      {"1e999", "show.patch: not JSON: number overflow parsing '1e999'"},
       {"[]", "show.patch: (top): must be an object {…}"},
       {R"({"fixture": []})", "show.patch: fixture: unknown key"},
       {deep, "show.patch: fixtures" + repeated("[0]", 32) + ": nested deeper than 32 levels"},
