@@ -19,14 +19,14 @@ constexpr std::array<std::uint8_t, 1> kPadSlot = {0};
 // Every port-address to one node, or broadcast to all.
 class TArtNetOutput final : public TLightOutput {
  public:
-  explicit TArtNetOutput(const TOutputSpec& spec);
+  explicit TArtNetOutput(const TOutputRoute& route);
   std::string Send(std::span<const std::uint8_t> frame) override;
   std::vector<TEndpoint> Destinations() const override {
     return std::vector<TEndpoint>(fDatagrams.size(), fDestination);
   }
 
  private:
-  TOutputSpec fSpec;
+  TOutputRoute fRoute;
   TEndpoint fDestination;
   std::vector<THeader> fHeaders;
   // 1–255, then 1 again; 0 would tell nodes to ignore the order.
@@ -36,40 +36,40 @@ class TArtNetOutput final : public TLightOutput {
   TUdpSocket fSocket;
 };
 
-TEndpoint destinationOf(const TOutputSpec& spec) {
-  return {spec.Address != 0 ? spec.Address : kLimitedBroadcast, spec.Port};
+TEndpoint destinationOf(const TOutputRoute& route) {
+  return {route.Address != 0 ? route.Address : kLimitedBroadcast, route.Port};
 }
 
-std::string describe(const TOutputSpec& spec) {
-  return "Art-Net " + UniverseRangeText("port-address", spec.Universe, spec.UniverseCount()) + " to " +
-         FormatEndpoint(destinationOf(spec));
+std::string describe(const TOutputRoute& route) {
+  return "Art-Net " + UniverseRangeText("port-address", route.Universe, route.UniverseCount()) + " to " +
+         FormatEndpoint(destinationOf(route));
 }
 
-TArtNetOutput::TArtNetOutput(const TOutputSpec& spec)
-    : TLightOutput(describe(spec)), fSpec(spec), fDestination(destinationOf(spec)), fHeaders(spec.UniverseCount()),
-      fSequences(spec.UniverseCount(), 0) {
+TArtNetOutput::TArtNetOutput(const TOutputRoute& route)
+    : TLightOutput(describe(route)), fRoute(route), fDestination(destinationOf(route)), fHeaders(route.UniverseCount()),
+      fSequences(route.UniverseCount(), 0) {
   for (std::uint32_t k = 0; k < fHeaders.size(); ++k) {
-    const std::uint32_t slots = std::min(spec.UniverseSize, spec.Count - k * spec.UniverseSize);
+    const std::uint32_t slots = std::min(route.UniverseSize, route.Count - k * route.UniverseSize);
     const bool odd = slots % 2 == 1;
-    WriteArtDmxHeader(fHeaders[k], static_cast<std::uint16_t>(spec.Universe + k), static_cast<std::uint16_t>(slots + odd));
+    WriteArtDmxHeader(fHeaders[k], static_cast<std::uint16_t>(route.Universe + k), static_cast<std::uint16_t>(slots + odd));
     const std::span<const std::uint8_t> pad = odd ? std::span<const std::uint8_t>(kPadSlot) : std::span<const std::uint8_t>();
     fDatagrams.push_back({fHeaders[k], {}, pad, fDestination});
   }
-  if (spec.Sync) fDatagrams.push_back({fSync, {}, {}, fDestination});
+  if (route.Sync) fDatagrams.push_back({fSync, {}, {}, fDestination});
 }
 
 std::string TArtNetOutput::Send(std::span<const std::uint8_t> frame) {
-  const std::span<const std::uint8_t> channels = OutputChannels(fSpec, frame);
+  const std::span<const std::uint8_t> channels = OutputChannels(fRoute, frame);
   if (channels.empty()) return kShortFrame;
   if (!fSocket.IsOpen()) {
-    const std::string error = fSocket.Open(fSpec.Interface, fDestination);
+    const std::string error = fSocket.Open(fRoute.Interface, fDestination);
     if (!error.empty()) return error;
   }
   for (std::size_t k = 0; k < fHeaders.size(); ++k) {
     fSequences[k] = fSequences[k] == 255 ? 1 : fSequences[k] + 1;
     SetArtDmxSequence(fHeaders[k], fSequences[k]);
-    const std::size_t first = k * fSpec.UniverseSize;
-    fDatagrams[k].Body = channels.subspan(first, std::min<std::size_t>(fSpec.UniverseSize, channels.size() - first));
+    const std::size_t first = k * fRoute.UniverseSize;
+    fDatagrams[k].Body = channels.subspan(first, std::min<std::size_t>(fRoute.UniverseSize, channels.size() - first));
   }
   std::string error = fSocket.Send(fDatagrams);
   if (!error.empty()) fSocket.Close();
@@ -78,8 +78,8 @@ std::string TArtNetOutput::Send(std::span<const std::uint8_t> frame) {
 
 }  // namespace
 
-std::unique_ptr<TLightOutput> MakeArtNetOutput(const TOutputSpec& spec) {
-  return std::make_unique<TArtNetOutput>(spec);
+std::unique_ptr<TLightOutput> MakeArtNetOutput(const TOutputRoute& route) {
+  return std::make_unique<TArtNetOutput>(route);
 }
 
 }  // namespace lumora::output

@@ -44,7 +44,7 @@ void readOutputs(const patch::TPatchValue& list, TChannelPatch& result) {
   std::uint64_t sent = 0;
   for (const patch::TPatchValue& element : list.Elements()) {
     result.Outputs.push_back(patch::ReadOutput(element.Object(), kMaxSentChannels - sent));
-    const TOutputSpec& output = result.Outputs.back();
+    const TOutputRoute& output = result.Outputs.back();
     sent += output.Count;
     result.ChannelCount = std::max(result.ChannelCount, output.First + output.Count);
   }

@@ -70,7 +70,7 @@ const char* ProtocolKey(TProtocol protocol);
 inline constexpr TProtocol kProtocols[] = {TProtocol::Sacn, TProtocol::ArtNet, TProtocol::Ddp, TProtocol::Ola};
 
 // A range of the frame's channels and the destination it goes to.
-struct TOutputSpec {
+struct TOutputRoute {
   TProtocol Protocol = TProtocol::Sacn;
   // Index of the first channel sent, and how many.
   std::uint32_t First = 0;
@@ -98,7 +98,7 @@ struct TOutputSpec {
 
 struct TChannelPatch {
   std::vector<TFixture> Fixtures;
-  std::vector<TOutputSpec> Outputs;
+  std::vector<TOutputRoute> Outputs;
   // All channels sent as 0 once when the show stops.
   bool Blackout = true;
   // One past the highest channel index any fixture or output uses.

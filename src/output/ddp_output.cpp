@@ -16,14 +16,14 @@ using THeader = std::array<std::uint8_t, kDdpHeaderSize>;
 // The range as a run of packets to one controller, the last one pushing.
 class TDdpOutput final : public TLightOutput {
  public:
-  explicit TDdpOutput(const TOutputSpec& spec);
+  explicit TDdpOutput(const TOutputRoute& route);
   std::string Send(std::span<const std::uint8_t> frame) override;
   std::vector<TEndpoint> Destinations() const override {
     return std::vector<TEndpoint>(fDatagrams.size(), fDestination);
   }
 
  private:
-  TOutputSpec fSpec;
+  TOutputRoute fRoute;
   TEndpoint fDestination;
   std::vector<THeader> fHeaders;
   // 1–15, then 1 again, packet after packet.
@@ -32,25 +32,25 @@ class TDdpOutput final : public TLightOutput {
   TUdpSocket fSocket;
 };
 
-TDdpOutput::TDdpOutput(const TOutputSpec& spec)
-    : TLightOutput("DDP channels " + std::to_string(spec.First + 1) + "–" + std::to_string(spec.First + spec.Count) +
-                   " to " + FormatEndpoint({spec.Address, spec.Port})),
-      fSpec(spec), fDestination{spec.Address, spec.Port}, fHeaders((spec.Count - 1) / kDdpMaxData + 1) {
+TDdpOutput::TDdpOutput(const TOutputRoute& route)
+    : TLightOutput("DDP channels " + std::to_string(route.First + 1) + "–" + std::to_string(route.First + route.Count) +
+                   " to " + FormatEndpoint({route.Address, route.Port})),
+      fRoute(route), fDestination{route.Address, route.Port}, fHeaders((route.Count - 1) / kDdpMaxData + 1) {
   for (THeader& header : fHeaders) fDatagrams.push_back({header, {}, {}, fDestination});
 }
 
 std::string TDdpOutput::Send(std::span<const std::uint8_t> frame) {
-  const std::span<const std::uint8_t> channels = OutputChannels(fSpec, frame);
+  const std::span<const std::uint8_t> channels = OutputChannels(fRoute, frame);
   if (channels.empty()) return kShortFrame;
   if (!fSocket.IsOpen()) {
-    const std::string error = fSocket.Open(fSpec.Interface, fDestination);
+    const std::string error = fSocket.Open(fRoute.Interface, fDestination);
     if (!error.empty()) return error;
   }
   for (std::size_t k = 0; k < fHeaders.size(); ++k) {
     fSequence = fSequence == 15 ? 1 : fSequence + 1;
     const std::size_t first = k * kDdpMaxData;
     const std::size_t length = std::min(kDdpMaxData, channels.size() - first);
-    fHeaders[k] = DdpHeader(fSequence, k + 1 == fHeaders.size(), fSpec.DdpOffset + static_cast<std::uint32_t>(first),
+    fHeaders[k] = DdpHeader(fSequence, k + 1 == fHeaders.size(), fRoute.DdpOffset + static_cast<std::uint32_t>(first),
                             static_cast<std::uint16_t>(length));
     fDatagrams[k].Body = channels.subspan(first, length);
   }
@@ -61,6 +61,6 @@ std::string TDdpOutput::Send(std::span<const std::uint8_t> frame) {
 
 }  // namespace
 
-std::unique_ptr<TLightOutput> MakeDdpOutput(const TOutputSpec& spec) { return std::make_unique<TDdpOutput>(spec); }
+std::unique_ptr<TLightOutput> MakeDdpOutput(const TOutputRoute& route) { return std::make_unique<TDdpOutput>(route); }
 
 }  // namespace lumora::output

@@ -9,21 +9,21 @@ std::string UniverseRangeText(const char* noun, std::uint32_t first, std::uint32
   return std::string(noun) + "s " + std::to_string(first) + "–" + std::to_string(first + count - 1);
 }
 
-std::span<const std::uint8_t> OutputChannels(const TOutputSpec& spec, std::span<const std::uint8_t> frame) {
-  if (std::uint64_t{spec.First} + spec.Count > frame.size()) return {};
-  return frame.subspan(spec.First, spec.Count);
+std::span<const std::uint8_t> OutputChannels(const TOutputRoute& route, std::span<const std::uint8_t> frame) {
+  if (std::uint64_t{route.First} + route.Count > frame.size()) return {};
+  return frame.subspan(route.First, route.Count);
 }
 
-std::unique_ptr<TLightOutput> MakeLightOutput(const TOutputSpec& spec, const TComponentId& cid) {
-  switch (spec.Protocol) {
+std::unique_ptr<TLightOutput> MakeLightOutput(const TOutputRoute& route, const TComponentId& cid) {
+  switch (route.Protocol) {
     case TProtocol::Sacn:
-      return MakeSacnOutput(spec, cid);
+      return MakeSacnOutput(route, cid);
     case TProtocol::ArtNet:
-      return MakeArtNetOutput(spec);
+      return MakeArtNetOutput(route);
     case TProtocol::Ddp:
-      return MakeDdpOutput(spec);
+      return MakeDdpOutput(route);
     case TProtocol::Ola:
-      return MakeOlaOutput(spec);
+      return MakeOlaOutput(route);
   }
   return nullptr;
 }

@@ -38,6 +38,6 @@ class TLightOutput {
   std::string fName;
 };
 
-std::unique_ptr<TLightOutput> MakeLightOutput(const TOutputSpec& spec, const TComponentId& cid);
+std::unique_ptr<TLightOutput> MakeLightOutput(const TOutputRoute& route, const TComponentId& cid);
 
 }  // namespace lumora::output

@@ -5,8 +5,8 @@ namespace lumora::output {
 TLiveOutput::TLiveOutput(TChannelPatch patch, TLiveSettings settings)
     : fMap(std::move(patch.Fixtures), patch.ChannelCount), fBlackout(patch.Blackout) {
   std::vector<std::unique_ptr<TLightOutput>> outputs;
-  for (const TOutputSpec& spec : patch.Outputs) {
-    outputs.push_back(MakeLightOutput(spec, settings.Cid));
+  for (const TOutputRoute& route : patch.Outputs) {
+    outputs.push_back(MakeLightOutput(route, settings.Cid));
     fNames.push_back(outputs.back()->Name());
   }
   fSender = std::make_unique<TOutputSender>(std::move(outputs), patch.ChannelCount,

@@ -14,20 +14,20 @@ namespace {
 // OLA patches them to whatever lights it drives.
 class TOlaOutput final : public TLightOutput {
  public:
-  explicit TOlaOutput(const TOutputSpec& spec)
-      : TLightOutput("OLA " + UniverseRangeText("universe", spec.Universe, spec.UniverseCount()) + " on RPC port " +
-                     std::to_string(spec.Port)),
-        fSpec(spec) {}
+  explicit TOlaOutput(const TOutputRoute& route)
+      : TLightOutput("OLA " + UniverseRangeText("universe", route.Universe, route.UniverseCount()) + " on RPC port " +
+                     std::to_string(route.Port)),
+        fRoute(route) {}
 
   std::string Send(std::span<const std::uint8_t> frame) override;
   std::vector<TEndpoint> Destinations() const override {
-    return std::vector<TEndpoint>(fSpec.UniverseCount(), TEndpoint{kLoopbackAddress, fSpec.Port});
+    return std::vector<TEndpoint>(fRoute.UniverseCount(), TEndpoint{kLoopbackAddress, fRoute.Port});
   }
 
  private:
   std::string connect();
 
-  TOutputSpec fSpec;
+  TOutputRoute fRoute;
   std::unique_ptr<ola::client::StreamingClient> fClient;
   ola::DmxBuffer fBuffer;
 };
@@ -36,7 +36,7 @@ std::string TOlaOutput::connect() {
   ola::client::StreamingClient::Options options;
   // Never start a daemon of our own: the lighting desk's OLA is the one to use.
   options.auto_start = false;
-  options.server_port = fSpec.Port;
+  options.server_port = fRoute.Port;
   auto client = std::make_unique<ola::client::StreamingClient>(options);
   if (!client->Setup()) return "no OLA daemon answers";
   fClient = std::move(client);
@@ -44,17 +44,17 @@ std::string TOlaOutput::connect() {
 }
 
 std::string TOlaOutput::Send(std::span<const std::uint8_t> frame) {
-  const std::span<const std::uint8_t> channels = OutputChannels(fSpec, frame);
+  const std::span<const std::uint8_t> channels = OutputChannels(fRoute, frame);
   if (channels.empty()) return kShortFrame;
   if (!fClient) {
     const std::string error = connect();
     if (!error.empty()) return error;
   }
-  for (std::uint32_t k = 0; k < fSpec.UniverseCount(); ++k) {
-    const std::size_t first = std::size_t{k} * fSpec.UniverseSize;
-    const std::size_t length = std::min<std::size_t>(fSpec.UniverseSize, channels.size() - first);
+  for (std::uint32_t k = 0; k < fRoute.UniverseCount(); ++k) {
+    const std::size_t first = std::size_t{k} * fRoute.UniverseSize;
+    const std::size_t length = std::min<std::size_t>(fRoute.UniverseSize, channels.size() - first);
     fBuffer.Set(channels.data() + first, static_cast<unsigned>(length));
-    if (!fClient->SendDmx(fSpec.Universe + k, fBuffer)) {
+    if (!fClient->SendDmx(fRoute.Universe + k, fBuffer)) {
       fClient.reset();
       return "the OLA daemon closed the connection";
     }
@@ -64,6 +64,6 @@ std::string TOlaOutput::Send(std::span<const std::uint8_t> frame) {
 
 }  // namespace
 
-std::unique_ptr<TLightOutput> MakeOlaOutput(const TOutputSpec& spec) { return std::make_unique<TOlaOutput>(spec); }
+std::unique_ptr<TLightOutput> MakeOlaOutput(const TOutputRoute& route) { return std::make_unique<TOlaOutput>(route); }
 
 }  // namespace lumora::output

@@ -88,7 +88,7 @@ TPatchCheck CheckChannelPatch(const TChannelPatch& patch) {
   findOverlaps(patch, check);
   const std::vector<TSpan> filled = unite(fixtureSpans(patch));
   std::vector<TSpan> sentSpans;
-  for (const TOutputSpec& o : patch.Outputs) sentSpans.push_back({o.First, std::uint64_t{o.First} + o.Count});
+  for (const TOutputRoute& o : patch.Outputs) sentSpans.push_back({o.First, std::uint64_t{o.First} + o.Count});
   const std::vector<TSpan> sent = unite(std::move(sentSpans));
   check.Unfilled = subtract(sent, filled);
   check.Unsent = subtract(filled, sent);

@@ -67,7 +67,7 @@ TUniverseRange universeRange(TProtocol protocol) {
   }
 }
 
-void readUniverses(const TPatchObject& object, TOutputSpec& output) {
+void readUniverses(const TPatchObject& object, TOutputRoute& output) {
   const TUniverseRange range = universeRange(output.Protocol);
   if (const auto size = object.Optional("universe_size")) {
     output.UniverseSize = static_cast<std::uint32_t>(size->Integer(1, kMaxSlots));
@@ -83,7 +83,7 @@ void readUniverses(const TPatchObject& object, TOutputSpec& output) {
   }
 }
 
-void readSacnOptions(const TPatchObject& object, TOutputSpec& output) {
+void readSacnOptions(const TPatchObject& object, TOutputRoute& output) {
   if (const auto priority = object.Optional("priority")) output.Priority = static_cast<std::uint8_t>(priority->Integer(0, 200));
   if (const auto sync = object.Optional("sync")) output.Sync = sync->Boolean();
   output.SyncUniverse = static_cast<std::uint16_t>(output.Universe);
@@ -93,7 +93,7 @@ void readSacnOptions(const TPatchObject& object, TOutputSpec& output) {
   }
 }
 
-void readDestination(const TPatchObject& object, TOutputSpec& output) {
+void readDestination(const TPatchObject& object, TOutputRoute& output) {
   if (const auto host = object.Optional("host")) {
     output.Host = host->String();
     output.Address = resolve(*host);
@@ -108,8 +108,8 @@ void readDestination(const TPatchObject& object, TOutputSpec& output) {
 
 }  // namespace
 
-TOutputSpec ReadOutput(const TPatchObject& object, std::uint64_t sentBudget) {
-  TOutputSpec output;
+TOutputRoute ReadOutput(const TPatchObject& object, std::uint64_t sentBudget) {
+  TOutputRoute output;
   std::vector<std::string_view> keys;
   for (const TProtocol protocol : kProtocols) keys.emplace_back(ProtocolKey(protocol));
   output.Protocol = kProtocols[object.Required("protocol").Choice(keys, "protocol")];

@@ -11,6 +11,6 @@ namespace lumora::output::patch {
 // A fixture whose samples may number at most sampleBudget.
 TFixture ReadFixture(const TPatchObject& object, const TMovieShape& movie, std::uint64_t sampleBudget);
 // An output that may send at most sentBudget channels; its host resolved.
-TOutputSpec ReadOutput(const TPatchObject& object, std::uint64_t sentBudget);
+TOutputRoute ReadOutput(const TPatchObject& object, std::uint64_t sentBudget);
 
 }  // namespace lumora::output::patch

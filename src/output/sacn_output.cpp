@@ -16,16 +16,16 @@ using THeader = std::array<std::uint8_t, kSacnDataHeaderSize>;
 // Each universe to its multicast group, or everything to one host.
 class TSacnOutput final : public TLightOutput {
  public:
-  TSacnOutput(const TOutputSpec& spec, const TComponentId& cid);
+  TSacnOutput(const TOutputRoute& route, const TComponentId& cid);
   std::string Send(std::span<const std::uint8_t> frame) override;
   std::vector<TEndpoint> Destinations() const override;
 
  private:
   TEndpoint destination(std::uint32_t universe) const {
-    return {fSpec.Address != 0 ? fSpec.Address : SacnMulticastAddress(static_cast<std::uint16_t>(universe)), fSpec.Port};
+    return {fRoute.Address != 0 ? fRoute.Address : SacnMulticastAddress(static_cast<std::uint16_t>(universe)), fRoute.Port};
   }
 
-  TOutputSpec fSpec;
+  TOutputRoute fRoute;
   TComponentId fCid;
   // One header and one sequence number per universe, then the sync packet.
   std::vector<THeader> fHeaders;
@@ -36,38 +36,38 @@ class TSacnOutput final : public TLightOutput {
   TUdpSocket fSocket;
 };
 
-std::string describe(const TOutputSpec& spec) {
-  return "sACN " + UniverseRangeText("universe", spec.Universe, spec.UniverseCount()) + " to " +
-         (spec.Address != 0 ? FormatEndpoint({spec.Address, spec.Port}) : "multicast port " + std::to_string(spec.Port));
+std::string describe(const TOutputRoute& route) {
+  return "sACN " + UniverseRangeText("universe", route.Universe, route.UniverseCount()) + " to " +
+         (route.Address != 0 ? FormatEndpoint({route.Address, route.Port}) : "multicast port " + std::to_string(route.Port));
 }
 
-TSacnOutput::TSacnOutput(const TOutputSpec& spec, const TComponentId& cid)
-    : TLightOutput(describe(spec)), fSpec(spec), fCid(cid), fHeaders(spec.UniverseCount()),
-      fSequences(spec.UniverseCount(), 0) {
-  const TSacnSource source{cid, kSourceName, spec.Priority, spec.Sync ? spec.SyncUniverse : std::uint16_t{0}};
+TSacnOutput::TSacnOutput(const TOutputRoute& route, const TComponentId& cid)
+    : TLightOutput(describe(route)), fRoute(route), fCid(cid), fHeaders(route.UniverseCount()),
+      fSequences(route.UniverseCount(), 0) {
+  const TSacnSource source{cid, kSourceName, route.Priority, route.Sync ? route.SyncUniverse : std::uint16_t{0}};
   for (std::uint32_t k = 0; k < fHeaders.size(); ++k) {
-    const std::uint32_t slots = std::min(spec.UniverseSize, spec.Count - k * spec.UniverseSize);
-    WriteSacnDataHeader(fHeaders[k], source, static_cast<std::uint16_t>(spec.Universe + k), slots);
-    fDatagrams.push_back({fHeaders[k], {}, {}, destination(spec.Universe + k)});
+    const std::uint32_t slots = std::min(route.UniverseSize, route.Count - k * route.UniverseSize);
+    WriteSacnDataHeader(fHeaders[k], source, static_cast<std::uint16_t>(route.Universe + k), slots);
+    fDatagrams.push_back({fHeaders[k], {}, {}, destination(route.Universe + k)});
   }
-  if (spec.Sync) fDatagrams.push_back({fSync, {}, {}, destination(spec.SyncUniverse)});
+  if (route.Sync) fDatagrams.push_back({fSync, {}, {}, destination(route.SyncUniverse)});
 }
 
 std::string TSacnOutput::Send(std::span<const std::uint8_t> frame) {
-  const std::span<const std::uint8_t> channels = OutputChannels(fSpec, frame);
+  const std::span<const std::uint8_t> channels = OutputChannels(fRoute, frame);
   if (channels.empty()) return kShortFrame;
   if (!fSocket.IsOpen()) {
     const std::optional<TEndpoint> host =
-        fSpec.Address != 0 ? std::optional(TEndpoint{fSpec.Address, fSpec.Port}) : std::nullopt;
-    const std::string error = fSocket.Open(fSpec.Interface, host);
+        fRoute.Address != 0 ? std::optional(TEndpoint{fRoute.Address, fRoute.Port}) : std::nullopt;
+    const std::string error = fSocket.Open(fRoute.Interface, host);
     if (!error.empty()) return error;
   }
   for (std::size_t k = 0; k < fHeaders.size(); ++k) {
     SetSacnSequence(fHeaders[k], fSequences[k]++);
-    const std::size_t first = k * fSpec.UniverseSize;
-    fDatagrams[k].Body = channels.subspan(first, std::min<std::size_t>(fSpec.UniverseSize, channels.size() - first));
+    const std::size_t first = k * fRoute.UniverseSize;
+    fDatagrams[k].Body = channels.subspan(first, std::min<std::size_t>(fRoute.UniverseSize, channels.size() - first));
   }
-  if (fSpec.Sync) fSync = SacnSyncPacket(fCid, fSyncSequence++, fSpec.SyncUniverse);
+  if (fRoute.Sync) fSync = SacnSyncPacket(fCid, fSyncSequence++, fRoute.SyncUniverse);
   std::string error = fSocket.Send(fDatagrams);
   if (!error.empty()) fSocket.Close();
   return error;
@@ -81,8 +81,8 @@ std::vector<TEndpoint> TSacnOutput::Destinations() const {
 
 }  // namespace
 
-std::unique_ptr<TLightOutput> MakeSacnOutput(const TOutputSpec& spec, const TComponentId& cid) {
-  return std::make_unique<TSacnOutput>(spec, cid);
+std::unique_ptr<TLightOutput> MakeSacnOutput(const TOutputRoute& route, const TComponentId& cid) {
+  return std::make_unique<TSacnOutput>(route, cid);
 }
 
 }  // namespace lumora::output

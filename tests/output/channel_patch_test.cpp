@@ -136,7 +136,7 @@ TEST(ChannelPatch, AGoodPatchReadsBackAsWritten) {
   EXPECT_EQ(patch.Fixtures[1].ChannelCount(), 3u);
   EXPECT_EQ(patch.Fixtures[2].Samples, (TPoints{{0, 0}, {3, 1}, {6, 2}, {9, 3}}));
   ASSERT_EQ(patch.Outputs.size(), 4u);
-  const TOutputSpec& sacn = patch.Outputs[0];
+  const TOutputRoute& sacn = patch.Outputs[0];
   EXPECT_EQ(sacn.Address, 0x7F000001u);
   EXPECT_EQ(sacn.Port, 6000);
   EXPECT_EQ(sacn.UniverseCount(), 3u);

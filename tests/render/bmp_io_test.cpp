@@ -24,7 +24,7 @@ void put32(Bytes& out, std::uint32_t v) {
 }
 
 // The fields of a hand-built bitmap file; rows are given as stored.
-struct BmpSpec {
+struct BmpFields {
   std::uint32_t headerSize = 40;
   std::int32_t width = 0;
   std::int32_t height = 0;
@@ -36,7 +36,7 @@ struct BmpSpec {
   Bytes pixels{};
 };
 
-Bytes makeBmp(const BmpSpec& s) {
+Bytes makeBmp(const BmpFields& s) {
   Bytes header;
   put32(header, s.headerSize);
   if (s.headerSize == 12) {
@@ -119,20 +119,20 @@ TEST(BmpIo, SaveAndLoadRoundTrip) {
 TEST(BmpIo, PalettedFiles) {
   // 1 bpp, bottom-up: top row 1 0 1, bottom row 0 1 0; palette entries are
   // B, G, R, reserved.
-  BmpSpec one{.width = 3, .height = 2, .bitCount = 1};
+  BmpFields one{.width = 3, .height = 2, .bitCount = 1};
   one.palette = {1, 2, 3, 0, 10, 20, 30, 0};
   one.pixels = {0x40, 0, 0, 0, 0xA0, 0, 0, 0};
   const TColor32 c0 = 0xFF030201, c1 = 0xFF1E140A;
   EXPECT_EQ(load(makeBmp(one)), (std::vector<TColor32>{c1, c0, c1, c0, c1, c0}));
 
   // 4 bpp, top-down, three palette entries in use; an index past them is black.
-  BmpSpec four{.width = 4, .height = -1, .bitCount = 4, .colorsUsed = 3};
+  BmpFields four{.width = 4, .height = -1, .bitCount = 4, .colorsUsed = 3};
   four.palette = {0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0xFF, 0, 0, 0};
   four.pixels = {0x12, 0x09, 0, 0};
   EXPECT_EQ(load(makeBmp(four)), (std::vector<TColor32>{0xFF00FF00, 0xFF0000FF, 0xFFFF0000, clBlack32}));
 
   // 8 bpp behind the old 12-byte header: 3-byte palette entries, all 256.
-  BmpSpec eight{.headerSize = 12, .width = 2, .height = 2, .bitCount = 8};
+  BmpFields eight{.headerSize = 12, .width = 2, .height = 2, .bitCount = 8};
   eight.palette.resize(256 * 3);
   eight.palette[3 * 7] = 0x11;      // entry 7: blue
   eight.palette[3 * 200 + 2] = 0x22;  // entry 200: red
@@ -142,7 +142,7 @@ TEST(BmpIo, PalettedFiles) {
 
 TEST(BmpIo, TrueColourFiles) {
   // 24 bpp, rows of 6 bytes padded to 8, bottom-up.
-  BmpSpec rgb{.width = 2, .height = 2, .bitCount = 24};
+  BmpFields rgb{.width = 2, .height = 2, .bitCount = 24};
   rgb.pixels = {1, 2, 3, 4, 5, 6, 0, 0, 7, 8, 9, 10, 11, 12, 0, 0};
   EXPECT_EQ(load(makeBmp(rgb)), (std::vector<TColor32>{0xFF090807, 0xFF0C0B0A, 0xFF030201, 0xFF060504}));
   // The last row may lack its padding.
@@ -150,7 +150,7 @@ TEST(BmpIo, TrueColourFiles) {
   EXPECT_EQ(load(makeBmp(rgb)).size(), 4u);
 
   // 32 bpp keeps alpha, but all-zero alpha bytes mean an opaque image.
-  BmpSpec argb{.width = 2, .height = -1, .bitCount = 32};
+  BmpFields argb{.width = 2, .height = -1, .bitCount = 32};
   argb.pixels = {1, 2, 3, 0x80, 4, 5, 6, 0};
   EXPECT_EQ(load(makeBmp(argb)), (std::vector<TColor32>{0x80030201, 0x00060504}));
   argb.pixels = {1, 2, 3, 0, 4, 5, 6, 0};
@@ -162,17 +162,17 @@ TEST(BmpIo, TrueColourFiles) {
 TEST(BmpIo, BitFields) {
   // 16 bpp 5-6-5 behind a 40-byte header: 16 of 31 is (16 × 255 + 15) / 31
   // = 132, 32 of 63 is (32 × 255 + 31) / 63 = 130.
-  BmpSpec rgb565{.width = 4, .height = 1, .bitCount = 16, .compression = 3, .masks = {0xF800, 0x07E0, 0x001F}};
+  BmpFields rgb565{.width = 4, .height = 1, .bitCount = 16, .compression = 3, .masks = {0xF800, 0x07E0, 0x001F}};
   rgb565.pixels = {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0x10, 0x84};
   EXPECT_EQ(load(makeBmp(rgb565)), (std::vector<TColor32>{0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFF848284}));
 
   // 16 bpp without masks is 5-5-5.
-  BmpSpec rgb555{.width = 1, .height = 1, .bitCount = 16};
+  BmpFields rgb555{.width = 1, .height = 1, .bitCount = 16};
   rgb555.pixels = {0x00, 0x7C, 0, 0};
   EXPECT_EQ(load(makeBmp(rgb555)), (std::vector<TColor32>{0xFFFF0000}));
 
   // 32 bpp with the channels in R, G, B, A byte order and an alpha mask.
-  BmpSpec rgba{.headerSize = 56, .width = 1, .height = 1, .bitCount = 32, .compression = 3,
+  BmpFields rgba{.headerSize = 56, .width = 1, .height = 1, .bitCount = 32, .compression = 3,
                .masks = {0x000000FF, 0x0000FF00, 0x00FF0000, 0xFF000000}};
   rgba.pixels = {0x11, 0x22, 0x33, 0x44};
   EXPECT_EQ(load(makeBmp(rgba)), (std::vector<TColor32>{0x44112233}));
@@ -182,7 +182,7 @@ TEST(BmpIo, BitFields) {
 }
 
 TEST(BmpIo, BadFilesRaiseErrors) {
-  BmpSpec good{.width = 2, .height = 2, .bitCount = 24};
+  BmpFields good{.width = 2, .height = 2, .bitCount = 24};
   good.pixels.resize(16);
   const Bytes file = makeBmp(good);
   ASSERT_EQ(loadError(file), "");
@@ -195,22 +195,22 @@ TEST(BmpIo, BadFilesRaiseErrors) {
   EXPECT_EQ(loadError(Bytes(file.begin(), file.end() - 3)), "BMP: truncated pixel data");
 
   auto variant = [&](auto change) {
-    BmpSpec s = good;
+    BmpFields s = good;
     change(s);
     return loadError(makeBmp(s));
   };
-  EXPECT_EQ(variant([](BmpSpec& s) { s.headerSize = 64; }), "BMP: unsupported header size 64");
-  EXPECT_EQ(variant([](BmpSpec& s) { s.compression = 1; }), "BMP: RLE compression is not supported");
-  EXPECT_EQ(variant([](BmpSpec& s) { s.compression = 2; }), "BMP: RLE compression is not supported");
-  EXPECT_EQ(variant([](BmpSpec& s) { s.compression = 4; }), "BMP: unsupported compression 4");
-  EXPECT_EQ(variant([](BmpSpec& s) { s.compression = 3; }), "BMP: bit fields need 16 or 32 bits per pixel");
-  EXPECT_EQ(variant([](BmpSpec& s) { s.bitCount = 7; }), "BMP: unsupported bit count 7");
-  EXPECT_EQ(variant([](BmpSpec& s) { s.width = -2; }), "BMP: negative width");
-  EXPECT_EQ(variant([](BmpSpec& s) { s.width = 1 << 16, s.height = 1 << 13; }), "BMP: image too large");
-  EXPECT_EQ(variant([](BmpSpec& s) { s.width = 0x7FFFFFFF, s.height = std::numeric_limits<std::int32_t>::min(); }),
+  EXPECT_EQ(variant([](BmpFields& s) { s.headerSize = 64; }), "BMP: unsupported header size 64");
+  EXPECT_EQ(variant([](BmpFields& s) { s.compression = 1; }), "BMP: RLE compression is not supported");
+  EXPECT_EQ(variant([](BmpFields& s) { s.compression = 2; }), "BMP: RLE compression is not supported");
+  EXPECT_EQ(variant([](BmpFields& s) { s.compression = 4; }), "BMP: unsupported compression 4");
+  EXPECT_EQ(variant([](BmpFields& s) { s.compression = 3; }), "BMP: bit fields need 16 or 32 bits per pixel");
+  EXPECT_EQ(variant([](BmpFields& s) { s.bitCount = 7; }), "BMP: unsupported bit count 7");
+  EXPECT_EQ(variant([](BmpFields& s) { s.width = -2; }), "BMP: negative width");
+  EXPECT_EQ(variant([](BmpFields& s) { s.width = 1 << 16, s.height = 1 << 13; }), "BMP: image too large");
+  EXPECT_EQ(variant([](BmpFields& s) { s.width = 0x7FFFFFFF, s.height = std::numeric_limits<std::int32_t>::min(); }),
             "BMP: image too large");
-  EXPECT_EQ(variant([](BmpSpec& s) { s.height = 3; }), "BMP: truncated pixel data");
-  EXPECT_EQ(variant([](BmpSpec& s) {
+  EXPECT_EQ(variant([](BmpFields& s) { s.height = 3; }), "BMP: truncated pixel data");
+  EXPECT_EQ(variant([](BmpFields& s) {
               s.bitCount = 8;
               s.pixels.resize(8);
             }),
@@ -230,7 +230,7 @@ TEST(BmpIo, BadFilesRaiseErrors) {
 }
 
 TEST(BmpIo, MangledFilesNeverCrash) {
-  BmpSpec eight{.width = 5, .height = -3, .bitCount = 8, .colorsUsed = 4};
+  BmpFields eight{.width = 5, .height = -3, .bitCount = 8, .colorsUsed = 4};
   eight.palette.resize(16, 0x40);
   eight.pixels.resize(24, 3);
   const Bytes files[] = {makeBmp(eight), makeBmp({.width = 3, .height = 2, .bitCount = 32, .pixels = Bytes(24, 9)})};
