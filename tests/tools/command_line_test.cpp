@@ -1,26 +1,21 @@
 // Every program follows one usage style: --help and --version answer 0 on
 // stdout, bad usage answers 2 with the error on stderr, a failure of the
 // work answers 1.
-#include <sys/wait.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "support/program_run.h"
+
 namespace lumora {
 namespace {
 
-struct TRun {
-  int Status = -1;
-  std::string Out;
-  std::string Errors;
-};
+using TRun = test::TProgramRun;
 
 std::vector<std::string> programs() {
   std::vector<std::string> paths;
@@ -29,21 +24,8 @@ std::vector<std::string> programs() {
   return paths;
 }
 
-std::string readText(const std::string& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
 TRun run(const std::string& program, const std::string& args) {
-  const std::string out = "/tmp/lumora_cli_out_" + std::to_string(::getpid());
-  const std::string errors = out + "_errors";
-  const int status = std::system((program + " " + args + " >" + out + " 2>" + errors).c_str());
-  TRun r{WIFEXITED(status) ? WEXITSTATUS(status) : -1, readText(out), readText(errors)};
-  std::filesystem::remove(out);
-  std::filesystem::remove(errors);
-  return r;
+  return test::RunProgram(program + " " + args, "/tmp/lumora_cli_" + std::to_string(::getpid()));
 }
 
 TEST(CommandLine, EveryProgramAnswersHelpVersionAndBadUsage) {

@@ -1,11 +1,8 @@
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
@@ -17,22 +14,12 @@
 #include "movie/movie_file.h"
 #include "scene/control_layer.h"
 #include "scene/group.h"
+#include "support/program_run.h"
 
 namespace lumora {
 namespace {
 
-struct TRun {
-  int Status = -1;
-  std::string Out;
-  std::string Errors;
-};
-
-std::string readText(const std::filesystem::path& path) {
-  std::ifstream in(path);
-  std::stringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
+using TRun = test::TProgramRun;
 
 // A folder of its own that is also the temporary directory of the runs, so
 // that a written music file would show.
@@ -47,10 +34,7 @@ class LumoraInfo : public ::testing::Test {
   std::string path(const std::string& name) const { return (fDir / name).string(); }
 
   TRun run(const std::string& args) const {
-    const std::string command = "TMPDIR=" + path("tmp") + " " + LUMORA_INFO_PROGRAM + " " + args + " >" +
-                                path("out.txt") + " 2>" + path("err.txt");
-    const int status = std::system(command.c_str());
-    return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, readText(path("out.txt")), readText(path("err.txt"))};
+    return test::RunProgram("TMPDIR=" + path("tmp") + " " + LUMORA_INFO_PROGRAM + " " + args, path("run"));
   }
 
   // Two layers, the second masked, one grid layer of 2 × 3 cells with two

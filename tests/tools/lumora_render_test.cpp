@@ -1,10 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
 
 #include "effects/light_graphic.h"
 #include "effects/light_strip_state.h"
@@ -14,6 +10,7 @@
 #include "render/png_io.h"
 #include "scene/control_layer.h"
 #include "scene/lines_and_paths.h"
+#include "support/program_run.h"
 #include "support/show_fixtures.h"
 
 namespace lumora {
@@ -24,12 +21,8 @@ using test::tolBytes;
 // Runs the renderer with the arguments; answers its exit status and what
 // it wrote to stderr.
 std::pair<int, std::string> render(const test::TPlayerDir& dir, const std::string& args) {
-  const std::string errors = dir.Path("stderr.txt");
-  const int status = std::system((std::string(LUMORA_RENDER_PROGRAM) + " " + args + " 2>" + errors).c_str());
-  std::ifstream in(errors);
-  std::stringstream text;
-  text << in.rdbuf();
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, text.str()};
+  const test::TProgramRun run = test::RunProgram(std::string(LUMORA_RENDER_PROGRAM) + " " + args, dir.Path("run"));
+  return {run.Status, run.Errors};
 }
 
 TEST(LumoraRender, GridMovieFramesAsThePlayerDrawsThem) {
