@@ -15,16 +15,15 @@ TFixedPoint scaleNormal(const TFixedPoint& n, TFixed delta) {
   return {MulDiv(n.X, delta, kFixedOne), MulDiv(n.Y, delta, kFixedOne)};
 }
 
-// Unit normal (dy, −dx) / length of the edge a → b, computed in single
-// precision; a zero-length edge has none.
+// Unit normal (dy, −dx) / length of the edge a → b, each coordinate divided
+// by the length in single precision; a zero-length edge has none. Multiplying
+// by the reciprocal instead rounds differently for about one edge in 370.
 TFixedPoint edgeNormal(const TFixedPoint& a, const TFixedPoint& b) {
-  float dx = static_cast<float>(WrapSub(b.X, a.X));
-  float dy = static_cast<float>(WrapSub(b.Y, a.Y));
+  const float dx = static_cast<float>(WrapSub(b.X, a.X));
+  const float dy = static_cast<float>(WrapSub(b.Y, a.Y));
   if (dx == 0 && dy == 0) return {};
-  const float f = 1.0f / std::hypot(dx, dy);
-  dx *= f;
-  dy *= f;
-  return {FixedFromFloat(dy), FixedFromFloat(-dx)};
+  const float length = std::hypot(dx, dy);
+  return {FixedFromFloat(dy / length), FixedFromFloat(-dx / length)};
 }
 
 TArrayOfFixedPoint contourNormals(const TArrayOfFixedPoint& contour, bool closed) {

@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <random>
+
 namespace lumora {
 namespace {
 
@@ -82,6 +85,36 @@ TEST(Polygon32, GrowOfAnOutlinedSegmentGivesFlatCaps) {
   // it, then the reversal splits into the point itself and its mirror.
   EXPECT_EQ(grown->Points()[0],
             (TArrayOfFixedPoint{{0, px(-1)}, {px(10), px(-1)}, {px(10), 0}, {px(10), px(1)}, {0, px(1)}}));
+}
+
+// The normal's coordinates are each divided by the length. Edges where
+// multiplying by the length's reciprocal rounds to another 16.16 value are
+// found by a seeded search, and their normals checked against the quotient
+// worked out in double precision (exact for a quotient of two singles).
+TEST(Polygon32, EdgeNormalDividesByTheLength) {
+  std::mt19937 random(20261210);
+  std::uniform_int_distribution<TFixed> coordinate(-px(40), px(40));
+  int found = 0;
+  for (int attempt = 0; attempt < 1'000'000 && found < 8; ++attempt) {
+    const TFixedPoint a{coordinate(random), coordinate(random)};
+    const TFixedPoint b{coordinate(random), coordinate(random)};
+    const float dx = static_cast<float>(b.X - a.X);
+    const float dy = static_cast<float>(b.Y - a.Y);
+    if (dx == 0 && dy == 0) continue;
+    const float length = std::hypot(dx, dy);
+    const TFixedPoint quotient{FixedFromFloat(static_cast<float>(static_cast<double>(dy) / length)),
+                               FixedFromFloat(static_cast<float>(-static_cast<double>(dx) / length))};
+    const float reciprocal = 1.0f / length;
+    const TFixedPoint product{FixedFromFloat(dy * reciprocal), FixedFromFloat(-dx * reciprocal)};
+    if (quotient == product) continue;
+    ++found;
+    const TPolygon32 edge = polygonOf({a, b}, false);
+    ASSERT_EQ(edge.Normals()[0].size(), 2u);
+    EXPECT_EQ(edge.Normals()[0][0], quotient) << "edge (" << a.X << ", " << a.Y << ") to (" << b.X << ", " << b.Y << ")";
+    const auto grown = edge.Grow(kFixedOne, 0.5f);
+    EXPECT_EQ(grown->Points()[0][0], (TFixedPoint{a.X + quotient.X, a.Y + quotient.Y})) << "grown by one pixel";
+  }
+  EXPECT_EQ(found, 8) << "the search finds edges where the two forms differ";
 }
 
 TEST(Polygon32, GrowSplitsSharpCorners) {
