@@ -22,7 +22,7 @@
 namespace lumora {
 namespace {
 
-const std::filesystem::path kGoldenDir = std::filesystem::path(__FILE__).parent_path() / "golden";
+const std::filesystem::path kGoldenDir = LUMORA_GOLDEN_DIR;
 
 std::unique_ptr<TLEDGraphic> matrix(float x, float y) {
   auto led = test::ledMatrix({0, 0, 3, 2}, 5, 5, 1, 1, 8);

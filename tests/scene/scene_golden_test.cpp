@@ -25,7 +25,7 @@ constexpr std::int32_t kWidth = 64;
 constexpr std::int32_t kHeight = 48;
 constexpr std::int32_t kFrames = 3;
 
-const std::filesystem::path kGoldenDir = std::filesystem::path(__FILE__).parent_path() / "golden";
+const std::filesystem::path kGoldenDir = LUMORA_GOLDEN_DIR;
 
 // Cell (0, 0) red, green, blue in frames 0, 1, 2; cell (0, 1) the reverse.
 void addGrid(TFrameDataLayers& layers) {
