@@ -28,3 +28,25 @@ function(lumora_test name)
   target_link_libraries(${name} PRIVATE ${ARG_DEPS} GTest::gtest GTest::gtest_main)
   gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60 PROPERTIES ENVIRONMENT QT_QPA_PLATFORM=offscreen)
 endfunction()
+
+# lumora_embed(<target> <table> <folder> [files...])
+#
+# Carries the files (by default every file of the folder) in the target as
+# the table <table> of their paths and bytes, rewritten when they change.
+function(lumora_embed target table folder)
+  set(files ${ARGN})
+  if(NOT files)
+    file(GLOB_RECURSE files CONFIGURE_DEPENDS RELATIVE ${folder} ${folder}/*)
+  endif()
+  list(SORT files)
+  set(output ${PROJECT_BINARY_DIR}/embedded/${table}.cpp)
+  list(TRANSFORM files PREPEND ${folder}/ OUTPUT_VARIABLE inputs)
+  # A list cannot pass through the command line as it is.
+  string(REPLACE ";" "|" encoded "${files}")
+  add_custom_command(OUTPUT ${output}
+    COMMAND ${CMAKE_COMMAND} -DOUTPUT=${output} -DNAME=${table} -DROOT=${folder} "-DFILES=${encoded}"
+            -P ${PROJECT_SOURCE_DIR}/cmake/EmbedFiles.cmake
+    DEPENDS ${inputs} ${PROJECT_SOURCE_DIR}/cmake/EmbedFiles.cmake
+    COMMENT "Carrying ${table} in ${target}")
+  target_sources(${target} PRIVATE ${output})
+endfunction()
