@@ -47,6 +47,7 @@ function(lumora_embed target table folder)
     COMMAND ${CMAKE_COMMAND} -DOUTPUT=${output} -DNAME=${table} -DROOT=${folder} "-DFILES=${encoded}"
             -P ${PROJECT_SOURCE_DIR}/cmake/EmbedFiles.cmake
     DEPENDS ${inputs} ${PROJECT_SOURCE_DIR}/cmake/EmbedFiles.cmake
-    COMMENT "Carrying ${table} in ${target}")
+    COMMENT "Carrying ${table} in ${target}"
+    VERBATIM)
   target_sources(${target} PRIVATE ${output})
 endfunction()
