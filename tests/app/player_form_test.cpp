@@ -133,7 +133,7 @@ TEST_F(PlayerForm, UnknownMagicEmptiesTheSceneAndStartsTheBarOver) {
   Form.OpenClick();
   EXPECT_EQ(Ui.Messages, (std::vector<std::pair<std::string, std::string>>{{"警告", "文件格式错误"},
                                                                            {"警告", "没有图元"}}));
-  EXPECT_EQ(Ui.Details.front(), Dir.Path("bad.ctl") + ": not a movie: it starts with no movie's mark");
+  EXPECT_EQ(Ui.Details.front(), Dir.Path("bad.ctl") + ": not a movie file: it does not start with a movie's mark");
   EXPECT_EQ(Form.ScrollBar(kFrameBar), (TScrollBarState{1, 1, 1})) << "nothing plays";
   EXPECT_EQ(Form.Show().SceneRoot().LayerCount(), 0);
   EXPECT_EQ(Form.Show().FrameBitmap().Width(), 800);

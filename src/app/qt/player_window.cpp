@@ -129,14 +129,12 @@ TPlayerWindow::~TPlayerWindow() {
 
 void TPlayerWindow::Start(const std::string& argument) {
   fForm->FormCreate(argument);
-  opened(argument);
   applyRemembered();
   Maximize();
 }
 
 void TPlayerWindow::OpenHandedOver(const std::string& path) {
   fForm->WMCopyData(path);
-  opened(path);
 }
 
 // The settings of the last start, over the design's start-up state.
@@ -157,8 +155,8 @@ void TPlayerWindow::remember() {
   SaveRemembered(fRemembered);
 }
 
-void TPlayerWindow::opened(const std::string& path) {
-  if (path.empty() || !QFileInfo(QString::fromStdString(path)).isFile()) return;
+// Files that failed to open are not remembered.
+void TPlayerWindow::ShowOpened(const std::string& path) {
   fOpenedPath = path;
   fRemembered.Recent = WithRecent(fRemembered.Recent, QString::fromStdString(path));
 }
@@ -341,7 +339,6 @@ bool TPlayerWindow::RunOpenDialog(std::string& path) {
   if (chosen.isEmpty()) return false;
   path = localPath(chosen);
   fRemembered.Folder = QFileInfo(chosen).absolutePath();
-  opened(path);
   return true;
 }
 
@@ -470,11 +467,7 @@ std::unique_ptr<QMenu> TPlayerWindow::BuildMenu() {
   return menu;
 }
 
-void TPlayerWindow::openRecent(const QString& path) {
-  const std::string local = localPath(path);
-  fForm->OpenDropped(local);
-  opened(local);
-}
+void TPlayerWindow::openRecent(const QString& path) { fForm->OpenDropped(localPath(path)); }
 
 // The show opened last, written as the player plays it; the window keeps
 // playing its own copy afterwards.
@@ -525,9 +518,7 @@ void TPlayerWindow::dragMoveEvent(QDragMoveEvent* event) { acceptAsCopyOrLink(ev
 
 void TPlayerWindow::dropEvent(QDropEvent* event) {
   if (!acceptAsCopyOrLink(event)) return;
-  const std::string path = localPath(event->mimeData()->urls().front().toLocalFile());
-  fForm->OpenDropped(path);
-  opened(path);
+  fForm->OpenDropped(localPath(event->mimeData()->urls().front().toLocalFile()));
 }
 
 }  // namespace lumora

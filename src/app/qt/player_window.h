@@ -78,6 +78,7 @@ class TPlayerWindow : public QWidget, public TPlayerToolkit {
   void MessageBox(const std::string& caption, const std::string& text) override;
   QMessageBox* OpenMessageBox() const { return fMessageBox.data(); }
   void CloseWindow() override { close(); }
+  void ShowOpened(const std::string& path) override;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -102,7 +103,6 @@ class TPlayerWindow : public QWidget, public TPlayerToolkit {
   void followLanguage();
   void applyRemembered();
   void remember();
-  void opened(const std::string& path);
   void openRecent(const QString& path);
   void exportVideo();
   void showAbout();
