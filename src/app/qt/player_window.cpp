@@ -66,16 +66,27 @@ struct TMenuText {
 
 QString text(const TMenuText& t, bool english) { return QString::fromUtf8(english ? t.English : t.Chinese); }
 
-// "description(patterns)|patterns" as Qt's filter: the description with its
-// patterns once, and every file for executables carrying a movie.
+// "description(patterns)|patterns" as Qt's filter: the description in the
+// panel's language with its patterns once, and every file for executables
+// carrying a movie.
 QString qtFilter(const std::string& filter, bool english) {
   const std::size_t bar = filter.find('|');
-  const std::string description = filter.substr(0, filter.find('('));
+  const std::string description = english ? "Light shows" : filter.substr(0, filter.find('('));
   QString patterns = QString::fromStdString(filter.substr(bar + 1));
   patterns.replace(';', ' ');
   return QString::fromStdString(description) + " (" + patterns + ");;" +
          text({"All files (*)", "所有文件 (*)"}, english);
 }
+
+// What the window says while it shows nothing.
+constexpr TMenuText kNoShowHint = {"Open a show with Open or the right-click menu, or drop one here",
+                                   "用“打开文件”或右键菜单打开节目，或把文件拖到这里"};
+
+// Chosen by the user: not a fault to warn of.
+class ECancelled : public std::runtime_error {
+ public:
+  ECancelled() : std::runtime_error("cancelled") {}
+};
 
 std::string localPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
@@ -102,6 +113,8 @@ bool acceptAsCopyOrLink(QDropEvent* event) {
 }
 
 }  // namespace
+
+QString NoShowHint(bool english) { return text(kNoShowHint, english); }
 
 TPlayerWindow::TPlayerWindow(const std::string& executablePath, QWidget* parent)
     : QWidget(parent), fForm(std::make_unique<TForm1>(*this, fMusic, executablePath)) {
@@ -212,10 +225,10 @@ void TPlayerWindow::AttachLights(const std::string& patchPath) {
 void TPlayerWindow::showNotice(const std::string& text) {
   std::fprintf(stderr, "lumora: %s\n", text.c_str());
   if (fNotice == nullptr) {
-    fNotice = new QMessageBox(QMessageBox::Warning, QString::fromUtf8(kCaptionWarning), QString(), QMessageBox::Ok,
-                              this);
+    fNotice = new QMessageBox(QMessageBox::Warning, QString(), QString(), QMessageBox::Ok, this);
     fNotice->setModal(false);
   }
+  fNotice->setWindowTitle(QString::fromStdString(caption(kCaptionWarning)));
   fNotice->setText(QString::fromStdString(text));
   fNotice->show();
 }
@@ -366,6 +379,13 @@ void TPlayerWindow::MessageBox(const std::string& caption, const std::string& te
 void TPlayerWindow::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), Qt::black);
+  if (!fForm->Show().Showing()) {
+    painter.setPen(Qt::gray);
+    const int panel = PanelVisible() ? kPanelHeight : 0;
+    painter.drawText(QRect(0, 0, width(), height() - panel), Qt::AlignCenter | Qt::TextWordWrap,
+                     NoShowHint(fForm->CaptionsEnglish()));
+    return;
+  }
   if (!fShowing) return;
   const QRect target = ShownRect();
   if (target.size() == fShown.size()) {
@@ -494,13 +514,30 @@ void TPlayerWindow::exportVideo() {
     export_.MusicPath = pass.MusicPath();
     export_.OnProgress = [&progress](std::int64_t done, std::int64_t total) {
       progress.setValue(static_cast<int>(100 * done / std::max<std::int64_t>(total, 1)));
-      if (progress.wasCanceled()) throw std::runtime_error("the export was cancelled");
+      if (progress.wasCanceled()) throw ECancelled();
     };
     ExportVideo(source, localPath(out), export_);
+    progress.close();
+    showExported(out);
+  } catch (const ECancelled&) {
   } catch (const std::exception& error) {
-    MessageBox(kCaptionWarning, error.what());
+    MessageBox(caption(kCaptionWarning), error.what());
   }
   fForm->Show().SetRunning(running);
+}
+
+void TPlayerWindow::showExported(const QString& path) {
+  const bool en = fForm->CaptionsEnglish();
+  std::fprintf(stderr, "lumora: the video was written to %s\n", localPath(path).c_str());
+  auto* box = new QMessageBox(QMessageBox::Information, text({"Export video", "导出视频"}, en),
+                              text({"The video was written to", "视频已保存到"}, en) + "\n" + path, QMessageBox::Ok,
+                              this);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();
+}
+
+std::string TPlayerWindow::caption(const char* design) const {
+  return fForm->CaptionsEnglish() ? EnglishMessage(design) : design;
 }
 
 void TPlayerWindow::showAbout() {

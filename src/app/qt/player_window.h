@@ -31,6 +31,9 @@ class QScrollBar;
 
 namespace lumora {
 
+// What the window says while it shows nothing: how to open a show.
+QString NoShowHint(bool english);
+
 class TPlayerWindow : public QWidget, public TPlayerToolkit {
  public:
   explicit TPlayerWindow(const std::string& executablePath, QWidget* parent = nullptr);
@@ -105,6 +108,9 @@ class TPlayerWindow : public QWidget, public TPlayerToolkit {
   void remember();
   void openRecent(const QString& path);
   void exportVideo();
+  void showExported(const QString& path);
+  // A caption of the design in the panel's language.
+  std::string caption(const char* design) const;
   void showAbout();
 
   QWidget* fPanel = nullptr;
