@@ -1,5 +1,6 @@
 // The bundled demo show, built with our own writers: a vector movie of neon
 // outlines coloured from an animated grid, and two grid movies.
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <functional>
@@ -182,7 +183,61 @@ void addLamps(TLayer& lamps) {
   lamps.Add(std::move(searchlight));
 }
 
+// The tune: a phrase of eight notes a bar over a bass note, each note a
+// sine with its first overtones, struck and fading.
+constexpr std::int32_t kSampleRate = 22050;
+constexpr double kTuneSeconds = kNeonFrames * 0.030;
+constexpr double kMelody[] = {523.25, 659.25, 783.99, 1046.50, 783.99, 659.25, 587.33, 698.46,
+                              880.00, 698.46, 587.33, 493.88, 523.25, 659.25, 783.99, 659.25};
+constexpr double kBass[] = {130.81, 146.83, 164.81, 130.81};
+
+double note(double frequency, double t, double decay) {
+  const double w = 2.0 * std::numbers::pi * frequency * t;
+  const double attack = std::min(1.0, t / 0.01);
+  return attack * std::exp(-decay * t) * (std::sin(w) + 0.3 * std::sin(2 * w) + 0.1 * std::sin(3 * w));
+}
+
+double tuneSample(double t) {
+  const double step = kTuneSeconds / 32.0;
+  const auto index = static_cast<std::size_t>(t / step);
+  const double inNote = t - static_cast<double>(index) * step;
+  const auto bar = static_cast<std::size_t>(t / (kTuneSeconds / 4.0));
+  const double inBar = t - static_cast<double>(bar) * (kTuneSeconds / 4.0);
+  return 0.25 * note(kMelody[index % std::size(kMelody)], inNote, 6.0) + 0.2 * note(kBass[bar % 4], inBar, 1.5);
+}
+
+void appendU32(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(v >> (8 * i)));
+}
+
+void appendText(std::vector<std::uint8_t>& out, const char* text) {
+  for (int i = 0; i < 4; ++i) out.push_back(static_cast<std::uint8_t>(text[i]));
+}
+
 }  // namespace
+
+std::vector<std::uint8_t> DemoTune() {
+  const auto samples = static_cast<std::uint32_t>(std::lround(kTuneSeconds * kSampleRate));
+  std::vector<std::uint8_t> wav;
+  appendText(wav, "RIFF");
+  appendU32(wav, 36 + 2 * samples);
+  appendText(wav, "WAVE");
+  appendText(wav, "fmt ");
+  appendU32(wav, 16);
+  appendU32(wav, 1 | 1 << 16);  // PCM, one channel
+  appendU32(wav, kSampleRate);
+  appendU32(wav, 2 * kSampleRate);
+  appendU32(wav, 2 | 16 << 16);  // two bytes a sample, 16 bits
+  appendText(wav, "data");
+  appendU32(wav, 2 * samples);
+  for (std::uint32_t i = 0; i < samples; ++i) {
+    const double v = std::clamp(tuneSample(static_cast<double>(i) / kSampleRate), -1.0, 1.0);
+    const auto s = static_cast<std::uint16_t>(static_cast<std::int16_t>(std::lround(v * 32000.0)));
+    wav.push_back(static_cast<std::uint8_t>(s));
+    wav.push_back(static_cast<std::uint8_t>(s >> 8));
+  }
+  return wav;
+}
 
 std::vector<std::uint8_t> DemoNeonMovie() {
   TMovieDocument movie;
@@ -193,7 +248,8 @@ std::vector<std::uint8_t> DemoNeonMovie() {
   addNeonOutlines(glow, tubes);
   addLamps(movie.Root.AddLayer(""));
   movie.Grid.Add(GridAnimation(neonCell, 1, kNeonCells, kNeonFrames, kCellSize, kCellSize));
-  return movie.File.SaveLayered(nullptr);
+  const TMusicData tune{kDemoTuneName, DemoTune()};
+  return movie.File.SaveLayered(&tune);
 }
 
 std::unique_ptr<TFrameDataLayer> DemoWavesGrid() { return GridAnimation(waves, kRows, kColumns, kFrames, kCellSize, kCellSize); }

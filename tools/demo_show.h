@@ -19,8 +19,13 @@ std::unique_ptr<TFrameDataLayer> GridAnimation(const TCellColour& colour, std::i
                                                std::int32_t frames, std::int32_t cellWidth, std::int32_t cellHeight);
 
 // A 1280 x 720 version-6 movie: neon outlines, lamp strips, an LED bar and a
-// swinging light, coloured from a grid animation.
+// swinging light, coloured from a grid animation, with its music.
 std::vector<std::uint8_t> DemoNeonMovie();
+// The neon movie's music: a short tune as long as one pass of the movie,
+// a mono 16-bit PCM WAV file at 22,050 Hz.
+std::vector<std::uint8_t> DemoTune();
+// The name the neon movie stores its music under.
+inline constexpr const char* kDemoTuneName = "demo-tune.wav";
 // Grid movies of colour waves and of rings of light.
 std::unique_ptr<TFrameDataLayer> DemoWavesGrid();
 std::unique_ptr<TFrameDataLayer> DemoRingsGrid();

@@ -1,20 +1,18 @@
 // lumora-play: plays a show in real time on a machine without a screen,
 // exactly as the player's window would, with its music, and sends every
-// frame to the lamps of a channel patch. SIGINT and SIGTERM stop it cleanly
-// with a blackout.
+// frame to the lamps of a channel patch. SIGINT, SIGTERM, SIGHUP and
+// SIGQUIT stop it cleanly with a blackout; a second one ends a slow stop.
 #include <unistd.h>
 
 #include <QCoreApplication>
 
-#include <csignal>
 #include <filesystem>
 
 #include "app/qt/headless_player.h"
+#include "app/qt/stop_signals.h"
 #include "tools/command_line.h"
 
 namespace {
-
-void askToStop(int) { lumora::THeadlessPlayer::AskToStop(); }
 
 std::string selfPath() {
   std::error_code error;
@@ -28,25 +26,34 @@ int main(int argc, char** argv) {
   CLI::App app("Plays a light show in real time without a window and sends it to the lamps of a channel patch.",
                "lumora-play");
   lumora::SetUpTool(app,
-                    "Example:\n"
+                    "Examples:\n"
                     "  lumora-patch show.lst --host 192.168.1.50 > lights.json\n"
-                    "  lumora-play show.lst --patch lights.json\n");
+                    "  lumora-play show.lst --patch lights.json\n"
+                    "  lumora-play show.lst --shuffle --loops 3 --no-music\n");
   lumora::THeadlessPlayOptions options;
   bool noMusic = false;
+  bool once = false;
+  std::int32_t startEntry = 1;
   app.add_option("FILE", options.File, "a movie (.ctl), grid movie (.tol, .cot), play list (.lst) or executable")
       ->required();
   app.add_option("--patch", options.Patch, "the channel patch (JSON) the lamps are driven through")
       ->check(CLI::ExistingFile);
-  app.add_flag("--once", options.Once, "stop after one pass over the movie or the play list");
+  auto* loops = app.add_option("--loops", options.Play.Loops, "stop after N passes over the movie or the play list")
+                    ->check(CLI::Range(1, 1000000));
+  app.add_flag("--once", once, "stop after one pass (--loops 1)")->excludes(loops);
+  app.add_flag("--shuffle", options.Play.Shuffle, "play the list's entries in a new random order each pass");
+  app.add_option("--start-entry", startEntry, "start the play list at its entry N, counted from 1")
+      ->check(CLI::Range(1, 1 << 20));
   app.add_flag("--no-music", noMusic, "play without the movie's music");
   lumora::AddThreadsOption(app, options.DrawThreads);
   return lumora::RunTool(app, argc, argv, [&] {
+    if (once) options.Play.Loops = 1;
+    options.Play.StartEntry = startEntry - 1;
     options.Music = !noMusic;
     options.Status = ::isatty(STDERR_FILENO) != 0;
     QCoreApplication qt(argc, argv);
     lumora::THeadlessPlayer player(options, selfPath());
-    std::signal(SIGINT, askToStop);
-    std::signal(SIGTERM, askToStop);
+    const lumora::TStopSignals stopSignals([&player](int) { player.Stop(); });
     player.Run();
     return 0;
   });

@@ -209,6 +209,7 @@ int run(const TOptions& o) {
   }
   const std::optional<TFrameRange> range = framesAsked(o);
   if (!range) throw EUsage("--frame or --frames says which frames to draw");
+  if (o.Out.empty() && !o.Time) throw EUsage("--out says where the frames go (or --time times them only)");
   return drawFrames(o, *range);
 }
 
@@ -226,7 +227,8 @@ void addOptions(CLI::App& app, TOptions& o) {
       ->check(CLI::IsMember({"mp4", "mkv", "webm", "gif", "apng"}));
   app.add_option("--crf", o.Crf, "video quality: H.264 0-51 (18), VP9 0-63 (30); lower is better")
       ->check(CLI::Range(0, 63));
-  app.add_option("--preset", o.Preset, "x264's speed preset, ultrafast … placebo (veryfast)");
+  app.add_option("--preset", o.Preset, "x264's speed preset, ultrafast … placebo (veryfast)")
+      ->check(CLI::IsMember(X264Presets()));
   app.add_option("--loops", o.Loops, "play the show this many times in a video or sequence")
       ->check(CLI::Range(1, 10000));
   app.add_option("--size", o.Size, "scale the video to fit WxH, keeping the aspect between black bars")

@@ -94,22 +94,15 @@ void TForm1::FormCreate(const std::string& argument) {
   fToolkit.SetTimer(fShow.Running(), fShow.TickInterval());
   // Switching an input method off at start has no counterpart on Linux:
   // input methods there start inactive for a window without text fields.
-  switch (ClassifyArgument(argument)) {
-    case kArgumentMovie: loadArgument(argument, false); break;
-    case kArgumentPlayList: loadArgument(argument, true); break;
-    case kArgumentExecutable: fShow.LoadEmbedded(argument); return;
-    default:
-      if (argument.empty()) {
-        fShow.LoadEmbedded(fShow.ExecutablePath());
-      } else {
-        // The design ended such a start silently; the window now says why
-        // nothing plays.
-        fShow.ReportBadFile(TLoadError(argument + ": not a movie (.ctl), grid movie (.tol, .cot), play list (.lst) "
-                                                  "or executable carrying a movie"));
-      }
-      return;
+  if (argument.empty()) {
+    fShow.LoadEmbedded(fShow.ExecutablePath());
+    return;
   }
-  LanguageClick();
+  // The design ended a start with an argument of no kind silently; the
+  // window now says why nothing plays, as it does for a second start.
+  openChecked(argument);
+  const int kind = ClassifyArgument(argument);
+  if (kind == kArgumentMovie || kind == kArgumentPlayList) LanguageClick();
 }
 
 void TForm1::FormDestroy() {
@@ -118,29 +111,36 @@ void TForm1::FormDestroy() {
   fShow.Shutdown();
 }
 
-// A grid movie or play list that fails from the command line or a second
-// start is reported as the open button reports it, instead of ending the
-// program; what was loaded before stays.
-void TForm1::loadArgument(const std::string& path, bool playList) {
+// A file that fails is reported instead of ending the program; one that is
+// missing, a folder or not a show leaves what plays in place.
+bool TForm1::openChecked(const std::string& path) {
+  const std::uint64_t before = fShow.ShowNumber();
   try {
-    if (playList) {
-      fShow.LoadPlayList(path);
-    } else {
-      fShow.LoadMovie(path);
-    }
+    fShow.Open(path);
   } catch (const std::exception& error) {
     fShow.ReportBadFile(error);
+    return false;
   }
+  opened(path, before);
+  return true;
+}
+
+// Only a show that came of the path counts as opened.
+void TForm1::opened(const std::string& path, std::uint64_t showBefore) {
+  if (fShow.ShowNumber() != showBefore && fShow.Showing()) fToolkit.ShowOpened(path);
 }
 
 TPoint TForm1::Room() const { return {fToolkit.WindowWidth(), fToolkit.WindowHeight()}; }
 
-// The design's words first, then the file and what was wrong with it; the
-// same goes to stderr for those who start the player from a terminal.
+// The design's words first (in English while the captions are), then the
+// file and what was wrong with it; the same goes to stderr in English for
+// those who start the player from a terminal.
 void TForm1::ShowMessage(const std::string& caption, const std::string& text, const std::string& detail) {
-  std::fprintf(stderr, "lumora: %s: %s%s%s\n", caption.c_str(), text.c_str(), detail.empty() ? "" : ": ",
-               detail.c_str());
-  fToolkit.MessageBox(caption, detail.empty() ? text : text + "\n" + detail);
+  const std::string english = EnglishMessage(text);
+  std::fprintf(stderr, "lumora: %s%s%s\n", english.c_str(), detail.empty() ? "" : ": ", detail.c_str());
+  const std::string shown = fCaptionsEnglish ? english : text;
+  fToolkit.MessageBox(fCaptionsEnglish ? EnglishMessage(caption) : caption,
+                      detail.empty() ? shown : shown + "\n" + detail);
 }
 
 void TForm1::MovieFitted() {
@@ -192,12 +192,16 @@ void TForm1::OpenClick() {
   if (fToolkit.RunOpenDialog(path)) OpenChosenPath(path);
 }
 
+// The design's open sets EnglishMode to 0 whatever the language; a drop or
+// a recent file keeps the language chosen.
 void TForm1::OpenDropped(const std::string& path) {
-  fShow.SetRunning(false);
-  OpenChosenPath(path);
+  if (!openChecked(path)) return;
+  FrameBarChange();
+  SpeedBarChange();
 }
 
 void TForm1::OpenChosenPath(const std::string& path) {
+  const std::uint64_t before = fShow.ShowNumber();
   try {
     if (ContainsNoCase(path, ".lst")) {
       fShow.LoadPlayList(path);
@@ -210,6 +214,7 @@ void TForm1::OpenChosenPath(const std::string& path) {
   } catch (const std::exception& error) {
     fShow.ReportBadFile(error);
   }
+  opened(path, before);
 }
 
 void TForm1::PlayStopClick() {
@@ -278,7 +283,7 @@ void TForm1::FormMouseDown() {
 // The design minimised and maximised the window to bring it forward; under
 // a window manager that could leave it unmapped while the program ran on.
 void TForm1::WMCopyData(const std::string& path) {
-  loadArgument(path, ContainsNoCase(path, ".lst"));
+  openChecked(path);
   fToolkit.BringToFront();
 }
 

@@ -77,6 +77,9 @@ class TPlayerToolkit {
   // user closes it; the call need not wait for that.
   virtual void MessageBox(const std::string& caption, const std::string& text) = 0;
   virtual void CloseWindow() = 0;
+  // A show was opened from the path and plays (the command line, a second
+  // start, the open dialog, a drop or the recent files).
+  virtual void ShowOpened(const std::string& path) = 0;
 };
 
 class TForm1 : private TShowHost, private TFrameSink {
@@ -98,8 +101,9 @@ class TForm1 : private TShowHost, private TFrameSink {
   // Centres the frame in the window anew.
   void FormResize();
   void FormMouseDown();
-  // The hand-off of a second start: loads the path, then brings the window
-  // to the front.
+  // The hand-off of a second start: opens the path as the command line
+  // does, then brings the window to the front. A path that is missing, a
+  // folder or not a show is reported while the show playing plays on.
   void WMCopyData(const std::string& path);
 
   void OnTick();
@@ -111,9 +115,11 @@ class TForm1 : private TShowHost, private TFrameSink {
   void CloseClick();
   void LanguageClick();
 
-  // What the open button does with a chosen path.
+  // What the open button does with a chosen path: the labels then take
+  // the Chinese formats, as the design has it.
   void OpenChosenPath(const std::string& path);
-  // A file dropped on the window opens as the open button opens it.
+  // A file dropped on the window or chosen from the recent files: opened
+  // as a second start opens it, in the language chosen.
   void OpenDropped(const std::string& path);
   // The user moved a bar; the position is clamped into its range.
   void UserScroll(TScrollBarId bar, std::int32_t position);
@@ -153,10 +159,12 @@ class TForm1 : private TShowHost, private TFrameSink {
   void ShowCleared() override { fToolkit.Refresh(); }
   void FramesChanged(bool moved) override;
   void PlaybackChanged() override;
+  void ShowFinished() override {}
   // TFrameSink: the window shows every frame drawn.
   void FrameDrawn(const TDrawnFrame& frame) override;
 
-  void loadArgument(const std::string& path, bool playList);
+  bool openChecked(const std::string& path);
+  void opened(const std::string& path, std::uint64_t showBefore);
   void setCaptions(bool english);
   void showPlayStop();
   void setSpeedBar(TScrollBarState state);

@@ -9,12 +9,12 @@
 
 namespace lumora {
 
+// The design handed over .ctl, .tol and .lst alone and dropped the rest
+// without a word; the running player now says why a text file or a folder
+// does not play, as a first start does. An executable only brings it to
+// the front, as the design has it.
 bool HandedToRunningInstance(const std::string& argument) {
-  if (argument.empty()) return false;
-  for (const char* kind : {".ctl", ".tol", ".cot", ".lst"}) {
-    if (ContainsNoCase(argument, kind)) return true;
-  }
-  return false;
+  return !argument.empty() && ClassifyArgument(argument) != kArgumentExecutable;
 }
 
 std::string StartPath(const std::string& argument) {

@@ -20,7 +20,8 @@ inline constexpr std::size_t kCopyDataHeaderSize = 8;
 // No path the player opens is longer; a larger count marks a bad record.
 inline constexpr std::uint32_t kMaxCopyDataBytes = 1 << 16;
 
-// A second start hands over a movie or play list (.ctl, .tol, .cot, .lst).
+// A second start hands over its argument, unless there is none or it is an
+// executable (.exe).
 bool HandedToRunningInstance(const std::string& argument);
 // The path a start works with: absolute, so that a running player that
 // started elsewhere finds the same file. Empty stays empty.

@@ -73,6 +73,12 @@ void checkQuality(const TExportOptions& options, TVideoFormat format) {
   }
 }
 
+}  // namespace
+
+std::vector<std::string> X264Presets() { return {kX264Presets.begin(), kX264Presets.end()}; }
+
+namespace {
+
 TVideoFormat chosenFormat(const std::string& path, const TExportOptions& options) {
   if (options.Format == vfByExtension) return formatOfName(path);
   if (options.Format > vfApng) throw EVideoExport("unknown video format (" + std::to_string(options.Format) + ")");

@@ -8,6 +8,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <vector>
 
 #include "export/frame_source.h"
 
@@ -56,6 +57,8 @@ inline constexpr std::int32_t kMaxVideoSide = 16384;
 
 // ".mp4, .mkv, .webm, .gif, .apng"
 std::string SupportedVideoExtensions();
+// x264's speed presets, fastest first: what TExportOptions::Preset takes.
+std::vector<std::string> X264Presets();
 // The format a file name asks for; an unknown extension raises EVideoExport.
 TVideoFormat VideoFormatFromPath(const std::string& path);
 

@@ -230,15 +230,18 @@ void TMovieFile::readLegacyLayers(TStreamReader& body) {
   }
 }
 
-bool TMovieFile::ReadAppended(std::span<const std::uint8_t> image, const std::string& name) {
+bool TMovieFile::HasAppendedMovie(std::span<const std::uint8_t> image) {
   if (image.size() < kAppendedOffsetPlace + 4) return false;
   const std::uint64_t offset = U32At(image, kAppendedOffsetPlace);
   if (offset == 0 || offset + 4 > image.size()) return false;
   const auto length = static_cast<std::int32_t>(U32At(image, static_cast<std::size_t>(offset)));
   const std::int64_t remaining = static_cast<std::int64_t>(image.size()) - static_cast<std::int64_t>(offset + 4);
-  if (static_cast<std::int64_t>(length) != remaining || remaining < static_cast<std::int64_t>(kMagicSize)) {
-    return false;
-  }
+  return static_cast<std::int64_t>(length) == remaining && remaining >= static_cast<std::int64_t>(kMagicSize);
+}
+
+bool TMovieFile::ReadAppended(std::span<const std::uint8_t> image, const std::string& name) {
+  if (!HasAppendedMovie(image)) return false;
+  const std::uint64_t offset = U32At(image, kAppendedOffsetPlace);
   TMemoryInput input(image.subspan(static_cast<std::size_t>(offset) + 4));
   TStreamReader stream(input, name);
   stream.Skip(kMagicSize);

@@ -88,6 +88,8 @@ class TMovieFile : public TObject {
   // none (offset 0, or a stored length that does not match the rest of the
   // image); read failures raise TLoadError.
   bool ReadAppended(std::span<const std::uint8_t> image, const std::string& name);
+  // Whether the image carries an appended movie that ReadAppended reads.
+  static bool HasAppendedMovie(std::span<const std::uint8_t> image);
 
   // The version-6 file of ControlLayer, GridLayers and the size fields, with
   // the music section when music is given (else HasMusic 0 and length 0).

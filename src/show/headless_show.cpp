@@ -1,38 +1,40 @@
 #include "show/headless_show.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <stdexcept>
 
 namespace lumora {
 
-namespace {
-
-void loadByKind(TShowEngine& engine, const std::string& path) {
-  switch (ClassifyArgument(path)) {
-    case kArgumentMovie: engine.LoadMovie(path); break;
-    case kArgumentPlayList:
-      engine.LoadPlayList(path);
-      if (engine.PlayList().empty()) throw std::runtime_error(path + ": the play list names no movie beside the program");
-      break;
-    default: engine.LoadEmbedded(path); break;
+void OpenForTool(TShowEngine& engine, const std::string& path, const std::vector<std::string>& details) {
+  const std::size_t before = details.size();
+  try {
+    engine.Open(path);
+  } catch (const TLoadError& error) {
+    throw std::runtime_error(error.what());
   }
+  // Every message of the engine names the file and the fault.
+  if (details.size() > before) throw std::runtime_error(details[before]);
+  if (!engine.LastLoadError().empty()) throw std::runtime_error(engine.LastLoadError());
+  if (!engine.Showing()) throw std::runtime_error(path + ": it has no frame to show");
 }
 
-}  // namespace
-
-void THeadlessShow::Open(const std::string& path) {
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) throw std::runtime_error(path + ": cannot read the file");
-  loadByKind(Engine, path);
-  if (!Host.Messages.empty()) {
-    const std::string& cause = Engine.LastLoadError();
-    throw std::runtime_error(path + ": " + Host.Messages.front() + (cause.empty() ? "" : " (" + cause + ")"));
+std::string PlayingStatus(const TShowEngine& engine, const std::string& file) {
+  namespace fs = std::filesystem;
+  std::string text = fs::path(file).filename().string();
+  if (const std::optional<std::size_t> entry = engine.CurrentEntry()) {
+    text += ": " + fs::path(engine.PlayList()[*entry]).filename().string() + " (entry " + std::to_string(*entry + 1) +
+            "/" + std::to_string(engine.PlayList().size()) + ")";
   }
-  if (!Engine.LastLoadError().empty()) throw std::runtime_error(Engine.LastLoadError());
-  if (!Engine.VectorMode() && Engine.GridFrame(0) == nullptr) {
-    throw std::runtime_error(path + ": the grid movie has no frames");
-  }
+  const TScrollBarState& bar = engine.Frames();
+  const std::int64_t leftMs = (std::int64_t{bar.Max} - bar.Position) * engine.TickInterval();
+  char numbers[96];
+  std::snprintf(numbers, sizeof numbers, "  frame %d of %d  %.1f s left", bar.Position, bar.Max,
+                static_cast<double>(leftMs) / 1000.0);
+  return text + numbers;
 }
+
+void THeadlessShow::Open(const std::string& path) { OpenForTool(Engine, path, Host.Details); }
 
 void THeadlessShow::DrawOnEveryMove() {
   Host.OnFramesChanged = [this](bool moved) {

@@ -15,15 +15,18 @@ namespace lumora {
 class THeadlessHost : public TShowHost {
  public:
   THeadlessHost(std::int32_t width, std::int32_t height) : fRoom{width, height} {}
-  // The text of every message box, in order.
+  // The text of every message box, in order, in the design's words, and
+  // what each said of the file and the fault.
   std::vector<std::string> Messages;
+  std::vector<std::string> Details;
   // Called when the frame range or position changes; moved when the
   // position did.
   std::function<void(bool moved)> OnFramesChanged;
 
   TPoint Room() const override { return fRoom; }
-  void ShowMessage(const std::string&, const std::string& text, const std::string&) override {
+  void ShowMessage(const std::string&, const std::string& text, const std::string& detail) override {
     Messages.push_back(text);
+    Details.push_back(detail);
   }
   void MovieFitted() override {}
   void FrameResized() override {}
@@ -50,6 +53,17 @@ class TSilentMusic : public TMusicPlayer {
   void SetMuted(bool) override {}
 };
 
+// Opens the file as TShowEngine::Open does, for a tool: raises
+// std::runtime_error naming the file and the fault, in English, when the
+// engine said anything while it opened (details: what its messages said of
+// the file, in order) or nothing can be shown.
+void OpenForTool(TShowEngine& engine, const std::string& path, const std::vector<std::string>& details);
+
+// What plays, for a status line: the file, its place in the play list
+// (entry i/n), the frame and the time the entry has left, as in
+// "demo.lst: demo-waves.tol (entry 2/3)  frame 17 of 719  21.1 s left".
+std::string PlayingStatus(const TShowEngine& engine, const std::string& file);
+
 class THeadlessShow {
  public:
   // room is what a grid movie is fitted into, as a window of that size.
@@ -59,10 +73,9 @@ class THeadlessShow {
   THeadlessShow(const THeadlessShow&) = delete;
   THeadlessShow& operator=(const THeadlessShow&) = delete;
 
-  // Loads the file as the player's command line does (a movie or grid
-  // movie, a play list by its first entry, anything else as an executable
-  // carrying a movie) and raises std::runtime_error naming the file when
-  // nothing playable came of it.
+  // Opens the file by its kind as the player does (see TShowEngine::Open)
+  // and raises std::runtime_error naming the file and the fault, in
+  // English, when the player would say anything of it.
   void Open(const std::string& path);
   // From now on every move of the frame position draws that frame, as the
   // player's window does: ticks then play the show as the player plays it.

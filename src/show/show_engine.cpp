@@ -21,6 +21,8 @@ constexpr std::uintmax_t kMaxPlayListSize = std::uintmax_t{1} << 20;
 constexpr std::uintmax_t kMaxExecutableSize = std::uintmax_t{1} << 30;
 // The entries of a play list a message names before it counts the rest.
 constexpr std::int64_t kNamedMissingEntries = 10;
+constexpr const char* kNoFrames = ": it has no frame to show";
+constexpr const char* kNoMovieMark = ": not a movie file: it does not start with a movie's mark";
 
 std::string lowerCase(std::string text) {
   std::transform(text.begin(), text.end(), text.begin(),
@@ -96,7 +98,66 @@ TShowEngine::TShowEngine(TShowHost& host, TMusicPlayer& music, std::string execu
   fSceneRoot.MaskBitmap = &fMaskBitmap;
 }
 
-void TShowEngine::ReportBadFile(const std::exception& error) { say(kCaptionError, kTextBadFile, error.what()); }
+void TShowEngine::ReportBadFile(const std::exception& error) {
+  if (dynamic_cast<const ENotAMovie*>(&error) != nullptr) {
+    say(kCaptionWarning, kTextFormatError, error.what());
+  } else {
+    say(kCaptionError, kTextBadFile, error.what());
+  }
+}
+
+// What can be told of a file before the show playing is given up for it.
+void TShowEngine::checkShowFile(const std::string& path) const {
+  std::error_code error;
+  if (std::filesystem::is_directory(path, error)) throw TLoadError(path + ": a folder, not a show file");
+  TFileInput file(path);
+  if (ClassifyArgument(path) != kArgumentMovie || ContainsNoCase(path, ".tol") || ContainsNoCase(path, ".cot")) return;
+  TStreamReader probe(file, path);
+  if (TMovieFile::DetectVersion(probe) < 0) throw ENotAMovie(path + kNoMovieMark);
+}
+
+void TShowEngine::Open(const std::string& path) {
+  switch (ClassifyArgument(path)) {
+    case kArgumentMovie:
+      checkShowFile(path);
+      LoadMovie(path);
+      break;
+    case kArgumentPlayList: startPlayList(path, checkedPlayList(path)); break;
+    case kArgumentExecutable: openExecutable(path, true); break;
+    default: openExecutable(path, false); break;
+  }
+}
+
+// A file of no kind plays only when it carries a movie.
+void TShowEngine::openExecutable(const std::string& path, bool kindKnown) {
+  checkShowFile(path);
+  std::vector<std::uint8_t> image;
+  try {
+    image = ReadFileBytes(path, kMaxExecutableSize);
+  } catch (const TLoadError&) {
+    if (kindKnown) throw;
+  }
+  if (!TMovieFile::HasAppendedMovie(image)) {
+    throw TLoadError(kindKnown ? path + ": no movie is appended" : NotAShowMessage(path));
+  }
+  fLastLoadError.clear();
+  loadAppended(path, image);
+}
+
+// The list's entries, when at least one of them can be opened as a show.
+std::vector<std::string> TShowEngine::checkedPlayList(const std::string& path) {
+  std::vector<std::string> entries = playListEntries(path);
+  std::string firstFault;
+  for (const std::string& entry : entries) {
+    try {
+      checkShowFile(entry);
+      return entries;
+    } catch (const TLoadError& error) {
+      if (firstFault.empty()) firstFault = error.what();
+    }
+  }
+  throw TLoadError(path + ": none of its entries can be played (" + firstFault + ")");
+}
 
 void TShowEngine::say(const char* caption, const char* text, std::string detail) {
   fLastLoadError = std::move(detail);
@@ -123,9 +184,7 @@ void TShowEngine::LoadMovie(const std::string& path) {
   }
   fLastLoadError.clear();
   loadVector(path, [&](TMovieFile& reader) {
-    if (!reader.LoadFromFile(path, true)) {
-      say(kCaptionWarning, kTextFormatError, path + ": not a movie: it starts with no movie's mark");
-    }
+    if (!reader.LoadFromFile(path, true)) say(kCaptionWarning, kTextFormatError, path + kNoMovieMark);
     return true;
   });
 }
@@ -161,6 +220,7 @@ void TShowEngine::abandonMovie(const std::exception& error) {
   setFrames({1, 1, 1});
   fLoadMemory = 0;
   fShowFile.clear();
+  fShowing = false;
   fHost.ShowCleared();
   ReportBadFile(error);
 }
@@ -263,6 +323,7 @@ void TShowEngine::fitScene() {
   fLastFrame = 0;
   fSceneRoot.DrawFrame(fGridLayers, 0, fFrameBitmap);
   SetTickInterval(kVectorInterval);
+  fShowing = true;
 }
 
 // The new grid is read and measured before anything is freed, so that a
@@ -314,6 +375,7 @@ void TShowEngine::LoadGrid(const std::string& path) {
   const std::int64_t frames = section != nullptr ? section->Count() : 0;
   setFrames({1, frameBarMax(frames), fFrames.Position});
   updatePlayable();
+  fShowing = frames > 0;
   // Taking the bar's position itself as milliseconds, as the design does,
   // made a grid movie opened without the speed handler running (a second
   // start, a play list) play ten times faster than the label said.
@@ -331,6 +393,10 @@ void TShowEngine::LoadEmbedded(const std::string& path) {
     fLastLoadError = error.what();
     return;
   }
+  loadAppended(path, image);
+}
+
+void TShowEngine::loadAppended(const std::string& path, const std::vector<std::uint8_t>& image) {
   loadVector(path, [&](TMovieFile& reader) {
     if (reader.ReadAppended(image, path)) return true;
     fLastLoadError = path + ": no movie is appended";
@@ -364,21 +430,26 @@ std::vector<std::string> TShowEngine::playListEntries(const std::string& path) {
   return entries;
 }
 
-void TShowEngine::LoadPlayList(const std::string& path) {
-  std::vector<std::string> entries = playListEntries(path);
+void TShowEngine::LoadPlayList(const std::string& path) { startPlayList(path, playListEntries(path)); }
+
+// The first entry that can be shown plays; the first wrap moves on to the
+// next, so that each entry plays once a pass.
+void TShowEngine::startPlayList(const std::string& path, std::vector<std::string> entries) {
+  const auto count = static_cast<std::int64_t>(entries.size());
+  if (PlayOptions.StartEntry < 0 || PlayOptions.StartEntry >= count) {
+    throw TLoadError(path + ": the play list has " + std::to_string(count) + " entries; there is no entry " +
+                     std::to_string(std::int64_t{PlayOptions.StartEntry} + 1));
+  }
   fPlayList = std::move(entries);
-  fPlayIndex = 0;
+  fOrder = TPlayOrder(fPlayList.size(), PlayOptions);
   fPlayable = false;
-  fPlayListActive = false;
-  LoadMovie(fPlayList[0]);
-  // The first wrap moves on to the second entry: each entry plays once a
-  // pass.
-  fPlayIndex = 1;
   fPlayListActive = true;
+  fFinished = false;
+  playNextEntry();
 }
 
-// An entry that fails is reported, the movie shown before plays on and the
-// list moves on to the next entry at the next wrap.
+// An entry that fails is reported and skipped, the list moving on to the
+// one after; the design stopped there for good.
 void TShowEngine::PlayNext() {
   if (fPlayList.empty()) {
     fPlayable = false;
@@ -386,16 +457,51 @@ void TShowEngine::PlayNext() {
   }
   if (fRunning) SetRunning(false);
   fPlayable = false;
-  if (fPlayIndex >= static_cast<std::int32_t>(fPlayList.size())) fPlayIndex = 0;
-  const std::string entry = fPlayList[static_cast<std::size_t>(fPlayIndex)];
+  playNextEntry();
+}
+
+void TShowEngine::playNextEntry() {
+  for (std::size_t tries = 0; tries < fPlayList.size(); ++tries) {
+    const std::optional<std::size_t> entry = fOrder.Next();
+    if (!entry) return finish();
+    if (loadEntry(fPlayList[*entry])) return keepPlaying();
+  }
+  // No entry could be shown: what is left stands still.
+  updatePlayable();
+  SetRunning(false);
+}
+
+// Whether the entry loaded and shows a frame; a failure is reported.
+bool TShowEngine::loadEntry(const std::string& path) {
+  const std::uint64_t before = fShowNumber;
   try {
-    LoadMovie(entry);
+    checkShowFile(path);
+    LoadMovie(path);
   } catch (const std::exception& error) {
     ReportBadFile(error);
-    updatePlayable();
-    SetRunning(fPlayable);
+    return false;
   }
-  ++fPlayIndex;
+  // A vector movie that shows nothing has said why; a grid of no frames
+  // has not.
+  if (fShowNumber != before && !fShowing && !fVectorMode) ReportBadFile(TLoadError(path + kNoFrames));
+  return fShowNumber != before && fShowing;
+}
+
+// An entry of one frame runs too: it shows its frame for one tick.
+void TShowEngine::keepPlaying() {
+  SetRunning(true);
+  if (!fPlayable) DrawFrame(fFrames.Position - 1);
+}
+
+void TShowEngine::finish() {
+  SetRunning(false);
+  fFinished = true;
+  fHost.ShowFinished();
+}
+
+std::optional<std::size_t> TShowEngine::CurrentEntry() const {
+  if (!fPlayListActive) return std::nullopt;
+  return fOrder.Current();
 }
 
 void TShowEngine::updatePlayable() { fPlayable = fFrames.Min < fFrames.Max; }
@@ -405,14 +511,14 @@ void TShowEngine::updatePlayable() { fPlayable = fFrames.Min < fFrames.Max; }
 void TShowEngine::startOver() {
   ++fShowNumber;
   fPlayable = false;
+  fShowing = false;
+  fPasses = 0;
   setFrames({1, 1, 1});
 }
 
 void TShowEngine::PlayPrevious() {
   if (!fPlayListActive) return;
-  const auto n = static_cast<std::int32_t>(fPlayList.size());
-  // PlayIndex names the entry after the one playing.
-  fPlayIndex = ((fPlayIndex - 2) % n + n) % n;
+  fOrder.Back();
   PlayNext();
 }
 
@@ -436,13 +542,33 @@ void TShowEngine::Shutdown() {
 }
 
 void TShowEngine::Tick() {
-  if (!fPlayable) return;
+  if (!fPlayable && !(fPlayListActive && fShowing)) return;
   if (fFrames.Position >= fFrames.Max) {
-    setFrames({fFrames.Min, fFrames.Max, fFrames.Min});
-    if (fPlayListActive) PlayNext();
+    if (!wrap()) return;
+    if (!fPlayable) {
+      DrawFrame(fFrames.Position - 1);
+      loopMusic();
+      return;
+    }
   }
   setFrames({fFrames.Min, fFrames.Max, saturate(std::int64_t{fFrames.Position} + 1)});
   loopMusic();
+}
+
+// Back to the first position, where a play list moves on; false when the
+// show is over or nothing is left to show.
+bool TShowEngine::wrap() {
+  const bool lastPass = fPlayListActive ? fOrder.LastPassOver()
+                                        : PlayOptions.Loops > 0 && ++fPasses >= PlayOptions.Loops;
+  if (lastPass) {
+    finish();
+    return false;
+  }
+  fInWrap = true;
+  setFrames({fFrames.Min, fFrames.Max, fFrames.Min});
+  if (fPlayListActive) PlayNext();
+  fInWrap = false;
+  return fShowing && (!fPlayListActive || fRunning);
 }
 
 void TShowEngine::loopMusic() {
@@ -489,6 +615,7 @@ void TShowEngine::RenderFrame(std::int32_t frame) {
 
 void TShowEngine::DrawFrame(std::int32_t frame) {
   RenderFrame(frame);
+  if (fInWrap) return;
   const TDrawnFrame drawn = LastDrawn();
   for (TFrameSink* sink : fSinks) sink->FrameDrawn(drawn);
 }

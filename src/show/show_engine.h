@@ -10,10 +10,12 @@
 #include <cstdint>
 #include <exception>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "grid/frame_data.h"
+#include "io/stream.h"
 #include "io/private_directory.h"
 #include "movie/graphic_factory.h"
 #include "render/bitmap32.h"
@@ -21,7 +23,9 @@
 #include "render/work_budget.h"
 #include "scene/control_layer.h"
 #include "show/frame_sink.h"
+#include "show/play_order.h"
 #include "show/show_host.h"
+#include "show/show_messages.h"
 
 namespace lumora {
 
@@ -36,20 +40,18 @@ inline constexpr int kArgumentExecutable = 3;
 inline constexpr int kArgumentNone = 4;
 int ClassifyArgument(const std::string& argument);
 
+// A file that does not start with a movie's mark, reported as the design
+// reports an unknown magic.
+class ENotAMovie : public TLoadError {
+ public:
+  using TLoadError::TLoadError;
+};
+
 // Whether the lower-cased text contains the part.
 bool ContainsNoCase(const std::string& text, const std::string& part);
 
 // The interval of a vector movie's frames.
 inline constexpr std::int32_t kVectorInterval = 30;
-
-// What a show can make the player say: the caption and the text of a box.
-inline constexpr const char* kCaptionWarning = "警告";
-inline constexpr const char* kCaptionError = "错误";
-inline constexpr const char* kTextFormatError = "文件格式错误";
-inline constexpr const char* kTextNoGraphics = "没有图元";
-inline constexpr const char* kTextNoBeats = "网格程序的节拍数为零,请增加节拍";
-inline constexpr const char* kTextBadFile = "文件格式不正确";
-inline constexpr const char* kTextNotFound = "找不到文件";
 
 class TShowEngine {
  public:
@@ -76,6 +78,19 @@ class TShowEngine {
   // for tools that play no sound. When set, the music goes into the
   // private directory and is removed when the movie closes.
   bool ExtractMusic = true;
+  // How often the show plays before it ends and, for a play list, in which
+  // order; taken up when a play list loads. The player plays for ever.
+  TPlayListOptions PlayOptions;
+
+  // Opens a show by its kind (see ClassifyArgument): a movie, grid movie,
+  // play list, or an executable (or a file of no kind) carrying a movie.
+  // What can be told before anything shown is given up is checked first:
+  // that the file opens as a regular file, that it is of a kind the player
+  // plays and, for a movie, that it starts with a movie's mark; for a play
+  // list, that some entry passes the same checks. Otherwise TLoadError is
+  // raised and the show playing plays on. A file that fails later, in its
+  // body, is reported and dropped as LoadMovie says.
+  void Open(const std::string& path);
 
   // Loading. A vector or appended movie that fails is reported and dropped;
   // a grid movie or play list that cannot be read raises TLoadError and
@@ -84,8 +99,9 @@ class TShowEngine {
   void LoadGrid(const std::string& path);
   void LoadEmbedded(const std::string& path);
   void LoadPlayList(const std::string& path);
-  // The next entry of the play list; one that fails is reported and the
-  // show before plays on.
+  // The next entry of the play list. An entry that fails is reported and
+  // skipped (it counts as played), and the list moves on to the one after;
+  // once the last pass of PlayOptions.Loops is over the show is finished.
   void PlayNext();
   // The entry before the one playing; none without a play list.
   void PlayPrevious();
@@ -96,12 +112,18 @@ class TShowEngine {
   // do nothing.
   void Shutdown();
   // A load that failed: kept for LastLoadError and shown as the bad-file
-  // message.
+  // message (a file without a movie's mark as the format message).
   void ReportBadFile(const std::exception& error);
 
   // Playback. A tick moves the frame position on by one; past the last
   // position it wraps to the first, where an active play list loads its
-  // next entry, and moves on from there. The music loops as it ends.
+  // next entry, and moves on from there. The music loops as it ends. Every
+  // tick hands the sinks exactly one frame: the first position a wrap
+  // passes through is drawn (light strips and swinging lights count their
+  // steps by the frames drawn) but not handed on, and an entry of one
+  // frame is handed on for one tick before the list moves on. When the
+  // show has played PlayOptions.Loops times, the tick that would wrap
+  // stops playback instead and the host hears ShowFinished.
   void Tick();
   // Moves the frame position, clamped into the range.
   void Seek(std::int32_t position);
@@ -115,7 +137,8 @@ class TShowEngine {
   void MusicFailed();
 
   // Draws frame n of the movie into the frame bitmap (a vector movie's
-  // scene, or a grid movie's cells) and hands it to every sink.
+  // scene, or a grid movie's cells) and hands it to every sink, except
+  // while a tick wraps.
   void DrawFrame(std::int32_t frame);
   // The same without the sinks, as loading draws the first frame.
   void RenderFrame(std::int32_t frame);
@@ -158,8 +181,14 @@ class TShowEngine {
   std::int32_t CellDrawHeight() const { return fCellDrawHeight; }
   const std::string& MusicPath() const { return fMusicPath; }
   const std::vector<std::string>& PlayList() const { return fPlayList; }
-  std::int32_t PlayIndex() const { return fPlayIndex; }
+  // The index in PlayList of the entry playing; none without a play list.
+  std::optional<std::size_t> CurrentEntry() const;
   bool PlayListActive() const { return fPlayListActive; }
+  // Whether a show is loaded that draws a frame: a prepared vector movie
+  // or a grid movie with frames.
+  bool Showing() const { return fShowing; }
+  // The show has played PlayOptions.Loops times and stopped.
+  bool Finished() const { return fFinished; }
   // The last error a load swallowed or reported; empty if none.
   const std::string& LastLoadError() const { return fLastLoadError; }
   // What the movie shown derived from its file while it loaded, in bytes.
@@ -174,6 +203,16 @@ class TShowEngine {
   std::uint64_t ShowNumber() const { return fShowNumber; }
 
  private:
+  void checkShowFile(const std::string& path) const;
+  void openExecutable(const std::string& path, bool kindKnown);
+  std::vector<std::string> checkedPlayList(const std::string& path);
+  void startPlayList(const std::string& path, std::vector<std::string> entries);
+  void playNextEntry();
+  bool loadEntry(const std::string& path);
+  void keepPlaying();
+  bool wrap();
+  void finish();
+  void loadAppended(const std::string& path, const std::vector<std::uint8_t>& image);
   void loadVector(const std::string& path, const std::function<bool(TMovieFile&)>& read);
   void afterVectorLoad(TMovieFile& reader);
   void fitScene();
@@ -212,8 +251,14 @@ class TShowEngine {
   // The music file a load wrote for the movie shown, if it wrote one.
   TOwnedFile fMusicFile;
   std::vector<std::string> fPlayList;
-  std::int32_t fPlayIndex = 0;
+  TPlayOrder fOrder;
   bool fPlayListActive = false;
+  bool fShowing = false;
+  // Wraps of a single movie since it loaded.
+  std::int64_t fPasses = 0;
+  bool fFinished = false;
+  // Set while a tick wraps: frames drawn then are not handed on.
+  bool fInWrap = false;
 
   // The frame bar starts with one position, so that nothing plays before a
   // movie sets its range.

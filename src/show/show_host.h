@@ -45,6 +45,8 @@ class TShowHost {
   virtual void FramesChanged(bool moved) = 0;
   // Playback started or stopped, or its interval changed.
   virtual void PlaybackChanged() = 0;
+  // The show has played as often as it was asked to and stopped.
+  virtual void ShowFinished() {}
 };
 
 // What a show needs of the music player. Open and Play raise an error when

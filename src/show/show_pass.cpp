@@ -27,8 +27,9 @@ std::unique_ptr<THeadlessShow> TShowPass::openShow(const std::string& path) cons
 }
 
 // A single movie shows frames 0 … M − 1 on its first pass; the wrap then
-// draws frame 0 and frame 1 in one tick, so later passes show 1 … M − 1.
-// Each entry of a play list after the first likewise starts at its frame 1.
+// goes through frame 0 to frame 1 in one tick, so later passes show
+// 1 … M − 1. Each entry of a play list after the first likewise starts at
+// its frame 1, and an entry of one frame shows it for one tick.
 void TShowPass::countFrames() {
   const std::unique_ptr<THeadlessShow> show = openShow(fPath);
   const TShowEngine& engine = show->Engine;
@@ -54,12 +55,12 @@ void TShowPass::countFrames() {
   for (std::size_t i = 0; i < engine.PlayList().size(); ++i) {
     const std::string& entry = engine.PlayList()[i];
     const std::unique_ptr<THeadlessShow> played = openShow(entry);
+    // An entry after a wrap starts at its frame 1; one of a single frame
+    // shows it for one tick.
     const std::int64_t m = framesShown(played->Engine);
-    // The player's timer does nothing on a movie of one frame, so a play
-    // list stops there for good.
-    if (m < 2) throw std::runtime_error(entry + ": a movie of one frame stops the play list");
-    firstPass += i == 0 ? m : m - 1;
-    laterPass += m - 1;
+    const std::int64_t afterWrap = std::max<std::int64_t>(m - 1, 1);
+    firstPass += i == 0 ? m : afterWrap;
+    laterPass += afterWrap;
     const std::string& music = played->Engine.MusicPath();
     if (i == 0) fMusicPath = music;
     if (music != fMusicPath) fMusicPath.clear();

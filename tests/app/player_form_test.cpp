@@ -133,7 +133,7 @@ TEST_F(PlayerForm, UnknownMagicEmptiesTheSceneAndStartsTheBarOver) {
   Form.OpenClick();
   EXPECT_EQ(Ui.Messages, (std::vector<std::pair<std::string, std::string>>{{"警告", "文件格式错误"},
                                                                            {"警告", "没有图元"}}));
-  EXPECT_EQ(Ui.Details.front(), Dir.Path("bad.ctl") + ": not a movie: it starts with no movie's mark");
+  EXPECT_EQ(Ui.Details.front(), Dir.Path("bad.ctl") + ": not a movie file: it does not start with a movie's mark");
   EXPECT_EQ(Form.ScrollBar(kFrameBar), (TScrollBarState{1, 1, 1})) << "nothing plays";
   EXPECT_EQ(Form.Show().SceneRoot().LayerCount(), 0);
   EXPECT_EQ(Form.Show().FrameBitmap().Width(), 800);
@@ -258,7 +258,7 @@ TEST_F(PlayerForm, CommandLineAndHandOffFailuresAreReportedNotRaised) {
   EXPECT_TRUE(Ui.Timer);
 }
 
-TEST_F(PlayerForm, FailingPlayListEntryPlaysOnAndMovesOn) {
+TEST_F(PlayerForm, FailingPlayListEntryIsSkipped) {
   Dir.Write("a.ctl", movieBytes({{{1}}}, 3));
   Dir.Write("b.tol", tolBytes(2, 2, 4, 4, 3));
   Dir.Write("c.ctl", movieBytes({{{3}}}, 3));
@@ -266,11 +266,9 @@ TEST_F(PlayerForm, FailingPlayListEntryPlaysOnAndMovesOn) {
   Dir.Write("b.tol", {1, 2, 3});
   tickToWrap();  // b.tol fails
   EXPECT_EQ(Ui.Messages, (std::vector<std::pair<std::string, std::string>>{{"错误", "文件格式不正确"}}));
-  EXPECT_EQ(Form.Show().VectorMode(), 1);
+  EXPECT_EQ(test::asTest(Form.Show().SceneRoot().Layer(0).Items(0)).Payload, 3) << "the list moved on to c.ctl";
   EXPECT_TRUE(Form.Show().Playable());
-  EXPECT_TRUE(Ui.Timer) << "the movie before plays on";
-  tickToWrap();
-  EXPECT_NE(std::find(drawLog().begin(), drawLog().end(), "3@0"), drawLog().end()) << "the list moved on to c.ctl";
+  EXPECT_TRUE(Ui.Timer);
 }
 
 TEST_F(PlayerForm, HandOffLoadsAndEndsMaximised) {
@@ -504,6 +502,107 @@ TEST(ShownFrameRect, FitsAtTheFramesAspectOrCentresOneToOne) {
       {{1280, 720}, {0, 0, 1024, 726}, false, {-128, 3, 1152, 723}, "1:1 larger than the room"},
   };
   for (const TCase& c : cases) EXPECT_EQ(ShownFrameRect(c.Frame, c.Room, c.Fit), c.Expected) << c.What;
+}
+
+}  // namespace
+}  // namespace lumora
+
+namespace lumora {
+namespace {
+
+// The window is one of the engine's sinks: it used to be handed the first
+// frame and then the second within the tick that wraps.
+TEST_F(PlayerForm, TheWindowGetsOneFrameATick) {
+  Form.FormCreate(Dir.Write("show.ctl", movieBytes({{{7}}}, 4)));
+  Ui.Copies.clear();
+  for (int i = 0; i < 9; ++i) Form.OnTick();
+  EXPECT_EQ(Ui.Copies.size(), 9u) << "three wraps in nine ticks";
+}
+
+// A second start naming what is not a show used to take the running show
+// dark; it is now reported as the same argument at the first start is, and
+// the show plays on. A body that fails after a good mark still drops it.
+TEST_F(PlayerForm, ASecondStartThatIsNoShowLeavesTheShowPlaying) {
+  std::filesystem::create_directories(Dir.Path("folder"));
+  std::filesystem::create_directories(Dir.Path("shows.ctl"));
+  const std::string cases[] = {Dir.Path("missing.ctl"), Dir.Path("folder"), Dir.Path("shows.ctl"),
+                               Dir.WriteText("notes.txt", "hello"), Dir.Write("bad.ctl", {1, 2, 3, 4, 5, 6, 7})};
+  for (const std::string& path : cases) {
+    test::TFakeToolkit first;
+    TForm1 starting(first, Music, Dir.Executable());
+    starting.FormCreate(path);
+    ASSERT_EQ(first.Details.size(), 1u) << path;
+
+    Form.FormCreate(Dir.Write("show.ctl", movieBytes({{{1}}}, 6)));
+    Form.OnTick();
+    Ui.Messages.clear();
+    Ui.Details.clear();
+    Form.WMCopyData(path);
+    EXPECT_EQ(Ui.Messages, first.Messages) << path;
+    EXPECT_EQ(Ui.Details, first.Details) << "the same message as at the first start";
+    EXPECT_TRUE(Ui.Timer) << path;
+    EXPECT_EQ(Form.ScrollBar(kFrameBar), (TScrollBarState{1, 5, 2})) << path;
+    EXPECT_EQ(Form.Show().ShowFile(), Dir.Path("show.ctl")) << path;
+    starting.FormDestroy();
+  }
+  EXPECT_EQ(Ui.Details.back(), Dir.Path("bad.ctl") + ": not a movie file: it does not start with a movie's mark");
+
+  std::vector<std::uint8_t> broken = movieBytes({{{5}}}, 3);
+  broken.back() ^= 0xFF;
+  Form.WMCopyData(Dir.Write("broken.ctl", broken));
+  EXPECT_FALSE(Form.Show().Showing()) << "a body that fails after a good mark drops the show, as before";
+}
+
+// Open… from English mode turns the labels to Chinese, as the design has
+// it; a drop or a recent file keeps the language chosen.
+TEST_F(PlayerForm, DropsKeepTheLanguageTheOpenButtonDoesNot) {
+  Form.FormCreate(Dir.Write("show.ctl", movieBytes({{{1}}}, 4)));
+  Form.LanguageClick();
+  Form.OpenDropped(Dir.Write("other.ctl", movieBytes({{{2}}}, 4)));
+  EXPECT_EQ(Form.EnglishMode(), 1);
+  EXPECT_EQ(Ui.Caption(FrameLabel), "current frame 1");
+  EXPECT_EQ(Ui.Caption(SpeedLabel), "Speed    30 ms");
+  EXPECT_EQ(Ui.Caption(Open), "Open");
+  Ui.DialogAnswers.push_back(Dir.Path("show.ctl"));
+  Form.OpenClick();
+  EXPECT_EQ(Form.EnglishMode(), 0);
+  EXPECT_EQ(Ui.Caption(FrameLabel), "当前帧数 1    ");
+}
+
+// In English the boxes' captions and headlines are English, the second line
+// keeping the cause; in Chinese they keep the design's words.
+TEST_F(PlayerForm, MessagesSpeakTheCaptionsLanguage) {
+  Form.FormCreate(Dir.Write("show.ctl", movieBytes({{{1}}}, 4)));
+  Form.WMCopyData(Dir.Path("missing.ctl"));
+  Form.LanguageClick();
+  Form.WMCopyData(Dir.Path("missing.ctl"));
+  Form.WMCopyData(Dir.Write("bad.ctl", {1, 2, 3, 4, 5, 6, 7}));
+  Form.WMCopyData(Dir.Write("empty.ctl", movieBytes({{{1}}}, 0)));
+  const std::string missing = Dir.Path("missing.ctl") + ": cannot open the file (No such file or directory)";
+  EXPECT_EQ(Ui.Messages, (std::vector<std::pair<std::string, std::string>>{
+                             {"错误", "文件格式不正确"},
+                             {"Error", "The file cannot be played"},
+                             {"Warning", "Not a movie file"},
+                             {"Warning", "The grid animation has no frames; add frames"}}));
+  EXPECT_EQ(Ui.Details[0], missing);
+  EXPECT_EQ(Ui.Details[1], missing);
+}
+
+// Only what opened is a recent file.
+TEST_F(PlayerForm, OnlyShowsThatOpenedAreOpened) {
+  const std::string good = Dir.Write("show.ctl", movieBytes({{{1}}}, 4));
+  Dir.Write("grid.tol", tolBytes(1, 1, 4, 4, 3));
+  Form.FormCreate(Dir.Path("missing.ctl"));
+  Form.WMCopyData(good);
+  Form.OpenDropped(Dir.Write("bad.ctl", {1, 2, 3, 4, 5, 6, 7}));
+  Form.OpenDropped(Dir.WriteText("list.lst", "grid.tol\n"));
+  Ui.DialogAnswers.push_back(Dir.Write("bad.tol", {1, 2, 3}));
+  Form.OpenClick();
+  Ui.DialogAnswers.push_back(Dir.Path("bad.ctl"));
+  Form.OpenClick();
+  Ui.DialogAnswers.push_back(good);
+  Form.OpenClick();
+  EXPECT_EQ(Ui.Opened, (std::vector<std::string>{good, Dir.Path("list.lst"), good}));
 }
 
 }  // namespace

@@ -10,7 +10,8 @@ namespace {
 TEST(ProgramEntry, WhichStartsGoOn) {
   EXPECT_FALSE(HandedToRunningInstance("")) << "no argument only brings the window to the front";
   EXPECT_FALSE(HandedToRunningInstance("other.exe"));
-  EXPECT_FALSE(HandedToRunningInstance("notes.txt"));
+  EXPECT_TRUE(HandedToRunningInstance("notes.txt")) << "the running player says why it does not play";
+  EXPECT_TRUE(HandedToRunningInstance("/home/me/shows")) << "a folder, likewise";
   EXPECT_TRUE(HandedToRunningInstance("C:\\shows\\A.CTL"));
   EXPECT_TRUE(HandedToRunningInstance("grid.tol"));
   EXPECT_TRUE(HandedToRunningInstance("grid.COT")) << ".cot is handed over like .tol";

@@ -57,7 +57,9 @@ TEST(CommandLine, TheRendererRefusesWhatItCannotWrite) {
       {"show.ctl --frame 0 --window 16385x10", 2, "each side must lie in 1 … 16384"},
       {"show.ctl --frames 3-1", 2, "the range ends before it starts"},
       {"show.ctl --out show.fseq", 2, "a sequence is written through a channel patch"},
-      {"missing.ctl --frame 0", 1, "missing.ctl: cannot read the file"},
+      {"missing.ctl --frame 0 --out f.png", 1, "missing.ctl: cannot open the file (No such file or directory)"},
+      {"show.ctl --frame 1", 2, "--out says where the frames go"},
+      {"show.ctl --out show.mp4 --preset quick", 2, "--preset: quick not in {ultrafast,superfast,"},
   };
   for (const TCase& c : cases) {
     const TRun r = run(render, c.Args);

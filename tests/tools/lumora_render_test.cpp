@@ -58,15 +58,21 @@ TEST(LumoraRender, GridMovieFramesAsThePlayerDrawsThem) {
 TEST(LumoraRender, FailuresGiveOneLineAndAStatus) {
   test::TPlayerDir dir("render_bad");
   const std::string show = dir.Write("cells.tol", tolBytes(1, 1, 4, 4, 3));
-  EXPECT_EQ(render(dir, show + " --frame 1").first, 0) << "nothing written without --out";
-  EXPECT_NE(render(dir, show + " --frame 2").first, 0) << "the bar of 3 frames shows frames 0 and 1";
-  EXPECT_NE(render(dir, dir.Path("missing.ctl") + " --frame 0").first, 0);
-  const auto [status, errors] = render(dir, dir.Write("bad.ctl", {1, 2, 3, 4, 5, 6, 7}) + " --frame 0");
-  EXPECT_NE(status, 0);
-  EXPECT_NE(errors.find("文件格式错误"), std::string::npos) << errors;
-  EXPECT_NE(render(dir, dir.Write("empty.tol", tolBytes(1, 1, 4, 4, 0)) + " --frame 0").first, 0);
+  EXPECT_EQ(render(dir, show + " --frame 1").first, 2) << "nothing to write without --out";
+  EXPECT_EQ(render(dir, show + " --frame 1 --time").first, 0) << "timing alone writes nothing";
+  EXPECT_NE(render(dir, show + " --frame 2 --time").first, 0) << "the bar of 3 frames shows frames 0 and 1";
+  EXPECT_NE(render(dir, dir.Path("missing.ctl") + " --frame 0 --time").first, 0);
+  const auto [status, errors] = render(dir, dir.Write("bad.ctl", {1, 2, 3, 4, 5, 6, 7}) + " --frame 0 --time");
+  EXPECT_EQ(status, 1);
+  EXPECT_EQ(errors, "lumora-render: " + dir.Path("bad.ctl") + ": not a movie file: it does not start with a movie's mark\n")
+      << "English, in the words lumora-info uses";
+  EXPECT_NE(render(dir, dir.Write("empty.tol", tolBytes(1, 1, 4, 4, 0)) + " --frame 0 --time").first, 0);
   EXPECT_NE(render(dir, show + " --frames 0-1 --out " + dir.Path("x%s.png")).first, 0) << "bad pattern";
   EXPECT_NE(render(dir, show).first, 0) << "no frame given";
+  const auto [textStatus, textErrors] = render(dir, dir.WriteText("notes.txt", "hello") + " --frame 0 --time");
+  EXPECT_EQ(textErrors, "lumora-render: " + dir.Path("notes.txt") +
+                            ": not a movie (.ctl), grid movie (.tol, .cot), play list (.lst) or executable carrying "
+                            "a movie\n");
 }
 
 // Frames have no sound: the music a movie carries is not written out, and
@@ -74,7 +80,7 @@ TEST(LumoraRender, FailuresGiveOneLineAndAStatus) {
 TEST(LumoraRender, MusicIsNotExtracted) {
   test::TPlayerDir dir("render_music");
   const std::string show = dir.Write("show.ctl", fuzz::musicMovie("song.mp3", 1000));
-  ASSERT_EQ(render(dir, show + " --frame 0").first, 0);
+  ASSERT_EQ(render(dir, show + " --frame 0 --time").first, 0);
   EXPECT_FALSE(std::filesystem::exists(dir.Private("")));
 }
 

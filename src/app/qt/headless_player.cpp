@@ -4,7 +4,6 @@
 
 #include <chrono>
 #include <cstdio>
-#include <filesystem>
 #include <stdexcept>
 
 #include "app/qt/light_settings.h"
@@ -29,6 +28,7 @@ THeadlessPlayer::THeadlessPlayer(THeadlessPlayOptions options, std::string execu
     : fOptions(std::move(options)), fMusic(musicFor(fOptions.Music)),
       fEngine(*this, *fMusic, std::move(executablePath)) {
   fEngine.ExtractMusic = fOptions.Music;
+  fEngine.PlayOptions = fOptions.Play;
   fEngine.SetDrawThreads(fOptions.DrawThreads);
   if (auto* qtMusic = dynamic_cast<TQtMusicPlayer*>(fMusic.get())) {
     qtMusic->OnFailed = [this] {
@@ -37,17 +37,17 @@ THeadlessPlayer::THeadlessPlayer(THeadlessPlayOptions options, std::string execu
     };
   }
   fClock.setTimerType(Qt::PreciseTimer);
-  QObject::connect(&fClock, &QTimer::timeout, [this] { tick(); });
-  QObject::connect(&fWatch, &QTimer::timeout, [this] {
-    if (gStopAsked) stop();
-    printStatus();
-  });
+  QObject::connect(&fClock, &QTimer::timeout, [this] { fEngine.Tick(); });
+  QObject::connect(&fWatch, &QTimer::timeout, [this] { printStatus(); });
 }
 
 THeadlessPlayer::~THeadlessPlayer() { fLights.reset(); }
 
-void THeadlessPlayer::ShowMessage(const std::string& caption, const std::string& text, const std::string& detail) {
-  report(caption + ": " + text + (detail.empty() ? "" : " (" + detail + ")"));
+// Messages name the file and the fault; once the show plays they are
+// reported and it plays on.
+void THeadlessPlayer::ShowMessage(const std::string&, const std::string& text, const std::string& detail) {
+  fSaid.push_back(detail.empty() ? EnglishMessage(text) : detail);
+  if (fPlaying) report(fSaid.back());
 }
 
 void THeadlessPlayer::FramesChanged(bool moved) {
@@ -65,59 +65,27 @@ void THeadlessPlayer::PlaybackChanged() {
   }
 }
 
-// As the window opens its command line: the file by its kind; what cannot
-// be played ends the run.
-void THeadlessPlayer::open() {
-  const std::string& file = fOptions.File;
-  std::error_code error;
-  if (!std::filesystem::is_regular_file(file, error)) throw std::runtime_error(file + ": cannot read the file");
-  if (ClassifyArgument(file) == kArgumentPlayList) {
-    fEngine.LoadPlayList(file);
-    if (fEngine.PlayList().empty()) throw std::runtime_error(file + ": the play list names no movie it can find");
-  } else if (ClassifyArgument(file) == kArgumentMovie) {
-    fEngine.LoadMovie(file);
-  } else {
-    fEngine.LoadEmbedded(file);
-  }
-  if (fEngine.SceneRoot().LayerCount() == 0 && fEngine.GridLayers().Empty()) {
-    throw std::runtime_error(fEngine.LastLoadError().empty() ? file + ": nothing to play" : fEngine.LastLoadError());
-  }
-}
-
+// What cannot be played ends the run before anything is sent; a show of
+// one frame that plays once has been shown when it starts.
 void THeadlessPlayer::Run() {
-  open();
+  OpenForTool(fEngine, fOptions.File, fSaid);
   if (!fOptions.Patch.empty()) {
     fLights = std::make_unique<output::TLightSink>(fEngine, fOptions.Patch,
                                                    StoredLightSettings([this](const std::string& m) { report(m); }));
   }
+  fPlaying = true;
   fEngine.DrawFrame(fEngine.Frames().Position - 1);
   fWatch.start(kWatchMs);
   PlaybackChanged();
-  // A show of one frame never wraps: once, it has been shown.
-  if (fOptions.Once && !fEngine.Playable()) QTimer::singleShot(0, [this] { stop(); });
-  QCoreApplication::exec();
+  if (fOptions.Play.Loops > 0 && !fEngine.Running()) QTimer::singleShot(0, [this] { Stop(); });
+  if (!fStopped) QCoreApplication::exec();
   printStatus();
+  if (fOptions.Status) std::fputc('\n', stderr);
 }
 
-// A pass is over when the movie, or every entry of the list, has wrapped.
-bool THeadlessPlayer::passIsOver() const {
-  const std::int64_t entries = fEngine.PlayListActive() ? static_cast<std::int64_t>(fEngine.PlayList().size()) : 1;
-  return fWraps >= entries;
-}
-
-void THeadlessPlayer::tick() {
-  const TScrollBarState& frames = fEngine.Frames();
-  if (fEngine.Playable() && frames.Position >= frames.Max) {
-    ++fWraps;
-    if (fOptions.Once && passIsOver()) {
-      stop();
-      return;
-    }
-  }
-  fEngine.Tick();
-}
-
-void THeadlessPlayer::stop() {
+void THeadlessPlayer::Stop() {
+  if (fStopped) return;
+  fStopped = true;
   fClock.stop();
   fWatch.stop();
   fEngine.Shutdown();
@@ -146,9 +114,6 @@ void THeadlessPlayer::printStatus() {
     fLastReport = r;
   }
   if (!fOptions.Status) return;
-  const std::string movie = fEngine.PlayListActive() && fEngine.PlayIndex() > 0
-                                ? fEngine.PlayList()[static_cast<std::size_t>(fEngine.PlayIndex() - 1)]
-                                : fOptions.File;
   std::string outputs = fLights ? std::to_string(fLights->OutputNames().size()) + " outputs" : "no outputs";
   if (!fLastReport.empty()) outputs += " (last: " + fLastReport + ")";
   const auto now = std::chrono::steady_clock::now();
@@ -156,9 +121,8 @@ void THeadlessPlayer::printStatus() {
   const double rate = seconds > 0 ? static_cast<double>(fFramesDrawn - fStatusFrames) / seconds : 0;
   fStatusTime = now;
   fStatusFrames = fFramesDrawn;
-  std::fprintf(stderr, "\r\033[K%s  frame %d of %d  %.1f frames/s  %s",
-               std::filesystem::path(movie).filename().c_str(), fEngine.Frames().Position, fEngine.Frames().Max,
-               rate, outputs.c_str());
+  std::fprintf(stderr, "\r\033[K%s  %.1f frames/s  %s", PlayingStatus(fEngine, fOptions.File).c_str(), rate,
+               outputs.c_str());
   std::fflush(stderr);
 }
 

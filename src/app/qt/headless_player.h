@@ -4,7 +4,6 @@
 // and every frame sent to the lamps of a channel patch.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <memory>
@@ -23,8 +22,8 @@ struct THeadlessPlayOptions {
   std::string File;
   // The channel patch to light lamps through; none: nothing is sent.
   std::string Patch;
-  // Stop after one pass over the movie or the play list.
-  bool Once = false;
+  // How often and in which order the show plays; Loops 0: until stopped.
+  TPlayListOptions Play;
   bool Music = true;
   // Threads that draw each frame; kAllCores: every core.
   std::int32_t DrawThreads = kAllCores;
@@ -40,13 +39,13 @@ class THeadlessPlayer : private TShowHost {
   THeadlessPlayer(const THeadlessPlayer&) = delete;
   THeadlessPlayer& operator=(const THeadlessPlayer&) = delete;
 
-  // Loads the show and plays it until one pass is over (Once) or a stop is
-  // asked for; then blacks the lamps out. Raises what stops the show from
-  // starting: a file it cannot play, a patch that cannot drive it.
+  // Loads the show and plays it until it has played Play.Loops times or a
+  // stop is asked for; then blacks the lamps out. Raises what stops the
+  // show from starting: a file it cannot play, a patch that cannot drive
+  // it.
   void Run();
-  // Safe from a signal handler: the show stops at the next turn of the
-  // event loop.
-  static void AskToStop() { gStopAsked = true; }
+  // The show stops (the lamps blacked out) and Run returns.
+  void Stop();
 
  private:
   TPoint Room() const override { return {1920, 1080}; }
@@ -56,15 +55,11 @@ class THeadlessPlayer : private TShowHost {
   void ShowCleared() override {}
   void FramesChanged(bool moved) override;
   void PlaybackChanged() override;
+  void ShowFinished() override { Stop(); }
 
-  void open();
-  void tick();
-  bool passIsOver() const;
   void report(const std::string& message);
   void printStatus();
-  void stop();
-
-  static inline std::atomic<bool> gStopAsked = false;
+  std::string statusLine();
 
   THeadlessPlayOptions fOptions;
   std::unique_ptr<TMusicPlayer> fMusic;
@@ -72,7 +67,10 @@ class THeadlessPlayer : private TShowHost {
   std::unique_ptr<output::TLightSink> fLights;
   QTimer fClock;
   QTimer fWatch;
-  std::int64_t fWraps = 0;
+  bool fStopped = false;
+  // What the engine said, and whether the show has started playing.
+  std::vector<std::string> fSaid;
+  bool fPlaying = false;
   std::int64_t fFramesDrawn = 0;
   std::int64_t fStatusFrames = 0;
   std::chrono::steady_clock::time_point fStatusTime = std::chrono::steady_clock::now();

@@ -10,8 +10,20 @@
 #include "app/program_entry.h"
 #include "app/qt/player_window.h"
 #include "app/qt/single_instance.h"
+#include "app/qt/stop_signals.h"
 
 namespace lumora {
+
+void PlaceOnScreen(QWidget& window, int screen) {
+  const QList<QScreen*> screens = QGuiApplication::screens();
+  if (screen >= screens.size()) {
+    std::fprintf(stderr, "lumora: there is no screen %d (the screens are 0 to %lld); playing on the first\n", screen,
+                 static_cast<long long>(screens.size()) - 1);
+    return;
+  }
+  window.setScreen(screens[screen]);
+  window.move(screens[screen]->geometry().topLeft());
+}
 
 int RunPlayer(const TPlayerOptions& options) {
   // The command line is the player's own: Qt takes none of it.
@@ -36,11 +48,13 @@ int RunPlayer(const TPlayerOptions& options) {
 
   TPlayerWindow window(QCoreApplication::applicationFilePath().toStdString());
   window.Form().Show().SetDrawThreads(options.DrawThreads);
-  const QList<QScreen*> screens = QGuiApplication::screens();
-  if (options.Screen >= 0 && options.Screen < screens.size()) {
-    window.setScreen(screens[options.Screen]);
-    window.move(screens[options.Screen]->geometry().topLeft());
-  }
+  if (options.Screen >= 0) PlaceOnScreen(window, options.Screen);
+  // A logout or kill ends the player as its close button does: the lamps
+  // go dark. The nested loops of open dialogs end with it.
+  const TStopSignals stopSignals([&window](int) {
+    window.close();
+    QCoreApplication::exit(0);
+  });
   TInstanceServer server;
   server.OnContact = [&window] {
     window.raise();

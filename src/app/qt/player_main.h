@@ -4,6 +4,8 @@
 
 #include <string>
 
+class QWidget;
+
 namespace lumora {
 
 struct TPlayerOptions {
@@ -22,5 +24,9 @@ struct TPlayerOptions {
 };
 
 int RunPlayer(const TPlayerOptions& options);
+
+// Shows the window on the screen, counted from 0; a screen that is not
+// there is reported on stderr and the window stays where it is.
+void PlaceOnScreen(QWidget& window, int screen);
 
 }  // namespace lumora

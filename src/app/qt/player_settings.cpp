@@ -3,6 +3,8 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include <algorithm>
+
 namespace lumora {
 
 namespace {
@@ -10,13 +12,16 @@ namespace {
 constexpr const char* kOrganisation = "Lumora Stage";
 constexpr const char* kProgram = "lumora";
 
-// Files that went away since they were opened are dropped.
+// Files that went away since they were opened are dropped. No more entries
+// are looked at than the list keeps, so that a list grown large elsewhere
+// costs nothing.
 QStringList existing(const QStringList& paths) {
   QStringList kept;
-  for (const QString& path : paths) {
+  for (qsizetype i = 0; i < std::min<qsizetype>(paths.size(), kMaxRecentFiles); ++i) {
+    const QString& path = paths[i];
     if (QFileInfo(path).isFile() && !kept.contains(path)) kept.append(path);
   }
-  return kept.mid(0, kMaxRecentFiles);
+  return kept;
 }
 
 }  // namespace

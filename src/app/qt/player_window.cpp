@@ -66,16 +66,27 @@ struct TMenuText {
 
 QString text(const TMenuText& t, bool english) { return QString::fromUtf8(english ? t.English : t.Chinese); }
 
-// "description(patterns)|patterns" as Qt's filter: the description with its
-// patterns once, and every file for executables carrying a movie.
+// "description(patterns)|patterns" as Qt's filter: the description in the
+// panel's language with its patterns once, and every file for executables
+// carrying a movie.
 QString qtFilter(const std::string& filter, bool english) {
   const std::size_t bar = filter.find('|');
-  const std::string description = filter.substr(0, filter.find('('));
+  const std::string description = english ? "Light shows" : filter.substr(0, filter.find('('));
   QString patterns = QString::fromStdString(filter.substr(bar + 1));
   patterns.replace(';', ' ');
   return QString::fromStdString(description) + " (" + patterns + ");;" +
          text({"All files (*)", "所有文件 (*)"}, english);
 }
+
+// What the window says while it shows nothing.
+constexpr TMenuText kNoShowHint = {"Open a show with Open or the right-click menu, or drop one here",
+                                   "用“打开文件”或右键菜单打开节目，或把文件拖到这里"};
+
+// Chosen by the user: not a fault to warn of.
+class ECancelled : public std::runtime_error {
+ public:
+  ECancelled() : std::runtime_error("cancelled") {}
+};
 
 std::string localPath(const QString& path) { return QFile::encodeName(path).toStdString(); }
 
@@ -103,6 +114,8 @@ bool acceptAsCopyOrLink(QDropEvent* event) {
 
 }  // namespace
 
+QString NoShowHint(bool english) { return text(kNoShowHint, english); }
+
 TPlayerWindow::TPlayerWindow(const std::string& executablePath, QWidget* parent)
     : QWidget(parent), fForm(std::make_unique<TForm1>(*this, fMusic, executablePath)) {
   setWindowFlag(Qt::FramelessWindowHint);
@@ -129,14 +142,12 @@ TPlayerWindow::~TPlayerWindow() {
 
 void TPlayerWindow::Start(const std::string& argument) {
   fForm->FormCreate(argument);
-  opened(argument);
   applyRemembered();
   Maximize();
 }
 
 void TPlayerWindow::OpenHandedOver(const std::string& path) {
   fForm->WMCopyData(path);
-  opened(path);
 }
 
 // The settings of the last start, over the design's start-up state.
@@ -157,8 +168,8 @@ void TPlayerWindow::remember() {
   SaveRemembered(fRemembered);
 }
 
-void TPlayerWindow::opened(const std::string& path) {
-  if (path.empty() || !QFileInfo(QString::fromStdString(path)).isFile()) return;
+// Files that failed to open are not remembered.
+void TPlayerWindow::ShowOpened(const std::string& path) {
   fOpenedPath = path;
   fRemembered.Recent = WithRecent(fRemembered.Recent, QString::fromStdString(path));
 }
@@ -214,10 +225,10 @@ void TPlayerWindow::AttachLights(const std::string& patchPath) {
 void TPlayerWindow::showNotice(const std::string& text) {
   std::fprintf(stderr, "lumora: %s\n", text.c_str());
   if (fNotice == nullptr) {
-    fNotice = new QMessageBox(QMessageBox::Warning, QString::fromUtf8(kCaptionWarning), QString(), QMessageBox::Ok,
-                              this);
+    fNotice = new QMessageBox(QMessageBox::Warning, QString(), QString(), QMessageBox::Ok, this);
     fNotice->setModal(false);
   }
+  fNotice->setWindowTitle(QString::fromStdString(caption(kCaptionWarning)));
   fNotice->setText(QString::fromStdString(text));
   fNotice->show();
 }
@@ -341,7 +352,6 @@ bool TPlayerWindow::RunOpenDialog(std::string& path) {
   if (chosen.isEmpty()) return false;
   path = localPath(chosen);
   fRemembered.Folder = QFileInfo(chosen).absolutePath();
-  opened(path);
   return true;
 }
 
@@ -369,6 +379,13 @@ void TPlayerWindow::MessageBox(const std::string& caption, const std::string& te
 void TPlayerWindow::paintEvent(QPaintEvent*) {
   QPainter painter(this);
   painter.fillRect(rect(), Qt::black);
+  if (!fForm->Show().Showing()) {
+    painter.setPen(Qt::gray);
+    const int panel = PanelVisible() ? kPanelHeight : 0;
+    painter.drawText(QRect(0, 0, width(), height() - panel), Qt::AlignCenter | Qt::TextWordWrap,
+                     NoShowHint(fForm->CaptionsEnglish()));
+    return;
+  }
   if (!fShowing) return;
   const QRect target = ShownRect();
   if (target.size() == fShown.size()) {
@@ -470,11 +487,7 @@ std::unique_ptr<QMenu> TPlayerWindow::BuildMenu() {
   return menu;
 }
 
-void TPlayerWindow::openRecent(const QString& path) {
-  const std::string local = localPath(path);
-  fForm->OpenDropped(local);
-  opened(local);
-}
+void TPlayerWindow::openRecent(const QString& path) { fForm->OpenDropped(localPath(path)); }
 
 // The show opened last, written as the player plays it; the window keeps
 // playing its own copy afterwards.
@@ -501,13 +514,30 @@ void TPlayerWindow::exportVideo() {
     export_.MusicPath = pass.MusicPath();
     export_.OnProgress = [&progress](std::int64_t done, std::int64_t total) {
       progress.setValue(static_cast<int>(100 * done / std::max<std::int64_t>(total, 1)));
-      if (progress.wasCanceled()) throw std::runtime_error("the export was cancelled");
+      if (progress.wasCanceled()) throw ECancelled();
     };
     ExportVideo(source, localPath(out), export_);
+    progress.close();
+    showExported(out);
+  } catch (const ECancelled&) {
   } catch (const std::exception& error) {
-    MessageBox(kCaptionWarning, error.what());
+    MessageBox(caption(kCaptionWarning), error.what());
   }
   fForm->Show().SetRunning(running);
+}
+
+void TPlayerWindow::showExported(const QString& path) {
+  const bool en = fForm->CaptionsEnglish();
+  std::fprintf(stderr, "lumora: the video was written to %s\n", localPath(path).c_str());
+  auto* box = new QMessageBox(QMessageBox::Information, text({"Export video", "导出视频"}, en),
+                              text({"The video was written to", "视频已保存到"}, en) + "\n" + path, QMessageBox::Ok,
+                              this);
+  box->setAttribute(Qt::WA_DeleteOnClose);
+  box->open();
+}
+
+std::string TPlayerWindow::caption(const char* design) const {
+  return fForm->CaptionsEnglish() ? EnglishMessage(design) : design;
 }
 
 void TPlayerWindow::showAbout() {
@@ -525,9 +555,7 @@ void TPlayerWindow::dragMoveEvent(QDragMoveEvent* event) { acceptAsCopyOrLink(ev
 
 void TPlayerWindow::dropEvent(QDropEvent* event) {
   if (!acceptAsCopyOrLink(event)) return;
-  const std::string path = localPath(event->mimeData()->urls().front().toLocalFile());
-  fForm->OpenDropped(path);
-  opened(path);
+  fForm->OpenDropped(localPath(event->mimeData()->urls().front().toLocalFile()));
 }
 
 }  // namespace lumora

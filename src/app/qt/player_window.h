@@ -31,6 +31,9 @@ class QScrollBar;
 
 namespace lumora {
 
+// What the window says while it shows nothing: how to open a show.
+QString NoShowHint(bool english);
+
 class TPlayerWindow : public QWidget, public TPlayerToolkit {
  public:
   explicit TPlayerWindow(const std::string& executablePath, QWidget* parent = nullptr);
@@ -78,6 +81,7 @@ class TPlayerWindow : public QWidget, public TPlayerToolkit {
   void MessageBox(const std::string& caption, const std::string& text) override;
   QMessageBox* OpenMessageBox() const { return fMessageBox.data(); }
   void CloseWindow() override { close(); }
+  void ShowOpened(const std::string& path) override;
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -102,9 +106,11 @@ class TPlayerWindow : public QWidget, public TPlayerToolkit {
   void followLanguage();
   void applyRemembered();
   void remember();
-  void opened(const std::string& path);
   void openRecent(const QString& path);
   void exportVideo();
+  void showExported(const QString& path);
+  // A caption of the design in the panel's language.
+  std::string caption(const char* design) const;
   void showAbout();
 
   QWidget* fPanel = nullptr;
