@@ -42,7 +42,8 @@ class THeadlessPlayer : private TShowHost {
 
   // Loads the show and plays it until one pass is over (Once) or a stop is
   // asked for; then blacks the lamps out. Raises what stops the show from
-  // starting: a file it cannot play, a patch that cannot drive it.
+  // starting: a file it cannot play, a patch that cannot be read or cannot
+  // drive a single movie.
   void Run();
   // Safe from a signal handler: the show stops at the next turn of the
   // event loop.
