@@ -9,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz/patch_movies.h"
 #include "output/channel_map.h"
 #include "output/channel_patch.h"
 
@@ -36,22 +37,6 @@ class TCells : public TGridCells {
   }
 };
 
-// The movies the seeds are written for: a vector movie, then a grid movie.
-std::vector<TMovieShape> movies() {
-  TMovieShape vector;
-  vector.GridLayers = {{4, 6}, {2, 3}};
-  vector.LampGraphics = {{1, 2, "TDengDaiState", 5, TLampKind::LightStrip}};
-  vector.Width = 64;
-  vector.Height = 32;
-  vector.File = "a.ctl";
-  TMovieShape grid;
-  grid.GridLayers = {{3, 8}};
-  grid.Width = 64;
-  grid.Height = 24;
-  grid.File = "b.tol";
-  return {vector, grid};
-}
-
 void fill(const TChannelPatch& bound, const TBitmap32& bitmap) {
   TChannelMap map(bound.Fixtures, bound.ChannelCount);
   const TCells cells;
@@ -62,7 +47,7 @@ void fill(const TChannelPatch& bound, const TBitmap32& bitmap) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const std::vector<TMovieShape> shapes = movies();
+  static const std::vector<TMovieShape> shapes = fuzz::PatchMovies();
   static TBitmap32* const bitmap = [] {
     auto* b = new TBitmap32;
     b->Resize(64, 32);

@@ -11,6 +11,7 @@
 #include "app/program_entry.h"
 #include "fuzz/hostile_files.h"
 #include "fuzz/fuzz_input.h"
+#include "fuzz/patch_movies.h"
 #include "movie/movie_file.h"
 #include "output/patch_generator.h"
 #include "tools/demo_show.h"
@@ -105,23 +106,14 @@ std::string manyKeysPatch(int keys) {
 // every fixture kind, and one of many keys.
 void writePatchSeeds(const std::string& dir) {
   using namespace output;
-  TMovieShape movie;
-  movie.GridLayers = {{4, 6}, {2, 3}};
-  movie.LampGraphics = {{1, 2, "TDengDaiState", 5, TLampKind::LightStrip}};
-  movie.Width = 64;
-  movie.Height = 32;
-  movie.File = "a.ctl";
-  TMovieShape grid;
-  grid.GridLayers = {{3, 8}};
-  grid.Width = 64;
-  grid.Height = 24;
-  grid.File = "b.tol";
+  const std::vector<TMovieShape> movies = fuzz::PatchMovies();
+  const TMovieShape& movie = movies[0];
   for (const TProtocol protocol : kProtocols) {
     for (const TStartingSource source : {TStartingSource::Grid, TStartingSource::Lamps}) {
       const std::string host = protocol == TProtocol::Ddp ? "127.0.0.1" : "";
       const std::string name = std::string(ProtocolKey(protocol)) + (source == TStartingSource::Grid ? "_grid" : "_lamps");
       write(dir, name, text(MakeStartingPatch(movie, {source, protocol, host})));
-      write(dir, name + "_list", text(MakeStartingPatch({movie, grid}, {source, protocol, host})));
+      write(dir, name + "_list", text(MakeStartingPatch(movies, {source, protocol, host})));
     }
   }
   write(dir, "many_keys", text(manyKeysPatch(20000)));

@@ -219,16 +219,24 @@ TEST(NetworkOutputs, DdpSplitsAFrameAndPushesItsLastPacket) {
   }
 }
 
+// The strip's 15 channels alone to the receiver, resent at the refresh.
+std::unique_ptr<TLiveOutput> lampsOutput(const TLoopbackReceiver& receiver, std::chrono::milliseconds refresh) {
+  TLiveSettings settings;
+  settings.Refresh = refresh;
+  return liveOutput(R"({"protocol": "sacn", "channels": [6145, 6159], )" + loopback(receiver.Port()) + "}", settings);
+}
+
+Bytes lampChannels() {
+  const Bytes all = expectedChannels();
+  return Bytes(all.end() - 15, all.end());
+}
+
 TEST(NetworkOutputs, PausedFramesAreResentUntilTheBlackout) {
   TLoopbackReceiver receiver;
-  TLiveSettings settings;
-  settings.Refresh = std::chrono::milliseconds(150);
-  const auto live =
-      liveOutput(R"({"protocol": "sacn", "channels": [6145, 6159], )" + loopback(receiver.Port()) + "}", settings);
+  const auto live = lampsOutput(receiver, std::chrono::milliseconds(150));
   const TShowFrame frame;
   live->ShowFrame(frame.View());
-  const Bytes all = expectedChannels();
-  const Bytes lamps(all.end() - 15, all.end());
+  const Bytes lamps = lampChannels();
   for (std::uint32_t sequence = 0; sequence < 3; ++sequence) {
     const TUniverse u = decodeSacnData(receive(receiver), 100, 0);
     EXPECT_EQ(u.Sequence, sequence);
@@ -241,7 +249,9 @@ TEST(NetworkOutputs, PausedFramesAreResentUntilTheBlackout) {
     ASSERT_TRUE(p.has_value()) << "no blackout";
     if (decodeSacnData(*p, 100, 0).Slots == Bytes(15, 0)) break;
   }
-  for (int i = 0; i < kSacnTerminationPackets; ++i) EXPECT_EQ(decodeSacnData(receive(receiver), 100, 0, 0x40).Slots, Bytes(15, 0));
+  for (int i = 0; i < kSacnTerminationPackets; ++i) {
+    EXPECT_EQ(decodeSacnData(receive(receiver), 100, 0, 0x40).Slots, Bytes(15, 0)) << "stream terminated";
+  }
   EXPECT_FALSE(receiver.Receive(600).has_value()) << "resent after the blackout";
 }
 
@@ -250,13 +260,9 @@ TEST(NetworkOutputs, PausedFramesAreResentUntilTheBlackout) {
 // lights the lamps again.
 TEST(NetworkOutputs, AMovieThePatchCannotDriveGoesDarkOnce) {
   TLoopbackReceiver receiver;
-  TLiveSettings settings;
-  settings.Refresh = std::chrono::milliseconds(100);
-  const auto live =
-      liveOutput(R"({"protocol": "sacn", "channels": [6145, 6159], )" + loopback(receiver.Port()) + "}", settings);
+  const auto live = lampsOutput(receiver, std::chrono::milliseconds(100));
   const TShowFrame frame;
-  const Bytes all = expectedChannels();
-  const Bytes lamps(all.end() - 15, all.end());
+  const Bytes lamps = lampChannels();
   live->ShowFrame(frame.View());
   live->Flush();
   EXPECT_EQ(decodeSacnData(receive(receiver), 100, 0).Slots, lamps);
@@ -273,12 +279,15 @@ TEST(NetworkOutputs, AMovieThePatchCannotDriveGoesDarkOnce) {
   EXPECT_EQ(decodeSacnData(receive(receiver), 100, 0).Slots, lamps);
 }
 
+// A loopback port no one listens on: the system gave it out and it is free
+// again.
+std::uint16_t closedPort() {
+  const TLoopbackReceiver probe;
+  return probe.Port();
+}
+
 TEST(NetworkOutputs, AClosedPortIsReportedOnceAndItsReturnOnce) {
-  std::uint16_t port = 0;
-  {
-    const TLoopbackReceiver probe;
-    port = probe.Port();
-  }
+  const std::uint16_t port = closedPort();
   test::TReportLog log;
   TLiveSettings settings;
   settings.Retry = std::chrono::milliseconds(100);
@@ -302,11 +311,7 @@ TEST(NetworkOutputs, AClosedPortIsReportedOnceAndItsReturnOnce) {
 
 // Three outputs failing alike are told of in one line that counts them.
 TEST(NetworkOutputs, OutputsFailingAlikeAreReportedOnceWithACount) {
-  std::uint16_t port = 0;
-  {
-    const TLoopbackReceiver probe;
-    port = probe.Port();
-  }
+  const std::uint16_t port = closedPort();
   test::TReportLog log;
   TLiveSettings settings;
   settings.Report = log.Sink();
