@@ -79,13 +79,23 @@ std::unique_ptr<TCase> pixelCase() {
   return c;
 }
 
-TChannelPatch patchFor(const TCase& c, const std::string& protocol, std::uint16_t port) {
+TPatchDefinition definitionFor(const TCase& c, const std::string& protocol, std::uint16_t port) {
   const std::uint32_t channels = c.Movie.GridLayers.empty() ? 300000 : 6144;
   const std::string universe = protocol == "ddp" ? "" : R"(, "universe": 1)";
-  return ParseChannelPatch(R"({"fixtures": [)" + c.Fixture + R"(], "outputs": [{"protocol": ")" + protocol +
-                               R"(", "channels": [1, )" + std::to_string(channels) + "]" + universe +
-                               R"(, "host": "127.0.0.1", "port": )" + std::to_string(port) + "}]}",
-                           "bench.patch", c.Movie);
+  return ParsePatchDefinition(R"({"fixtures": [)" + c.Fixture + R"(], "outputs": [{"protocol": ")" + protocol +
+                                  R"(", "channels": [1, )" + std::to_string(channels) + "]" + universe +
+                                  R"(, "host": "127.0.0.1", "port": )" + std::to_string(port) + "}]}",
+                              "bench.patch");
+}
+
+TChannelPatch patchFor(const TCase& c, const std::string& protocol, std::uint16_t port) {
+  return BindChannelPatch(definitionFor(c, protocol, port), c.Movie);
+}
+
+std::unique_ptr<TLiveOutput> liveFor(const TCase& c, std::uint16_t port) {
+  auto live = std::make_unique<TLiveOutput>(definitionFor(c, "sacn", port), TLiveSettings{});
+  live->BindShow(c.Movie);
+  return live;
 }
 
 std::unique_ptr<TCase> makeCase(std::int64_t which) { return which == 0 ? gridCase() : pixelCase(); }
@@ -113,8 +123,9 @@ void BM_Send(benchmark::State& state) {
   TChannelMap map(std::move(patch.Fixtures), patch.ChannelCount);
   std::vector<std::uint8_t> channels;
   map.Fill(c->View(), channels);
+  TSendScratch scratch;
   for (auto _ : state) {
-    const std::string error = output->Send(channels);
+    const std::string error = output->Send(channels, scratch);
     if (!error.empty()) state.SkipWithError(error.c_str());
   }
 }
@@ -124,9 +135,9 @@ void BM_Send(benchmark::State& state) {
 void BM_ShowFrame(benchmark::State& state) {
   const auto c = makeCase(state.range(0));
   TSink sink;
-  TLiveOutput live(patchFor(*c, "sacn", sink.Port()), {});
-  for (auto _ : state) live.ShowFrame(c->View());
-  live.Flush();
+  const auto live = liveFor(*c, sink.Port());
+  for (auto _ : state) live->ShowFrame(c->View());
+  live->Flush();
 }
 
 // Patching and sending a frame whole: fill, hand over, and wait until the
@@ -134,10 +145,10 @@ void BM_ShowFrame(benchmark::State& state) {
 void BM_ShowAndSend(benchmark::State& state) {
   const auto c = makeCase(state.range(0));
   TSink sink;
-  TLiveOutput live(patchFor(*c, "sacn", sink.Port()), {});
+  const auto live = liveFor(*c, sink.Port());
   for (auto _ : state) {
-    live.ShowFrame(c->View());
-    live.Flush();
+    live->ShowFrame(c->View());
+    live->Flush();
   }
 }
 

@@ -1,5 +1,6 @@
-// Light patches as a user writes them: JSON checked against a small movie,
-// and a patch that loads fills the channels of one frame.
+// Light patches as a user writes them: JSON read once, bound to two small
+// movies as a play list's entries are, and each bound patch fills the
+// channels of one frame.
 #include <dlfcn.h>
 #include <netdb.h>
 
@@ -8,6 +9,7 @@
 #include <string_view>
 #include <vector>
 
+#include "fuzz/patch_movies.h"
 #include "output/channel_map.h"
 #include "output/channel_patch.h"
 
@@ -35,32 +37,34 @@ class TCells : public TGridCells {
   }
 };
 
-TMovieShape movie() {
-  TMovieShape shape;
-  shape.GridLayers = {{4, 6}, {2, 3}};
-  shape.LampGraphics = {{1, 2, "TDengDaiState", 5}};
-  shape.Width = 64;
-  shape.Height = 32;
-  return shape;
+void fill(const TChannelPatch& bound, const TBitmap32& bitmap) {
+  TChannelMap map(bound.Fixtures, bound.ChannelCount);
+  const TCells cells;
+  std::vector<std::uint8_t> channels;
+  map.Fill({&cells, &bitmap, {}, nullptr}, channels);
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static const TMovieShape shape = movie();
+  static const std::vector<TMovieShape> shapes = fuzz::PatchMovies();
   static TBitmap32* const bitmap = [] {
     auto* b = new TBitmap32;
     b->Resize(64, 32);
     b->Clear(0xFF102030);
     return b;
   }();
+  TPatchDefinition patch;
   try {
-    TChannelPatch patch = ParseChannelPatch({reinterpret_cast<const char*>(data), size}, "fuzz.patch", shape);
-    TChannelMap map(std::move(patch.Fixtures), patch.ChannelCount);
-    const TCells cells;
-    std::vector<std::uint8_t> channels;
-    map.Fill({&cells, bitmap, {}, nullptr}, channels);
+    patch = ParsePatchDefinition({reinterpret_cast<const char*>(data), size}, "fuzz.patch");
   } catch (const EPatchError&) {
+    return 0;
+  }
+  for (const TMovieShape& shape : shapes) {
+    try {
+      fill(BindChannelPatch(patch, shape), *bitmap);
+    } catch (const EPatchError&) {
+    }
   }
   return 0;
 }

@@ -11,6 +11,7 @@
 #include "app/program_entry.h"
 #include "fuzz/hostile_files.h"
 #include "fuzz/fuzz_input.h"
+#include "fuzz/patch_movies.h"
 #include "movie/movie_file.h"
 #include "output/patch_generator.h"
 #include "tools/demo_show.h"
@@ -92,22 +93,30 @@ void writeHostileSeeds(const std::string& out) {
   write(out + "/pipeline", "hostile_frames.tol", tagged('T', tol));
 }
 
-// Light patches: the starting patches our generator writes for a small
-// movie, and one of every fixture kind.
+// A patch whose fixture has many keys, each once: the duplicate check must
+// stay fast however many there are.
+std::string manyKeysPatch(int keys) {
+  std::string patch = R"({"fixtures": [{"source": "grid", "layer": 0, "start": 1)";
+  for (int k = 0; k < keys; ++k) patch += ", \"k" + std::to_string(k) + "\": " + std::to_string(k % 10);
+  return patch + "}]}";
+}
+
+// Light patches: the starting patches our generator writes for the small
+// movies of the fuzz target (alone, and as a play list of the two), one of
+// every fixture kind, and one of many keys.
 void writePatchSeeds(const std::string& dir) {
   using namespace output;
-  TMovieShape movie;
-  movie.GridLayers = {{4, 6}, {2, 3}};
-  movie.LampGraphics = {{1, 2, "TDengDaiState", 5}};
-  movie.Width = 64;
-  movie.Height = 32;
+  const std::vector<TMovieShape> movies = fuzz::PatchMovies();
+  const TMovieShape& movie = movies[0];
   for (const TProtocol protocol : kProtocols) {
     for (const TStartingSource source : {TStartingSource::Grid, TStartingSource::Lamps}) {
       const std::string host = protocol == TProtocol::Ddp ? "127.0.0.1" : "";
-      write(dir, std::string(ProtocolKey(protocol)) + (source == TStartingSource::Grid ? "_grid" : "_lamps"),
-            text(MakeStartingPatch(movie, {source, protocol, host})));
+      const std::string name = std::string(ProtocolKey(protocol)) + (source == TStartingSource::Grid ? "_grid" : "_lamps");
+      write(dir, name, text(MakeStartingPatch(movie, {source, protocol, host})));
+      write(dir, name + "_list", text(MakeStartingPatch(movies, {source, protocol, host})));
     }
   }
+  write(dir, "many_keys", text(manyKeysPatch(20000)));
   write(dir, "fixtures", text(R"({"fixtures": [
     {"name": "facade", "source": "grid", "layer": 0, "rows": [0, 3], "columns": [1, 5], "order": "columns",
      "serpentine": true, "colours": "GRB", "start": 1, "brightness": 50, "gamma": 2.2},

@@ -1,9 +1,11 @@
-// lumora-patch: writes a starting channel patch for a show (every grid cell,
-// or every lamp, packed into universes of 170 RGB pixels behind one output)
-// for people to edit, and checks a patch against a show: overlapping
+// lumora-patch: writes a starting channel patch for a show or every entry of
+// a play list (every grid cell, or every lamp, packed into universes of 170
+// RGB pixels behind one output) for people to edit, and checks a patch
+// against each movie a show plays: movies it cannot drive, overlapping
 // fixtures, channels sent that nothing fills, channels filled that nothing
-// sends.
+// sends, grid cells that reach no channel.
 #include <iostream>
+#include <sstream>
 #include <string>
 
 #include "output/channel_patch.h"
@@ -32,26 +34,50 @@ output::TProtocol protocolOf(const std::string& key) {
   throw EUsage("unknown protocol " + key);
 }
 
-// The show loaded and prepared as the player plays it, for what it holds.
-output::TMovieShape shapeOf(const std::string& file) {
+// Every movie the show plays, loaded and prepared as the player plays it,
+// for what it holds.
+std::vector<output::TMovieShape> shapesOf(const std::string& file) {
   THeadlessShow show(1920, 1080);
   show.Engine.ExtractMusic = false;
   show.Open(file);
-  return output::MovieShapeOf(show.Engine);
+  return output::PlayListShapes(show.Engine);
+}
+
+// One paragraph a movie, headed by its name when there are several.
+// Answers 1 when the patch cannot drive one of them.
+int check(const std::string& patchPath, const std::vector<output::TMovieShape>& shapes) {
+  const output::TPatchDefinition patch = output::ReadPatchDefinition(patchPath);
+  std::size_t undriven = 0;
+  for (const output::TMovieShape& shape : shapes) {
+    std::string text;
+    try {
+      const output::TChannelPatch bound = output::BindChannelPatch(patch, shape);
+      text = output::DescribePatchCheck(bound, output::CheckChannelPatch(bound, shape));
+    } catch (const output::EPatchError& error) {
+      ++undriven;
+      text = std::string("cannot drive it: ") + error.what() + "\n";
+    }
+    if (shapes.size() == 1) {
+      std::cout << text;
+      continue;
+    }
+    std::cout << shape.File << ":\n";
+    std::istringstream lines(text);
+    for (std::string line; std::getline(lines, line);) std::cout << "  " << line << "\n";
+  }
+  if (undriven == 0) return 0;
+  std::cerr << "lumora-patch: the patch cannot drive " << undriven << " of the " << shapes.size() << " movies\n";
+  return kExitFailure;
 }
 
 int run(const TOptions& o) {
-  const output::TMovieShape shape = shapeOf(o.File);
-  if (!o.Check.empty()) {
-    const output::TChannelPatch patch = output::LoadChannelPatch(o.Check, shape);
-    std::cout << output::DescribePatchCheck(patch, output::CheckChannelPatch(patch));
-    return 0;
-  }
+  const std::vector<output::TMovieShape> shapes = shapesOf(o.File);
+  if (!o.Check.empty()) return check(o.Check, shapes);
   output::TStartingPatchOptions options;
   options.Source = o.Lamps ? output::TStartingSource::Lamps : output::TStartingSource::Grid;
   options.Protocol = protocolOf(o.Protocol);
   options.Host = o.Host;
-  std::cout << output::MakeStartingPatch(shape, options);
+  std::cout << output::MakeStartingPatch(shapes, options);
   return 0;
 }
 
@@ -61,6 +87,9 @@ int run(const TOptions& o) {
 int main(int argc, char** argv) {
   CLI::App app("Writes a starting channel patch for a light show, or checks a patch against one.", "lumora-patch");
   lumora::SetUpTool(app,
+                    "A play list's patch covers every entry, and --check checks every entry: it names the\n"
+                    "movies the patch cannot drive (and then exits with 1) and the grid cells no channel carries.\n"
+                    "\n"
                     "Examples:\n"
                     "  lumora-patch show.ctl --lamps --host 192.168.1.50 > lights.json\n"
                     "  lumora-patch --check lights.json show.ctl\n");

@@ -197,6 +197,7 @@ int writeSequence(const TOptions& o) {
   output::TSequenceOptions s;
   s.Compress = o.FseqCompression == "zstd";
   s.OnProgress = [&progress](std::int64_t done, std::int64_t total) { progress.Update(done, total); };
+  s.OnReport = [](const std::string& message) { std::fprintf(stderr, "lumora-render: %s\n", message.c_str()); };
   output::WriteShowSequence(pass, o.Patch, o.Out, s);
   return 0;
 }

@@ -20,7 +20,7 @@ constexpr std::array<std::uint8_t, 1> kPadSlot = {0};
 class TArtNetOutput final : public TLightOutput {
  public:
   explicit TArtNetOutput(const TOutputRoute& route);
-  std::string Send(std::span<const std::uint8_t> frame) override;
+  std::string Send(std::span<const std::uint8_t> frame, TSendScratch& scratch) override;
   std::vector<TEndpoint> Destinations() const override {
     return std::vector<TEndpoint>(fDatagrams.size(), fDestination);
   }
@@ -37,7 +37,7 @@ class TArtNetOutput final : public TLightOutput {
 };
 
 TEndpoint destinationOf(const TOutputRoute& route) {
-  return {route.Address != 0 ? route.Address : kLimitedBroadcast, route.Port};
+  return {route.Address.value_or(kLimitedBroadcast), route.Port};
 }
 
 std::string describe(const TOutputRoute& route) {
@@ -58,7 +58,7 @@ TArtNetOutput::TArtNetOutput(const TOutputRoute& route)
   if (route.Sync) fDatagrams.push_back({fSync, {}, {}, fDestination});
 }
 
-std::string TArtNetOutput::Send(std::span<const std::uint8_t> frame) {
+std::string TArtNetOutput::Send(std::span<const std::uint8_t> frame, TSendScratch& scratch) {
   const std::span<const std::uint8_t> channels = OutputChannels(fRoute, frame);
   if (channels.empty()) return kShortFrame;
   if (!fSocket.IsOpen()) {
@@ -71,7 +71,7 @@ std::string TArtNetOutput::Send(std::span<const std::uint8_t> frame) {
     const std::size_t first = k * fRoute.UniverseSize;
     fDatagrams[k].Body = channels.subspan(first, std::min<std::size_t>(fRoute.UniverseSize, channels.size() - first));
   }
-  std::string error = fSocket.Send(fDatagrams);
+  std::string error = fSocket.Send(fDatagrams, scratch);
   if (!error.empty()) fSocket.Close();
   return error;
 }

@@ -30,24 +30,22 @@ std::string readPatchFile(const std::string& path) {
   return text;
 }
 
-void readFixtures(const patch::TPatchValue& list, const TMovieShape& movie, TChannelPatch& result) {
-  std::uint64_t samples = 0;
-  for (const patch::TPatchValue& element : list.Elements()) {
-    result.Fixtures.push_back(patch::ReadFixture(element.Object(), movie, kMaxPatchSamples - samples));
-    const TFixture& fixture = result.Fixtures.back();
-    samples += fixture.SampleCount();
-    result.ChannelCount = std::max(result.ChannelCount, fixture.First + fixture.ChannelCount());
-  }
+// Each list is counted before anything is built for its elements.
+template <class TRead>
+void readList(const patch::TPatchValue& list, std::size_t most, const char* what, const TRead& read) {
+  const std::size_t count = list.Count();
+  if (count > most) list.Fail("more than " + std::to_string(most) + " " + what);
+  for (std::size_t i = 0; i < count; ++i) read(list.At(i).Object());
 }
 
-void readOutputs(const patch::TPatchValue& list, TChannelPatch& result) {
+void readOutputs(const patch::TPatchValue& list, TPatchDefinition& result) {
   std::uint64_t sent = 0;
-  for (const patch::TPatchValue& element : list.Elements()) {
-    result.Outputs.push_back(patch::ReadOutput(element.Object(), kMaxSentChannels - sent));
-    const TOutputRoute& output = result.Outputs.back();
+  patch::THostResolver hosts;
+  readList(list, kMaxPatchOutputs, "outputs", [&](const patch::TPatchObject& object) {
+    const TOutputRoute& output = result.Outputs.emplace_back(patch::ReadOutput(object, kMaxSentChannels - sent, hosts));
     sent += output.Count;
-    result.ChannelCount = std::max(result.ChannelCount, output.First + output.Count);
-  }
+    result.SentCount = std::max(result.SentCount, output.First + output.Count);
+  });
 }
 
 }  // namespace
@@ -80,19 +78,45 @@ const char* ProtocolKey(TProtocol protocol) {
   return "?";
 }
 
-TChannelPatch ParseChannelPatch(std::string_view text, const std::string& source, const TMovieShape& movie) {
+TPatchDefinition ParsePatchDefinition(std::string_view text, const std::string& source) {
   const nlohmann::json document = patch::ParseJson(text, source);
   const patch::TPatchObject top(document, "", source);
   top.OnlyKeys({"fixtures", "outputs", "blackout"});
-  TChannelPatch result;
-  if (const auto fixtures = top.Optional("fixtures")) readFixtures(*fixtures, movie, result);
+  TPatchDefinition result;
+  result.Source = source;
+  if (const auto fixtures = top.Optional("fixtures")) {
+    readList(*fixtures, kMaxPatchFixtures, "fixtures",
+             [&](const patch::TPatchObject& object) { result.Fixtures.push_back(patch::ReadFixture(object)); });
+  }
   if (const auto outputs = top.Optional("outputs")) readOutputs(*outputs, result);
   if (const auto blackout = top.Optional("blackout")) result.Blackout = blackout->Boolean();
   return result;
 }
 
+TPatchDefinition ReadPatchDefinition(const std::string& path) { return ParsePatchDefinition(readPatchFile(path), path); }
+
+TChannelPatch BindChannelPatch(const TPatchDefinition& patch, const TMovieShape& movie) {
+  TChannelPatch result;
+  result.Outputs = patch.Outputs;
+  result.Blackout = patch.Blackout;
+  result.ChannelCount = patch.SentCount;
+  std::uint64_t samples = 0;
+  for (const TFixtureDefinition& definition : patch.Fixtures) {
+    if (!definition.Movie.empty() && definition.Movie != movie.File) continue;
+    const TFixture& fixture =
+        result.Fixtures.emplace_back(patch::BindFixture(definition, movie, patch.Source, kMaxPatchSamples - samples));
+    samples += fixture.SampleCount();
+    result.ChannelCount = std::max(result.ChannelCount, fixture.First + fixture.ChannelCount());
+  }
+  return result;
+}
+
+TChannelPatch ParseChannelPatch(std::string_view text, const std::string& source, const TMovieShape& movie) {
+  return BindChannelPatch(ParsePatchDefinition(text, source), movie);
+}
+
 TChannelPatch LoadChannelPatch(const std::string& path, const TMovieShape& movie) {
-  return ParseChannelPatch(readPatchFile(path), path, movie);
+  return BindChannelPatch(ReadPatchDefinition(path), movie);
 }
 
 }  // namespace lumora::output

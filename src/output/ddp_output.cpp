@@ -17,7 +17,7 @@ using THeader = std::array<std::uint8_t, kDdpHeaderSize>;
 class TDdpOutput final : public TLightOutput {
  public:
   explicit TDdpOutput(const TOutputRoute& route);
-  std::string Send(std::span<const std::uint8_t> frame) override;
+  std::string Send(std::span<const std::uint8_t> frame, TSendScratch& scratch) override;
   std::vector<TEndpoint> Destinations() const override {
     return std::vector<TEndpoint>(fDatagrams.size(), fDestination);
   }
@@ -34,12 +34,12 @@ class TDdpOutput final : public TLightOutput {
 
 TDdpOutput::TDdpOutput(const TOutputRoute& route)
     : TLightOutput("DDP channels " + std::to_string(route.First + 1) + "–" + std::to_string(route.First + route.Count) +
-                   " to " + FormatEndpoint({route.Address, route.Port})),
-      fRoute(route), fDestination{route.Address, route.Port}, fHeaders((route.Count - 1) / kDdpMaxData + 1) {
+                   " to " + FormatEndpoint({route.Address.value_or(0), route.Port})),
+      fRoute(route), fDestination{route.Address.value_or(0), route.Port}, fHeaders((route.Count - 1) / kDdpMaxData + 1) {
   for (THeader& header : fHeaders) fDatagrams.push_back({header, {}, {}, fDestination});
 }
 
-std::string TDdpOutput::Send(std::span<const std::uint8_t> frame) {
+std::string TDdpOutput::Send(std::span<const std::uint8_t> frame, TSendScratch& scratch) {
   const std::span<const std::uint8_t> channels = OutputChannels(fRoute, frame);
   if (channels.empty()) return kShortFrame;
   if (!fSocket.IsOpen()) {
@@ -54,7 +54,7 @@ std::string TDdpOutput::Send(std::span<const std::uint8_t> frame) {
                             static_cast<std::uint16_t>(length));
     fDatagrams[k].Body = channels.subspan(first, length);
   }
-  std::string error = fSocket.Send(fDatagrams);
+  std::string error = fSocket.Send(fDatagrams, scratch);
   if (!error.empty()) fSocket.Close();
   return error;
 }

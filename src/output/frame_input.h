@@ -4,8 +4,10 @@
 // nothing here knows the movie model.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "render/bitmap32.h"
@@ -49,26 +51,35 @@ struct TGridLayerShape {
   std::int32_t Columns = 0;
 };
 
+// What a graphic's lamps are: every lamp of a light strip, every cell of an
+// LED matrix, or one swinging light.
+enum class TLampKind : std::uint8_t { LightStrip, LedMatrix, SwingingLight };
+
 struct TLampGraphicShape {
   std::int32_t Layer = 0;
   std::int32_t Graphic = 0;
   std::string ClassName;
   std::int32_t LampCount = 0;
+  TLampKind Kind = TLampKind::LightStrip;
 };
 
-// What a patch may name: grid layers by index, graphics with lamps, and the
-// movie's size for points of the drawn frame.
+// What a patch may name: grid layers by index, graphics with lamps, the
+// movie's size for points of the drawn frame, and its file name.
 struct TMovieShape {
   std::vector<TGridLayerShape> GridLayers;
   std::vector<TLampGraphicShape> LampGraphics;
   std::int32_t Width = 0;
   std::int32_t Height = 0;
+  // The last part of the movie's path, as a fixture's "movie" names it.
+  std::string File;
 
+  // LampGraphics are in layer order, and by graphic within a layer.
   const TLampGraphicShape* FindLampGraphic(std::int32_t layer, std::int32_t graphic) const {
-    for (const TLampGraphicShape& g : LampGraphics) {
-      if (g.Layer == layer && g.Graphic == graphic) return &g;
-    }
-    return nullptr;
+    const auto before = [](const TLampGraphicShape& g, std::pair<std::int32_t, std::int32_t> key) {
+      return std::pair(g.Layer, g.Graphic) < key;
+    };
+    const auto found = std::lower_bound(LampGraphics.begin(), LampGraphics.end(), std::pair(layer, graphic), before);
+    return found != LampGraphics.end() && found->Layer == layer && found->Graphic == graphic ? &*found : nullptr;
   }
 };
 

@@ -11,6 +11,7 @@
 #include "output/channel_patch.h"
 #include "output/component_id.h"
 #include "output/network_address.h"
+#include "output/udp_socket.h"
 
 namespace lumora::output {
 
@@ -24,9 +25,13 @@ class TLightOutput {
   // "sACN universes 1–13 to 239.255.0.1 …", for reports.
   const std::string& Name() const { return fName; }
   // Sends this output's range of a frame's channels (the whole frame is
-  // given); empty on success, else why it failed. Opens what it needs on
-  // first use, and again after a failure.
-  virtual std::string Send(std::span<const std::uint8_t> frame) = 0;
+  // given) with the sending thread's scratch; empty on success, else why
+  // it failed. Opens what it needs on first use, and again after a failure.
+  virtual std::string Send(std::span<const std::uint8_t> frame, TSendScratch& scratch) = 0;
+  // The source stops sending: a protocol that announces it does so with the
+  // frame given (sACN: three stream-terminated packets a universe). Sends
+  // nothing when nothing was sent before.
+  virtual std::string Terminate(std::span<const std::uint8_t> /*frame*/, TSendScratch& /*scratch*/) { return {}; }
   // Where each packet of a frame goes, in order, as computed; nothing is
   // sent.
   virtual std::vector<TEndpoint> Destinations() const = 0;

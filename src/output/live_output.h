@@ -1,6 +1,6 @@
-// TLiveOutput: what the show engine holds to light real lamps: the patch's
-// channel map filled on the drawing thread, and the outputs fed from a
-// sender thread of their own.
+// TLiveOutput: what the show engine holds to light real lamps: the patch
+// bound to the movie playing, its channel map filled on the drawing thread,
+// and the outputs fed from a sender thread of their own.
 #pragma once
 
 #include <atomic>
@@ -27,22 +27,26 @@ struct TLiveSettings {
 
 class TLiveOutput {
  public:
-  // Outputs open on first use, so nothing is sent before the first frame.
-  TLiveOutput(TChannelPatch patch, TLiveSettings settings);
-  // The same from a patch file, checked against the movie; EPatchError
-  // when it cannot drive it.
-  TLiveOutput(const std::string& patchPath, const TMovieShape& movie, TLiveSettings settings);
-  // A blackout first when the patch asks for one and a frame was shown.
+  // Outputs open on first use, so nothing is sent before the first frame;
+  // no movie is bound yet.
+  TLiveOutput(TPatchDefinition patch, TLiveSettings settings);
+  // A blackout first when the patch asks for one and a frame is lit, then
+  // the end of the streams.
   ~TLiveOutput();
   TLiveOutput(const TLiveOutput&) = delete;
   TLiveOutput& operator=(const TLiveOutput&) = delete;
 
+  // Drawing thread: the frames to come are of this movie. Raises
+  // EPatchError when the patch cannot drive it. Until a movie the patch
+  // lights is bound, the lamps go dark once and nothing more is sent.
+  void BindShow(const TMovieShape& movie);
   // Drawing thread, once for every frame drawn: fills the channels and
   // hands them over without waiting for the network. Stop may come from
   // another thread.
   void ShowFrame(const TFrameView& frame);
-  // The show stopped: all channels 0 once when the patch asks for a
-  // blackout; otherwise the last frame goes on being refreshed.
+  // The show stopped: when the patch asks for a blackout, all channels 0
+  // once and the end of the streams; otherwise the last frame goes on being
+  // refreshed.
   void Stop();
   // Waits until every frame handed over has been sent.
   void Flush() { fSender->Flush(); }
@@ -50,9 +54,16 @@ class TLiveOutput {
   std::vector<std::string> OutputNames() const { return fNames; }
 
  private:
+  void goDark();
+
+  TPatchDefinition fPatch;
   TChannelMap fMap;
-  bool fBlackout = true;
-  std::atomic<bool> fShown = false;
+  // Whether fMap lights the movie playing.
+  bool fBound = false;
+  // A frame other than the dark one went out since the last dark one.
+  std::atomic<bool> fLit = false;
+  // Something went out since the streams last ended.
+  std::atomic<bool> fStreaming = false;
   std::vector<std::string> fNames;
   std::unique_ptr<TOutputSender> fSender;
 };

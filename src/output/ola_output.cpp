@@ -19,7 +19,7 @@ class TOlaOutput final : public TLightOutput {
                      std::to_string(route.Port)),
         fRoute(route) {}
 
-  std::string Send(std::span<const std::uint8_t> frame) override;
+  std::string Send(std::span<const std::uint8_t> frame, TSendScratch& scratch) override;
   std::vector<TEndpoint> Destinations() const override {
     return std::vector<TEndpoint>(fRoute.UniverseCount(), TEndpoint{kLoopbackAddress, fRoute.Port});
   }
@@ -43,7 +43,7 @@ std::string TOlaOutput::connect() {
   return {};
 }
 
-std::string TOlaOutput::Send(std::span<const std::uint8_t> frame) {
+std::string TOlaOutput::Send(std::span<const std::uint8_t> frame, TSendScratch& /*scratch*/) {
   const std::span<const std::uint8_t> channels = OutputChannels(fRoute, frame);
   if (channels.empty()) return kShortFrame;
   if (!fClient) {

@@ -48,9 +48,42 @@ void TOutputSender::Blackout() {
   fWake.notify_one();
 }
 
+void TOutputSender::EndStreams() {
+  {
+    std::lock_guard lock(fLock);
+    fEndPending = true;
+  }
+  fWake.notify_one();
+}
+
 void TOutputSender::Flush() {
   std::unique_lock lock(fLock);
-  fIdle.wait(lock, [this] { return !fHasPending && !fBlackoutPending && !fBusy; });
+  fIdle.wait(lock, [this] { return !fHasPending && !fBlackoutPending && !fEndPending && !fBusy; });
+}
+
+// Under fLock. A turn that nothing woke resends the frame while resend is
+// set; a blackout or an end stops the resending.
+TOutputSender::TRound TOutputSender::takeRound(bool woken, bool& resend) {
+  TRound round;
+  if (fBlackoutPending) {
+    std::fill(fSending.begin(), fSending.end(), std::uint8_t{0});
+    fBlackoutPending = false;
+    resend = false;
+    round.Send = true;
+  } else if (fHasPending) {
+    std::swap(fPending, fSending);
+    fHasPending = false;
+    resend = true;
+    round.Send = true;
+  } else if (!woken) {
+    round.Send = resend;
+  }
+  if (fEndPending) {
+    fEndPending = false;
+    resend = false;
+    round.End = true;
+  }
+  return round;
 }
 
 void TOutputSender::run(std::stop_token stop) {
@@ -58,21 +91,15 @@ void TOutputSender::run(std::stop_token stop) {
   bool resend = false;
   std::unique_lock lock(fLock);
   while (!stop.stop_requested()) {
-    const bool woken = fWake.wait_for(lock, stop, fOptions.Refresh, [this] { return fHasPending || fBlackoutPending; });
+    const bool woken =
+        fWake.wait_for(lock, stop, fOptions.Refresh, [this] { return fHasPending || fBlackoutPending || fEndPending; });
     if (stop.stop_requested()) break;
-    if (!woken && !resend) continue;
-    if (fBlackoutPending) {
-      std::fill(fSending.begin(), fSending.end(), std::uint8_t{0});
-      fBlackoutPending = false;
-      resend = false;
-    } else if (fHasPending) {
-      std::swap(fPending, fSending);
-      fHasPending = false;
-      resend = true;
-    }
+    const TRound round = takeRound(woken, resend);
+    if (!round.Send && !round.End) continue;
     fBusy = true;
     lock.unlock();
-    sendToAll(fSending);
+    if (round.Send) sendToAll(fSending);
+    if (round.End) endAll(fSending);
     lock.lock();
     fBusy = false;
     fIdle.notify_all();
@@ -80,25 +107,47 @@ void TOutputSender::run(std::stop_token stop) {
 }
 
 void TOutputSender::sendToAll(const std::vector<std::uint8_t>& frame) {
-  for (std::size_t i = 0; i < fOutputs.size(); ++i) sendTo(i, frame);
+  TReportGroups reports;
+  for (std::size_t i = 0; i < fOutputs.size(); ++i) sendTo(i, frame, reports);
+  report(reports);
 }
 
-void TOutputSender::sendTo(std::size_t index, const std::vector<std::uint8_t>& frame) {
+void TOutputSender::sendTo(std::size_t index, const std::vector<std::uint8_t>& frame, TReportGroups& reports) {
   using std::chrono::steady_clock;
   TOutputState& state = fStates[index];
   const steady_clock::time_point now = steady_clock::now();
   if (state.Failed && now < state.NextTry) return;
-  const std::string error = fOutputs[index]->Send(frame);
-  const std::string& name = fOutputs[index]->Name();
+  const std::string error = fOutputs[index]->Send(frame, fScratch);
+  std::string told;
   if (!error.empty()) {
-    if (!state.Failed && fOptions.Report) fOptions.Report(name + ": " + error + "; will keep trying");
+    if (!state.Failed) told = error + "; will keep trying";
     state = {true, now + fOptions.Retry, {}, false};
   } else if (state.Failed && !state.Clean) {
     state.Clean = true;
     state.CleanSince = now;
   } else if (state.Failed && now - state.CleanSince >= fOptions.Retry) {
     state = {};
-    if (fOptions.Report) fOptions.Report(name + ": sending again");
+    told = "sending again";
+  }
+  if (told.empty()) return;
+  TReportGroup& group = reports[told];
+  if (group.Count++ == 0) group.FirstName = fOutputs[index]->Name();
+}
+
+// Outputs whose stream ends fail no more after it: their errors are not
+// told.
+void TOutputSender::endAll(const std::vector<std::uint8_t>& frame) {
+  for (std::size_t i = 0; i < fOutputs.size(); ++i) {
+    if (!fStates[i].Failed) fOutputs[i]->Terminate(frame, fScratch);
+  }
+}
+
+void TOutputSender::report(const TReportGroups& reports) const {
+  if (!fOptions.Report) return;
+  for (const auto& [what, group] : reports) {
+    const std::string others =
+        group.Count > 1 ? " and " + std::to_string(group.Count - 1) + " more output" + (group.Count > 2 ? "s" : "") : "";
+    fOptions.Report(group.FirstName + others + ": " + what);
   }
 }
 

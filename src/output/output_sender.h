@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -28,7 +29,8 @@ struct TSenderOptions {
   // A failing output is tried again this often, and counts as working again
   // once it has sent without error for as long.
   std::chrono::milliseconds Retry{1000};
-  // Told once when an output fails, and once when it works again.
+  // Told once when an output fails, and once when it works again; outputs
+  // that fail alike at once are told of in one message that counts them.
   TOutputReport Report;
 };
 
@@ -49,6 +51,10 @@ class TOutputSender {
   // Sends every channel as 0 once, in place of any frame not yet taken, and
   // stops resending until the next frame.
   void Blackout();
+  // The source stops: after what was handed over, the outputs announce it
+  // where their protocol can (sACN's stream-terminated packets); resending
+  // stops until the next frame.
+  void EndStreams();
   // Waits until everything handed over has been sent.
   void Flush();
 
@@ -60,13 +66,30 @@ class TOutputSender {
     bool Clean = false;
   };
 
+  // What one turn of the thread does.
+  struct TRound {
+    bool Send = false;
+    bool End = false;
+  };
+  // Outputs told of with the same words in one round, by those words.
+  struct TReportGroup {
+    std::string FirstName;
+    std::size_t Count = 0;
+  };
+  using TReportGroups = std::map<std::string, TReportGroup>;
+
   void run(std::stop_token stop);
+  TRound takeRound(bool woken, bool& resend);
   void sendToAll(const std::vector<std::uint8_t>& frame);
-  void sendTo(std::size_t index, const std::vector<std::uint8_t>& frame);
+  void sendTo(std::size_t index, const std::vector<std::uint8_t>& frame, TReportGroups& reports);
+  void endAll(const std::vector<std::uint8_t>& frame);
+  void report(const TReportGroups& reports) const;
 
   std::vector<std::unique_ptr<TLightOutput>> fOutputs;
   std::vector<TOutputState> fStates;
   TSenderOptions fOptions;
+  // The sender thread's alone.
+  TSendScratch fScratch;
 
   std::vector<std::uint8_t> fDrawing;
   std::vector<std::uint8_t> fSending;
@@ -77,6 +100,7 @@ class TOutputSender {
   std::vector<std::uint8_t> fPending;
   bool fHasPending = false;
   bool fBlackoutPending = false;
+  bool fEndPending = false;
   bool fBusy = false;
 
   // Last, so that it stops before anything it uses goes.

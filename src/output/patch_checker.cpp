@@ -71,6 +71,49 @@ void findOverlaps(const TChannelPatch& patch, TPatchCheck& check) {
   }
 }
 
+bool isSent(const std::vector<TSpan>& sent, std::uint64_t begin, std::uint64_t end) {
+  const auto after = std::upper_bound(sent.begin(), sent.end(), begin, [](std::uint64_t at, const TSpan& s) { return at < s.Begin; });
+  return after != sent.begin() && std::prev(after)->End >= end;
+}
+
+// Marks the cells of the layer whose channels are sent, fixture by fixture.
+std::vector<bool> carriedCells(const TChannelPatch& patch, std::int32_t layer, const TGridLayerShape& shape,
+                               const std::vector<TSpan>& sent) {
+  std::vector<bool> carried(static_cast<std::size_t>(shape.Rows) * static_cast<std::size_t>(shape.Columns), false);
+  for (const TFixture& f : patch.Fixtures) {
+    if (f.Source != TFixtureSource::Grid || f.Layer != layer) continue;
+    const std::uint64_t per = ChannelsPerSample(f.Colours);
+    for (std::size_t i = 0; i < f.Samples.size(); ++i) {
+      const TPoint cell = f.Samples[i];
+      const std::uint64_t begin = f.First + i * per;
+      if (cell.X < shape.Columns && cell.Y < shape.Rows && isSent(sent, begin, begin + per)) {
+        carried[static_cast<std::size_t>(cell.Y) * static_cast<std::size_t>(shape.Columns) + static_cast<std::size_t>(cell.X)] = true;
+      }
+    }
+  }
+  return carried;
+}
+
+void findUncarried(const TChannelPatch& patch, const TMovieShape& movie, const std::vector<TSpan>& sent,
+                   TPatchCheck& check) {
+  const bool grid = std::any_of(patch.Fixtures.begin(), patch.Fixtures.end(),
+                                [](const TFixture& f) { return f.Source == TFixtureSource::Grid; });
+  if (!grid) return;
+  for (std::size_t layer = 0; layer < movie.GridLayers.size(); ++layer) {
+    const TGridLayerShape& shape = movie.GridLayers[layer];
+    if (shape.Rows <= 0 || shape.Columns <= 0) continue;
+    const std::vector<bool> carried = carriedCells(patch, static_cast<std::int32_t>(layer), shape, sent);
+    TUncarriedCells left{static_cast<std::int32_t>(layer), 0, carried.size(), {}};
+    for (std::size_t k = carried.size(); k-- > 0;) {
+      if (carried[k]) continue;
+      ++left.Count;
+      left.First = {static_cast<std::int32_t>(k % static_cast<std::size_t>(shape.Columns)),
+                    static_cast<std::int32_t>(k / static_cast<std::size_t>(shape.Columns))};
+    }
+    if (left.Count > 0) check.Uncarried.push_back(left);
+  }
+}
+
 std::string channelsText(const TChannelRange& r) {
   if (r.Count == 1) return "channel " + std::to_string(r.First + 1);
   return "channels " + std::to_string(r.First + 1) + "–" + std::to_string(r.First + r.Count);
@@ -83,7 +126,7 @@ std::string fixtureText(const TChannelPatch& patch, std::size_t index) {
 
 }  // namespace
 
-TPatchCheck CheckChannelPatch(const TChannelPatch& patch) {
+TPatchCheck CheckChannelPatch(const TChannelPatch& patch, const TMovieShape& movie) {
   TPatchCheck check;
   findOverlaps(patch, check);
   const std::vector<TSpan> filled = unite(fixtureSpans(patch));
@@ -92,6 +135,7 @@ TPatchCheck CheckChannelPatch(const TChannelPatch& patch) {
   const std::vector<TSpan> sent = unite(std::move(sentSpans));
   check.Unfilled = subtract(sent, filled);
   check.Unsent = subtract(filled, sent);
+  findUncarried(patch, movie, sent, check);
   return check;
 }
 
@@ -105,6 +149,11 @@ std::string DescribePatchCheck(const TChannelPatch& patch, const TPatchCheck& ch
   for (const TChannelRange& r : check.Unfilled) text += channelsText(r) + ": sent, but no fixture fills them\n";
   for (const TChannelRange& r : check.Unsent) text += channelsText(r) + ": filled, but no output sends them\n";
   if (text.empty()) text = "no overlaps; every channel sent is filled and every channel filled is sent\n";
+  for (const TUncarriedCells& c : check.Uncarried) {
+    text += "grid layer " + std::to_string(c.Layer) + ": " + std::to_string(c.Count) + " of " + std::to_string(c.Cells) +
+            " cells reach no channel sent, the first at row " + std::to_string(c.First.Y) + ", column " +
+            std::to_string(c.First.X) + "\n";
+  }
   return text;
 }
 

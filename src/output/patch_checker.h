@@ -1,6 +1,7 @@
-// What a patch leaves to chance: fixtures that fill the same channels (the
-// later one wins), channels the outputs send that no fixture fills, and
-// channels fixtures fill that no output sends.
+// What a patch bound to a movie leaves to chance: fixtures that fill the
+// same channels (the later one wins), channels the outputs send that no
+// fixture fills, channels fixtures fill that no output sends, and grid cells
+// of the movie that reach no channel sent.
 #pragma once
 
 #include <cstdint>
@@ -26,6 +27,16 @@ struct TFixtureOverlap {
   friend bool operator==(const TFixtureOverlap&, const TFixtureOverlap&) = default;
 };
 
+// Cells of a grid layer that no fixture puts on a channel an output sends.
+struct TUncarriedCells {
+  std::int32_t Layer = 0;
+  std::uint64_t Count = 0;
+  std::uint64_t Cells = 0;
+  // The first of them, row by row: (column, row).
+  TPoint First;
+  friend bool operator==(const TUncarriedCells&, const TUncarriedCells&) = default;
+};
+
 struct TPatchCheck {
   // At most kMaxListedOverlaps, so that a patch of many stacked fixtures
   // is checked in bounded time.
@@ -33,11 +44,15 @@ struct TPatchCheck {
   bool MoreOverlaps = false;
   std::vector<TChannelRange> Unfilled;
   std::vector<TChannelRange> Unsent;
+  // Only when the patch has a grid fixture: a patch of lamps alone leaves
+  // the cells out on purpose.
+  std::vector<TUncarriedCells> Uncarried;
 };
 
 inline constexpr std::size_t kMaxListedOverlaps = 1000;
 
-TPatchCheck CheckChannelPatch(const TChannelPatch& patch);
+// The patch as bound to the movie.
+TPatchCheck CheckChannelPatch(const TChannelPatch& patch, const TMovieShape& movie);
 
 // One line a finding, channels numbered from 1; one line saying so when
 // there are none.

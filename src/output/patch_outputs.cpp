@@ -41,14 +41,6 @@ std::uint16_t defaultPort(TProtocol protocol) {
   return 0;
 }
 
-std::uint32_t resolve(const TPatchValue& value) {
-  const std::string host = value.String();
-  std::string error;
-  const std::optional<std::uint32_t> address = ResolveIpv4(host, error);
-  if (!address) value.Fail("\"" + host + "\" does not resolve: " + error);
-  return *address;
-}
-
 struct TUniverseRange {
   std::uint32_t Least;
   std::uint32_t Most;
@@ -93,22 +85,48 @@ void readSacnOptions(const TPatchObject& object, TOutputRoute& output) {
   }
 }
 
-void readDestination(const TPatchObject& object, TOutputRoute& output) {
+// 0.0.0.0 is no host to send to: for sACN and Art-Net it would have meant
+// multicast or broadcast, which a patch asks for by leaving the host out.
+void refuseAnyAddress(const TPatchValue& host, TProtocol protocol) {
+  const std::string text = host.String();
+  const std::string what = text == "0.0.0.0" ? "\"0.0.0.0\"" : "\"" + text + "\" (0.0.0.0)";
+  switch (protocol) {
+    case TProtocol::Sacn:
+      host.Fail(what + " is no destination; leave \"host\" out to multicast to each universe's group");
+    case TProtocol::ArtNet:
+      host.Fail(what + " is no destination; leave \"host\" out to broadcast");
+    default:
+      host.Fail(what + " is no destination; name the controller's address");
+  }
+}
+
+void readDestination(const TPatchObject& object, TOutputRoute& output, THostResolver& hosts) {
   if (const auto host = object.Optional("host")) {
     output.Host = host->String();
-    output.Address = resolve(*host);
+    output.Address = hosts.Resolve(*host);
+    if (*output.Address == 0) refuseAnyAddress(*host, output.Protocol);
   } else if (output.Protocol == TProtocol::Ddp) {
     // DDP goes to one controller; asking for the host fails, naming it.
     object.Required("host");
   }
-  if (const auto local = object.Optional("interface")) output.Interface = resolve(*local);
+  if (const auto local = object.Optional("interface")) output.Interface = hosts.Resolve(*local);
   output.Port = defaultPort(output.Protocol);
   if (const auto port = object.Optional("port")) output.Port = static_cast<std::uint16_t>(port->Integer(1, 65535));
 }
 
 }  // namespace
 
-TOutputRoute ReadOutput(const TPatchObject& object, std::uint64_t sentBudget) {
+std::uint32_t THostResolver::Resolve(const TPatchValue& value) {
+  const std::string host = value.String();
+  if (const auto known = fResolved.find(host); known != fResolved.end()) return known->second;
+  std::string error;
+  const std::optional<std::uint32_t> address = ResolveIpv4(host, error);
+  if (!address) value.Fail("\"" + host + "\" does not resolve: " + error);
+  fResolved.emplace(host, *address);
+  return *address;
+}
+
+TOutputRoute ReadOutput(const TPatchObject& object, std::uint64_t sentBudget, THostResolver& hosts) {
   TOutputRoute output;
   std::vector<std::string_view> keys;
   for (const TProtocol protocol : kProtocols) keys.emplace_back(ProtocolKey(protocol));
@@ -132,7 +150,7 @@ TOutputRoute ReadOutput(const TPatchObject& object, std::uint64_t sentBudget) {
   if (output.Protocol == TProtocol::ArtNet) {
     if (const auto sync = object.Optional("sync")) output.Sync = sync->Boolean();
   }
-  readDestination(object, output);
+  readDestination(object, output, hosts);
   return output;
 }
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <sstream>
+#include <unordered_set>
 
 #include "output/channel_patch.h"
 
@@ -31,73 +32,120 @@ std::string alternatives(const std::vector<std::string_view>& names) {
   return text;
 }
 
-// Follows the parser through objects and arrays so that a key given twice
-// can be named by its path.
-class TDuplicateKeyGuard {
+// Builds the document as the parser reads it, following it through objects
+// and arrays so that a key given twice or nesting too deep is named by its
+// path, and counting the values as they come, so that a patch of too many
+// is refused before they are all built. (nlohmann's own parser with a
+// callback looks through a list at the end of every object in it, which is
+// quadratic in a long list of objects.)
+class TPatchBuilder final : public nlohmann::json_sax<json> {
  public:
-  explicit TDuplicateKeyGuard(const std::string& source) : fSource(source) {}
+  explicit TPatchBuilder(const std::string& source) : fSource(source) {}
 
-  bool operator()(int depth, json::parse_event_t event, const json& parsed) {
-    if (depth > kMaxDepth) FailAt(fSource, path(), "nested deeper than " + std::to_string(kMaxDepth) + " levels");
-    switch (event) {
-      case json::parse_event_t::object_start:
-      case json::parse_event_t::array_start:
-        countElement();
-        fFrames.push_back({event == json::parse_event_t::array_start, -1, {}, {}});
-        break;
-      case json::parse_event_t::object_end:
-      case json::parse_event_t::array_end:
-        fFrames.pop_back();
-        break;
-      case json::parse_event_t::key:
-        enterKey(parsed.get<std::string>());
-        break;
-      case json::parse_event_t::value:
-        countElement();
-        break;
-    }
-    return true;
-  }
+  json Document() { return std::move(fDocument); }
+
+  bool null() override { return add(nullptr); }
+  bool boolean(bool value) override { return add(value); }
+  bool number_integer(number_integer_t value) override { return add(value); }
+  bool number_unsigned(number_unsigned_t value) override { return add(value); }
+  bool number_float(number_float_t value, const string_t&) override { return add(value); }
+  bool string(string_t& value) override { return add(std::move(value)); }
+  bool binary(binary_t& value) override { return add(json::binary(std::move(value))); }
+  bool start_object(std::size_t) override { return open(json::object(), false); }
+  bool start_array(std::size_t) override { return open(json::array(), true); }
+  bool end_object() override { return close(); }
+  bool end_array() override { return close(); }
+  bool key(string_t& key) override;
+  [[noreturn]] bool parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& error) override;
 
  private:
   struct TFrame {
+    json* Container;
     bool IsArray;
     std::int64_t Index;
     std::string Key;
-    std::vector<std::string> Keys;
+    std::unordered_set<std::string> Keys;
   };
 
-  void countElement() {
-    if (!fFrames.empty() && fFrames.back().IsArray) ++fFrames.back().Index;
+  json* add(json value);
+  bool open(json container, bool isArray);
+  bool close() {
+    fFrames.pop_back();
+    return true;
   }
-
-  void enterKey(const std::string& key) {
-    TFrame& frame = fFrames.back();
-    frame.Key = key;
-    if (std::find(frame.Keys.begin(), frame.Keys.end(), key) != frame.Keys.end()) {
-      FailAt(fSource, path(), "given twice");
-    }
-    frame.Keys.push_back(key);
-  }
-
-  std::string path() const {
-    std::string text;
-    for (const TFrame& frame : fFrames) {
-      if (frame.IsArray) {
-        text += '[';
-        text += std::to_string(std::max<std::int64_t>(frame.Index, 0));
-        text += ']';
-      } else if (!frame.Key.empty()) {
-        if (!text.empty()) text += '.';
-        text += frame.Key;
-      }
-    }
-    return text.empty() ? "(top)" : text;
-  }
+  void countValue();
+  std::string path() const;
 
   const std::string& fSource;
+  json fDocument;
   std::vector<TFrame> fFrames;
+  std::uint64_t fValues = 0;
 };
+
+bool TPatchBuilder::key(string_t& key) {
+  countValue();
+  TFrame& frame = fFrames.back();
+  frame.Key = key;
+  if (!frame.Keys.insert(key).second) FailAt(fSource, path(), "given twice");
+  return true;
+}
+
+// "[1, 2, 3] at line 1, column 4: …" as the parser words it, without its
+// "[json.exception.parse_error.101] " prefix.
+bool TPatchBuilder::parse_error(std::size_t, const std::string&, const nlohmann::detail::exception& error) {
+  const std::string message = error.what();
+  const std::size_t start = message.find("] ");
+  throw EPatchError(fSource + ": not JSON: " + (start == std::string::npos ? message : message.substr(start + 2)));
+}
+
+void TPatchBuilder::countValue() {
+  if (++fValues > kMaxPatchValues) {
+    FailAt(fSource, path(), "the patch holds more than " + std::to_string(kMaxPatchValues) + " values");
+  }
+}
+
+// Into the open container, which stays where it is until it closes.
+json* TPatchBuilder::add(json value) {
+  if (fFrames.empty()) {
+    fDocument = std::move(value);
+    countValue();
+    return &fDocument;
+  }
+  TFrame& frame = fFrames.back();
+  json& container = *frame.Container;
+  json* added = nullptr;
+  if (frame.IsArray) {
+    ++frame.Index;
+    container.push_back(std::move(value));
+    added = &container.back();
+  } else {
+    added = &(container[frame.Key] = std::move(value));
+  }
+  countValue();
+  return added;
+}
+
+bool TPatchBuilder::open(json container, bool isArray) {
+  if (fFrames.size() > kMaxDepth) FailAt(fSource, path(), "nested deeper than " + std::to_string(kMaxDepth) + " levels");
+  json* added = add(std::move(container));
+  fFrames.push_back({added, isArray, -1, {}, {}});
+  return true;
+}
+
+std::string TPatchBuilder::path() const {
+  std::string text;
+  for (const TFrame& frame : fFrames) {
+    if (frame.IsArray) {
+      text += '[';
+      text += std::to_string(std::max<std::int64_t>(frame.Index, 0));
+      text += ']';
+    } else if (!frame.Key.empty()) {
+      if (!text.empty()) text += '.';
+      text += frame.Key;
+    }
+  }
+  return text.empty() ? "(top)" : text;
+}
 
 }  // namespace
 
@@ -106,14 +154,9 @@ void FailAt(const std::string& source, const std::string& path, const std::strin
 }
 
 json ParseJson(std::string_view text, const std::string& source) {
-  try {
-    return json::parse(text.begin(), text.end(), TDuplicateKeyGuard(source));
-  } catch (const json::exception& e) {
-    // parse_error for bad syntax, out_of_range for a number past a double.
-    const std::string message = e.what();
-    const std::size_t start = message.find("] ");
-    throw EPatchError(source + ": not JSON: " + (start == std::string::npos ? message : message.substr(start + 2)));
-  }
+  TPatchBuilder builder(source);
+  json::sax_parse(text.begin(), text.end(), &builder);
+  return builder.Document();
 }
 
 void TPatchValue::Fail(const std::string& what) const { FailAt(*fSource, fPath, what); }
@@ -173,13 +216,19 @@ TPoint TPatchValue::Point(std::int64_t least, std::int64_t most) const {
 }
 
 std::vector<TPatchValue> TPatchValue::Elements() const {
-  if (!fValue->is_array()) Fail("must be a list");
   std::vector<TPatchValue> elements;
-  elements.reserve(fValue->size());
-  for (std::size_t i = 0; i < fValue->size(); ++i) {
-    elements.emplace_back((*fValue)[i], fPath + "[" + std::to_string(i) + "]", *fSource);
-  }
+  elements.reserve(Count());
+  for (std::size_t i = 0; i < Count(); ++i) elements.push_back(At(i));
   return elements;
+}
+
+std::size_t TPatchValue::Count() const {
+  if (!fValue->is_array()) Fail("must be a list");
+  return fValue->size();
+}
+
+TPatchValue TPatchValue::At(std::size_t index) const {
+  return TPatchValue((*fValue)[index], fPath + "[" + std::to_string(index) + "]", *fSource);
 }
 
 TPatchObject TPatchValue::Object() const { return TPatchObject(*fValue, fPath, *fSource); }

@@ -37,6 +37,10 @@ class TPatchValue {
   // [x, y] with both inside the bounds.
   TPoint Point(std::int64_t least, std::int64_t most) const;
   std::vector<TPatchValue> Elements() const;
+  // A list's length, and one element: a long list is read element by
+  // element, so that it costs no path text for each at once.
+  std::size_t Count() const;
+  TPatchValue At(std::size_t index) const;
   TPatchObject Object() const;
 
  private:
@@ -70,8 +74,8 @@ class TPatchObject {
 // "<source>: <path>: <what>".
 [[noreturn]] void FailAt(const std::string& source, const std::string& path, const std::string& what);
 
-// Parses text, refusing keys given twice in one object and nesting deeper
-// than a patch ever needs.
+// Parses text, refusing keys given twice in one object, nesting deeper than
+// a patch ever needs and more than kMaxPatchValues values.
 nlohmann::json ParseJson(std::string_view text, const std::string& source);
 
 }  // namespace lumora::output::patch

@@ -17,13 +17,17 @@ using THeader = std::array<std::uint8_t, kSacnDataHeaderSize>;
 class TSacnOutput final : public TLightOutput {
  public:
   TSacnOutput(const TOutputRoute& route, const TComponentId& cid);
-  std::string Send(std::span<const std::uint8_t> frame) override;
+  std::string Send(std::span<const std::uint8_t> frame, TSendScratch& scratch) override;
+  std::string Terminate(std::span<const std::uint8_t> frame, TSendScratch& scratch) override;
   std::vector<TEndpoint> Destinations() const override;
 
  private:
   TEndpoint destination(std::uint32_t universe) const {
-    return {fRoute.Address != 0 ? fRoute.Address : SacnMulticastAddress(static_cast<std::uint16_t>(universe)), fRoute.Port};
+    return {fRoute.Address.value_or(SacnMulticastAddress(static_cast<std::uint16_t>(universe))), fRoute.Port};
   }
+  // The universes' packets, with the next sequence numbers.
+  void fillUniverses(std::span<const std::uint8_t> channels);
+  std::string send(std::span<const TDatagram> datagrams, TSendScratch& scratch);
 
   TOutputRoute fRoute;
   TComponentId fCid;
@@ -38,7 +42,7 @@ class TSacnOutput final : public TLightOutput {
 
 std::string describe(const TOutputRoute& route) {
   return "sACN " + UniverseRangeText("universe", route.Universe, route.UniverseCount()) + " to " +
-         (route.Address != 0 ? FormatEndpoint({route.Address, route.Port}) : "multicast port " + std::to_string(route.Port));
+         (route.Address ? FormatEndpoint({*route.Address, route.Port}) : "multicast port " + std::to_string(route.Port));
 }
 
 TSacnOutput::TSacnOutput(const TOutputRoute& route, const TComponentId& cid)
@@ -53,23 +57,46 @@ TSacnOutput::TSacnOutput(const TOutputRoute& route, const TComponentId& cid)
   if (route.Sync) fDatagrams.push_back({fSync, {}, {}, destination(route.SyncUniverse)});
 }
 
-std::string TSacnOutput::Send(std::span<const std::uint8_t> frame) {
-  const std::span<const std::uint8_t> channels = OutputChannels(fRoute, frame);
-  if (channels.empty()) return kShortFrame;
-  if (!fSocket.IsOpen()) {
-    const std::optional<TEndpoint> host =
-        fRoute.Address != 0 ? std::optional(TEndpoint{fRoute.Address, fRoute.Port}) : std::nullopt;
-    const std::string error = fSocket.Open(fRoute.Interface, host);
-    if (!error.empty()) return error;
-  }
+void TSacnOutput::fillUniverses(std::span<const std::uint8_t> channels) {
   for (std::size_t k = 0; k < fHeaders.size(); ++k) {
     SetSacnSequence(fHeaders[k], fSequences[k]++);
     const std::size_t first = k * fRoute.UniverseSize;
     fDatagrams[k].Body = channels.subspan(first, std::min<std::size_t>(fRoute.UniverseSize, channels.size() - first));
   }
-  if (fRoute.Sync) fSync = SacnSyncPacket(fCid, fSyncSequence++, fRoute.SyncUniverse);
-  std::string error = fSocket.Send(fDatagrams);
+}
+
+std::string TSacnOutput::send(std::span<const TDatagram> datagrams, TSendScratch& scratch) {
+  std::string error = fSocket.Send(datagrams, scratch);
   if (!error.empty()) fSocket.Close();
+  return error;
+}
+
+std::string TSacnOutput::Send(std::span<const std::uint8_t> frame, TSendScratch& scratch) {
+  const std::span<const std::uint8_t> channels = OutputChannels(fRoute, frame);
+  if (channels.empty()) return kShortFrame;
+  if (!fSocket.IsOpen()) {
+    const std::optional<TEndpoint> host =
+        fRoute.Address ? std::optional(TEndpoint{*fRoute.Address, fRoute.Port}) : std::nullopt;
+    const std::string error = fSocket.Open(fRoute.Interface, host);
+    if (!error.empty()) return error;
+  }
+  fillUniverses(channels);
+  if (fRoute.Sync) fSync = SacnSyncPacket(fCid, fSyncSequence++, fRoute.SyncUniverse);
+  return send(fDatagrams, scratch);
+}
+
+// Receivers let the source go at once instead of after their time-out; no
+// sync packet follows, since receivers ignore the data these carry.
+std::string TSacnOutput::Terminate(std::span<const std::uint8_t> frame, TSendScratch& scratch) {
+  const std::span<const std::uint8_t> channels = OutputChannels(fRoute, frame);
+  if (channels.empty() || !fSocket.IsOpen()) return {};
+  for (auto& header : fHeaders) SetSacnStreamTerminated(header, true);
+  std::string error;
+  for (int i = 0; i < kSacnTerminationPackets && error.empty(); ++i) {
+    fillUniverses(channels);
+    error = send(std::span(fDatagrams).first(fHeaders.size()), scratch);
+  }
+  for (auto& header : fHeaders) SetSacnStreamTerminated(header, false);
   return error;
 }
 

@@ -17,6 +17,11 @@ namespace lumora::output {
 inline constexpr std::size_t kSacnDataHeaderSize = 126;
 inline constexpr std::size_t kSacnSyncPacketSize = 49;
 inline constexpr std::size_t kSacnSequenceOffset = 111;
+inline constexpr std::size_t kSacnOptionsOffset = 112;
+// The options bit by which a source says it stops sending the universe.
+inline constexpr std::uint8_t kSacnStreamTerminated = 0x40;
+// Packets a stopping source sends with it.
+inline constexpr int kSacnTerminationPackets = 3;
 inline constexpr std::size_t kSacnMaxSlots = 512;
 
 struct TSacnSource {
@@ -35,6 +40,10 @@ void WriteSacnDataHeader(std::span<std::uint8_t, kSacnDataHeaderSize> out, const
 
 inline void SetSacnSequence(std::span<std::uint8_t, kSacnDataHeaderSize> header, std::uint8_t sequence) {
   header[kSacnSequenceOffset] = sequence;
+}
+
+inline void SetSacnStreamTerminated(std::span<std::uint8_t, kSacnDataHeaderSize> header, bool terminated) {
+  header[kSacnOptionsOffset] = terminated ? kSacnStreamTerminated : std::uint8_t{0};
 }
 
 std::array<std::uint8_t, kSacnSyncPacketSize> SacnSyncPacket(const TComponentId& cid, std::uint8_t sequence,

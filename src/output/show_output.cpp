@@ -1,5 +1,7 @@
 #include "output/show_output.h"
 
+#include <filesystem>
+
 #include "effects/led_graphic.h"
 #include "effects/light_graphic.h"
 #include "effects/light_strip_state.h"
@@ -21,11 +23,18 @@ const TDengDaiState* lightStripOf(const TGraphicBase& g) {
   return g.EffectKind() == kEffectLightStrip ? dynamic_cast<const TDengDaiState*>(&g.Effect()) : nullptr;
 }
 
-std::int64_t lampCount(const TGraphicBase& g) {
-  if (const TDengDaiState* strip = lightStripOf(g)) return static_cast<std::int64_t>(strip->Lamps().size());
-  if (const auto* led = dynamic_cast<const TLEDGraphic*>(&g)) return led->CellRange.CellCount();
-  if (dynamic_cast<const TLightGraphic*>(&g) != nullptr) return 1;
-  return 0;
+struct TLamps {
+  std::int64_t Count = 0;
+  TLampKind Kind = TLampKind::LightStrip;
+};
+
+TLamps lampsOf(const TGraphicBase& g) {
+  if (const TDengDaiState* strip = lightStripOf(g)) {
+    return {static_cast<std::int64_t>(strip->Lamps().size()), TLampKind::LightStrip};
+  }
+  if (const auto* led = dynamic_cast<const TLEDGraphic*>(&g)) return {led->CellRange.CellCount(), TLampKind::LedMatrix};
+  if (dynamic_cast<const TLightGraphic*>(&g) != nullptr) return {1, TLampKind::SwingingLight};
+  return {};
 }
 
 // Every cell of the matrix row by row, at its centre in the image, through
@@ -54,16 +63,31 @@ TMovieShape MovieShapeOf(const TShowEngine& engine) {
   for (std::int32_t i = 0; i < root.LayerCount(); ++i) {
     const TLayer& layer = root.Layer(i);
     for (std::int32_t k = 0; k < layer.Count(); ++k) {
-      const std::int64_t lamps = lampCount(layer.Items(k));
-      if (lamps <= 0 || lamps > INT32_MAX) continue;
-      shape.LampGraphics.push_back({i, k, layer.Items(k).ClassName(), static_cast<std::int32_t>(lamps)});
+      const TLamps lamps = lampsOf(layer.Items(k));
+      if (lamps.Count <= 0 || lamps.Count > INT32_MAX) continue;
+      shape.LampGraphics.push_back({i, k, layer.Items(k).ClassName(), static_cast<std::int32_t>(lamps.Count), lamps.Kind});
     }
   }
   const TPoint size = engine.VectorMode() ? engine.MovieSize()
                                           : TPoint{engine.FrameBitmap().Width(), engine.FrameBitmap().Height()};
   shape.Width = size.X;
   shape.Height = size.Y;
+  shape.File = std::filesystem::path(engine.ShowFile()).filename().string();
   return shape;
+}
+
+std::vector<TMovieShape> PlayListShapes(TShowEngine& engine) {
+  std::vector<TMovieShape> shapes{MovieShapeOf(engine)};
+  if (!engine.PlayListActive()) return shapes;
+  std::set<std::string> seen{engine.ShowFile()};
+  const std::size_t entries = engine.PlayList().size();
+  for (std::size_t i = 1; i < entries; ++i) {
+    const std::uint64_t before = engine.ShowNumber();
+    engine.PlayNext();
+    const bool loaded = engine.ShowNumber() != before && !engine.ShowFile().empty();
+    if (loaded && seen.insert(engine.ShowFile()).second) shapes.push_back(MovieShapeOf(engine));
+  }
+  return shapes;
 }
 
 TFrameView TShowFrameView::View(const TDrawnFrame& drawn) {
@@ -99,31 +123,31 @@ void TShowFrameView::LampCentres(std::int32_t layer, std::int32_t graphic, TPoin
   }
 }
 
-TLightSink::TLightSink(TShowEngine& engine, const std::string& patchPath, TLiveSettings settings)
-    : fEngine(engine), fPatchPath(patchPath), fReport(settings.Report), fView(engine) {
-  fLive = std::make_unique<TLiveOutput>(patchPath, MovieShapeOf(engine), std::move(settings));
-  fCheckedShow = engine.ShowNumber();
+TLightSink::TLightSink(TShowEngine& engine, TPatchDefinition patch, TLiveSettings settings)
+    : fEngine(engine), fReport(settings.Report), fView(engine) {
+  fLive = std::make_unique<TLiveOutput>(std::move(patch), std::move(settings));
   fEngine.AddSink(*this);
 }
 
 TLightSink::~TLightSink() { fEngine.RemoveSink(*this); }
 
 // A patch written for one show of a play list may not fit the next.
-bool TLightSink::fitsShow() {
-  if (fCheckedShow == fEngine.ShowNumber()) return fFits;
-  fCheckedShow = fEngine.ShowNumber();
+std::string TLightSink::CheckShow() {
+  if (fBoundShow == fEngine.ShowNumber()) return fShowError;
+  fBoundShow = fEngine.ShowNumber();
+  fShowError.clear();
   try {
-    LoadChannelPatch(fPatchPath, MovieShapeOf(fEngine));
-    fFits = true;
+    fLive->BindShow(MovieShapeOf(fEngine));
   } catch (const EPatchError& error) {
-    fFits = false;
-    if (fReport) fReport(std::string(error.what()) + "; nothing is sent for this show");
+    fShowError = std::filesystem::path(fEngine.ShowFile()).filename().string() + ": " + error.what();
+    if (fReport && fReported.insert(fShowError).second) fReport(fShowError + "; the lamps stay dark while it plays");
   }
-  return fFits;
+  return fShowError;
 }
 
 void TLightSink::FrameDrawn(const TDrawnFrame& frame) {
-  if (fitsShow()) fLive->ShowFrame(fView.View(frame));
+  CheckShow();
+  fLive->ShowFrame(fView.View(frame));
 }
 
 }  // namespace lumora::output

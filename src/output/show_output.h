@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -19,6 +20,12 @@ namespace lumora::output {
 // lists them so): every lamp of a light strip, every cell of an LED matrix,
 // one lamp for each swinging light.
 TMovieShape MovieShapeOf(const TShowEngine& engine);
+
+// What a patch may name in every show the engine plays: the show loaded
+// now, and for a play list each later entry, loaded in turn (the engine is
+// left on the last). An entry that fails to load is left out; one named
+// twice counts once.
+std::vector<TMovieShape> PlayListShapes(TShowEngine& engine);
 
 // The grid cells and lamp centres of the frame the engine drew last.
 class TShowFrameView : public TGridCells, public TLampCentres {
@@ -39,17 +46,20 @@ class TShowFrameView : public TGridCells, public TLampCentres {
   std::int32_t fFrame = 0;
 };
 
-// Lights real lamps with every frame the engine draws. The patch is checked
-// against every show the engine loads; a show it cannot drive is reported
-// once and sends nothing until the next one.
+// Lights real lamps with every frame the engine draws, through a patch read
+// once: each show the engine loads is bound to it as it starts to play, in
+// memory. A show the patch cannot drive is reported once and leaves the
+// lamps dark until the next one.
 class TLightSink : public TFrameSink {
  public:
-  // Raises EPatchError when the patch cannot drive the show loaded now.
-  TLightSink(TShowEngine& engine, const std::string& patchPath, TLiveSettings settings);
+  TLightSink(TShowEngine& engine, TPatchDefinition patch, TLiveSettings settings);
   ~TLightSink() override;
   TLightSink(const TLightSink&) = delete;
   TLightSink& operator=(const TLightSink&) = delete;
 
+  // Binds the patch to the show loaded now, if it is not bound yet; why it
+  // cannot drive it ("show.ctl: lights.json: fixtures[0]…"), or empty.
+  std::string CheckShow();
   void FrameDrawn(const TDrawnFrame& frame) override;
   // Playback stopped: a blackout when the patch asks for one.
   void Stop() { fLive->Stop(); }
@@ -57,15 +67,14 @@ class TLightSink : public TFrameSink {
   std::vector<std::string> OutputNames() const { return fLive->OutputNames(); }
 
  private:
-  bool fitsShow();
-
   TShowEngine& fEngine;
-  std::string fPatchPath;
   TOutputReport fReport;
   std::unique_ptr<TLiveOutput> fLive;
   TShowFrameView fView;
-  std::uint64_t fCheckedShow = 0;
-  bool fFits = true;
+  std::uint64_t fBoundShow = 0;
+  std::string fShowError;
+  // What was reported, so that a play list going round says it once.
+  std::set<std::string> fReported;
 };
 
 }  // namespace lumora::output

@@ -34,13 +34,15 @@ iovec part(std::span<const std::uint8_t> bytes) {
 
 }  // namespace
 
-struct TUdpSocket::TScratch {
+struct TSendScratch::TBatch {
   std::array<mmsghdr, kBatch> Messages{};
   std::array<iovec, 3 * kBatch> Parts{};
   std::array<sockaddr_in, kBatch> Addresses{};
 };
 
-TUdpSocket::TUdpSocket() : fScratch(std::make_unique<TScratch>()) {}
+TSendScratch::TSendScratch() : fBatch(std::make_unique<TBatch>()) {}
+
+TSendScratch::~TSendScratch() = default;
 
 TUdpSocket::~TUdpSocket() { Close(); }
 
@@ -76,27 +78,28 @@ std::string TUdpSocket::Open(std::uint32_t localAddress, const std::optional<TEn
   return error;
 }
 
-std::string TUdpSocket::Send(std::span<const TDatagram> datagrams) {
+std::string TUdpSocket::Send(std::span<const TDatagram> datagrams, TSendScratch& scratch) {
   if (fHandle < 0) return "the socket is not open";
+  TSendScratch::TBatch& batch = *scratch.fBatch;
   while (!datagrams.empty()) {
     const std::size_t count = std::min(datagrams.size(), kBatch);
     for (std::size_t i = 0; i < count; ++i) {
       const TDatagram& d = datagrams[i];
-      iovec* parts = &fScratch->Parts[3 * i];
+      iovec* parts = &batch.Parts[3 * i];
       parts[0] = part(d.Head);
       parts[1] = part(d.Body);
       parts[2] = part(d.Tail);
-      msghdr& header = fScratch->Messages[i].msg_hdr;
+      msghdr& header = batch.Messages[i].msg_hdr;
       header = {};
       header.msg_iov = parts;
       header.msg_iovlen = 3;
       if (!fConnected) {
-        fScratch->Addresses[i] = socketAddress(d.To);
-        header.msg_name = &fScratch->Addresses[i];
+        batch.Addresses[i] = socketAddress(d.To);
+        header.msg_name = &batch.Addresses[i];
         header.msg_namelen = sizeof(sockaddr_in);
       }
     }
-    const int sent = ::sendmmsg(fHandle, fScratch->Messages.data(), static_cast<unsigned>(count), 0);
+    const int sent = ::sendmmsg(fHandle, batch.Messages.data(), static_cast<unsigned>(count), 0);
     if (sent < 0 && errno == EINTR) continue;
     if (sent <= 0) return systemError("cannot send");
     datagrams = datagrams.subspan(static_cast<std::size_t>(sent));

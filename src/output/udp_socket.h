@@ -21,9 +21,24 @@ struct TDatagram {
   TEndpoint To;
 };
 
+// The system call's message headers for a batch of datagrams: one for each
+// thread that sends, lent to every socket it sends through.
+class TSendScratch {
+ public:
+  TSendScratch();
+  ~TSendScratch();
+  TSendScratch(const TSendScratch&) = delete;
+  TSendScratch& operator=(const TSendScratch&) = delete;
+
+ private:
+  friend class TUdpSocket;
+  struct TBatch;
+  std::unique_ptr<TBatch> fBatch;
+};
+
 class TUdpSocket {
  public:
-  TUdpSocket();
+  TUdpSocket() = default;
   ~TUdpSocket();
   TUdpSocket(const TUdpSocket&) = delete;
   TUdpSocket& operator=(const TUdpSocket&) = delete;
@@ -37,14 +52,11 @@ class TUdpSocket {
 
   // Sends the datagrams in order; empty on success, else the reason of the
   // first that failed (those after it are not sent).
-  std::string Send(std::span<const TDatagram> datagrams);
+  std::string Send(std::span<const TDatagram> datagrams, TSendScratch& scratch);
 
  private:
-  struct TScratch;
-
   int fHandle = -1;
   bool fConnected = false;
-  std::unique_ptr<TScratch> fScratch;
 };
 
 }  // namespace lumora::output

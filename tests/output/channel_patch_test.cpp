@@ -90,8 +90,52 @@ TEST(ChannelPatch, BadPatchesNameTheFileThePlaceAndTheFault) {
       {withOutput(R"({"protocol": "ddp", "channels": [1, 3]})"), "show.patch: outputs[0].host: missing"},
       {withOutput(R"({"protocol": "ola", "channels": [1, 3], "host": "localhost"})"),
        "show.patch: outputs[0].host: unknown key"},
+      {withOutput("{" + sacn + R"(, "host": "0.0.0.0"})"),
+       R"(show.patch: outputs[0].host: "0.0.0.0" is no destination; leave "host" out to multicast to each )"
+       R"(universe's group)"},
+      {withOutput(R"({"protocol": "artnet", "channels": [1, 3], "host": "0"})"),
+       R"(show.patch: outputs[0].host: "0" (0.0.0.0) is no destination; leave "host" out to broadcast)"},
+      {withOutput(R"({"protocol": "ddp", "channels": [1, 3], "host": "0.0.0.0"})"),
+       R"(show.patch: outputs[0].host: "0.0.0.0" is no destination; name the controller's address)"},
+      {withFixture("{" + grid + R"(, "movie": "shows/a.ctl"})"),
+       "show.patch: fixtures[0].movie: must be the file name of a movie, without a folder"},
+      {withFixture("{" + grid + R"(, "movie": 1})"), "show.patch: fixtures[0].movie: must be a string"},
+      {withFixture(repeated("{},", 65536) + "{}"), "show.patch: fixtures: more than 65536 fixtures"},
+      {withOutput(repeated("{},", 512) + "{}"), "show.patch: outputs: more than 512 outputs"},
+      {R"({"fixtures": [)" + repeated("0,", 1048576) + "0]}",
+       "show.patch: fixtures[1048573]: the patch holds more than 1048576 values"},
   };
   for (const auto& c : cases) EXPECT_EQ(PatchErrorOf(c.Patch), c.Error) << c.Patch;
+}
+
+// Keys are checked for repeats as they come: a fixture of 100,000 keys is
+// read, then refused for its first unknown one; a repeat at the end of them
+// is named by its place.
+TEST(ChannelPatch, ManyKeysAreCheckedOnceEach) {
+  std::string keys;
+  for (int k = 0; k < 100000; ++k) keys += R"(, "k)" + std::to_string(k) + R"(": 0)";
+  const std::string fixture = R"({"source": "grid", "layer": 0, "start": 1)" + keys;
+  EXPECT_EQ(PatchErrorOf(withFixture(fixture + "}")), "show.patch: fixtures[0].k0: unknown key");
+  EXPECT_EQ(PatchErrorOf(withFixture(fixture + R"(, "k99999": 1})")), "show.patch: fixtures[0].k99999: given twice");
+}
+
+// A fixture naming a movie lights that movie only: on any other its cells
+// are not even checked.
+TEST(ChannelPatch, AFixtureNamingAMovieIsBoundToThatMovieOnly) {
+  const TPatchDefinition patch = ParsePatchDefinition(R"({"fixtures": [
+      {"source": "grid", "layer": 0, "start": 1},
+      {"source": "grid", "layer": 5, "movie": "other.tol", "start": 100}]})",
+                                                      "movies.patch");
+  TMovieShape movie = test::SmallMovie();
+  movie.File = "show.ctl";
+  EXPECT_EQ(BindChannelPatch(patch, movie).Fixtures.size(), 1u);
+  movie.File = "other.tol";
+  try {
+    BindChannelPatch(patch, movie);
+    ADD_FAILURE() << "bound a missing grid layer";
+  } catch (const EPatchError& e) {
+    EXPECT_STREQ(e.what(), "movies.patch: fixtures[1].layer: the movie has no grid layer 5 (it has 2)");
+  }
 }
 
 TEST(ChannelPatch, FilesTooLargeOrMissingAreRefusedUnread) {
@@ -138,12 +182,13 @@ TEST(ChannelPatch, AGoodPatchReadsBackAsWritten) {
   ASSERT_EQ(patch.Outputs.size(), 4u);
   const TOutputRoute& sacn = patch.Outputs[0];
   EXPECT_EQ(sacn.Address, 0x7F000001u);
+  EXPECT_EQ(patch.Outputs[0].Host, "localhost");
   EXPECT_EQ(sacn.Port, 6000);
   EXPECT_EQ(sacn.UniverseCount(), 3u);
   EXPECT_EQ(sacn.SyncUniverse, 7);
   EXPECT_EQ(patch.Outputs[1].Universe, 0u);
   EXPECT_EQ(patch.Outputs[1].UniverseCount(), 2u);
-  EXPECT_EQ(patch.Outputs[1].Address, 0u);
+  EXPECT_EQ(patch.Outputs[1].Address, std::nullopt) << "no host: broadcast";
   EXPECT_EQ(patch.Outputs[2].DdpOffset, 30u);
   EXPECT_EQ(patch.Outputs[3].Port, 9010);
   EXPECT_FALSE(patch.Blackout);

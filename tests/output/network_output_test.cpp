@@ -1,7 +1,9 @@
 // sACN, Art-Net and DDP as receivers on the loopback address see them,
 // decoded by the protocols' published layouts: the channels of a grid frame
 // and a lamp frame, sequence numbers, synchronisation, the resend while
-// paused, the blackout, and an unreachable port reported once.
+// paused, the blackout and sACN's stream-terminated packets after it, the
+// dark frame of a movie the patch cannot drive, and unreachable ports
+// reported once, however many.
 #include <chrono>
 #include <cstring>
 #include <thread>
@@ -9,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include "output/live_output.h"
+#include "output/sacn_packet.h"
 #include "output_fixtures.h"
 
 namespace lumora::output {
@@ -59,8 +62,7 @@ Bytes expectedChannels() {
 
 std::unique_ptr<TLiveOutput> liveOutput(const std::string& output, TLiveSettings settings = {}) {
   settings.Cid = kCid;
-  return std::make_unique<TLiveOutput>(ParseChannelPatch(showPatch(output), "net.patch", showMovie()),
-                                       std::move(settings));
+  return test::BoundLiveOutput(showPatch(output), showMovie(), std::move(settings));
 }
 
 std::string loopback(std::uint16_t port) { return R"("host": "127.0.0.1", "port": )" + std::to_string(port); }
@@ -77,8 +79,9 @@ struct TUniverse {
   Bytes Slots;
 };
 
-// E1.31-2018 data packet: root, framing and DMP layers at fixed offsets.
-TUniverse decodeSacnData(const Bytes& p, std::uint32_t priority, std::uint32_t syncAddress) {
+// E1.31-2018 data packet: root, framing and DMP layers at fixed offsets;
+// options 0x40 is Stream_Terminated.
+TUniverse decodeSacnData(const Bytes& p, std::uint32_t priority, std::uint32_t syncAddress, std::uint32_t options = 0) {
   if (p.size() < 126) {
     ADD_FAILURE() << "short sACN packet of " << p.size() << " bytes";
     return {};
@@ -96,7 +99,7 @@ TUniverse decodeSacnData(const Bytes& p, std::uint32_t priority, std::uint32_t s
   EXPECT_TRUE(std::all_of(p.begin() + 44 + 12, p.begin() + 108, [](std::uint8_t b) { return b == 0; }));
   EXPECT_EQ(p[108], priority);
   EXPECT_EQ(Big16(p, 109), syncAddress);
-  EXPECT_EQ(p[112], 0u);
+  EXPECT_EQ(p[112], options);
   EXPECT_EQ(Big16(p, 115), 0x7000u | (n - 115));
   EXPECT_EQ(p[117], 0x02u);
   EXPECT_EQ(p[118], 0xA1u);
@@ -137,26 +140,32 @@ TUniverse decodeArtDmx(const Bytes& p) {
   return {(std::uint32_t{p[15]} << 8) | p[14], p[12], Bytes(p.begin() + 18, p.end())};
 }
 
-TEST(NetworkOutputs, SacnSendsEveryUniverseThenSyncsThenBlacksOut) {
+// Two frames, the blackout, then three rounds of stream-terminated packets
+// for every universe with no sync after them, and then silence.
+TEST(NetworkOutputs, SacnSendsEveryUniverseThenSyncsThenBlacksOutAndTerminates) {
   TLoopbackReceiver receiver;
-  const auto live = liveOutput(R"({"protocol": "sacn", "channels": [1, 6159], "universe": 5, "priority": 150,
+  auto live = liveOutput(R"({"protocol": "sacn", "channels": [1, 6159], "universe": 5, "priority": 150,
                                    "sync": true, "sync_universe": 100, )" + loopback(receiver.Port()) + "}");
   const TShowFrame frame;
-  for (std::uint32_t round = 0; round < 3; ++round) {
-    SCOPED_TRACE(round == 2 ? "blackout" : "frame " + std::to_string(round));
-    round < 2 ? live->ShowFrame(frame.View()) : live->Stop();
-    live->Flush();
+  for (std::uint32_t round = 0; round < 6; ++round) {
+    SCOPED_TRACE(round < 2 ? "frame " + std::to_string(round) : round == 2 ? "blackout" : "terminated");
+    if (round < 3) {
+      round < 2 ? live->ShowFrame(frame.View()) : live->Stop();
+      live->Flush();
+    }
     Bytes channels;
     for (std::uint32_t k = 0; k < 13; ++k) {
-      const TUniverse u = decodeSacnData(receive(receiver), 150, 100);
+      const TUniverse u = decodeSacnData(receive(receiver), 150, 100, round < 3 ? 0 : 0x40);
       EXPECT_EQ(u.Universe, 5 + k);
       EXPECT_EQ(u.Sequence, round);
       EXPECT_EQ(u.Slots.size(), k < 12 ? 510u : kChannels - 12 * 510);
       channels.insert(channels.end(), u.Slots.begin(), u.Slots.end());
     }
-    expectSacnSync(receive(receiver), round, 100);
+    if (round < 3) expectSacnSync(receive(receiver), round, 100);
     EXPECT_EQ(channels, round < 2 ? expectedChannels() : Bytes(kChannels, 0));
   }
+  live.reset();
+  EXPECT_FALSE(receiver.Receive(300).has_value()) << "sent after the streams ended";
 }
 
 TEST(NetworkOutputs, ArtNetSendsEvenLengthsInSequenceThenSyncs) {
@@ -210,16 +219,24 @@ TEST(NetworkOutputs, DdpSplitsAFrameAndPushesItsLastPacket) {
   }
 }
 
+// The strip's 15 channels alone to the receiver, resent at the refresh.
+std::unique_ptr<TLiveOutput> lampsOutput(const TLoopbackReceiver& receiver, std::chrono::milliseconds refresh) {
+  TLiveSettings settings;
+  settings.Refresh = refresh;
+  return liveOutput(R"({"protocol": "sacn", "channels": [6145, 6159], )" + loopback(receiver.Port()) + "}", settings);
+}
+
+Bytes lampChannels() {
+  const Bytes all = expectedChannels();
+  return Bytes(all.end() - 15, all.end());
+}
+
 TEST(NetworkOutputs, PausedFramesAreResentUntilTheBlackout) {
   TLoopbackReceiver receiver;
-  TLiveSettings settings;
-  settings.Refresh = std::chrono::milliseconds(150);
-  const auto live =
-      liveOutput(R"({"protocol": "sacn", "channels": [6145, 6159], )" + loopback(receiver.Port()) + "}", settings);
+  const auto live = lampsOutput(receiver, std::chrono::milliseconds(150));
   const TShowFrame frame;
   live->ShowFrame(frame.View());
-  const Bytes all = expectedChannels();
-  const Bytes lamps(all.end() - 15, all.end());
+  const Bytes lamps = lampChannels();
   for (std::uint32_t sequence = 0; sequence < 3; ++sequence) {
     const TUniverse u = decodeSacnData(receive(receiver), 100, 0);
     EXPECT_EQ(u.Sequence, sequence);
@@ -232,15 +249,45 @@ TEST(NetworkOutputs, PausedFramesAreResentUntilTheBlackout) {
     ASSERT_TRUE(p.has_value()) << "no blackout";
     if (decodeSacnData(*p, 100, 0).Slots == Bytes(15, 0)) break;
   }
+  for (int i = 0; i < kSacnTerminationPackets; ++i) {
+    EXPECT_EQ(decodeSacnData(receive(receiver), 100, 0, 0x40).Slots, Bytes(15, 0)) << "stream terminated";
+  }
   EXPECT_FALSE(receiver.Receive(600).has_value()) << "resent after the blackout";
 }
 
+// A movie the patch cannot drive: the lit frame before goes dark once, and
+// nothing follows however long the movie plays; the next movie it drives
+// lights the lamps again.
+TEST(NetworkOutputs, AMovieThePatchCannotDriveGoesDarkOnce) {
+  TLoopbackReceiver receiver;
+  const auto live = lampsOutput(receiver, std::chrono::milliseconds(100));
+  const TShowFrame frame;
+  const Bytes lamps = lampChannels();
+  live->ShowFrame(frame.View());
+  live->Flush();
+  EXPECT_EQ(decodeSacnData(receive(receiver), 100, 0).Slots, lamps);
+  EXPECT_THROW(live->BindShow(test::SmallMovie()), EPatchError) << "no grid layer 2";
+  for (int i = 0; i < 5; ++i) live->ShowFrame(frame.View());
+  live->Flush();
+  std::vector<Bytes> sent;
+  while (std::optional<Bytes> p = receiver.Receive(500)) sent.push_back(*p);
+  ASSERT_EQ(sent.size(), 1u) << "the dark frame once, nothing after it";
+  EXPECT_EQ(decodeSacnData(sent[0], 100, 0).Slots, Bytes(15, 0));
+  live->BindShow(showMovie());
+  live->ShowFrame(frame.View());
+  live->Flush();
+  EXPECT_EQ(decodeSacnData(receive(receiver), 100, 0).Slots, lamps);
+}
+
+// A loopback port no one listens on: the system gave it out and it is free
+// again.
+std::uint16_t closedPort() {
+  const TLoopbackReceiver probe;
+  return probe.Port();
+}
+
 TEST(NetworkOutputs, AClosedPortIsReportedOnceAndItsReturnOnce) {
-  std::uint16_t port = 0;
-  {
-    const TLoopbackReceiver probe;
-    port = probe.Port();
-  }
+  const std::uint16_t port = closedPort();
   test::TReportLog log;
   TLiveSettings settings;
   settings.Retry = std::chrono::milliseconds(100);
@@ -260,6 +307,25 @@ TEST(NetworkOutputs, AClosedPortIsReportedOnceAndItsReturnOnce) {
   ASSERT_EQ(all.size(), 2u);
   EXPECT_EQ(all[1], name + ": sending again");
   EXPECT_TRUE(returned.Receive().has_value());
+}
+
+// Three outputs failing alike are told of in one line that counts them.
+TEST(NetworkOutputs, OutputsFailingAlikeAreReportedOnceWithACount) {
+  const std::uint16_t port = closedPort();
+  test::TReportLog log;
+  TLiveSettings settings;
+  settings.Report = log.Sink();
+  std::string outputs;
+  for (int i = 0; i < 3; ++i) {
+    outputs += (i > 0 ? ", " : "") + std::string(R"({"protocol": "sacn", "channels": [1, 30], "universe": )") +
+               std::to_string(i + 1) + ", " + loopback(port) + "}";
+  }
+  const auto live = liveOutput(outputs, settings);
+  const TShowFrame frame;
+  const auto show = [&] { live->ShowFrame(frame.View()); };
+  EXPECT_EQ(log.Await(1, show), std::vector<std::string>{"sACN universe 1 to 127.0.0.1:" + std::to_string(port) +
+                                                         " and 2 more outputs: cannot send: Connection refused; will "
+                                                         "keep trying"});
 }
 
 TEST(NetworkOutputs, MulticastAndBroadcastDestinationsAreComputedNotSent) {

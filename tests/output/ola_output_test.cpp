@@ -219,10 +219,10 @@ TEST(OlaOutput, SendsToARealDaemonAndReportsItsComingsAndGoings) {
   settings.Report = log.Sink();
   TMovieShape movie = test::SmallMovie();
   movie.GridLayers.push_back({32, 64});
-  TLiveOutput live(ParseChannelPatch(R"({"fixtures": [{"source": "grid", "layer": 2, "start": 1}],
+  const auto owned = test::BoundLiveOutput(R"({"fixtures": [{"source": "grid", "layer": 2, "start": 1}],
       "outputs": [{"protocol": "ola", "channels": [1, 6144], "universe": 3, "port": )" + std::to_string(port) + "}]}",
-                                     "ola.patch", movie),
-                   settings);
+                                           movie, settings);
+  TLiveOutput& live = *owned;
   const test::TTestGrid grid(movie.GridLayers);
   TFrameView frame;
   frame.Grid = &grid;

@@ -13,6 +13,7 @@
 #include <cstdint>
 #include <functional>
 #include <map>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <optional>
@@ -22,6 +23,7 @@
 
 #include "output/channel_patch.h"
 #include "output/frame_input.h"
+#include "output/live_output.h"
 #include "output/output_sender.h"
 
 namespace lumora::output::test {
@@ -69,7 +71,7 @@ inline void PaintCoordinates(TBitmap32& bitmap, std::int32_t width, std::int32_t
 inline TMovieShape SmallMovie() {
   TMovieShape movie;
   movie.GridLayers = {{4, 6}, {2, 3}};
-  movie.LampGraphics = {{1, 2, "TLightStrip", 5}, {3, 0, "TLedBar", 3}};
+  movie.LampGraphics = {{1, 2, "TLightStrip", 5, TLampKind::LightStrip}, {3, 0, "TLedBar", 3, TLampKind::LedMatrix}};
   movie.Width = 200;
   movie.Height = 100;
   return movie;
@@ -83,6 +85,14 @@ inline std::string PatchErrorOf(const std::string& text, const TMovieShape& movi
     return e.what();
   }
   return "";
+}
+
+// A live output of the patch text, bound to the movie.
+inline std::unique_ptr<TLiveOutput> BoundLiveOutput(const std::string& text, const TMovieShape& movie,
+                                                    TLiveSettings settings) {
+  auto live = std::make_unique<TLiveOutput>(ParsePatchDefinition(text, "live.patch"), std::move(settings));
+  live->BindShow(movie);
+  return live;
 }
 
 // A UDP socket on 127.0.0.1, at a port the system picks unless one is given.
@@ -106,6 +116,13 @@ class TLoopbackReceiver {
   TLoopbackReceiver& operator=(const TLoopbackReceiver&) = delete;
 
   std::uint16_t Port() const { return fPort; }
+
+  // Every datagram waiting now, in order.
+  std::vector<Bytes> Drain() {
+    std::vector<Bytes> datagrams;
+    while (std::optional<Bytes> d = Receive(0)) datagrams.push_back(std::move(*d));
+    return datagrams;
+  }
 
   // The next datagram, or none within the time.
   std::optional<Bytes> Receive(int milliseconds = 2000) {

@@ -70,8 +70,12 @@ void THeadlessPlayer::PlaybackChanged() {
 void THeadlessPlayer::Run() {
   OpenForTool(fEngine, fOptions.File, fSaid);
   if (!fOptions.Patch.empty()) {
-    fLights = std::make_unique<output::TLightSink>(fEngine, fOptions.Patch,
+    fLights = std::make_unique<output::TLightSink>(fEngine, output::ReadPatchDefinition(fOptions.Patch),
                                                    StoredLightSettings([this](const std::string& m) { report(m); }));
+    // A single movie the patch cannot drive would never light a lamp; a
+    // play list's later entries may.
+    const std::string error = fLights->CheckShow();
+    if (!error.empty() && !fEngine.PlayListActive()) throw output::EPatchError(error);
   }
   fPlaying = true;
   fEngine.DrawFrame(fEngine.Frames().Position - 1);

@@ -41,8 +41,8 @@ class THeadlessPlayer : private TShowHost {
 
   // Loads the show and plays it until it has played Play.Loops times or a
   // stop is asked for; then blacks the lamps out. Raises what stops the
-  // show from starting: a file it cannot play, a patch that cannot drive
-  // it.
+  // show from starting: a file it cannot play, a patch that cannot be read
+  // or cannot drive a single movie.
   void Run();
   // The show stops (the lamps blacked out) and Run returns.
   void Stop();

@@ -41,6 +41,13 @@ int RunPlayer(const TPlayerOptions& options) {
     std::fprintf(stderr, "lumora: %s; this player runs on its own\n", error.what());
   }
   if (lock && !lock->Held()) {
+    // The running player keeps the lamps it started with: a patch handed
+    // over could take a live show dark.
+    if (!options.Patch.empty()) {
+      std::fprintf(stderr, "lumora: --patch is refused: a player is running already and keeps its own lamps; "
+                           "nothing was handed over (close it, then start again with --patch)\n");
+      return 1;
+    }
     if (HandToRunningInstance(paths.Socket, argument)) return 0;
     std::fprintf(stderr, "lumora: the running player did not answer\n");
     return 1;
@@ -64,8 +71,9 @@ int RunPlayer(const TPlayerOptions& options) {
   // Without the server the player still plays; it is only not found.
   if (lock) server.Listen(paths.Socket);
   if (options.FullScreen) window.SetFullScreen(true);
-  window.Start(argument);
+  // Read before playback starts, and kept for every show to come.
   if (!options.Patch.empty()) window.AttachLights(options.Patch);
+  window.Start(argument);
   return app.exec();
 }
 

@@ -14,7 +14,8 @@ struct TPlayerOptions {
   // A movie, grid movie, play list or executable; none: the movie appended
   // to the player itself.
   std::string File;
-  // A channel patch: every frame drawn is sent to its lamps.
+  // A channel patch: every frame drawn is sent to its lamps. A second start
+  // with one is refused while a player runs.
   std::string Patch;
   bool FullScreen = false;
   // The screen to play on, counted from 0; none: where the desktop puts it.

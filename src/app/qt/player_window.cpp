@@ -216,7 +216,8 @@ void TPlayerWindow::AttachLights(const std::string& patchPath) {
     QMetaObject::invokeMethod(this, [this, text] { showNotice(text); }, Qt::QueuedConnection);
   };
   try {
-    fLights = std::make_unique<output::TLightSink>(fForm->Show(), patchPath, StoredLightSettings(report));
+    fLights = std::make_unique<output::TLightSink>(fForm->Show(), output::ReadPatchDefinition(patchPath),
+                                                   StoredLightSettings(report));
   } catch (const std::exception& error) {
     showNotice(std::string(error.what()) + "; nothing is sent");
   }

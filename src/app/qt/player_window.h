@@ -46,9 +46,11 @@ class TPlayerWindow : public QWidget, public TPlayerToolkit {
   // The hand-off of a second start.
   void OpenHandedOver(const std::string& path);
   QWidget& Panel() { return *fPanel; }
-  // Sends every frame drawn to the lamps of the patch from now on; a patch
-  // that cannot drive the show, and outputs that fail, are reported on
-  // stderr and in the window while the show plays on.
+  // Reads the patch and sends every frame drawn from now on to its lamps,
+  // each show opened, handed over or played from a list bound to it as it
+  // comes. A patch that cannot be read, a show it cannot drive and outputs
+  // that fail are reported on stderr and in the window while the show plays
+  // on.
   void AttachLights(const std::string& patchPath);
 
   void SetFullScreen(bool fullScreen);

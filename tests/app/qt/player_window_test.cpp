@@ -22,6 +22,7 @@
 #include "app/qt/frame_painter.h"
 #include "app/qt/single_instance.h"
 #include "app/qt/test_application.h"
+#include "output/output_fixtures.h"
 #include "support/player_fakes.h"
 
 namespace lumora {
@@ -304,6 +305,40 @@ TEST(PlayerWindow, AMessageBoxIsTheWindowsOwnAndLeavesItShown) {
   box->accept();
   QCoreApplication::processEvents();
   EXPECT_TRUE(window.isVisible() && !window.isMinimized()) << "closing the box leaves the window shown";
+}
+
+// A player started with a patch and no show keeps it: a show handed over
+// that the patch cannot drive is reported and lights nothing, and the next
+// one it drives lights its cells.
+TEST(PlayerWindow, APatchGivenWithNoShowLightsTheShowsHandedOverLater) {
+  application();
+  const test::TFreshSettings settings;
+  test::TPlayerDir dir("qt_lights");
+  output::test::TLoopbackReceiver receiver;
+  const std::string patch = dir.WriteText("rows.json", R"({"fixtures": [{"source": "grid", "layer": 0, "rows": [0, 1],
+      "columns": [0, 2], "start": 1}], "outputs": [{"protocol": "sacn", "channels": [1, 18], "host": "127.0.0.1",
+      "port": )" + std::to_string(receiver.Port()) + "}]}");
+  TPlayerWindow window(dir.Executable());
+  window.AttachLights(patch);
+  window.Start("");
+  window.OpenHandedOver(dir.Write("one_row.tol", tolBytes(1, 3, 10, 10, 4, cellColour)));
+  QMessageBox* notice = nullptr;
+  ASSERT_TRUE(waitFor([&] {
+    for (QMessageBox* box : window.findChildren<QMessageBox*>()) {
+      if (box->text().contains("rows[1]")) notice = box;
+    }
+    return notice != nullptr;
+  })) << "the show the patch cannot drive is reported";
+  EXPECT_EQ(notice->text().toStdString(), "one_row.tol: " + patch +
+                                              ": fixtures[0].rows[1]: must be a whole number from 0 to 0; the lamps "
+                                              "stay dark while it plays");
+  EXPECT_FALSE(receiver.Receive(300).has_value()) << "nothing sent for it";
+  window.OpenHandedOver(dir.Write("two_rows.tol", tolBytes(2, 3, 10, 10, 4, cellColour)));
+  std::optional<output::test::Bytes> packet;
+  ASSERT_TRUE(waitFor([&] { return (packet = receiver.Receive(0)).has_value(); })) << "the lamps are lit";
+  ASSERT_EQ(packet->size(), 126u + 18);
+  EXPECT_EQ((*packet)[126 + 16], 2 * (1 + 1)) << "green of cell (1, 2), the last: its row";
+  EXPECT_EQ((*packet)[126 + 17], 2 * (2 + 1)) << "blue: its column";
 }
 
 }  // namespace
