@@ -1,5 +1,10 @@
 #include "tools/command_line.h"
 
+#include <termios.h>
+#include <unistd.h>
+
+#include <iostream>
+
 #include <unistd.h>
 
 #include <cstdio>
@@ -120,6 +125,35 @@ void TProgressLine::Update(std::int64_t done, std::int64_t total) {
                static_cast<long long>(done), static_cast<long long>(total), rate, left);
   std::fflush(stderr);
   fWritten = true;
+}
+
+namespace {
+
+std::string readLineQuietly(const std::string& prompt) {
+  std::cerr << prompt << std::flush;
+  termios before{};
+  tcgetattr(STDIN_FILENO, &before);
+  termios quiet = before;
+  quiet.c_lflag &= ~static_cast<tcflag_t>(ECHO);
+  tcsetattr(STDIN_FILENO, TCSANOW, &quiet);
+  std::string line;
+  std::getline(std::cin, line);
+  tcsetattr(STDIN_FILENO, TCSANOW, &before);
+  std::cerr << '\n';
+  return line;
+}
+
+}  // namespace
+
+std::string ReadNewSecret(const std::string& prompt) {
+  if (::isatty(STDIN_FILENO) == 0) {
+    std::string line;
+    std::getline(std::cin, line);
+    return line;
+  }
+  const std::string first = readLineQuietly(prompt + ": ");
+  if (readLineQuietly(prompt + " again: ") != first) throw std::runtime_error("the two did not match");
+  return first;
 }
 
 }  // namespace lumora

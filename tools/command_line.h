@@ -48,6 +48,10 @@ CLI::Validator SizeValidator(std::int32_t limit);
 inline constexpr std::int32_t kMaxDrawThreads = 256;
 void AddThreadsOption(CLI::App& app, std::int32_t& threads);
 
+// A secret typed at a terminal without showing it (asked twice to be sure
+// of it), or the first line of standard input when that is no terminal.
+std::string ReadNewSecret(const std::string& prompt);
+
 // "A-B" with 0 <= A <= B.
 struct TFrameRange {
   std::int32_t First = 0;

@@ -6,8 +6,10 @@
 
 #include <QCoreApplication>
 
+#include <cstdio>
 #include <filesystem>
 
+#include "app/control_password.h"
 #include "app/qt/headless_player.h"
 #include "app/qt/stop_signals.h"
 #include "tools/command_line.h"
@@ -29,13 +31,19 @@ int main(int argc, char** argv) {
                     "Examples:\n"
                     "  lumora-patch show.lst --host 192.168.1.50 > lights.json\n"
                     "  lumora-play show.lst --patch lights.json\n"
-                    "  lumora-play show.lst --shuffle --loops 3 --no-music\n");
+                    "  lumora-play show.lst --shuffle --loops 3 --no-music\n"
+                    "  lumora-play --control 0.0.0.0:8080 --shows /srv/shows --patch lights.json\n"
+                    "\n"
+                    "With --control, a web page and an HTTP API (see /api/openapi.json) control the\n"
+                    "show from a browser or a phone; changes need the control password (--set-password,\n"
+                    "or the one made on the first run, whose file is printed).\n");
   lumora::THeadlessPlayOptions options;
   bool noMusic = false;
   bool once = false;
   std::int32_t startEntry = 1;
-  app.add_option("FILE", options.File, "a movie (.ctl), grid movie (.tol, .cot), play list (.lst) or executable")
-      ->required();
+  bool setPassword = false;
+  auto* file =
+      app.add_option("FILE", options.File, "a movie (.ctl), grid movie (.tol, .cot), play list (.lst) or executable");
   app.add_option("--patch", options.Patch, "the channel patch (JSON) the lamps are driven through")
       ->check(CLI::ExistingFile);
   auto* loops = app.add_option("--loops", options.Play.Loops, "stop after N passes over the movie or the play list")
@@ -46,7 +54,25 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(1, 1 << 20));
   app.add_flag("--no-music", noMusic, "play without the movie's music");
   lumora::AddThreadsOption(app, options.DrawThreads);
+  auto* control = app.add_option("--control", options.Control.Listen,
+                                 "serve the control page and API at [ADDRESS:]PORT (address 127.0.0.1 when not "
+                                 "given; port 0 picks a free one and prints it)");
+  app.add_option("--shows", options.ShowFolder, "the show folder commands name shows in (default: FILE's folder)")
+      ->check(CLI::ExistingDirectory);
+  app.add_option("--password-file", options.Control.PasswordFile, "read the control password from this file")
+      ->check(CLI::ExistingFile);
+  app.add_option("--web", options.Control.WebFolder, "serve the control page from this folder")
+      ->check(CLI::ExistingDirectory);
+  app.add_option("--certificate", options.Control.Certificate, "serve HTTPS with this PEM file (certificate and key)")
+      ->check(CLI::ExistingFile);
+  app.add_flag("--set-password", setPassword, "store a new control password (read from the terminal) and end");
   return lumora::RunTool(app, argc, argv, [&] {
+    if (setPassword) {
+      const std::string stored = lumora::StoreControlPassword(lumora::ReadNewSecret("new control password"));
+      std::printf("lumora-play: the control password's hash is stored in %s\n", stored.c_str());
+      return 0;
+    }
+    if (file->count() == 0 && control->count() == 0) throw lumora::EUsage("FILE is required without --control");
     if (once) options.Play.Loops = 1;
     options.Play.StartEntry = startEntry - 1;
     options.Music = !noMusic;

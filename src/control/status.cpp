@@ -61,6 +61,7 @@ nlohmann::json ShowStatusJson(const TShowStatus& show) {
           {"passes", show.Passes},
           {"stop-at", show.StopAt.empty() ? nlohmann::json(nullptr) : nlohmann::json(show.StopAt)},
           {"started-by", show.StartedBy},
+          {"protected", show.Protected},
           {"volume", show.Volume},
           {"muted", show.Muted},
           {"brightness", show.Brightness},
@@ -69,6 +70,7 @@ nlohmann::json ShowStatusJson(const TShowStatus& show) {
           {"test", show.Test},
           {"lights", show.Lights},
           {"outputs", outputs},
+          {"fixtures", show.Fixtures},
           {"warnings", show.Warnings}};
 }
 

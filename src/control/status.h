@@ -52,8 +52,10 @@ struct TShowStatus {
   std::int32_t Passes = 0;
   // "entry" or "pass" while a stop waits for that end; empty otherwise.
   std::string StopAt;
-  // Who started what plays: "window", "http", "schedule", …
+  // Who started what plays: "window", "http", "schedule", …, and whether
+  // the schedule is to leave it alone until it ends.
   std::string StartedBy;
+  bool Protected = false;
   std::int32_t Volume = 100;
   bool Muted = false;
   std::int32_t Brightness = 100;
@@ -63,6 +65,8 @@ struct TShowStatus {
   nlohmann::json Test;
   bool Lights = false;
   std::vector<TOutputStatus> Outputs;
+  // The patch's fixtures for the show playing, by name.
+  std::vector<std::string> Fixtures;
   std::vector<std::string> Warnings;
   friend bool operator==(const TShowStatus&, const TShowStatus&) = default;
 };

@@ -20,8 +20,12 @@ TLiveOutput::~TLiveOutput() {
 
 void TLiveOutput::BindShow(const TMovieShape& movie) {
   fBound = false;
+  fBoundFixtures.clear();
   try {
     TChannelPatch bound = BindChannelPatch(fPatch, movie);
+    for (const TFixture& fixture : bound.Fixtures) {
+      fBoundFixtures.push_back({fixture.Name, fixture.First, fixture.ChannelCount()});
+    }
     if (!bound.Fixtures.empty()) {
       fMap = TChannelMap(std::move(bound.Fixtures), bound.ChannelCount);
       fBound = true;

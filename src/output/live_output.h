@@ -25,6 +25,14 @@ struct TLiveSettings {
   std::chrono::milliseconds Retry{1000};
 };
 
+// Where one fixture of the bound patch sits among the channels.
+struct TFixtureChannels {
+  std::string Name;
+  // Index of the first channel, and how many.
+  std::uint32_t First = 0;
+  std::uint32_t Count = 0;
+};
+
 class TLiveOutput {
  public:
   // Outputs open on first use, so nothing is sent before the first frame;
@@ -53,6 +61,16 @@ class TLiveOutput {
 
   std::vector<std::string> OutputNames() const { return fNames; }
 
+  // The master level, blackout and outputs on or off, and a test frame in
+  // place of the show's: any thread, in effect at once.
+  void SetControls(const TLightControls& controls) { fSender->SetControls(controls); }
+  void SetTestFrame(std::optional<std::vector<std::uint8_t>> frame) { fSender->SetTestFrame(std::move(frame)); }
+  std::vector<TOutputHealth> Health() const { return fSender->Health(); }
+  const TPatchDefinition& Patch() const { return fPatch; }
+  // Drawing thread: the fixtures as bound to the movie playing, with their
+  // channels; none until a movie is bound.
+  const std::vector<TFixtureChannels>& BoundFixtures() const { return fBoundFixtures; }
+
  private:
   void goDark();
 
@@ -60,6 +78,7 @@ class TLiveOutput {
   TChannelMap fMap;
   // Whether fMap lights the movie playing.
   bool fBound = false;
+  std::vector<TFixtureChannels> fBoundFixtures;
   // A frame other than the dark one went out since the last dark one.
   std::atomic<bool> fLit = false;
   // Something went out since the streams last ended.

@@ -22,8 +22,13 @@ void ignoreBrokenPipesOnThisThread() {
 TOutputSender::TOutputSender(std::vector<std::unique_ptr<TLightOutput>> outputs, std::uint32_t channelCount,
                              TSenderOptions options)
     : fOutputs(std::move(outputs)), fStates(fOutputs.size()), fOptions(std::move(options)),
-      fDrawing(channelCount, 0), fSending(channelCount, 0), fPending(channelCount, 0),
-      fThread([this](std::stop_token stop) { run(stop); }) {}
+      fHealth(fOutputs.size()), fLastErrors(fOutputs.size()), fDrawing(channelCount, 0),
+      fSending(channelCount, 0), fPending(channelCount, 0) {
+  for (std::size_t i = 0; i < fOutputs.size(); ++i) {
+    fHealth[i].PacketsPerFrame = std::max<std::size_t>(1, fOutputs[i]->Destinations().size());
+  }
+  fThread = std::jthread([this](std::stop_token stop) { run(stop); });
+}
 
 TOutputSender::~TOutputSender() {
   fThread.request_stop();
@@ -56,9 +61,40 @@ void TOutputSender::EndStreams() {
   fWake.notify_one();
 }
 
+void TOutputSender::SetControls(const TLightControls& controls) {
+  {
+    std::lock_guard lock(fLock);
+    if (controls == fControls) return;
+    fControls = controls;
+    fControlsChanged = true;
+  }
+  fWake.notify_one();
+}
+
+void TOutputSender::SetTestFrame(std::optional<std::vector<std::uint8_t>> frame) {
+  {
+    std::lock_guard lock(fLock);
+    if (frame) frame->resize(fSending.size(), 0);
+    fTest = frame ? std::make_shared<const std::vector<std::uint8_t>>(std::move(*frame)) : nullptr;
+    fControlsChanged = true;
+  }
+  fWake.notify_one();
+}
+
+std::vector<TOutputHealth> TOutputSender::Health() const {
+  std::vector<TOutputHealth> health;
+  const std::lock_guard lock(fErrorLock);
+  for (std::size_t i = 0; i < fOutputs.size(); ++i) {
+    health.push_back({fOutputs[i]->Name(), fHealth[i].Packets.load(), fHealth[i].Failed.load(), fLastErrors[i]});
+  }
+  return health;
+}
+
 void TOutputSender::Flush() {
   std::unique_lock lock(fLock);
-  fIdle.wait(lock, [this] { return !fHasPending && !fBlackoutPending && !fEndPending && !fBusy; });
+  fIdle.wait(lock, [this] {
+    return !fHasPending && !fBlackoutPending && !fEndPending && !fControlsChanged && !fBusy;
+  });
 }
 
 // Under fLock. A turn that nothing woke resends the frame while resend is
@@ -75,9 +111,12 @@ TOutputSender::TRound TOutputSender::takeRound(bool woken, bool& resend) {
     fHasPending = false;
     resend = true;
     round.Send = true;
+  } else if (fControlsChanged) {
+    round.Send = true;
   } else if (!woken) {
-    round.Send = resend;
+    round.Send = resend || fTest != nullptr || fControls.Blackout;
   }
+  fControlsChanged = false;
   if (fEndPending) {
     fEndPending = false;
     resend = false;
@@ -91,19 +130,44 @@ void TOutputSender::run(std::stop_token stop) {
   bool resend = false;
   std::unique_lock lock(fLock);
   while (!stop.stop_requested()) {
-    const bool woken =
-        fWake.wait_for(lock, stop, fOptions.Refresh, [this] { return fHasPending || fBlackoutPending || fEndPending; });
+    const bool woken = fWake.wait_for(lock, stop, fOptions.Refresh, [this] {
+      return fHasPending || fBlackoutPending || fEndPending || fControlsChanged;
+    });
     if (stop.stop_requested()) break;
     const TRound round = takeRound(woken, resend);
     if (!round.Send && !round.End) continue;
     fBusy = true;
+    const TLightControls controls = fControls;
+    const std::shared_ptr<const std::vector<std::uint8_t>> test = fTest;
     lock.unlock();
-    if (round.Send) sendToAll(fSending);
+    const std::vector<std::uint8_t>* out = round.Send ? outgoing(controls, test.get()) : nullptr;
+    if (out != nullptr) sendToAll(*out);
     if (round.End) endAll(fSending);
     lock.lock();
     fBusy = false;
     fIdle.notify_all();
   }
+}
+
+// On the sender thread, which alone writes fSending between rounds.
+const std::vector<std::uint8_t>* TOutputSender::outgoing(const TLightControls& controls,
+                                                          const std::vector<std::uint8_t>* test) {
+  const std::vector<std::uint8_t>& base = test != nullptr ? *test : fSending;
+  fOutgoing.resize(base.size());
+  if (!controls.Enabled || controls.Blackout) {
+    std::fill(fOutgoing.begin(), fOutgoing.end(), std::uint8_t{0});
+  } else {
+    const unsigned master = controls.Master;
+    std::transform(base.begin(), base.end(), fOutgoing.begin(),
+                   [master](std::uint8_t v) { return static_cast<std::uint8_t>((v * master + 127) / 255); });
+  }
+  if (controls.Enabled) {
+    fDarkWhileOff = false;
+    return &fOutgoing;
+  }
+  if (fDarkWhileOff) return nullptr;
+  fDarkWhileOff = true;
+  return &fOutgoing;
 }
 
 void TOutputSender::sendToAll(const std::vector<std::uint8_t>& frame) {
@@ -118,6 +182,7 @@ void TOutputSender::sendTo(std::size_t index, const std::vector<std::uint8_t>& f
   const steady_clock::time_point now = steady_clock::now();
   if (state.Failed && now < state.NextTry) return;
   const std::string error = fOutputs[index]->Send(frame, fScratch);
+  noteHealth(index, error);
   std::string told;
   if (!error.empty()) {
     if (!state.Failed) told = error + "; will keep trying";
@@ -132,6 +197,17 @@ void TOutputSender::sendTo(std::size_t index, const std::vector<std::uint8_t>& f
   if (told.empty()) return;
   TReportGroup& group = reports[told];
   if (group.Count++ == 0) group.FirstName = fOutputs[index]->Name();
+}
+
+void TOutputSender::noteHealth(std::size_t index, const std::string& error) {
+  THealthCounter& health = fHealth[index];
+  health.Failed = !error.empty();
+  if (error.empty()) {
+    health.Packets += health.PacketsPerFrame;
+    return;
+  }
+  const std::lock_guard lock(fErrorLock);
+  fLastErrors[index] = error;
 }
 
 // Outputs whose stream ends fail no more after it: their errors are not

@@ -4,12 +4,14 @@
 #pragma once
 
 #include <chrono>
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -32,6 +34,26 @@ struct TSenderOptions {
   // Told once when an output fails, and once when it works again; outputs
   // that fail alike at once are told of in one message that counts them.
   TOutputReport Report;
+};
+
+// What a person running the show sets for every output at once.
+struct TLightControls {
+  // Every channel is scaled by Master / 255: a master dimmer.
+  std::uint8_t Master = 255;
+  // Every channel 0, and kept so, until it is lifted.
+  bool Blackout = false;
+  // Off: the channels go dark once and nothing more is sent.
+  bool Enabled = true;
+  friend bool operator==(const TLightControls&, const TLightControls&) = default;
+};
+
+// One output as the sender saw it last.
+struct TOutputHealth {
+  std::string Name;
+  // Packets sent since the output was made.
+  std::uint64_t Packets = 0;
+  bool Failed = false;
+  std::string LastError;
 };
 
 class TOutputSender {
@@ -57,6 +79,13 @@ class TOutputSender {
   void EndStreams();
   // Waits until everything handed over has been sent.
   void Flush();
+  // Takes effect at once: what was last sent goes out again under them.
+  void SetControls(const TLightControls& controls);
+  // Channels sent in place of the show's frames, and kept up, while set
+  // (a test pattern); none: the show's frames again.
+  void SetTestFrame(std::optional<std::vector<std::uint8_t>> frame);
+  // Any thread.
+  std::vector<TOutputHealth> Health() const;
 
  private:
   struct TOutputState {
@@ -71,6 +100,12 @@ class TOutputSender {
     bool Send = false;
     bool End = false;
   };
+  // What the outputs are told, apart from the sender thread's state.
+  struct THealthCounter {
+    std::atomic<std::uint64_t> Packets = 0;
+    std::atomic<bool> Failed = false;
+    std::uint64_t PacketsPerFrame = 1;
+  };
   // Outputs told of with the same words in one round, by those words.
   struct TReportGroup {
     std::string FirstName;
@@ -80,8 +115,12 @@ class TOutputSender {
 
   void run(std::stop_token stop);
   TRound takeRound(bool woken, bool& resend);
+  // The channels that go out: the test frame or the show's, under the
+  // controls; none while the outputs are off and already dark.
+  const std::vector<std::uint8_t>* outgoing(const TLightControls& controls, const std::vector<std::uint8_t>* test);
   void sendToAll(const std::vector<std::uint8_t>& frame);
   void sendTo(std::size_t index, const std::vector<std::uint8_t>& frame, TReportGroups& reports);
+  void noteHealth(std::size_t index, const std::string& error);
   void endAll(const std::vector<std::uint8_t>& frame);
   void report(const TReportGroups& reports) const;
 
@@ -90,6 +129,12 @@ class TOutputSender {
   TSenderOptions fOptions;
   // The sender thread's alone.
   TSendScratch fScratch;
+  std::vector<std::uint8_t> fOutgoing;
+  bool fDarkWhileOff = false;
+  std::vector<THealthCounter> fHealth;
+  mutable std::mutex fErrorLock;
+  // Under fErrorLock.
+  std::vector<std::string> fLastErrors;
 
   std::vector<std::uint8_t> fDrawing;
   std::vector<std::uint8_t> fSending;
@@ -102,6 +147,10 @@ class TOutputSender {
   bool fBlackoutPending = false;
   bool fEndPending = false;
   bool fBusy = false;
+  TLightControls fControls;
+  // Shared with the sender thread, which reads it without the lock.
+  std::shared_ptr<const std::vector<std::uint8_t>> fTest;
+  bool fControlsChanged = false;
 
   // Last, so that it stops before anything it uses goes.
   std::jthread fThread;

@@ -65,6 +65,9 @@ class TLightSink : public TFrameSink {
   void Stop() { fLive->Stop(); }
   void Flush() { fLive->Flush(); }
   std::vector<std::string> OutputNames() const { return fLive->OutputNames(); }
+  // The live output itself, for the show's controls.
+  TLiveOutput& Live() { return *fLive; }
+  const TLiveOutput& Live() const { return *fLive; }
 
  private:
   TShowEngine& fEngine;

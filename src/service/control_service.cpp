@@ -85,6 +85,7 @@ class TControlService::TServer {
   }
 
   std::uint16_t Port() const { return fPort; }
+  const std::string& Address() const { return fOptions.Address; }
   bool Secure() const { return !fOptions.Certificate.empty(); }
   int Sockets() const { return fSockets.Count(); }
 
@@ -297,7 +298,8 @@ std::uint16_t TControlService::Port() const { return fServer->Port(); }
 int TControlService::Sockets() const { return fServer->Sockets(); }
 
 std::string TControlService::Url() const {
-  return std::string(fServer->Secure() ? "https" : "http") + "://127.0.0.1:" + std::to_string(Port()) + "/";
+  return std::string(fServer->Secure() ? "https" : "http") + "://" + fServer->Address() + ":" + std::to_string(Port()) +
+         "/";
 }
 
 }  // namespace lumora::service

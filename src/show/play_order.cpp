@@ -42,6 +42,17 @@ void TPlayOrder::Back() {
   fPosition = static_cast<std::size_t>(((static_cast<std::int64_t>(fPosition) - 2) % n + n) % n);
 }
 
+std::vector<std::size_t> TPlayOrder::RestOfPass() const {
+  return {fOrder.begin() + static_cast<std::ptrdiff_t>(std::min(fPosition, fOrder.size())), fOrder.end()};
+}
+
+// A shuffled pass keeps its order: the entry is found in it. One played
+// already this pass plays again, and the pass goes on from there.
+void TPlayOrder::JumpTo(std::size_t entry) {
+  const auto found = std::find(fOrder.begin(), fOrder.end(), entry);
+  if (found != fOrder.end()) fPosition = static_cast<std::size_t>(found - fOrder.begin());
+}
+
 std::optional<std::size_t> TPlayOrder::Current() const {
   if (fPosition == 0) return std::nullopt;
   return fOrder[fPosition - 1];

@@ -42,6 +42,14 @@ class TPlayOrder {
   std::size_t Entries() const { return fOrder.size(); }
   // Whether Next would end the show.
   bool LastPassOver() const;
+  // Whether the entry playing is the last of its pass.
+  bool PassOver() const { return fPosition >= fOrder.size(); }
+  // The pass playing, counted from 1.
+  std::int64_t Pass() const { return fPass + 1; }
+  // The entries still to come in this pass, in order.
+  std::vector<std::size_t> RestOfPass() const;
+  // Makes Next give the entry at once, in this pass.
+  void JumpTo(std::size_t entry);
 
  private:
   void newPass();

@@ -522,6 +522,35 @@ void TShowEngine::PlayPrevious() {
   PlayNext();
 }
 
+void TShowEngine::PlayEntry(std::size_t index) {
+  if (!fPlayListActive || index >= fPlayList.size()) return;
+  fOrder.JumpTo(index);
+  PlayNext();
+}
+
+void TShowEngine::Unload() {
+  SetRunning(false);
+  CloseMovie();
+  startOver();
+  fPlayList.clear();
+  fPlayListActive = false;
+  fShowing = false;
+  fFinished = false;
+  fShowFile.clear();
+  fFrameBitmap.Resize(0, 0);
+  fMaskBitmap.Resize(0, 0);
+  fHost.FrameResized();
+  fHost.ShowCleared();
+}
+
+bool TShowEngine::PassEndsHere() const { return !fPlayListActive || fOrder.PassOver(); }
+
+std::int64_t TShowEngine::Pass() const { return fPlayListActive ? fOrder.Pass() : fPasses + 1; }
+
+std::vector<std::size_t> TShowEngine::RestOfPass() const {
+  return fPlayListActive ? fOrder.RestOfPass() : std::vector<std::size_t>{};
+}
+
 // Freeing a graphic releases its stored coverage with it.
 void TShowEngine::CloseMovie() {
   fSceneRoot.Clear();

@@ -105,6 +105,18 @@ class TShowEngine {
   void PlayNext();
   // The entry before the one playing; none without a play list.
   void PlayPrevious();
+  // Entry index of the play list (counted from 0), at once; the pass goes
+  // on from there.
+  void PlayEntry(std::size_t index);
+  // Stops and gives up what plays: nothing shows until the next show opens.
+  void Unload();
+  // Whether the wrap to come ends a pass: every wrap of a single movie, the
+  // last entry's of a play list's pass.
+  bool PassEndsHere() const;
+  // The pass playing, counted from 1.
+  std::int64_t Pass() const;
+  // The play list's entries still to come in this pass, by their index.
+  std::vector<std::size_t> RestOfPass() const;
   // Frees the scene and the grid layers, stops the music and removes the
   // music file the movie's load wrote.
   void CloseMovie();

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <stdexcept>
 
 #include "app/qt/light_settings.h"
@@ -14,8 +15,24 @@ namespace lumora {
 
 namespace {
 
-// How often a stop request and the status line are looked at.
+// How often a stop request and the status line are looked at, and how
+// often the controller looks after what runs beside the show.
 constexpr int kWatchMs = 250;
+constexpr int kPollMs = 50;
+
+std::string showFolderOf(const THeadlessPlayOptions& options) {
+  if (!options.ShowFolder.empty() || options.File.empty()) return options.ShowFolder;
+  return std::filesystem::absolute(options.File).parent_path().string();
+}
+
+control::TControllerOptions controllerOptions(const THeadlessPlayOptions& options,
+                                              std::function<void(const std::string&)> report) {
+  control::TControllerOptions controller;
+  controller.ShowFolder = showFolderOf(options);
+  controller.PatchFile = options.Patch;
+  controller.Lights = StoredLightSettings(std::move(report));
+  return controller;
+}
 
 std::unique_ptr<TMusicPlayer> musicFor(bool music) {
   if (music) return std::make_unique<TQtMusicPlayer>();
@@ -36,24 +53,35 @@ THeadlessPlayer::THeadlessPlayer(THeadlessPlayOptions options, std::string execu
       fEngine.MusicFailed();
     };
   }
+  fControl = std::make_unique<TShowControlRoom>(
+      fEngine, controllerOptions(fOptions, [this](const std::string& m) { report(m); }), LUMORA_VERSION);
+  // Commands from other threads run on this one, in turn with the ticks.
+  fControl->Bus.SetWake([this] {
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [this] { fControl->Bus.RunPending(); },
+                              Qt::QueuedConnection);
+  });
   fClock.setTimerType(Qt::PreciseTimer);
-  QObject::connect(&fClock, &QTimer::timeout, [this] { fEngine.Tick(); });
+  QObject::connect(&fClock, &QTimer::timeout, [this] { fControl->Controller.Tick(); });
   QObject::connect(&fWatch, &QTimer::timeout, [this] { printStatus(); });
+  QObject::connect(&fPoll, &QTimer::timeout, [this] { fControl->Controller.Poll(); });
 }
 
-THeadlessPlayer::~THeadlessPlayer() { fLights.reset(); }
+THeadlessPlayer::~THeadlessPlayer() { fControl.reset(); }
 
 // Messages name the file and the fault; once the show plays they are
 // reported and it plays on.
 void THeadlessPlayer::ShowMessage(const std::string&, const std::string& text, const std::string& detail) {
   fSaid.push_back(detail.empty() ? EnglishMessage(text) : detail);
+  fControl->Controller.Tell("message", fSaid.back());
   if (fPlaying) report(fSaid.back());
 }
 
 void THeadlessPlayer::FramesChanged(bool moved) {
-  if (!moved || !fEngine.Playable()) return;
-  fEngine.DrawFrame(fEngine.Frames().Position - 1);
-  ++fFramesDrawn;
+  if (moved && fEngine.Playable()) {
+    fEngine.DrawFrame(fEngine.Frames().Position - 1);
+    ++fFramesDrawn;
+  }
+  fControl->Controller.Changed();
 }
 
 void THeadlessPlayer::PlaybackChanged() {
@@ -63,28 +91,55 @@ void THeadlessPlayer::PlaybackChanged() {
   } else if (!fClock.isActive()) {
     fClock.start();
   }
+  fControl->Controller.Changed();
+}
+
+// A show that played as often as it was asked ends the run, unless the
+// player is controlled: then it waits for the next command.
+void THeadlessPlayer::ShowFinished() {
+  if (fOptions.Control.Listen.empty()) {
+    Stop();
+    return;
+  }
+  fControl->Controller.Finished();
 }
 
 // What cannot be played ends the run before anything is sent; a show of
 // one frame that plays once has been shown when it starts.
 void THeadlessPlayer::Run() {
-  OpenForTool(fEngine, fOptions.File, fSaid);
-  if (!fOptions.Patch.empty()) {
-    fLights = std::make_unique<output::TLightSink>(fEngine, output::ReadPatchDefinition(fOptions.Patch),
-                                                   StoredLightSettings([this](const std::string& m) { report(m); }));
-    // A single movie the patch cannot drive would never light a lamp; a
-    // play list's later entries may.
-    const std::string error = fLights->CheckShow();
-    if (!error.empty() && !fEngine.PlayListActive()) throw output::EPatchError(error);
-  }
+  if (!fOptions.Patch.empty()) fControl->Controller.AttachLights(output::ReadPatchDefinition(fOptions.Patch));
+  if (!fOptions.File.empty()) start();
+  serve();
   fPlaying = true;
-  fEngine.DrawFrame(fEngine.Frames().Position - 1);
   fWatch.start(kWatchMs);
+  fPoll.start(kPollMs);
   PlaybackChanged();
-  if (fOptions.Play.Loops > 0 && !fEngine.Running()) QTimer::singleShot(0, [this] { Stop(); });
+  if (!fOptions.File.empty() && fOptions.Play.Loops > 0 && !fEngine.Running() && fOptions.Control.Listen.empty()) {
+    QTimer::singleShot(0, [this] { Stop(); });
+  }
   if (!fStopped) QCoreApplication::exec();
   printStatus();
   if (fOptions.Status) std::fputc('\n', stderr);
+}
+
+void THeadlessPlayer::start() {
+  OpenForTool(fEngine, fOptions.File, fSaid);
+  fControl->Controller.Opened(fOptions.File, control::TCommandSource::Script);
+  // A single movie the patch cannot drive would never light a lamp; a
+  // play list's later entries may.
+  if (output::TLightSink* lights = fControl->Controller.Lights()) {
+    const std::string error = lights->CheckShow();
+    if (!error.empty() && !fEngine.PlayListActive()) throw output::EPatchError(error);
+  }
+  fEngine.DrawFrame(fEngine.Frames().Position - 1);
+}
+
+void THeadlessPlayer::serve() {
+  if (fOptions.Control.Listen.empty()) return;
+  const auto [url, newPassword] = fControl->Serve(fOptions.Control);
+  std::printf("lumora-play: control page and API at %s\n", url.c_str());
+  if (!newPassword.empty()) std::printf("lumora-play: the control password was made for you; it is in %s\n", newPassword.c_str());
+  std::fflush(stdout);
 }
 
 void THeadlessPlayer::Stop() {
@@ -92,11 +147,9 @@ void THeadlessPlayer::Stop() {
   fStopped = true;
   fClock.stop();
   fWatch.stop();
+  fPoll.stop();
+  fControl->Shutdown();
   fEngine.Shutdown();
-  if (fLights) {
-    fLights->Stop();
-    fLights->Flush();
-  }
   QCoreApplication::quit();
 }
 
@@ -118,7 +171,8 @@ void THeadlessPlayer::printStatus() {
     fLastReport = r;
   }
   if (!fOptions.Status) return;
-  std::string outputs = fLights ? std::to_string(fLights->OutputNames().size()) + " outputs" : "no outputs";
+  const output::TLightSink* lights = fControl->Controller.Lights();
+  std::string outputs = lights != nullptr ? std::to_string(lights->OutputNames().size()) + " outputs" : "no outputs";
   if (!fLastReport.empty()) outputs += " (last: " + fLastReport + ")";
   const auto now = std::chrono::steady_clock::now();
   const double seconds = std::chrono::duration<double>(now - fStatusTime).count();

@@ -13,12 +13,13 @@
 
 #include <QTimer>
 
-#include "output/show_output.h"
+#include "app/show_control_room.h"
 #include "show/show_engine.h"
 
 namespace lumora {
 
 struct THeadlessPlayOptions {
+  // None: the player waits, lamps dark, for a command to play something.
   std::string File;
   // The channel patch to light lamps through; none: nothing is sent.
   std::string Patch;
@@ -29,6 +30,10 @@ struct THeadlessPlayOptions {
   std::int32_t DrawThreads = kAllCores;
   // One status line on stderr, rewritten in place.
   bool Status = false;
+  // The show folder that commands name shows in; none: the folder of File.
+  std::string ShowFolder;
+  // The control service; Listen empty: none.
+  TControlServiceOptions Control;
 };
 
 class THeadlessPlayer : private TShowHost {
@@ -46,6 +51,8 @@ class THeadlessPlayer : private TShowHost {
   void Run();
   // The show stops (the lamps blacked out) and Run returns.
   void Stop();
+  // Commands reach the show through this; for the tests.
+  TShowControlRoom& Control() { return *fControl; }
 
  private:
   TPoint Room() const override { return {1920, 1080}; }
@@ -55,8 +62,10 @@ class THeadlessPlayer : private TShowHost {
   void ShowCleared() override {}
   void FramesChanged(bool moved) override;
   void PlaybackChanged() override;
-  void ShowFinished() override { Stop(); }
+  void ShowFinished() override;
 
+  void start();
+  void serve();
   void report(const std::string& message);
   void printStatus();
   std::string statusLine();
@@ -64,9 +73,10 @@ class THeadlessPlayer : private TShowHost {
   THeadlessPlayOptions fOptions;
   std::unique_ptr<TMusicPlayer> fMusic;
   TShowEngine fEngine;
-  std::unique_ptr<output::TLightSink> fLights;
+  std::unique_ptr<TShowControlRoom> fControl;
   QTimer fClock;
   QTimer fWatch;
+  QTimer fPoll;
   bool fStopped = false;
   // What the engine said, and whether the show has started playing.
   std::vector<std::string> fSaid;
