@@ -29,7 +29,17 @@ packages=(
   libbenchmark-dev libcairo2-dev
   # Chinese captions and a display server for tests without a screen
   fonts-wqy-microhei xvfb xauth
+  # the control service (HTTP and WebSocket, passwords) and its page's tests in Chromium
+  libcivetweb-dev libsodium-dev chromium
 )
 
 apt-get update -q
 apt-get install -y -q --no-install-recommends "${packages[@]}"
+
+# Node drives the browser tests; Debian's is taken where the machine has none.
+if ! command -v node > /dev/null || ! command -v npm > /dev/null; then
+  apt-get install -y -q --no-install-recommends nodejs npm
+fi
+# The browser tests' packages (playwright-core drives the Chromium above; no
+# browser is downloaded), as their lock file pins them.
+(cd "$(dirname "$0")/../tests/web" && npm ci --no-audit --no-fund --loglevel=error)

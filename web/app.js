@@ -193,7 +193,7 @@ function render(status) {
   $('elapsed').textContent = duration(status['entry-elapsed']);
   $('remaining').textContent = `-${duration(status['entry-remaining'])}`;
   const playing = status.state === 'playing';
-  $('playpause').textContent = playing ? '⏸' : '▶';
+  $('playpause').querySelector('use').setAttribute('href', playing ? '#icon-pause' : '#icon-play');
   $('playpause').setAttribute('aria-label', playing ? t('pause') : t('play'));
   $('playpause').title = $('playpause').getAttribute('aria-label');
   for (const id of ['previous', 'next', 'stop']) $(id).disabled = idle;
