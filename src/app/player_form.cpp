@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "control/show_commands.h"
 #include "io/stream.h"
 
 namespace lumora {
@@ -75,12 +76,55 @@ std::string WindowTitle(const std::string& showPath) {
 }
 
 TForm1::TForm1(TPlayerToolkit& toolkit, TMusicPlayer& music, std::string executablePath)
-    : fToolkit(toolkit), fShow(*this, music, std::move(executablePath)) {
+    : fToolkit(toolkit), fShow(*this, music, std::move(executablePath)),
+      fControl(std::make_unique<TShowControlRoom>(fShow, control::TControllerOptions{}, LUMORA_VERSION)) {
   fShow.SpeedPosition = fSpeedBar.Position;
   fShow.AddSink(*this);
+  registerWindowCommands();
+  fControl->Controller.SetObserver(
+      [this](const control::TShowStatus& before, const control::TShowStatus& after) { noticeChanges(before, after); });
 }
 
-TForm1::~TForm1() { fShow.RemoveSink(*this); }
+TForm1::~TForm1() {
+  fControl.reset();
+  fShow.RemoveSink(*this);
+}
+
+// The speed bar is the window's: a speed from anywhere moves it, and its
+// change handler sets the interval as it always has.
+void TForm1::registerWindowCommands() {
+  fControl->Bus.Register(control::ShowCommandSpec("speed"), [this](const control::TCommand& c) {
+    const auto position = static_cast<std::int32_t>((control::IntegerOf(c.Args, "interval", 30) + 5) / 10);
+    setSpeedBar({fSpeedBar.Min, fSpeedBar.Max, position});
+    return control::TCommandResult::Ok();
+  });
+}
+
+control::TCommandResult TForm1::command(const std::string& name, nlohmann::json args) {
+  return fControl->Bus.Run({name, std::move(args), control::TCommandSource::Window});
+}
+
+void TForm1::Poll() { fControl->Controller.Poll(); }
+
+// What changed shows over the picture for a moment, in the panel's
+// language.
+void TForm1::noticeChanges(const control::TShowStatus& before, const control::TShowStatus& after) {
+  const bool english = fCaptionsEnglish;
+  std::string text;
+  if (after.Muted != before.Muted) {
+    text = after.Muted ? (english ? "Muted" : "静音") : (english ? "Sound on" : "取消静音");
+  } else if (after.Volume != before.Volume) {
+    text = (english ? "Volume " : "音量 ") + std::to_string(after.Volume) + " %";
+  } else if (after.Brightness != before.Brightness) {
+    text = (english ? "Brightness " : "亮度 ") + std::to_string(after.Brightness) + " %";
+  } else if (after.Blackout != before.Blackout) {
+    text = after.Blackout ? (english ? "Blackout" : "全黑") : (english ? "Lights on" : "灯光恢复");
+  } else if (after.Entries > 1 && (after.Entry != before.Entry || after.File != before.File)) {
+    text = (english ? "Entry " : "第 ") + std::to_string(after.Entry) + (english ? " of " : " / ") +
+           std::to_string(after.Entries) + (english ? ": " : " 项：") + after.EntryName;
+  }
+  if (!text.empty()) fToolkit.ShowNotice(text);
+}
 
 void TForm1::FormCreate(const std::string& argument) {
   fEnglishMode = 1;
@@ -108,6 +152,7 @@ void TForm1::FormCreate(const std::string& argument) {
 void TForm1::FormDestroy() {
   if (fDestroyed) return;
   fDestroyed = true;
+  fControl->Shutdown();
   fShow.Shutdown();
 }
 
@@ -125,9 +170,11 @@ bool TForm1::openChecked(const std::string& path) {
   return true;
 }
 
-// Only a show that came of the path counts as opened.
+// Only a show that came of the path counts as opened; the status names it.
 void TForm1::opened(const std::string& path, std::uint64_t showBefore) {
-  if (fShow.ShowNumber() != showBefore && fShow.Showing()) fToolkit.ShowOpened(path);
+  if (fShow.ShowNumber() == showBefore || !fShow.Showing()) return;
+  fToolkit.ShowOpened(path);
+  fControl->Controller.Opened(path, control::TCommandSource::Window);
 }
 
 TPoint TForm1::Room() const { return {fToolkit.WindowWidth(), fToolkit.WindowHeight()}; }
@@ -138,6 +185,7 @@ TPoint TForm1::Room() const { return {fToolkit.WindowWidth(), fToolkit.WindowHei
 void TForm1::ShowMessage(const std::string& caption, const std::string& text, const std::string& detail) {
   const std::string english = EnglishMessage(text);
   std::fprintf(stderr, "lumora: %s%s%s\n", english.c_str(), detail.empty() ? "" : ": ", detail.c_str());
+  fControl->Controller.Tell("message", detail.empty() ? english : english + ": " + detail);
   const std::string shown = fCaptionsEnglish ? english : text;
   fToolkit.MessageBox(fCaptionsEnglish ? EnglishMessage(caption) : caption,
                       detail.empty() ? shown : shown + "\n" + detail);
@@ -158,12 +206,14 @@ void TForm1::FormResize() {
 void TForm1::FramesChanged(bool moved) {
   fToolkit.ShowScrollBar(TScrollBarId::FrameBar, fShow.Frames());
   if (moved) FrameBarChange();
+  fControl->Controller.Changed();
 }
 
 // The play/stop caption follows the timer, whatever started or stopped it.
 void TForm1::PlaybackChanged() {
   fToolkit.SetTimer(fShow.Running(), fShow.TickInterval());
   showPlayStop();
+  fControl->Controller.Changed();
 }
 
 void TForm1::showPlayStop() {
@@ -173,7 +223,7 @@ void TForm1::showPlayStop() {
 
 void TForm1::FrameDrawn(const TDrawnFrame& frame) { fToolkit.CopyFrame(frame.Bitmap, fOffsetX, fOffsetY); }
 
-void TForm1::OnTick() { fShow.Tick(); }
+void TForm1::OnTick() { fControl->Controller.Tick(); }
 
 void TForm1::FrameBarChange() {
   if (!fShow.Playable()) return;
@@ -217,14 +267,13 @@ void TForm1::OpenChosenPath(const std::string& path) {
   opened(path, before);
 }
 
+// With nothing to play, the button only flips the timer, as it always has.
 void TForm1::PlayStopClick() {
-  if (fShow.Running()) {
-    fShow.SetRunning(false);
-    fShow.PauseMusic();
+  if (fShow.Showing()) {
+    command(fShow.Running() ? "pause" : "resume");
     return;
   }
-  fShow.SetRunning(true);
-  fShow.ResumeMusic();
+  fShow.SetRunning(!fShow.Running());
 }
 
 void TForm1::CloseClick() { fToolkit.CloseWindow(); }
@@ -248,31 +297,27 @@ void TForm1::setCaptions(bool english) {
   showPlayStop();
 }
 
-void TForm1::FirstFrame() { fShow.Seek(fShow.Frames().Min); }
+void TForm1::FirstFrame() { command("seek", {{"frame", fShow.Frames().Min}}); }
 
-void TForm1::LastFrame() { fShow.Seek(fShow.Frames().Max); }
+void TForm1::LastFrame() { command("seek", {{"frame", fShow.Frames().Max}}); }
 
 void TForm1::PreviousEntry() {
-  if (fShow.PlayListActive()) fShow.PlayPrevious();
+  if (fShow.PlayListActive()) command("previous");
 }
 
 void TForm1::NextEntry() {
-  if (fShow.PlayListActive()) fShow.PlayNext();
+  if (fShow.PlayListActive()) command("next");
 }
 
-void TForm1::Slower() { setSpeedBar({fSpeedBar.Min, fSpeedBar.Max, fSpeedBar.Position + 1}); }
+void TForm1::Slower() { command("speed", {{"interval", std::min(fSpeedBar.Position + 1, fSpeedBar.Max) * 10}}); }
 
-void TForm1::Faster() { setSpeedBar({fSpeedBar.Min, fSpeedBar.Max, fSpeedBar.Position - 1}); }
+void TForm1::Faster() { command("speed", {{"interval", std::max(fSpeedBar.Position - 1, fSpeedBar.Min) * 10}}); }
 
 void TForm1::SetVolume(double volume) {
-  fVolume = std::clamp(volume, 0.0, 1.0);
-  fShow.Music().SetVolume(fVolume);
+  command("volume", {{"percent", std::lround(std::clamp(volume, 0.0, 1.0) * 100)}});
 }
 
-void TForm1::SetMuted(bool muted) {
-  fMuted = muted;
-  fShow.Music().SetMuted(muted);
-}
+void TForm1::SetMuted(bool muted) { command("mute", {{"on", muted}}); }
 
 void TForm1::HideClick() { fToolkit.SetPanelVisible(false); }
 
@@ -294,13 +339,16 @@ void TForm1::FrameResized() {
 
 void TForm1::UserScroll(TScrollBarId bar, std::int32_t position) {
   if (bar == TScrollBarId::FrameBar) {
-    fShow.Seek(position);
+    if (fShow.Showing()) command("seek", {{"frame", std::max(position, 1)}});
     return;
   }
-  setSpeedBar({fSpeedBar.Min, fSpeedBar.Max, position});
+  command("speed", {{"interval", std::clamp(position, fSpeedBar.Min, fSpeedBar.Max) * 10}});
 }
 
-void TForm1::StepFrame(std::int32_t delta) { fShow.Seek(saturate(std::int64_t{fShow.Frames().Position} + delta)); }
+void TForm1::StepFrame(std::int32_t delta) {
+  if (!fShow.Showing()) return;
+  command("seek", {{"frame", std::max<std::int64_t>(1, std::int64_t{fShow.Frames().Position} + delta)}});
+}
 
 TScrollBarState TForm1::ScrollBar(TScrollBarId bar) const {
   return bar == TScrollBarId::FrameBar ? fShow.Frames() : fSpeedBar;

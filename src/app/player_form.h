@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <string>
 
+#include "app/show_control_room.h"
 #include "show/show_engine.h"
 
 namespace lumora {
@@ -67,6 +68,8 @@ class TPlayerToolkit {
   virtual void BringToFront() = 0;
   // The window's title.
   virtual void SetTitle(const std::string& title) = 0;
+  // A short notice over the picture for a moment: the volume, the entry …
+  virtual void ShowNotice(const std::string& /*text*/) {}
   // Repaints the window black; the frame shows again at the next copy.
   virtual void Refresh() = 0;
   // Copies the frame 1:1 onto the window at (x, y), alpha ignored.
@@ -92,6 +95,11 @@ class TForm1 : private TShowHost, private TFrameSink {
 
   TShowEngine& Show() { return fShow; }
   const TShowEngine& Show() const { return fShow; }
+  // The bus every key, button and menu item goes through, with the
+  // show's status and, when asked for, the control service.
+  TShowControlRoom& Control() { return *fControl; }
+  // About every 50 ms, whether anything plays or not.
+  void Poll();
 
   // Start-up with the first command-line argument (empty for none).
   void FormCreate(const std::string& argument);
@@ -136,8 +144,8 @@ class TForm1 : private TShowHost, private TFrameSink {
   // The music's loudness 0 … 1 and silence.
   void SetVolume(double volume);
   void SetMuted(bool muted);
-  double Volume() const { return fVolume; }
-  bool Muted() const { return fMuted; }
+  double Volume() const { return fControl->Controller.Status().Volume / 100.0; }
+  bool Muted() const { return fControl->Controller.Status().Muted; }
 
   TScrollBarState ScrollBar(TScrollBarId bar) const;
   std::int32_t OffsetX() const { return fOffsetX; }
@@ -164,6 +172,9 @@ class TForm1 : private TShowHost, private TFrameSink {
   void FrameDrawn(const TDrawnFrame& frame) override;
 
   bool openChecked(const std::string& path);
+  control::TCommandResult command(const std::string& name, nlohmann::json args = nlohmann::json::object());
+  void registerWindowCommands();
+  void noticeChanges(const control::TShowStatus& before, const control::TShowStatus& after);
   void opened(const std::string& path, std::uint64_t showBefore);
   void setCaptions(bool english);
   void showPlayStop();
@@ -171,14 +182,13 @@ class TForm1 : private TShowHost, private TFrameSink {
 
   TPlayerToolkit& fToolkit;
   TShowEngine fShow;
+  std::unique_ptr<TShowControlRoom> fControl;
   std::int32_t fOffsetX = 0;
   std::int32_t fOffsetY = 0;
   std::uint8_t fEnglishMode = 1;
   // The language of the captions on show.
   bool fCaptionsEnglish = false;
   TScrollBarState fSpeedBar{1, 10, 3};
-  double fVolume = 1;
-  bool fMuted = false;
   bool fDestroyed = false;
 };
 

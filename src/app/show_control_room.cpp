@@ -34,8 +34,8 @@ std::pair<std::string, std::uint16_t> ParseListenAddress(const std::string& text
 
 TShowControlRoom::TShowControlRoom(TShowEngine& engine, control::TControllerOptions options,
                                    const std::string& version)
-    : Status({version, hostName(), std::chrono::steady_clock::now()}), Controller(engine, Bus, Status, withLengths(std::move(options))),
-      fEngine(engine), fShowFolder(Controller.Options().ShowFolder) {}
+    : Status({version, hostName(), std::chrono::steady_clock::now()}),
+      Controller(engine, Bus, Status, withLengths(std::move(options))), fEngine(engine) {}
 
 // Lengths of shows not played yet come from the show folder's list, once
 // the service has one.
@@ -51,7 +51,9 @@ TShowControlRoom::~TShowControlRoom() { Shutdown(); }
 std::pair<std::string, std::string> TShowControlRoom::Serve(const TControlServiceOptions& options) {
   const auto [address, port] = ParseListenAddress(options.Listen);
   const TControlPassword password = FindControlPassword({options.PasswordFile, ConfigurationFolder()});
-  if (!fShowFolder.empty()) fLibrary = std::make_unique<control::TShowLibrary>(fShowFolder);
+  if (!options.ShowFolder.empty()) Controller.SetShowFolder(options.ShowFolder);
+  const std::string& folder = Controller.Options().ShowFolder;
+  if (!folder.empty()) fLibrary = std::make_unique<control::TShowLibrary>(folder);
   service::TServiceOptions serviceOptions;
   serviceOptions.Address = address;
   serviceOptions.Port = port;

@@ -26,6 +26,8 @@ struct TControlServiceOptions {
   std::string WebFolder;
   // A PEM file with the certificate and its key: HTTPS.
   std::string Certificate;
+  // The folder whose shows commands name; none: as the controller has it.
+  std::string ShowFolder;
 };
 
 // Splits "[ADDRESS:]PORT" (address 127.0.0.1 when not given); raises
@@ -55,7 +57,6 @@ class TShowControlRoom {
   control::TControllerOptions withLengths(control::TControllerOptions options);
 
   TShowEngine& fEngine;
-  std::string fShowFolder;
   std::unique_ptr<control::TShowLibrary> fLibrary;
   std::unique_ptr<service::TControlService> fService;
   bool fShutDown = false;

@@ -105,8 +105,6 @@ TCommandResult TShowController::play(const TCommand& command) {
     return TCommandResult::Fail(command.Args.contains("entry") ? "entry" : "file", failure.what());
   }
   if (!fEngine.Showing()) return TCommandResult::Fail("file", fEngine.LastLoadError());
-  fEngine.SetRunning(true);
-  fEngine.ResumeMusic();
   Opened(*path, command.Source);
   fProtected = BooleanOf(command.Args, "protect", false);
   return TCommandResult::Ok();
@@ -312,17 +310,17 @@ void TShowController::installReadPatch() {
     Tell("message", error + "; the patch in use stays");
     return;
   }
-  AttachLights(std::move(*patch));
+  AttachLights(std::move(*patch), fLightSettings);
   Tell("message", fOptions.PatchFile + ": read again and in use");
 }
 
-void TShowController::AttachLights(output::TPatchDefinition patch) {
+void TShowController::AttachLights(output::TPatchDefinition patch, output::TLiveSettings settings) {
   if (fLights) fLights->Stop();
   fLights.reset();
   fTest.reset();
+  fLightSettings = settings;
   // Outputs report from their own thread; the board takes that.
-  output::TLiveSettings settings = fOptions.Lights;
-  settings.Report = [host = fOptions.Lights.Report, &board = fBoard](const std::string& message) {
+  settings.Report = [host = std::move(settings.Report), &board = fBoard](const std::string& message) {
     if (host) host(message);
     board.Tell("output", message);
   };
@@ -405,7 +403,10 @@ void TShowController::sampleOutputs() {
 }
 
 void TShowController::publish() {
-  fStatus = buildStatus();
+  TShowStatus status = buildStatus();
+  if (status == fStatus) return;
+  if (fObserver) fObserver(fStatus, status);
+  fStatus = std::move(status);
   fBoard.PublishShow(fStatus);
 }
 

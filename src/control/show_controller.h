@@ -31,7 +31,6 @@ struct TControllerOptions {
   std::string ShowFolder;
   // The patch file that reload-patch reads again; empty: none.
   std::string PatchFile;
-  output::TLiveSettings Lights;
   // Seconds of one pass of a show not played yet, when known (the show
   // folder's list measures them).
   std::function<std::optional<double>(const std::string& path)> KnownLength;
@@ -45,8 +44,9 @@ class TShowController {
   TShowController(const TShowController&) = delete;
   TShowController& operator=(const TShowController&) = delete;
 
-  // Lights the lamps of a patch read already, from the show playing on.
-  void AttachLights(output::TPatchDefinition patch);
+  // Lights the lamps of a patch read already, from the show playing on;
+  // a patch read again keeps the settings.
+  void AttachLights(output::TPatchDefinition patch, output::TLiveSettings settings);
   output::TLightSink* Lights() { return fLights.get(); }
 
   // What the host tells the controller, on the engine's thread. The host's
@@ -67,6 +67,12 @@ class TShowController {
 
   const TShowStatus& Status() const { return fStatus; }
   const TControllerOptions& Options() const { return fOptions; }
+  // Where network inputs find their shows, from now on.
+  void SetShowFolder(std::string folder) { fOptions.ShowFolder = std::move(folder); }
+  // Told on the engine's thread of every change of the status.
+  void SetObserver(std::function<void(const TShowStatus& before, const TShowStatus& after)> observer) {
+    fObserver = std::move(observer);
+  }
 
  private:
   void registerCommands();
@@ -99,6 +105,7 @@ class TShowController {
   TStatusBoard& fBoard;
   TControllerOptions fOptions;
   std::unique_ptr<output::TLightSink> fLights;
+  output::TLiveSettings fLightSettings;
   output::TLightControls fControls;
   std::optional<TTestPattern> fTest;
 
@@ -130,6 +137,7 @@ class TShowController {
   bool fReadDone = false;
 
   TShowStatus fStatus;
+  std::function<void(const TShowStatus& before, const TShowStatus& after)> fObserver;
 };
 
 // The status's file names: a show inside the folder by its path there,

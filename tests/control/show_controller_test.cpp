@@ -228,7 +228,7 @@ std::vector<std::uint8_t> lastSlots(TLoopbackReceiver& receiver) {
 TEST(ShowController, LightControlsReachTheLampsAtOnce) {
   TControlledShow show;
   TLoopbackReceiver receiver;
-  show.Controller->AttachLights(output::ParsePatchDefinition(patchFor(receiver.Port()), "lights.json"));
+  show.Controller->AttachLights(output::ParsePatchDefinition(patchFor(receiver.Port()), "lights.json"), {});
   ASSERT_TRUE(show.Run("play", {{"file", "c.tol"}}).Done);
   show.Run("pause");
   show.Run("seek", {{"frame", 4}});
@@ -272,7 +272,7 @@ TEST(ShowController, LightControlsReachTheLampsAtOnce) {
 TEST(ShowController, TheStatusCountsEachOutputsPackets) {
   TControlledShow show;
   TLoopbackReceiver receiver;
-  show.Controller->AttachLights(output::ParsePatchDefinition(patchFor(receiver.Port()), "lights.json"));
+  show.Controller->AttachLights(output::ParsePatchDefinition(patchFor(receiver.Port()), "lights.json"), {});
   show.Controller->Poll();
   show.Run("play", {{"file", "c.tol"}});
   receiver.Receive(1000);

@@ -25,12 +25,10 @@ std::string showFolderOf(const THeadlessPlayOptions& options) {
   return std::filesystem::absolute(options.File).parent_path().string();
 }
 
-control::TControllerOptions controllerOptions(const THeadlessPlayOptions& options,
-                                              std::function<void(const std::string&)> report) {
+control::TControllerOptions controllerOptions(const THeadlessPlayOptions& options) {
   control::TControllerOptions controller;
   controller.ShowFolder = showFolderOf(options);
   controller.PatchFile = options.Patch;
-  controller.Lights = StoredLightSettings(std::move(report));
   return controller;
 }
 
@@ -53,8 +51,7 @@ THeadlessPlayer::THeadlessPlayer(THeadlessPlayOptions options, std::string execu
       fEngine.MusicFailed();
     };
   }
-  fControl = std::make_unique<TShowControlRoom>(
-      fEngine, controllerOptions(fOptions, [this](const std::string& m) { report(m); }), LUMORA_VERSION);
+  fControl = std::make_unique<TShowControlRoom>(fEngine, controllerOptions(fOptions), LUMORA_VERSION);
   // Commands from other threads run on this one, in turn with the ticks.
   fControl->Bus.SetWake([this] {
     QMetaObject::invokeMethod(QCoreApplication::instance(), [this] { fControl->Bus.RunPending(); },
@@ -107,7 +104,10 @@ void THeadlessPlayer::ShowFinished() {
 // What cannot be played ends the run before anything is sent; a show of
 // one frame that plays once has been shown when it starts.
 void THeadlessPlayer::Run() {
-  if (!fOptions.Patch.empty()) fControl->Controller.AttachLights(output::ReadPatchDefinition(fOptions.Patch));
+  if (!fOptions.Patch.empty()) {
+    fControl->Controller.AttachLights(output::ReadPatchDefinition(fOptions.Patch),
+                                      StoredLightSettings([this](const std::string& m) { report(m); }));
+  }
   if (!fOptions.File.empty()) start();
   serve();
   fPlaying = true;

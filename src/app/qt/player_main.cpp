@@ -4,6 +4,7 @@
 #include <QScreen>
 
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -43,9 +44,10 @@ int RunPlayer(const TPlayerOptions& options) {
   if (lock && !lock->Held()) {
     // The running player keeps the lamps it started with: a patch handed
     // over could take a live show dark.
-    if (!options.Patch.empty()) {
-      std::fprintf(stderr, "lumora: --patch is refused: a player is running already and keeps its own lamps; "
-                           "nothing was handed over (close it, then start again with --patch)\n");
+    if (!options.Patch.empty() || !options.Control.Listen.empty()) {
+      std::fprintf(stderr, "lumora: %s is refused: a player is running already and keeps its own; nothing was "
+                           "handed over (close it, then start again)\n",
+                   options.Patch.empty() ? "--control" : "--patch");
       return 1;
     }
     if (HandToRunningInstance(paths.Socket, argument)) return 0;
@@ -74,6 +76,19 @@ int RunPlayer(const TPlayerOptions& options) {
   // Read before playback starts, and kept for every show to come.
   if (!options.Patch.empty()) window.AttachLights(options.Patch);
   window.Start(argument);
+  if (!options.Control.Listen.empty()) {
+    TControlServiceOptions control = options.Control;
+    if (control.ShowFolder.empty() && !argument.empty()) control.ShowFolder = std::filesystem::path(argument).parent_path();
+    try {
+      const auto [url, newPassword] = window.Form().Control().Serve(control);
+      std::printf("lumora: control page and API at %s\n", url.c_str());
+      if (!newPassword.empty()) std::printf("lumora: the control password was made for you; it is in %s\n", newPassword.c_str());
+      std::fflush(stdout);
+    } catch (const std::exception& error) {
+      std::fprintf(stderr, "lumora: the control service cannot start: %s\n", error.what());
+      return 1;
+    }
+  }
   return app.exec();
 }
 

@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "app/show_control_room.h"
+
 class QWidget;
 
 namespace lumora {
@@ -22,6 +24,8 @@ struct TPlayerOptions {
   int Screen = -1;
   // Threads that draw each frame; 0: every core.
   std::int32_t DrawThreads = 0;
+  // The control page and API; Listen empty: none.
+  TControlServiceOptions Control;
 };
 
 int RunPlayer(const TPlayerOptions& options);

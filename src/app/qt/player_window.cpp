@@ -41,6 +41,10 @@ constexpr int kScrollHeight = 16;
 constexpr double kVolumeStep = 0.1;
 // Messages one box shows at most; older ones give way.
 constexpr qsizetype kMaxBoxMessages = 8;
+// How often the controller looks after what runs beside the show, and how
+// long a notice stays over the picture.
+constexpr int kPollMs = 50;
+constexpr int kNoticeMs = 1000;
 
 // The panel's controls left to right with the design's places and widths.
 struct TPanelPlace {
@@ -130,13 +134,26 @@ TPlayerWindow::TPlayerWindow(const std::string& executablePath, QWidget* parent)
   buildPanel();
   fTimer.setTimerType(Qt::PreciseTimer);
   QObject::connect(&fTimer, &QTimer::timeout, this, [this] { fForm->OnTick(); });
+  // Commands from the control service run here, in turn with the ticks.
+  fForm->Control().Bus.SetWake([this] {
+    QMetaObject::invokeMethod(this, [this] { fForm->Control().Bus.RunPending(); }, Qt::QueuedConnection);
+  });
+  QObject::connect(&fPoll, &QTimer::timeout, this, [this] { fForm->Poll(); });
+  fPoll.start(kPollMs);
+  fOsd = new QLabel(this);
+  fOsd->setObjectName("Notice");
+  fOsd->setStyleSheet("background: rgba(0, 0, 0, 170); color: white; padding: 10px 18px; border-radius: 8px;");
+  fOsd->setAttribute(Qt::WA_TransparentForMouseEvents);
+  fOsd->hide();
+  fOsdTimer.setSingleShot(true);
+  QObject::connect(&fOsdTimer, &QTimer::timeout, fOsd, &QLabel::hide);
   fMusic.OnFailed = [this] { fForm->Show().MusicFailed(); };
   fRemembered = LoadRemembered();
 }
 
 TPlayerWindow::~TPlayerWindow() {
   remember();
-  fLights.reset();
+  fPoll.stop();
   fForm->FormDestroy();
 }
 
@@ -216,11 +233,19 @@ void TPlayerWindow::AttachLights(const std::string& patchPath) {
     QMetaObject::invokeMethod(this, [this, text] { showNotice(text); }, Qt::QueuedConnection);
   };
   try {
-    fLights = std::make_unique<output::TLightSink>(fForm->Show(), output::ReadPatchDefinition(patchPath),
-                                                   StoredLightSettings(report));
+    fForm->Control().Controller.AttachLights(output::ReadPatchDefinition(patchPath), StoredLightSettings(report));
   } catch (const std::exception& error) {
     showNotice(std::string(error.what()) + "; nothing is sent");
   }
+}
+
+void TPlayerWindow::ShowNotice(const std::string& text) {
+  fOsd->setText(QString::fromStdString(text));
+  fOsd->adjustSize();
+  fOsd->move((width() - fOsd->width()) / 2, height() / 8);
+  fOsd->raise();
+  fOsd->show();
+  fOsdTimer.start(kNoticeMs);
 }
 
 void TPlayerWindow::showNotice(const std::string& text) {

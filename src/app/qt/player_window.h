@@ -21,7 +21,6 @@
 #include "app/player_form.h"
 #include "app/qt/player_settings.h"
 #include "app/qt/qt_music.h"
-#include "output/show_output.h"
 
 class QLabel;
 class QMenu;
@@ -84,6 +83,9 @@ class TPlayerWindow : public QWidget, public TPlayerToolkit {
   QMessageBox* OpenMessageBox() const { return fMessageBox.data(); }
   void CloseWindow() override { close(); }
   void ShowOpened(const std::string& path) override;
+  // Over the picture for a second.
+  void ShowNotice(const std::string& text) override;
+  QLabel* Notice() const { return fOsd; }
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -119,6 +121,9 @@ class TPlayerWindow : public QWidget, public TPlayerToolkit {
   std::array<QWidget*, kCaptionControlCount> fCaptioned{};
   std::array<QScrollBar*, 2> fScrollBars{};
   QTimer fTimer;
+  QTimer fPoll;
+  QTimer fOsdTimer;
+  QLabel* fOsd = nullptr;
   TQtMusicPlayer fMusic;
   std::unique_ptr<TForm1> fForm;
   TRemembered fRemembered;
@@ -134,8 +139,6 @@ class TPlayerWindow : public QWidget, public TPlayerToolkit {
   QMessageBox* fNotice = nullptr;
   QPointer<QMessageBox> fMessageBox;
   QStringList fMessages;
-  // Freed before the logic it takes frames from.
-  std::unique_ptr<output::TLightSink> fLights;
 };
 
 }  // namespace lumora
