@@ -65,10 +65,12 @@ void THeadlessPlayer::PlaybackChanged() {
   }
 }
 
-// What cannot be played ends the run before anything is sent; a show of
-// one frame that plays once has been shown when it starts.
+// What cannot be played ends the run before anything is sent; what the
+// player would only report (an entry of a list skipped) is reported. A show
+// of one frame that plays once has been shown when it starts.
 void THeadlessPlayer::Run() {
-  OpenForTool(fEngine, fOptions.File, fSaid);
+  OpenForTool(fEngine, fOptions.File, fSaid, false);
+  for (const std::string& said : fSaid) report(said);
   if (!fOptions.Patch.empty()) {
     fLights = std::make_unique<output::TLightSink>(fEngine, fOptions.Patch,
                                                    StoredLightSettings([this](const std::string& m) { report(m); }));
