@@ -23,8 +23,8 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   # light outputs: OLA (daemon and client library), zstd, JSON patches
   ola libola-dev libzstd-dev nlohmann-json3-dev
-  # command-line tools: option parsing, and manual pages made from --help
-  libcli11-dev help2man
+  # command-line tools: option parsing, and manual pages made from --help and Markdown
+  libcli11-dev help2man lowdown
   # benchmarks: Google Benchmark, and Cairo for the peer measurements
   libbenchmark-dev libcairo2-dev
   # Chinese captions and a display server for tests without a screen

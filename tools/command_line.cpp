@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
 #include <iostream>
 #include <regex>
 
@@ -29,6 +30,12 @@ std::int32_t boundedNumber(const std::string& digits, std::int32_t limit, const 
 }  // namespace
 
 const char* Version() { return LUMORA_VERSION; }
+
+std::string SelfPath() {
+  std::error_code error;
+  const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
+  return error ? std::string() : path.string();
+}
 
 void SetUpTool(CLI::App& app, const std::string& footer) {
   app.set_version_flag("--version", std::string(app.get_name()) + " " + Version());

@@ -27,6 +27,10 @@ class EUsage : public std::invalid_argument {
 // The project's version, as every tool's --version prints it.
 const char* Version();
 
+// The running program's own path, beside which play lists are looked up
+// as beside the player; empty when it cannot be told.
+std::string SelfPath();
+
 // A tool's options with --help and --version. footer is printed after the
 // options in --help.
 void SetUpTool(CLI::App& app, const std::string& footer = "");

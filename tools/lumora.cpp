@@ -3,9 +3,10 @@
 #include "tools/command_line.h"
 
 int main(int argc, char** argv) {
-  CLI::App app("Plays a light show: a movie (.ctl), a grid movie (.tol, .cot), a play list (.lst, names of movies "
-               "beside the program, one a line) or the movie appended to an executable (.exe). Without FILE it "
-               "plays the movie appended to itself. A second start hands FILE to the player that runs and ends.",
+  CLI::App app("Plays a light show: a movie (.ctl), a grid movie (.tol, .cot), a play list (.lst: one movie a "
+               "line, looked up beside the list, then beside the player) or the movie appended to an executable "
+               "(.exe). Without FILE it plays the movie appended to itself. A second start hands FILE to the "
+               "player that runs and ends; what is not a show is reported there while its show plays on.",
                "lumora");
   lumora::SetUpTool(app,
                     "Keys: Space play/stop, Left/Right one frame back/on, Home/End first/last frame,\n"

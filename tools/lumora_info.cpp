@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -20,6 +21,7 @@
 #include "movie/movie_file.h"
 #include "scene/group.h"
 #include "show/headless_show.h"
+#include "show/show_pass.h"
 #include "tools/command_line.h"
 
 namespace lumora {
@@ -39,6 +41,23 @@ TKind classify(const std::string& path) {
   return TKind::Executable;
 }
 
+// A line of a play list: where the player finds it, what one pass plays of
+// it, or why it cannot be played.
+struct TEntry {
+  std::string Name;
+  std::optional<std::string> Path;
+  std::int64_t Frames = 0;
+  std::int32_t IntervalMs = 0;
+  std::string Fault;
+  double Seconds() const { return static_cast<double>(Frames) * IntervalMs / 1000.0; }
+};
+
+// What one pass over a play list plays.
+struct TPlaying {
+  std::int64_t Frames = 0;
+  double Seconds = 0;
+};
+
 struct TInfo {
   TKind Kind = TKind::Movie;
   std::string Path;
@@ -48,7 +67,7 @@ struct TInfo {
   THeadlessShow Show{kRoom, kRoom};
   // What the player would say about the movie without refusing it.
   std::vector<std::string> Notes;
-  std::vector<std::pair<std::string, bool>> Entries;
+  std::vector<TEntry> Entries;
 
   const TShowEngine& Engine() const { return Show.Engine; }
   const TControlLayer& Root() const { return Show.Engine.SceneRoot(); }
@@ -61,19 +80,18 @@ struct TInfo {
 void loadMovie(TInfo& info, bool appended) {
   TShowEngine& engine = info.Show.Engine;
   engine.ExtractMusic = false;
+  engine.Open(info.Path);
   if (appended) {
-    engine.LoadEmbedded(info.Path);
     info.Version = 6;
   } else {
     TFileInput file(info.Path);
     TStreamReader probe(file, info.Path);
     info.Version = TMovieFile::DetectVersion(probe);
-    engine.LoadMovie(info.Path);
   }
-  for (const std::string& message : info.Show.Host.Messages) {
-    if (message == kTextFormatError) throw TLoadError(info.Path + ": not a movie file (unknown magic)");
-    if (message == kTextBadFile) throw TLoadError(engine.LastLoadError());
-    info.Notes.push_back(message);
+  const THeadlessHost& host = info.Show.Host;
+  for (std::size_t i = 0; i < host.Messages.size(); ++i) {
+    if (host.Messages[i] == kTextBadFile || host.Messages[i] == kTextFormatError) throw TLoadError(host.Details[i]);
+    info.Notes.push_back(host.Details[i].empty() ? EnglishMessage(host.Messages[i]) : host.Details[i]);
   }
   if (appended && !engine.LastLoadError().empty()) throw TLoadError(engine.LastLoadError());
   info.Width = engine.MovieSize().X;
@@ -87,20 +105,51 @@ void loadGrid(TInfo& info) {
   info.Height = std::int64_t{layer.CellHeight} * layer.Rows();
 }
 
-// Entries are taken relative to the play list's own directory, which for
-// the player is the directory of its executable.
+// What one pass of the list plays of the entry, opened as the player opens
+// it.
+void measureEntry(TEntry& entry, bool first) {
+  try {
+    THeadlessShow show(kRoom, kRoom, SelfPath());
+    show.Engine.ExtractMusic = false;
+    show.Open(*entry.Path);
+    entry.Frames = FramesInPass(show.Engine.Frames().Max, first);
+    entry.IntervalMs = show.Engine.TickInterval();
+  } catch (const std::exception& error) {
+    entry.Fault = error.what();
+  }
+}
+
+// Entries are found as the player finds them: beside the list, then beside
+// the program.
 void loadPlayList(TInfo& info) {
   // A FIFO would hold the stream open waiting for a writer.
   if (!IsRegularFile(info.Path)) throw TLoadError(info.Path + ": not a regular file");
   std::ifstream in(info.Path);
   if (!in) throw TLoadError(info.Path + ": cannot open the file");
-  const std::filesystem::path base = std::filesystem::path(info.Path).parent_path();
   std::string line;
+  bool first = true;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    std::error_code error;
-    info.Entries.emplace_back(line, !line.empty() && std::filesystem::is_regular_file(base / line, error));
+    if (line.empty()) continue;
+    TEntry entry;
+    entry.Name = line;
+    entry.Path = PlayListEntryPath(line, info.Path, SelfPath());
+    if (entry.Path) {
+      measureEntry(entry, first);
+      first = first && !entry.Fault.empty();
+    }
+    info.Entries.push_back(std::move(entry));
   }
+}
+
+TPlaying listTotal(const TInfo& info) {
+  std::int64_t frames = 0;
+  double seconds = 0;
+  for (const TEntry& e : info.Entries) {
+    frames += e.Frames;
+    seconds += e.Seconds();
+  }
+  return {frames, seconds};
 }
 
 // Names stored in a legacy code page are not UTF-8: their bytes are given
@@ -137,13 +186,13 @@ std::vector<TControlLayer::TDroppedGraphic> leftOut(const TInfo& info, std::int3
 }
 
 // The frames the player shows, 0 … last, each for the tick interval.
-struct TPlaying {
+struct TMoviePlaying {
   std::int32_t Last = 0;
   std::int32_t IntervalMs = 0;
   double Seconds() const { return (Last + 1.0) * IntervalMs / 1000.0; }
 };
 
-TPlaying playing(const TInfo& info) {
+TMoviePlaying playing(const TInfo& info) {
   return {info.Engine().Frames().Max - 1, info.Engine().TickInterval()};
 }
 
@@ -179,6 +228,20 @@ ordered_json gridJson(const TFrameDataLayer& grid) {
           {"frames", grid.FrameCount()}};
 }
 
+ordered_json entryJson(const TEntry& e) {
+  ordered_json j = {{"name", readableText(e.Name)}, {"exists", e.Path.has_value()}};
+  if (!e.Path) return j;
+  j["path"] = readableText(*e.Path);
+  if (!e.Fault.empty()) {
+    j["fault"] = readableText(e.Fault);
+    return j;
+  }
+  j["frames"] = e.Frames;
+  j["interval_ms"] = e.IntervalMs;
+  j["seconds"] = e.Seconds();
+  return j;
+}
+
 ordered_json infoJson(const TInfo& info) {
   const bool sized = info.Kind != TKind::PlayList;
   ordered_json j = {{"file", readableText(info.Path)},
@@ -187,8 +250,11 @@ ordered_json infoJson(const TInfo& info) {
                     {"version", info.Version > 0 ? ordered_json(info.Version) : ordered_json()}};
   j["plays"] = ordered_json();
   if (sized) {
-    const TPlaying p = playing(info);
+    const TMoviePlaying p = playing(info);
     j["plays"] = {{"first_frame", 0}, {"last_frame", p.Last}, {"interval_ms", p.IntervalMs}, {"seconds", p.Seconds()}};
+  } else {
+    const TPlaying total = listTotal(info);
+    j["plays"] = {{"frames", total.Frames}, {"seconds", total.Seconds}};
   }
   j["layers"] = ordered_json::array();
   for (std::int32_t i = 0; i < info.Root().LayerCount(); ++i) j["layers"].push_back(layerJson(info, i));
@@ -200,7 +266,7 @@ ordered_json infoJson(const TInfo& info) {
   }
   j["notes"] = info.Notes;
   j["entries"] = ordered_json::array();
-  for (const auto& [name, exists] : info.Entries) j["entries"].push_back({{"name", readableText(name)}, {"exists", exists}});
+  for (const TEntry& e : info.Entries) j["entries"].push_back(entryJson(e));
   return j;
 }
 
@@ -234,16 +300,36 @@ void printLayer(std::ostream& out, const TInfo& info, std::int32_t i) {
   }
 }
 
+// Every entry with what one pass plays of it, and the pass in all.
+void printPlayList(std::ostream& out, const TInfo& info) {
+  out << "play list, " << info.Entries.size() << " entries; one pass plays:\n";
+  char line[160];
+  for (const TEntry& e : info.Entries) {
+    if (!e.Path) {
+      out << "  " << e.Name << " (missing)\n";
+    } else if (!e.Fault.empty()) {
+      out << "  " << e.Name << " (cannot be played, skipped: " << e.Fault << ")\n";
+    } else {
+      std::snprintf(line, sizeof line, "  %s: %lld frames at %d ms = %.2f s\n", e.Name.c_str(),
+                    static_cast<long long>(e.Frames), e.IntervalMs, e.Seconds());
+      out << line;
+    }
+  }
+  const TPlaying total = listTotal(info);
+  std::snprintf(line, sizeof line, "in all: %lld frames = %.2f s\n", static_cast<long long>(total.Frames),
+                total.Seconds);
+  out << line;
+}
+
 void printSummary(std::ostream& out, const TInfo& info) {
   out << info.Path << "\n";
   if (info.Kind == TKind::PlayList) {
-    out << "play list, " << info.Entries.size() << " entries\n";
-    for (const auto& [name, exists] : info.Entries) out << "  " << name << (exists ? "" : " (missing)") << "\n";
+    printPlayList(out, info);
     return;
   }
   if (info.Version > 0) out << "movie version " << info.Version << ", ";
   out << info.Width << " x " << info.Height << "\n";
-  const TPlaying p = playing(info);
+  const TMoviePlaying p = playing(info);
   char length[96];
   std::snprintf(length, sizeof length, "plays frames 0–%d at %d ms = %.2f s\n", p.Last, p.IntervalMs, p.Seconds());
   out << length;

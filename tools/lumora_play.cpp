@@ -7,22 +7,11 @@
 #include <QCoreApplication>
 
 #include <cstdio>
-#include <filesystem>
 
 #include "app/control_password.h"
 #include "app/qt/headless_player.h"
 #include "app/qt/stop_signals.h"
 #include "tools/command_line.h"
-
-namespace {
-
-std::string selfPath() {
-  std::error_code error;
-  const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::string() : path.string();
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app("Plays a light show in real time without a window and sends it to the lamps of a channel patch.",
@@ -78,7 +67,7 @@ int main(int argc, char** argv) {
     options.Music = !noMusic;
     options.Status = ::isatty(STDERR_FILENO) != 0;
     QCoreApplication qt(argc, argv);
-    lumora::THeadlessPlayer player(options, selfPath());
+    lumora::THeadlessPlayer player(options, lumora::SelfPath());
     const lumora::TStopSignals stopSignals([&player](int) { player.Stop(); });
     player.Run();
     return 0;

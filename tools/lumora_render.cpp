@@ -94,12 +94,6 @@ std::string outputName(const std::string& pattern, std::int32_t frame) {
   return name.data();
 }
 
-std::string selfPath() {
-  std::error_code error;
-  const auto path = std::filesystem::read_symlink("/proc/self/exe", error);
-  return error ? std::string() : path.string();
-}
-
 // The frames asked for must be frames the show plays.
 void checkRange(const TShowEngine& engine, const TOptions& o, const TFrameRange& r) {
   const TScrollBarState& bar = engine.Frames();
@@ -124,7 +118,7 @@ int drawFrames(const TOptions& o, const TFrameRange& range) {
   const bool pattern = !o.Frames.empty();
   if (!o.Out.empty() && pattern) outputName(o.Out, range.First);
   const TPoint room = ParseSize(o.Window, kMaxWindowSide);
-  THeadlessShow show(room.X, room.Y, selfPath());
+  THeadlessShow show(room.X, room.Y, SelfPath());
   // Frames have no sound: the music is not written out.
   show.Engine.ExtractMusic = false;
   show.Engine.SetDrawThreads(o.Threads);
@@ -156,7 +150,7 @@ int drawFrames(const TOptions& o, const TFrameRange& range) {
 
 TShowPass openPass(const TOptions& o, bool withMusic) {
   TShowPassOptions p;
-  p.ExecutablePath = selfPath();
+  p.ExecutablePath = SelfPath();
   const TPoint room = ParseSize(o.Window, kMaxWindowSide);
   p.RoomWidth = room.X;
   p.RoomHeight = room.Y;

@@ -6,7 +6,8 @@
 
 namespace lumora {
 
-void OpenForTool(TShowEngine& engine, const std::string& path, const std::vector<std::string>& details) {
+void OpenForTool(TShowEngine& engine, const std::string& path, const std::vector<std::string>& details,
+                 bool messagesFail) {
   const std::size_t before = details.size();
   try {
     engine.Open(path);
@@ -14,9 +15,13 @@ void OpenForTool(TShowEngine& engine, const std::string& path, const std::vector
     throw std::runtime_error(error.what());
   }
   // Every message of the engine names the file and the fault.
-  if (details.size() > before) throw std::runtime_error(details[before]);
-  if (!engine.LastLoadError().empty()) throw std::runtime_error(engine.LastLoadError());
-  if (!engine.Showing()) throw std::runtime_error(path + ": it has no frame to show");
+  const bool said = details.size() > before;
+  if (said && (messagesFail || !engine.Showing())) throw std::runtime_error(details[before]);
+  if (!engine.Showing()) {
+    throw std::runtime_error(engine.LastLoadError().empty() ? path + ": it has no frame to show"
+                                                            : engine.LastLoadError());
+  }
+  if (messagesFail && !engine.LastLoadError().empty()) throw std::runtime_error(engine.LastLoadError());
 }
 
 std::string PlayingStatus(const TShowEngine& engine, const std::string& file) {

@@ -54,10 +54,11 @@ class TSilentMusic : public TMusicPlayer {
 };
 
 // Opens the file as TShowEngine::Open does, for a tool: raises
-// std::runtime_error naming the file and the fault, in English, when the
-// engine said anything while it opened (details: what its messages said of
-// the file, in order) or nothing can be shown.
-void OpenForTool(TShowEngine& engine, const std::string& path, const std::vector<std::string>& details);
+// std::runtime_error naming the file and the fault, in English, when
+// nothing can be shown or, when messagesFail, the engine said anything
+// while it opened (details: what its messages said of the file, in order).
+void OpenForTool(TShowEngine& engine, const std::string& path, const std::vector<std::string>& details,
+                 bool messagesFail = true);
 
 // What plays, for a status line: the file, its place in the play list
 // (entry i/n), the frame and the time the entry has left, as in

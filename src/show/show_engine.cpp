@@ -407,21 +407,29 @@ void TShowEngine::loadAppended(const std::string& path, const std::vector<std::u
 // Entries are looked up beside the list first, then beside the player, so
 // that lists kept in a show's own folder and lists kept beside the program
 // both play.
+std::optional<std::string> PlayListEntryPath(const std::string& line, const std::string& listPath,
+                                             const std::string& executablePath) {
+  // A NUL byte would cut the name short for the file system while the rest
+  // of the line still chose how the entry is read.
+  if (line.find('\0') != std::string::npos) return std::nullopt;
+  for (const std::filesystem::path& place : {std::filesystem::path(listPath).parent_path(),
+                                             std::filesystem::path(executablePath).parent_path()}) {
+    const std::string candidate = (place / line).string();
+    if (isRegularFile(candidate)) return candidate;
+  }
+  return std::nullopt;
+}
+
 std::vector<std::string> TShowEngine::playListEntries(const std::string& path) {
   const std::vector<std::uint8_t> text = ReadFileBytes(path, kMaxPlayListSize);
-  const std::filesystem::path places[] = {std::filesystem::path(path).parent_path(),
-                                          std::filesystem::path(fExecutablePath).parent_path()};
   std::vector<std::string> entries;
   std::int64_t missing = 0;
   std::string missingNames;
   forEachLine(text, [&](const std::string& line) {
-    // A NUL byte would cut the name short for the file system while the
-    // rest of the line still chose how the entry is read.
-    if (line.find('\0') != std::string::npos) return;
-    for (const std::filesystem::path& place : places) {
-      const std::string candidate = (place / line).string();
-      if (isRegularFile(candidate)) return entries.push_back(candidate);
+    if (const std::optional<std::string> entry = PlayListEntryPath(line, path, fExecutablePath)) {
+      return entries.push_back(*entry);
     }
+    if (line.find('\0') != std::string::npos) return;
     if (++missing <= kNamedMissingEntries) missingNames += (missing > 1 ? ", " : "") + line;
   });
   if (entries.empty()) throw TLoadError(path + ": names no movie that can be found beside it or the player");

@@ -47,6 +47,12 @@ class ENotAMovie : public TLoadError {
   using TLoadError::TLoadError;
 };
 
+// Where the player finds a play list's entry: beside the list, else beside
+// the player's executable; none when it is in neither place (or the name
+// holds a NUL byte).
+std::optional<std::string> PlayListEntryPath(const std::string& line, const std::string& listPath,
+                                             const std::string& executablePath);
+
 // Whether the lower-cased text contains the part.
 bool ContainsNoCase(const std::string& text, const std::string& part);
 

@@ -1,5 +1,6 @@
 #include "show/show_pass.h"
 
+#include <algorithm>
 #include <stdexcept>
 
 namespace lumora {
@@ -10,6 +11,10 @@ namespace {
 std::int64_t framesShown(const TShowEngine& engine) { return engine.Frames().Max; }
 
 }  // namespace
+
+std::int64_t FramesInPass(std::int64_t barMax, bool firstEntry) {
+  return firstEntry ? barMax : std::max<std::int64_t>(barMax - 1, 1);
+}
 
 TShowPass::TShowPass(std::string path, TShowPassOptions options)
     : fPath(std::move(path)), fOptions(std::move(options)) {
@@ -55,12 +60,9 @@ void TShowPass::countFrames() {
   for (std::size_t i = 0; i < engine.PlayList().size(); ++i) {
     const std::string& entry = engine.PlayList()[i];
     const std::unique_ptr<THeadlessShow> played = openShow(entry);
-    // An entry after a wrap starts at its frame 1; one of a single frame
-    // shows it for one tick.
     const std::int64_t m = framesShown(played->Engine);
-    const std::int64_t afterWrap = std::max<std::int64_t>(m - 1, 1);
-    firstPass += i == 0 ? m : afterWrap;
-    laterPass += afterWrap;
+    firstPass += FramesInPass(m, i == 0);
+    laterPass += FramesInPass(m, false);
     const std::string& music = played->Engine.MusicPath();
     if (i == 0) fMusicPath = music;
     if (music != fMusicPath) fMusicPath.clear();

@@ -15,6 +15,11 @@
 
 namespace lumora {
 
+// The frames an entry of a play list shows in one pass, when its frame bar
+// runs to barMax: the first entry all of them, a later one from its frame 1
+// on (the wrap passes its frame 0), an entry of one frame that frame.
+std::int64_t FramesInPass(std::int64_t barMax, bool firstEntry);
+
 struct TShowPassOptions {
   // The player's own executable, beside which play lists are looked up.
   std::string ExecutablePath;

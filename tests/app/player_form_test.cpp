@@ -392,7 +392,6 @@ TEST_F(PlayerForm, ExecutableArgumentReadsItsAppendedMovie) {
   EXPECT_EQ(Form.EnglishMode(), 1);
   EXPECT_TRUE(Ui.Timer);
 }
-
 }  // namespace
 }  // namespace lumora
 
@@ -480,7 +479,6 @@ TEST_F(PlayerForm, KeysPeopleExpect) {
   Form.SetMuted(true);
   EXPECT_EQ(Music.Calls, (std::vector<std::string>{"volume 1.000000", "mute"})) << "loudness stays within 0 … 1";
 }
-
 }  // namespace
 }  // namespace lumora
 
@@ -503,7 +501,6 @@ TEST(ShownFrameRect, FitsAtTheFramesAspectOrCentresOneToOne) {
   };
   for (const TCase& c : cases) EXPECT_EQ(ShownFrameRect(c.Frame, c.Room, c.Fit), c.Expected) << c.What;
 }
-
 }  // namespace
 }  // namespace lumora
 
@@ -586,23 +583,6 @@ TEST_F(PlayerForm, MessagesSpeakTheCaptionsLanguage) {
                              {"Warning", "The grid animation has no frames; add frames"}}));
   EXPECT_EQ(Ui.Details[0], missing);
   EXPECT_EQ(Ui.Details[1], missing);
-}
-
-// Only what opened is a recent file.
-TEST_F(PlayerForm, OnlyShowsThatOpenedAreOpened) {
-  const std::string good = Dir.Write("show.ctl", movieBytes({{{1}}}, 4));
-  Dir.Write("grid.tol", tolBytes(1, 1, 4, 4, 3));
-  Form.FormCreate(Dir.Path("missing.ctl"));
-  Form.WMCopyData(good);
-  Form.OpenDropped(Dir.Write("bad.ctl", {1, 2, 3, 4, 5, 6, 7}));
-  Form.OpenDropped(Dir.WriteText("list.lst", "grid.tol\n"));
-  Ui.DialogAnswers.push_back(Dir.Write("bad.tol", {1, 2, 3}));
-  Form.OpenClick();
-  Ui.DialogAnswers.push_back(Dir.Path("bad.ctl"));
-  Form.OpenClick();
-  Ui.DialogAnswers.push_back(good);
-  Form.OpenClick();
-  EXPECT_EQ(Ui.Opened, (std::vector<std::string>{good, Dir.Path("list.lst"), good}));
 }
 
 }  // namespace

@@ -32,8 +32,6 @@ class TFakeToolkit : public TPlayerToolkit {
   std::vector<std::string> Details;
   std::string Title;
   bool Closed = false;
-  // The paths of the shows opened, in order.
-  std::vector<std::string> Opened;
 
   void SetCaption(TCaptionControl control, const std::string& text) override { Captions[control] = text; }
   void ShowScrollBar(TScrollBarId bar, const TScrollBarState& state) override { Bars[bar] = state; }
@@ -66,7 +64,7 @@ class TFakeToolkit : public TPlayerToolkit {
     Details.push_back(end == std::string::npos ? std::string() : text.substr(end + 1));
   }
   void CloseWindow() override { Closed = true; }
-  void ShowOpened(const std::string& path) override { Opened.push_back(path); }
+  void ShowOpened(const std::string&) override {}
 
   std::string Caption(TCaptionControl control) const {
     const auto it = Captions.find(control);

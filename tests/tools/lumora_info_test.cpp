@@ -111,19 +111,31 @@ TEST_F(LumoraInfo, SummaryPlayListsAndGridMovies) {
   ASSERT_EQ(wideRun.Status, 0) << wideRun.Errors;
   EXPECT_NE(wideRun.Out.find("4294836225 x 1"), std::string::npos) << wideRun.Out;
 
-  std::ofstream(path("shows.lst")) << "show.ctl\r\nmissing.ctl\n";
+  std::ofstream(path("shows.lst")) << "show.ctl\r\nmissing.ctl\ncells.tol\njunk.ctl\nshow.ctl\n";
+  std::ofstream(path("junk.ctl")) << "not a movie";
   const TRun list = run(path("shows.lst") + " --json");
   ASSERT_EQ(list.Status, 0) << list.Errors;
-  EXPECT_EQ(nlohmann::json::parse(list.Out)["entries"],
-            nlohmann::json::parse(R"([{"name": "show.ctl", "exists": true}, {"name": "missing.ctl", "exists": false}])"));
+  const nlohmann::json listed = nlohmann::json::parse(list.Out);
+  EXPECT_EQ(listed["entries"][0], nlohmann::json::parse(R"({"name": "show.ctl", "exists": true, "path": ")" +
+                                                        path("show.ctl") +
+                                                        R"(", "frames": 3, "interval_ms": 30, "seconds": 0.09})"));
+  EXPECT_EQ(listed["entries"][1], nlohmann::json::parse(R"({"name": "missing.ctl", "exists": false})"));
+  EXPECT_EQ(listed["entries"][2]["frames"], 1) << "one frame shows for one tick";
+  EXPECT_EQ(listed["entries"][3]["fault"], path("junk.ctl") + ": not a movie file: it does not start with a movie's mark");
+  EXPECT_EQ(listed["entries"][4]["frames"], 2) << "a later entry starts at its frame 1";
+  EXPECT_EQ(listed["plays"], nlohmann::json::parse(R"({"frames": 6, "seconds": 0.18})"));
+  const TRun text = run(path("shows.lst"));
+  EXPECT_NE(text.Out.find("  show.ctl: 3 frames at 30 ms = 0.09 s\n  missing.ctl (missing)\n"), std::string::npos)
+      << text.Out;
+  EXPECT_NE(text.Out.find("in all: 6 frames = 0.18 s\n"), std::string::npos) << text.Out;
 }
 
 TEST_F(LumoraInfo, FailuresGiveOneLineAndAStatus) {
   std::ofstream(path("junk.ctl")) << "not a movie at all";
   const TRun junk = run(path("junk.ctl"));
   EXPECT_EQ(junk.Status, 1);
-  EXPECT_NE(junk.Errors.find("junk.ctl"), std::string::npos) << junk.Errors;
-  EXPECT_EQ(std::count(junk.Errors.begin(), junk.Errors.end(), '\n'), 1) << junk.Errors;
+  EXPECT_EQ(junk.Errors, "lumora-info: " + path("junk.ctl") + ": not a movie file: it does not start with a movie's mark\n")
+      << "the words lumora-render uses";
 
   const TRun missing = run(path("absent.tol"));
   EXPECT_EQ(missing.Status, 1);

@@ -137,6 +137,13 @@ TEST_F(LumoraPlay, LoopsAndTheStartEntry) {
   EXPECT_EQ(past.Status, 1);
   EXPECT_EQ(past.Errors, "lumora-play: " + list + ": the play list has 2 entries; there is no entry 3\n");
   EXPECT_EQ(play(list + " --once --loops 2").Status, 2) << "--once is --loops 1";
+  // An entry that cannot be played is reported and skipped, as the player
+  // skips it, and counts as played.
+  Dir.Write("bad.ctl", {1, 2, 3, 4, 5, 6, 7});
+  const test::TProgramRun skipped = play(Dir.WriteText("bad-first.lst", "bad.ctl\none.tol\nbad.ctl\n") + " --once");
+  EXPECT_EQ(skipped.Status, 0) << skipped.Errors;
+  const std::string bad = "lumora-play: " + Dir.Path("bad.ctl") + ": not a movie file: it does not start with a movie's mark\n";
+  EXPECT_EQ(skipped.Errors, bad + bad) << "the first entry and the last";
   EXPECT_EQ(play(list + " --loops 0").Status, 2);
 }
 

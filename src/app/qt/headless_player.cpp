@@ -101,8 +101,9 @@ void THeadlessPlayer::ShowFinished() {
   fControl->Controller.Finished();
 }
 
-// What cannot be played ends the run before anything is sent; a show of
-// one frame that plays once has been shown when it starts.
+// What cannot be played ends the run before anything is sent; what the
+// player would only report (an entry of a list skipped) is reported. A show
+// of one frame that plays once has been shown when it starts.
 void THeadlessPlayer::Run() {
   if (!fOptions.Patch.empty()) {
     fControl->Controller.AttachLights(output::ReadPatchDefinition(fOptions.Patch),
@@ -122,8 +123,10 @@ void THeadlessPlayer::Run() {
   if (fOptions.Status) std::fputc('\n', stderr);
 }
 
+// An entry of a list skipped as it opens is reported, not refused.
 void THeadlessPlayer::start() {
-  OpenForTool(fEngine, fOptions.File, fSaid);
+  OpenForTool(fEngine, fOptions.File, fSaid, false);
+  for (const std::string& said : fSaid) report(said);
   fControl->Controller.Opened(fOptions.File, control::TCommandSource::Script);
   // A single movie the patch cannot drive would never light a lamp; a
   // play list's later entries may.

@@ -523,11 +523,17 @@ void TPlayerWindow::exportVideo() {
   const QString out = QFileDialog::getSaveFileName(
       this, text({"Export video", "导出视频"}, en), show.absolutePath() + "/" + show.completeBaseName() + ".mp4",
       "MP4 (*.mp4);;Matroska (*.mkv);;WebM (*.webm);;GIF (*.gif);;APNG (*.apng)");
-  if (out.isEmpty()) return;
+  if (!out.isEmpty()) ExportTo(out);
+}
+
+void TPlayerWindow::ExportTo(const QString& out) {
+  const bool en = fForm->CaptionsEnglish();
   const bool running = fForm->Show().Running();
   fForm->Show().SetRunning(false);
   QProgressDialog progress(text({"Exporting…", "正在导出…"}, en), text({"Cancel", "取消"}, en), 0, 100, this);
   progress.setWindowModality(Qt::WindowModal);
+  // Shown at once, so that even a short export can be cancelled.
+  progress.setMinimumDuration(0);
   try {
     TShowPassOptions options;
     options.ExecutablePath = fForm->Show().ExecutablePath();
@@ -555,11 +561,11 @@ void TPlayerWindow::exportVideo() {
 void TPlayerWindow::showExported(const QString& path) {
   const bool en = fForm->CaptionsEnglish();
   std::fprintf(stderr, "lumora: the video was written to %s\n", localPath(path).c_str());
-  auto* box = new QMessageBox(QMessageBox::Information, text({"Export video", "导出视频"}, en),
-                              text({"The video was written to", "视频已保存到"}, en) + "\n" + path, QMessageBox::Ok,
-                              this);
-  box->setAttribute(Qt::WA_DeleteOnClose);
-  box->open();
+  fExportedBox = new QMessageBox(QMessageBox::Information, text({"Export video", "导出视频"}, en),
+                                 text({"The video was written to", "视频已保存到"}, en) + "\n" + path,
+                                 QMessageBox::Ok, this);
+  fExportedBox->setAttribute(Qt::WA_DeleteOnClose);
+  fExportedBox->open();
 }
 
 std::string TPlayerWindow::caption(const char* design) const {

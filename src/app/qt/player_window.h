@@ -62,6 +62,11 @@ class TPlayerWindow : public QWidget, public TPlayerToolkit {
   QRect ShownRect() const;
   // The menu of a right-click on the picture.
   std::unique_ptr<QMenu> BuildMenu();
+  // Export video… once the file is chosen: the show opened last written
+  // as the player plays it, with a progress bar to cancel it by. Success
+  // says where the file went; a cancel says nothing; a failure warns.
+  void ExportTo(const QString& out);
+  QMessageBox* ExportedBox() const { return fExportedBox.data(); }
 
   // TPlayerToolkit
   void SetCaption(TCaptionControl control, const std::string& text) override;
@@ -138,6 +143,7 @@ class TPlayerWindow : public QWidget, public TPlayerToolkit {
   // Said once, and replaced by what is said later.
   QMessageBox* fNotice = nullptr;
   QPointer<QMessageBox> fMessageBox;
+  QPointer<QMessageBox> fExportedBox;
   QStringList fMessages;
 };
 

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QMenu>
+#include <QMessageBox>
+#include <QProgressDialog>
 #include <QSettings>
+#include <QTimer>
 
 #include <cstdio>
 #include <filesystem>
@@ -112,6 +115,36 @@ TEST(PlayerStart, AScreenThatIsNotThereIsReported) {
   const std::string said = stderrOf([&] { PlaceOnScreen(window, 1); }, dir.Path("stderr"));
   EXPECT_EQ(said, "lumora: there is no screen 1 (the screens are 0 to 0); playing on the first\n");
   EXPECT_EQ(stderrOf([&] { PlaceOnScreen(window, 0); }, dir.Path("stderr")), "");
+}
+
+}  // namespace
+}  // namespace lumora
+
+namespace lumora {
+namespace {
+
+// Export video… said nothing when it succeeded and warned of a cancel the
+// user chose.
+TEST(PlayerStart, ExportSaysWhereTheFileWentAndTakesACancelQuietly) {
+  application();
+  const test::TFreshSettings settings;
+  test::TPlayerDir dir("qt_export");
+  TPlayerWindow window(dir.Executable());
+  window.Start(dir.Write("grid.tol", tolBytes(2, 2, 8, 8, 30)));
+  window.ExportTo(QString::fromStdString(dir.Path("grid.mp4")));
+  ASSERT_NE(window.ExportedBox(), nullptr);
+  EXPECT_TRUE(window.ExportedBox()->text().endsWith(QString::fromStdString(dir.Path("grid.mp4"))))
+      << window.ExportedBox()->text().toStdString();
+  EXPECT_EQ(window.OpenMessageBox(), nullptr) << "no warning";
+  EXPECT_TRUE(std::filesystem::exists(dir.Path("grid.mp4")));
+  window.ExportedBox()->close();
+
+  QTimer::singleShot(0, &window, [&window] {
+    if (auto* progress = window.findChild<QProgressDialog*>()) progress->cancel();
+  });
+  window.ExportTo(QString::fromStdString(dir.Path("cancelled.mp4")));
+  EXPECT_EQ(window.OpenMessageBox(), nullptr) << "a cancel the user chose is no warning";
+  EXPECT_FALSE(std::filesystem::exists(dir.Path("cancelled.mp4")));
 }
 
 }  // namespace
