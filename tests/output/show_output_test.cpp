@@ -210,13 +210,15 @@ TEST(ShowOutput, ASequenceOfAPlayListHoldsEveryEntrysCells) {
   lumora::test::TPlayerDir dir("list_sequence");
   const std::string list = writeDemoList(dir);
   const std::string patch = dir.WriteText("grid.json", gridPatch(5568));
-  TShowPass pass(list, {});
+  TShowPassOptions options;
+  options.DrawThreads = 1;
+  TShowPass pass(list, options);
   const std::string out = dir.Path("show.fseq");
   WriteShowSequence(pass, patch, out);
   const TSequence s = readSequence(out);
   ASSERT_EQ(s.Channels, 1728u);
   ASSERT_EQ(s.FrameData.size(), static_cast<std::size_t>(pass.FrameCount()));
-  TShowPass reference(list, {});
+  TShowPass reference(list, options);
   reference.Rewind();
   std::set<std::string> lit;
   for (std::size_t k = 0; k < s.FrameData.size(); ++k) {
@@ -230,9 +232,9 @@ TEST(ShowOutput, ASequenceOfAPlayListHoldsEveryEntrysCells) {
   neon.Engine.LoadMovie(dir.Path("neon.ctl"));
   const std::string lamps = dir.WriteText("lamps.json", MakeStartingPatch(MovieShapeOf(neon.Engine), {TStartingSource::Lamps, TProtocol::Sacn, ""}));
   std::vector<std::string> reports;
-  TSequenceOptions options;
-  options.OnReport = [&reports](const std::string& message) { reports.push_back(message); };
-  WriteShowSequence(pass, lamps, out, options);
+  TSequenceOptions sequence;
+  sequence.OnReport = [&reports](const std::string& message) { reports.push_back(message); };
+  WriteShowSequence(pass, lamps, out, sequence);
   ASSERT_EQ(reports.size(), 2u);
   EXPECT_EQ(reports[0], "waves.tol: " + lamps + ": fixtures[0].graphic: layer 2 has no graphic 0 with lamps; its frames "
                         "are written dark");
