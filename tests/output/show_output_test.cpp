@@ -175,6 +175,19 @@ TEST(ShowOutput, EveryEntryOfAPlayListLightsItsCellsThroughAPatchReadOnce) {
   EXPECT_EQ(gHostLookups - lookups, 1u) << "looked up again while playing";
 }
 
+// Outputs naming the same host ask the resolver once for it.
+TEST(ShowOutput, EachHostIsLookedUpOnceHoweverManyOutputsNameIt) {
+  const std::uint64_t before = gHostLookups;
+  const TPatchDefinition patch = ParsePatchDefinition(R"({"outputs": [
+      {"protocol": "sacn", "channels": [1, 3], "universe": 1, "host": "127.0.0.1"},
+      {"protocol": "sacn", "channels": [4, 6], "universe": 2, "host": "127.0.0.1"},
+      {"protocol": "artnet", "channels": [1, 6], "host": "localhost"},
+      {"protocol": "ddp", "channels": [1, 6], "host": "127.0.0.1", "interface": "localhost"}]})",
+                                                      "hosts.patch");
+  EXPECT_EQ(gHostLookups - before, 2u);
+  EXPECT_EQ(patch.Outputs[3].Interface, 0x7F000001u);
+}
+
 // A player started with a patch and no show, or with a show the patch
 // cannot drive, keeps it: the show it cannot drive is reported once and
 // sends nothing, and a show opened later that it drives lights the lamps.
