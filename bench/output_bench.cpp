@@ -2,19 +2,61 @@
 // thread, handing them over, and the sender thread's work of sending every
 // universe to 127.0.0.1, for a 64 × 32 grid (2,048 RGB pixels, 13
 // universes) and for 100,000 pixels of a 1920 × 1080 frame (589 universes).
+// And what reading a hostile patch of the largest size costs, in time and in
+// the most heap it holds at once.
 #include <arpa/inet.h>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cstdlib>
 #include <memory>
+#include <new>
 #include <string>
 #include <vector>
 
 #include "output/channel_map.h"
 #include "output/live_output.h"
+
+namespace {
+
+// The heap this program holds now, and the most since the last reset.
+std::atomic<std::int64_t> gHeap = 0;
+std::atomic<std::int64_t> gHeapPeak = 0;
+
+void noteHeap(std::int64_t change) {
+  const std::int64_t now = gHeap += change;
+  std::int64_t peak = gHeapPeak;
+  while (now > peak && !gHeapPeak.compare_exchange_weak(peak, now)) {
+  }
+}
+
+void* counted(std::size_t size) {
+  void* p = std::malloc(std::max<std::size_t>(size, 1));
+  if (p == nullptr) throw std::bad_alloc();
+  noteHeap(static_cast<std::int64_t>(malloc_usable_size(p)));
+  return p;
+}
+
+void release(void* p) noexcept {
+  if (p == nullptr) return;
+  noteHeap(-static_cast<std::int64_t>(malloc_usable_size(p)));
+  std::free(p);
+}
+
+}  // namespace
+
+void* operator new(std::size_t size) { return counted(size); }
+void* operator new[](std::size_t size) { return counted(size); }
+void operator delete(void* p) noexcept { release(p); }
+void operator delete[](void* p) noexcept { release(p); }
+void operator delete(void* p, std::size_t) noexcept { release(p); }
+void operator delete[](void* p, std::size_t) noexcept { release(p); }
 
 namespace lumora::output {
 namespace {
@@ -152,11 +194,61 @@ void BM_ShowAndSend(benchmark::State& state) {
   }
 }
 
+// Hostile patches just under the 16 MiB a patch file may hold.
+std::string hostilePatch(std::int64_t which) {
+  const std::size_t size = kMaxPatchBytes - 64;
+  std::string text;
+  const auto fill = [&](const std::string& head, const std::string& item, const std::string& tail) {
+    text = head;
+    for (std::size_t n = 0; text.size() + item.size() + tail.size() < size; ++n) text += (n > 0 ? "," : "") + item;
+    text += tail;
+  };
+  switch (which) {
+    case 0:  // numbers
+      fill(R"({"fixtures": [{"source": "pixels", "start": 1, "points": [)", "0", "]}]}");
+      break;
+    case 1: {  // keys of one object
+      text = R"({"fixtures": [{"source": "grid")";
+      for (std::size_t k = 0; text.size() < size - 32; ++k) text += ", \"k" + std::to_string(k) + "\": 0";
+      text += "}]}";
+      break;
+    }
+    case 2:  // empty objects
+      fill(R"({"fixtures": [)", "{}", "]}");
+      break;
+    default:  // outputs, every one to this machine
+      fill(R"({"outputs": [)", R"({"protocol": "sacn", "channels": [1, 3], "host": "127.0.0.1"})", "]}");
+      break;
+  }
+  return text;
+}
+
+// Reading one, refused or not; "heap_MiB" is the most heap it held at once.
+void BM_ReadHostilePatch(benchmark::State& state) {
+  const std::string text = hostilePatch(state.range(0));
+  std::int64_t peak = 0;
+  std::string refusal = "read";
+  for (auto _ : state) {
+    const std::int64_t before = gHeap;
+    gHeapPeak = before;
+    try {
+      benchmark::DoNotOptimize(ParsePatchDefinition(text, "hostile.patch"));
+    } catch (const EPatchError& error) {
+      refusal = error.what();
+    }
+    peak = std::max(peak, gHeapPeak - before);
+  }
+  const char* kinds[] = {"numbers", "keys", "objects", "outputs"};
+  state.SetLabel(std::string(kinds[state.range(0)]) + ": " + refusal);
+  state.counters["heap_MiB"] = static_cast<double>(peak) / (1 << 20);
+}
+
 // Argument 0: the 64 × 32 grid; 1: 100,000 pixels.
 BENCHMARK(BM_Fill)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_Send)->ArgsProduct({{0, 1}, {0, 1, 2}})->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ShowFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_ShowAndSend)->Arg(0)->Arg(1)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_ReadHostilePatch)->DenseRange(0, 3)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace lumora::output

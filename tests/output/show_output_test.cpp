@@ -175,6 +175,19 @@ TEST(ShowOutput, EveryEntryOfAPlayListLightsItsCellsThroughAPatchReadOnce) {
   EXPECT_EQ(gHostLookups - lookups, 1u) << "looked up again while playing";
 }
 
+// Outputs naming the same host ask the resolver once for it.
+TEST(ShowOutput, EachHostIsLookedUpOnceHoweverManyOutputsNameIt) {
+  const std::uint64_t before = gHostLookups;
+  const TPatchDefinition patch = ParsePatchDefinition(R"({"outputs": [
+      {"protocol": "sacn", "channels": [1, 3], "universe": 1, "host": "127.0.0.1"},
+      {"protocol": "sacn", "channels": [4, 6], "universe": 2, "host": "127.0.0.1"},
+      {"protocol": "artnet", "channels": [1, 6], "host": "localhost"},
+      {"protocol": "ddp", "channels": [1, 6], "host": "127.0.0.1", "interface": "localhost"}]})",
+                                                      "hosts.patch");
+  EXPECT_EQ(gHostLookups - before, 2u);
+  EXPECT_EQ(patch.Outputs[3].Interface, 0x7F000001u);
+}
+
 // A player started with a patch and no show, or with a show the patch
 // cannot drive, keeps it: the show it cannot drive is reported once and
 // sends nothing, and a show opened later that it drives lights the lamps.
@@ -210,13 +223,15 @@ TEST(ShowOutput, ASequenceOfAPlayListHoldsEveryEntrysCells) {
   lumora::test::TPlayerDir dir("list_sequence");
   const std::string list = writeDemoList(dir);
   const std::string patch = dir.WriteText("grid.json", gridPatch(5568));
-  TShowPass pass(list, {});
+  TShowPassOptions options;
+  options.DrawThreads = 1;
+  TShowPass pass(list, options);
   const std::string out = dir.Path("show.fseq");
   WriteShowSequence(pass, patch, out);
   const TSequence s = readSequence(out);
   ASSERT_EQ(s.Channels, 1728u);
   ASSERT_EQ(s.FrameData.size(), static_cast<std::size_t>(pass.FrameCount()));
-  TShowPass reference(list, {});
+  TShowPass reference(list, options);
   reference.Rewind();
   std::set<std::string> lit;
   for (std::size_t k = 0; k < s.FrameData.size(); ++k) {
@@ -230,9 +245,9 @@ TEST(ShowOutput, ASequenceOfAPlayListHoldsEveryEntrysCells) {
   neon.Engine.LoadMovie(dir.Path("neon.ctl"));
   const std::string lamps = dir.WriteText("lamps.json", MakeStartingPatch(MovieShapeOf(neon.Engine), {TStartingSource::Lamps, TProtocol::Sacn, ""}));
   std::vector<std::string> reports;
-  TSequenceOptions options;
-  options.OnReport = [&reports](const std::string& message) { reports.push_back(message); };
-  WriteShowSequence(pass, lamps, out, options);
+  TSequenceOptions sequence;
+  sequence.OnReport = [&reports](const std::string& message) { reports.push_back(message); };
+  WriteShowSequence(pass, lamps, out, sequence);
   ASSERT_EQ(reports.size(), 2u);
   EXPECT_EQ(reports[0], "waves.tol: " + lamps + ": fixtures[0].graphic: layer 2 has no graphic 0 with lamps; its frames "
                         "are written dark");
