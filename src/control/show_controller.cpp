@@ -117,8 +117,8 @@ void TShowController::Opened(const std::string& file, TCommandSource source) {
   fStopAt = TStopAt::Nothing;
   fPassDone = 0;
   fPass = fEngine.Pass();
-  if (fTest) fTest.reset();
-  if (fLights) fLights->Live().SetTestFrame(std::nullopt);
+  if (fTest && fLights) fLights->Live().SetTestFrame(std::nullopt);
+  fTest.reset();
   noteEntry();
   publish();
 }

@@ -74,6 +74,7 @@ void TOutputSender::SetControls(const TLightControls& controls) {
 void TOutputSender::SetTestFrame(std::optional<std::vector<std::uint8_t>> frame) {
   {
     std::lock_guard lock(fLock);
+    if (!frame && !fTest) return;
     if (frame) frame->resize(fSending.size(), 0);
     fTest = frame ? std::make_shared<const std::vector<std::uint8_t>>(std::move(*frame)) : nullptr;
     fControlsChanged = true;

@@ -44,10 +44,14 @@ int RunPlayer(const TPlayerOptions& options) {
   if (lock && !lock->Held()) {
     // The running player keeps the lamps it started with: a patch handed
     // over could take a live show dark.
-    if (!options.Patch.empty() || !options.Control.Listen.empty()) {
-      std::fprintf(stderr, "lumora: %s is refused: a player is running already and keeps its own; nothing was "
-                           "handed over (close it, then start again)\n",
-                   options.Patch.empty() ? "--control" : "--patch");
+    if (!options.Patch.empty()) {
+      std::fprintf(stderr, "lumora: --patch is refused: a player is running already and keeps its own lamps; "
+                           "nothing was handed over (close it, then start again with --patch)\n");
+      return 1;
+    }
+    if (!options.Control.Listen.empty()) {
+      std::fprintf(stderr, "lumora: --control is refused: a player is running already and serves its own page; "
+                           "nothing was handed over (close it, then start again with --control)\n");
       return 1;
     }
     if (HandToRunningInstance(paths.Socket, argument)) return 0;
