@@ -585,5 +585,40 @@ TEST_F(PlayerForm, MessagesSpeakTheCaptionsLanguage) {
   EXPECT_EQ(Ui.Details[1], missing);
 }
 
+// The page and the window are one show: what the control service asks
+// moves the window's bars and labels, what the window's keys do shows in
+// the status, and a notice says what changed.
+TEST_F(PlayerForm, ThePageAndTheWindowAgree) {
+  Dir.Write("a.tol", tolBytes(2, 2, 4, 4, 6));
+  Dir.Write("b.tol", tolBytes(2, 2, 4, 4, 4));
+  const std::string list = Dir.WriteText("show.lst", "a.tol\nb.tol\n");
+  Form.FormCreate(list);
+  control::TCommandBus& bus = Form.Control().Bus;
+  const auto fromPage = [&](const char* name, nlohmann::json args) {
+    return bus.Run({name, std::move(args), control::TCommandSource::Http}).Done;
+  };
+  ASSERT_TRUE(fromPage("speed", {{"interval", 70}}));
+  EXPECT_EQ(Form.ScrollBar(kSpeedBar).Position, 7) << "the speed bar moved";
+  EXPECT_EQ(Ui.Caption(SpeedLabel), "当前速度 70 ms    ");
+  EXPECT_EQ(Ui.Interval, 70);
+  ASSERT_TRUE(fromPage("volume", {{"percent", 30}}));
+  EXPECT_DOUBLE_EQ(Form.Volume(), 0.3);
+  EXPECT_EQ(Ui.Notices.back(), "音量 30 %");
+  ASSERT_TRUE(fromPage("pause", {}));
+  EXPECT_EQ(Ui.Caption(PlayStop), "播放") << "the play/stop caption follows";
+
+  Form.Faster();
+  EXPECT_EQ(Form.Control().Controller.Status().Interval, 60) << "the window's keys reach the status";
+  Form.NextEntry();
+  EXPECT_EQ(Form.Control().Controller.Status().EntryName, "b.tol");
+  EXPECT_EQ(Ui.Notices.back(), "第 2 / 2 项：b.tol");
+  Form.LanguageClick();
+  Form.SetMuted(true);
+  EXPECT_TRUE(Form.Control().Controller.Status().Muted);
+  EXPECT_EQ(Ui.Notices.back(), "Muted");
+  Form.StepFrame(2);
+  EXPECT_EQ(Form.Control().Controller.Status().Frame, 3);
+}
+
 }  // namespace
 }  // namespace lumora

@@ -32,6 +32,7 @@ class TFakeToolkit : public TPlayerToolkit {
   std::vector<std::string> Details;
   std::string Title;
   bool Closed = false;
+  std::vector<std::string> Notices;
 
   void SetCaption(TCaptionControl control, const std::string& text) override { Captions[control] = text; }
   void ShowScrollBar(TScrollBarId bar, const TScrollBarState& state) override { Bars[bar] = state; }
@@ -46,6 +47,7 @@ class TFakeToolkit : public TPlayerToolkit {
   void Maximize() override { WindowCalls.push_back("max"); }
   void BringToFront() override { WindowCalls.push_back("front"); }
   void SetTitle(const std::string& title) override { Title = title; }
+  void ShowNotice(const std::string& text) override { Notices.push_back(text); }
   void Refresh() override { WindowCalls.push_back("refresh"); }
   void CopyFrame(const TBitmap32& frame, std::int32_t x, std::int32_t y) override {
     Copies.push_back({x, y, frame.Width(), frame.Height()});
