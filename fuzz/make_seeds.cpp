@@ -104,6 +104,22 @@ std::string manyKeysPatch(int keys) {
 // Light patches: the starting patches our generator writes for the small
 // movies of the fuzz target (alone, and as a play list of the two), one of
 // every fixture kind, and one of many keys.
+// What clients send the control service: WebSocket messages, and bodies
+// of every kind of command.
+void writeControlSeeds(const std::string& dir) {
+  const std::string messages[] = {
+      R"({"type": "auth", "id": 1, "secret": "lamp-post-7"})",
+      R"({"type": "command", "id": "a", "name": "play", "args": {"file": "demo.lst", "entry": 2, "loops": 3}})",
+      R"({"type": "command", "id": 2, "name": "seek", "args": {"seconds": 12.5}})",
+      R"({"type": "command", "name": "test", "args": {"pattern": "chase", "level": 40, "output": 1, "step": 100}})",
+      R"({"when": "pass"})",
+      R"({"percent": 55, "on": true, "interval": 40, "frame": 3})",
+      R"({"file": "../x.lst", "shuffle": true, "protect": false})",
+  };
+  int index = 0;
+  for (const std::string& message : messages) write(dir, "message" + std::to_string(index++), text(message));
+}
+
 void writePatchSeeds(const std::string& dir) {
   using namespace output;
   const std::vector<TMovieShape> movies = fuzz::PatchMovies();
@@ -174,6 +190,7 @@ int run(const std::string& out) {
   writeHostileSeeds(out);
   writePatchSeeds(out + "/patch");
   writeQueueSeeds(out + "/queue");
+  writeControlSeeds(out + "/control");
   std::cout << out << "\n";
   return 0;
 }

@@ -124,30 +124,49 @@ int TEventSockets::onData(mg_connection* connection, int bits, char* data, std::
   return sockets.answer(*client, data, length) ? 1 : 0;
 }
 
-// {"type": "auth", "secret": …} or {"type": "command", "id": …, "name": …,
-// "args": {…}}; each is answered with its id.
-bool TEventSockets::answer(TClient& client, const char* data, std::size_t length) {
-  const nlohmann::json message = nlohmann::json::parse(data, data + length, nullptr, false);
-  if (!message.is_object()) return client.Send({{"type", "error"}, {"error", "a message must be a JSON object"}});
-  const nlohmann::json id = message.value("id", nlohmann::json());
-  const std::string type = message.value("type", "");
+TSocketMessage ReadSocketMessage(std::string_view text) {
+  TSocketMessage message;
+  const nlohmann::json json = nlohmann::json::parse(text, nullptr, false);
+  if (!json.is_object()) {
+    message.Error = "a message must be a JSON object";
+    return message;
+  }
+  message.Id = json.value("id", nlohmann::json());
+  const nlohmann::json type = json.value("type", nlohmann::json());
   if (type == "auth") {
-    const nlohmann::json secret = message.value("secret", nlohmann::json());
-    const TAuthAnswer answer =
-        fGate.CheckSecret(client.Address, secret.is_string() ? secret.get<std::string>() : std::string());
-    client.MayCommand = client.MayCommand || answer.Verdict == TVerdict::Allowed;
-    return client.Send({{"type", "auth"}, {"id", id}, {"ok", answer.Verdict == TVerdict::Allowed}});
+    const nlohmann::json secret = json.value("secret", nlohmann::json());
+    message.Kind = TSocketMessage::TKind::Auth;
+    message.Secret = secret.is_string() ? secret.get<std::string>() : std::string();
+    return message;
   }
-  if (type != "command") return client.Send({{"type", "error"}, {"id", id}, {"error", "unknown message type"}});
-  control::TCommandResult result;
-  if (!client.MayCommand) {
-    result = control::TCommandResult::Failed(control::TFault::Refused, "the password is needed");
-  } else {
-    const nlohmann::json name = message.value("name", nlohmann::json());
-    result = fBus.Post({name.is_string() ? name.get<std::string>() : std::string(),
-                        message.value("args", nlohmann::json::object()), control::TCommandSource::WebSocket});
+  if (type != "command") {
+    message.Error = "unknown message type";
+    return message;
   }
-  return client.Send({{"type", "result"}, {"id", id}, {"result", control::ResultJson(result)}});
+  const nlohmann::json name = json.value("name", nlohmann::json());
+  message.Kind = TSocketMessage::TKind::Command;
+  message.Command = {name.is_string() ? name.get<std::string>() : std::string(),
+                     json.value("args", nlohmann::json::object()), control::TCommandSource::WebSocket};
+  return message;
+}
+
+// An answer for every message, with its id.
+bool TEventSockets::answer(TClient& client, const char* data, std::size_t length) {
+  const TSocketMessage message = ReadSocketMessage({data, length});
+  switch (message.Kind) {
+    case TSocketMessage::TKind::Error:
+      return client.Send({{"type", "error"}, {"id", message.Id}, {"error", message.Error}});
+    case TSocketMessage::TKind::Auth: {
+      const TAuthAnswer answer = fGate.CheckSecret(client.Address, message.Secret);
+      client.MayCommand = client.MayCommand || answer.Verdict == TVerdict::Allowed;
+      return client.Send({{"type", "auth"}, {"id", message.Id}, {"ok", answer.Verdict == TVerdict::Allowed}});
+    }
+    case TSocketMessage::TKind::Command: break;
+  }
+  const control::TCommandResult result =
+      client.MayCommand ? fBus.Post(message.Command)
+                        : control::TCommandResult::Failed(control::TFault::Refused, "the password is needed");
+  return client.Send({{"type", "result"}, {"id", message.Id}, {"result", control::ResultJson(result)}});
 }
 
 // The whole status at once, then each change no more often than

@@ -11,6 +11,9 @@
 #include <memory>
 #include <mutex>
 #include <map>
+#include <string_view>
+
+#include <nlohmann/json.hpp>
 
 #include "control/command_bus.h"
 #include "control/status.h"
@@ -20,6 +23,19 @@ struct mg_connection;
 struct mg_context;
 
 namespace lumora::service {
+
+// What a client sends over the WebSocket: its password, or a command to
+// run; anything else is an error answered as such.
+struct TSocketMessage {
+  enum class TKind : std::uint8_t { Auth, Command, Error } Kind = TKind::Error;
+  nlohmann::json Id;
+  std::string Secret;
+  control::TCommand Command;
+  std::string Error;
+};
+
+// Reads one message; never throws, whatever the bytes.
+TSocketMessage ReadSocketMessage(std::string_view text);
 
 struct TSocketLimits {
   int Sockets = 64;
