@@ -61,13 +61,15 @@ function stopPlayer(player) {
 // The slots of universe 1 as the latest sACN packet gave them.
 export async function sacnReceiver() {
   const socket = dgram.createSocket('udp4');
-  const receiver = { slots: null, packets: 0, port: 0, close: () => socket.close() };
+  // onPacket, when set, hears each packet's slots as it comes.
+  const receiver = { slots: null, packets: 0, port: 0, onPacket: null, close: () => socket.close() };
   socket.on('message', (packet) => {
     if (packet.length < 126 || packet.toString('latin1', 4, 16) !== 'ASC-E1.17\0\0\0') return;
     if (packet.readUInt16BE(113) !== 1) return;
     const count = packet.readUInt16BE(123) - 1;
     receiver.slots = [...packet.subarray(126, 126 + count)];
     receiver.packets += 1;
+    if (receiver.onPacket) receiver.onPacket(receiver.slots);
   });
   await new Promise((resolve) => socket.bind(0, '127.0.0.1', resolve));
   receiver.port = socket.address().port;
