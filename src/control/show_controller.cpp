@@ -328,7 +328,8 @@ void TShowController::AttachLights(output::TPatchDefinition patch, output::TLive
   fPackets.clear();
   fRates.clear();
   applyControls();
-  if (const std::string why = fLights->CheckShow(); !why.empty()) Tell("output", why);
+  fLightsWarning = fLights->CheckShow();
+  if (!fLightsWarning.empty()) Tell("output", fLightsWarning);
   publish();
 }
 
@@ -380,6 +381,7 @@ void TShowController::noteEntry() {
   }
   fEntryPath = fEngine.ShowFile();
   fLengths[fEntryPath] = length;
+  fLightsWarning = fLights ? fLights->CheckShow() : std::string();
   if (fEngine.PlayListActive()) {
     const std::size_t index = fEngine.CurrentEntry().value_or(0);
     Tell("entry", "entry " + std::to_string(index + 1) + " of " + std::to_string(fEngine.PlayList().size()) + ": " +
@@ -434,6 +436,7 @@ TShowStatus TShowController::buildStatus() const {
     for (const output::TFixtureChannels& fixture : fLights->Live().BoundFixtures()) status.Fixtures.push_back(fixture.Name);
   }
   if (!showing) return status;
+  if (!fLightsWarning.empty()) status.Warnings.push_back(fLightsWarning);
   status.File = fFile;
   status.StartedBy = fStartedBy;
   status.Protected = fProtected;

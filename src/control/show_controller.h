@@ -123,6 +123,8 @@ class TShowController {
   std::int64_t fPass = 0;
   double fPassDone = 0;
   std::string fEntryPath;
+  // Why the lamps stay dark for the show playing, if they do.
+  std::string fLightsWarning;
 
   // Packets each output had sent at the last sample, and when.
   std::vector<std::uint64_t> fPackets;
