@@ -134,7 +134,9 @@ TCommandSpec CommandSpec(std::string name, std::string description, std::vector<
 TCommandResult ValidateArguments(const TCommandSpec& spec, const nlohmann::json& args) {
   if (args.is_null()) return ValidateArguments(spec, nlohmann::json::object());
   if (!args.is_object()) return TCommandResult::Failed(TFault::Arguments, "the arguments must be a JSON object");
-  for (const auto& [name, value] : args.items()) {
+  for (const auto& item : args.items()) {
+    const std::string& name = item.key();
+    const nlohmann::json& value = item.value();
     const auto argument = std::find_if(spec.Arguments.begin(), spec.Arguments.end(),
                                        [&](const TArgumentSpec& a) { return a.Name == name; });
     if (argument == spec.Arguments.end()) {
