@@ -30,7 +30,7 @@ packages=(
   # Chinese captions and a display server for tests without a screen
   fonts-wqy-microhei xvfb xauth
   # the control service (HTTP and WebSocket, passwords) and its page's tests in Chromium
-  libcivetweb-dev libsodium-dev chromium
+  libcivetweb-dev libsodium-dev libssl-dev chromium
 )
 
 apt-get update -q

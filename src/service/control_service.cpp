@@ -15,6 +15,7 @@
 #include "service/api_document.h"
 #include "service/event_socket.h"
 #include "service/http_exchange.h"
+#include "service/tls_front.h"
 #include "service/web_assets.h"
 
 namespace lumora::service {
@@ -24,10 +25,10 @@ namespace {
 constexpr const char* kRealm = "Basic realm=\"Lumora Stage\", charset=\"UTF-8\"";
 constexpr std::string_view kCommandsPath = "/api/commands/";
 
+// With HTTPS, the service listens on loopback alone, behind the TLS front.
 std::string listeningPort(const TServiceOptions& options) {
-  const bool v6 = options.Address.find(':') != std::string::npos;
-  std::string port = (v6 ? "[" + options.Address + "]" : options.Address) + ":" + std::to_string(options.Port);
-  return options.Certificate.empty() ? port : port + "s";
+  if (!options.Certificate.empty()) return "127.0.0.1:0";
+  return options.Address + ":" + std::to_string(options.Port);
 }
 
 // Whether an Origin header names the host the request was sent to. A
@@ -72,19 +73,20 @@ class TControlService::TServer {
  public:
   TServer(TServiceParts parts, TServiceOptions options)
       : fParts(std::move(parts)), fOptions(std::move(options)), fGate(fOptions.PasswordHash, fOptions.Clock),
-        fSockets(*fParts.Bus, *fParts.Status, fGate,
-                 {fOptions.Sockets, fOptions.StatusEvery}) {
+        fSockets(*fParts.Bus, *fParts.Status, fGate, {fOptions.Sockets, fOptions.StatusEvery},
+                 [this](const mg_connection* c) { return addressOf(c); }) {
     start();
   }
 
   ~TServer() {
     fSockets.Close();
+    fFront.reset();
     if (fContext == nullptr) return;
     stop();
     mg_exit_library();
   }
 
-  std::uint16_t Port() const { return fPort; }
+  std::uint16_t Port() const { return fFront ? fFront->Port() : fPort; }
   const std::string& Address() const { return fOptions.Address; }
   bool Secure() const { return !fOptions.Certificate.empty(); }
   int Sockets() const { return fSockets.Count(); }
@@ -93,6 +95,7 @@ class TControlService::TServer {
   void start();
   void stop();
   static int onRequest(mg_connection* connection, void* self);
+  std::string addressOf(const mg_connection* connection) const;
   int handle(const TRequest& request);
   std::optional<TReply> refusal(const TRequest& request, bool api);
   TReply page(const TRequest& request);
@@ -110,6 +113,7 @@ class TControlService::TServer {
   TAuthGate fGate;
   TEventSockets fSockets;
   mg_context* fContext = nullptr;
+  std::unique_ptr<TTlsFront> fFront;
   std::uint16_t fPort = 0;
   // Where this machine reaches the listener.
   std::string fKnockAddress;
@@ -129,12 +133,8 @@ void TControlService::TServer::start() {
       "access_control_allow_methods", "",   "access_control_allow_headers", "",
       "enable_directory_listing", "no",     "max_request_size",     "16384",
       "static_file_max_age", "0"};
-  if (Secure()) {
-    settings.push_back("ssl_certificate");
-    settings.push_back(fOptions.Certificate.c_str());
-  }
   settings.push_back(nullptr);
-  mg_init_library(Secure() ? MG_FEATURES_TLS : 0);
+  mg_init_library(0);
   mg_callbacks callbacks{};
   fContext = mg_start(&callbacks, this, settings.data());
   if (fContext == nullptr) throw std::runtime_error("cannot serve the control page at " + port);
@@ -142,7 +142,12 @@ void TControlService::TServer::start() {
   fSockets.Attach(fContext, "/api/events");
   mg_server_port ports[2]{};
   if (mg_get_server_ports(fContext, 2, ports) > 0) fPort = static_cast<std::uint16_t>(ports[0].port);
-  fKnockAddress = fOptions.Address == "0.0.0.0" ? "127.0.0.1" : fOptions.Address;
+  fKnockAddress = fOptions.Address == "0.0.0.0" || Secure() ? "127.0.0.1" : fOptions.Address;
+  if (Secure()) {
+    fFront = std::make_unique<TTlsFront>(
+        TTlsFrontOptions{fOptions.Certificate, fOptions.Address, fOptions.Port, fPort, fOptions.Connections,
+                         fOptions.RequestTimeout});
+  }
 }
 
 // civetweb's listener looks at its stop flag only between connections or
@@ -161,7 +166,18 @@ void TControlService::TServer::stop() {
 }
 
 int TControlService::TServer::onRequest(mg_connection* connection, void* self) {
-  return static_cast<TServer*>(self)->handle(RequestOf(connection));
+  auto& server = *static_cast<TServer*>(self);
+  TRequest request = RequestOf(connection);
+  request.Address = server.addressOf(connection);
+  return server.handle(request);
+}
+
+// Behind the TLS front every connection comes from loopback; the front
+// knows whom it carries.
+std::string TControlService::TServer::addressOf(const mg_connection* connection) const {
+  const mg_request_info* info = mg_get_request_info(connection);
+  if (!fFront || !IsLoopback(info->remote_addr)) return info->remote_addr;
+  return fFront->PeerOf(static_cast<std::uint16_t>(info->remote_port)).value_or(info->remote_addr);
 }
 
 int TControlService::TServer::handle(const TRequest& request) {

@@ -53,8 +53,8 @@ class TEventSockets::TClient {
 };
 
 TEventSockets::TEventSockets(control::TCommandBus& bus, control::TStatusBoard& status, TAuthGate& gate,
-                             TSocketLimits limits)
-    : fBus(bus), fStatus(status), fGate(gate), fLimits(limits) {}
+                             TSocketLimits limits, std::function<std::string(const mg_connection*)> addressOf)
+    : fBus(bus), fStatus(status), fGate(gate), fLimits(limits), fAddressOf(std::move(addressOf)) {}
 
 TEventSockets::~TEventSockets() { Close(); }
 
@@ -73,7 +73,8 @@ void TEventSockets::Close() {
 // (or no page at all), and from another machine only with the password.
 bool TEventSockets::admit(const mg_connection* connection, bool& mayCommand) {
   auto* writable = const_cast<mg_connection*>(connection);
-  const TRequest request = RequestOf(writable);
+  TRequest request = RequestOf(writable);
+  request.Address = fAddressOf(connection);
   const std::string origin = request.Header("Origin");
   const std::string host = request.Header("Host");
   if (!origin.empty() && origin != "http://" + host && origin != "https://" + host) return false;
@@ -100,8 +101,8 @@ int TEventSockets::onConnect(const mg_connection* connection, void* self) {
     --sockets.fCount;
     return 1;
   }
-  const mg_request_info* info = mg_get_request_info(connection);
-  auto client = std::make_unique<TClient>(const_cast<mg_connection*>(connection), info->remote_addr, mayCommand);
+  auto client =
+      std::make_unique<TClient>(const_cast<mg_connection*>(connection), sockets.fAddressOf(connection), mayCommand);
   mg_set_user_connection_data(connection, client.get());
   const std::lock_guard lock(sockets.fLock);
   sockets.fClients.emplace(client.get(), std::move(client));

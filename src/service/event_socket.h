@@ -7,6 +7,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <chrono>
 #include <memory>
 #include <mutex>
@@ -44,7 +45,9 @@ struct TSocketLimits {
 
 class TEventSockets {
  public:
-  TEventSockets(control::TCommandBus& bus, control::TStatusBoard& status, TAuthGate& gate, TSocketLimits limits);
+  // addressOf names the client of a connection.
+  TEventSockets(control::TCommandBus& bus, control::TStatusBoard& status, TAuthGate& gate, TSocketLimits limits,
+                std::function<std::string(const mg_connection*)> addressOf);
   ~TEventSockets();
   TEventSockets(const TEventSockets&) = delete;
   TEventSockets& operator=(const TEventSockets&) = delete;
@@ -70,6 +73,7 @@ class TEventSockets {
   control::TStatusBoard& fStatus;
   TAuthGate& fGate;
   TSocketLimits fLimits;
+  std::function<std::string(const mg_connection*)> fAddressOf;
   std::atomic<int> fCount = 0;
   std::atomic<bool> fClosing = false;
   std::mutex fLock;

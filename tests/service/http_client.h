@@ -36,6 +36,7 @@ class TTestSocket {
   TTestSocket& operator=(const TTestSocket&) = delete;
 
   bool Open() const { return fFd >= 0; }
+  int Handle() const { return fFd; }
   void Close() {
     if (fFd >= 0) ::close(fFd);
     fFd = -1;
