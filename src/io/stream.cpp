@@ -77,6 +77,13 @@ std::size_t TFileInput::Read(std::span<std::uint8_t> buffer) {
   return n;
 }
 
+void TFileInput::Seek(std::uint64_t position) {
+  if (position > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) ||
+      ::fseeko(fFile, static_cast<off_t>(position), SEEK_SET) != 0) {
+    throw TLoadError(fPath + ": cannot seek in the file (" + systemError() + ")");
+  }
+}
+
 TInflateStream::TInflateStream(TInputStream& source, std::string fileName, std::uint64_t maxSize)
     : fSource(source), fFileName(std::move(fileName)), fMaxSize(maxSize), fInput(kChunk) {
   if (inflateInit(&fZ) != Z_OK) throw TLoadError(fFileName + ": cannot start the zlib inflater");

@@ -34,7 +34,7 @@ void WriteShowSequence(TShowPass& pass, const std::string& patchPath, const std:
   fseq.FrameCount = static_cast<std::uint32_t>(pass.FrameCount());
   fseq.StepMs = stepOf(outPath, first.TickInterval());
   fseq.Compress = options.Compress;
-  if (!pass.MusicPath().empty()) fseq.MusicFile = std::filesystem::path(pass.MusicPath()).filename().string();
+  fseq.MusicFile = pass.MusicName();
   TFseqWriter writer(outPath, fseq);
   TChannelMap map(patch.Fixtures, patch.ChannelCount);
   std::vector<std::uint8_t> channels;

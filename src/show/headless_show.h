@@ -1,5 +1,5 @@
 // A show played without a display: a host of a fixed room that keeps the
-// messages it is given, music that is extracted but not played, and the
+// messages and music notes it is given, music that is extracted but not played, and the
 // engine they drive. The tools, the benchmarks and the fuzz targets share
 // them.
 #pragma once
@@ -17,6 +17,8 @@ class THeadlessHost : public TShowHost {
   THeadlessHost(std::int32_t width, std::int32_t height) : fRoom{width, height} {}
   // The text of every message box, in order.
   std::vector<std::string> Messages;
+  // What was said of music left out, in order.
+  std::vector<std::string> MusicNotes;
   // Called when the frame range or position changes; moved when the
   // position did.
   std::function<void(bool moved)> OnFramesChanged;
@@ -32,6 +34,7 @@ class THeadlessHost : public TShowHost {
     if (OnFramesChanged) OnFramesChanged(moved);
   }
   void PlaybackChanged() override {}
+  void MusicLeftOut(const std::string& detail) override { MusicNotes.push_back(detail); }
 
  private:
   TPoint fRoom;

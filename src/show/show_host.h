@@ -45,6 +45,9 @@ class TShowHost {
   virtual void FramesChanged(bool moved) = 0;
   // Playback started or stopped, or its interval changed.
   virtual void PlaybackChanged() = 0;
+  // Music the show plays on without: the detail names the movie or file
+  // and the cause. Written to stderr unless the host says it otherwise.
+  virtual void MusicLeftOut(const std::string& detail);
 };
 
 // What a show needs of the music player. Open and Play raise an error when
