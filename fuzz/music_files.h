@@ -99,15 +99,16 @@ inline void WriteEncodedTone(const std::string& path, const char* container, con
 // waits for the next for ever.
 inline std::string HlsPlaylist(const std::string& segment, bool live = false) {
   const std::string length = live ? "86400" : "10";
-  return "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:" + length + "\n#EXT-X-MEDIA-SEQUENCE:0\n#EXTINF:" +
-         length + ".0,\n" + segment + "\n" + (live ? "" : "#EXT-X-ENDLIST\n");
+  return "#EXTM3U\n#EXT-X-VERSION:3\n#EXT-X-TARGETDURATION:" + length + "\n#EXT-X-MEDIA-SEQUENCE:0\n#EXTINF:" + length +
+         ".0,\n" + segment + "\n" + (live ? "" : "#EXT-X-ENDLIST\n");
 }
 
 inline std::string DashManifest(const std::string& segment) {
   return "<?xml version=\"1.0\"?>\n<MPD xmlns=\"urn:mpeg:dash:schema:mpd:2011\" type=\"static\" "
          "mediaPresentationDuration=\"PT1S\" minBufferTime=\"PT1S\" profiles=\"urn:mpeg:dash:profile:full:2011\">"
          "<Period><AdaptationSet mimeType=\"audio/wav\"><Representation id=\"1\" bandwidth=\"1\">"
-         "<BaseURL>" + segment + "</BaseURL></Representation></AdaptationSet></Period></MPD>\n";
+         "<BaseURL>" +
+         segment + "</BaseURL></Representation></AdaptationSet></Period></MPD>\n";
 }
 
 inline std::string ConcatScript(const std::string& file) { return "ffconcat version 1.0\nfile '" + file + "'\n"; }
@@ -117,7 +118,9 @@ inline std::string SdpSession() {
          "m=audio 5004 RTP/AVP 0\r\n";
 }
 
-inline std::string PlsPlaylist(const std::string& file) { return "[playlist]\nFile1=" + file + "\nNumberOfEntries=1\n"; }
+inline std::string PlsPlaylist(const std::string& file) {
+  return "[playlist]\nFile1=" + file + "\nNumberOfEntries=1\n";
+}
 
 inline std::vector<std::uint8_t> TextBytes(const std::string& text) { return {text.begin(), text.end()}; }
 

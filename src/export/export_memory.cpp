@@ -63,8 +63,8 @@ constexpr std::uint64_t kFixed = 64 * kMiB;
 
 const TX264Queue& x264Queue(const TExportOptions& options) {
   const std::string_view preset = options.Preset.empty() ? std::string_view("veryfast") : options.Preset;
-  const auto* found = std::find_if(kX264Queues.begin(), kX264Queues.end(),
-                                   [&](const TX264Queue& q) { return q.Preset == preset; });
+  const auto* found =
+      std::find_if(kX264Queues.begin(), kX264Queues.end(), [&](const TX264Queue& q) { return q.Preset == preset; });
   return found != kX264Queues.end() ? *found : kX264Queues.back();
 }
 
@@ -79,8 +79,7 @@ std::uint64_t x264Memory(double pixels, const TExportOptions& options) {
 }
 
 std::uint64_t vp9Memory(const TPictureSize& size) {
-  const double bordered =
-      double(size.CanvasWidth + 2 * kVp9Border) * double(size.CanvasHeight + 2 * kVp9Border);
+  const double bordered = double(size.CanvasWidth + 2 * kVp9Border) * double(size.CanvasHeight + 2 * kVp9Border);
   return bytes(kVp9Frame * (kVp9Lag + kVp9Kept), bordered);
 }
 
@@ -89,10 +88,14 @@ std::uint64_t encoderMemory(TVideoFormat format, const TPictureSize& size, const
   const double pixels = double(size.CanvasWidth) * double(size.CanvasHeight);
   switch (format) {
     case vfMp4:
-    case vfMatroska: return bytes(kRgb32Picture + kYuvPicture, pixels) + x264Memory(pixels, options);
-    case vfWebM: return bytes(kRgb32Picture + kYuvPicture, pixels) + vp9Memory(size);
-    case vfGif: return bytes(2 * kRgb32Picture + kGifMapping, pixels);
-    default: return bytes(kRgb32Picture + kRgb24Picture + kApngEncoder, pixels);
+    case vfMatroska:
+      return bytes(kRgb32Picture + kYuvPicture, pixels) + x264Memory(pixels, options);
+    case vfWebM:
+      return bytes(kRgb32Picture + kYuvPicture, pixels) + vp9Memory(size);
+    case vfGif:
+      return bytes(2 * kRgb32Picture + kGifMapping, pixels);
+    default:
+      return bytes(kRgb32Picture + kRgb24Picture + kApngEncoder, pixels);
   }
 }
 

@@ -19,8 +19,8 @@ namespace {
 // Readers of sound files that name no other file and fetch nothing; a play
 // list (HLS, DASH, concat, SDP, image sequences) is none of them. MOV's
 // references to other files stay off, as they are by default.
-constexpr std::array<std::string_view, 10> kMusicFormats = {"wav", "w64",  "aiff", "mp3",      "flac",
-                                                            "ogg", "aac",  "mov",  "matroska", "asf"};
+constexpr std::array<std::string_view, 10> kMusicFormats = {"wav", "w64", "aiff", "mp3",      "flac",
+                                                            "ogg", "aac", "mov",  "matroska", "asf"};
 // Beyond the sound and a picture or two of a cover.
 constexpr int kMaxStreams = 16;
 constexpr int kIoBufferSize = 64 * 1024;
@@ -45,7 +45,8 @@ bool looksLikeText(std::span<const std::uint8_t> head) {
   const auto space = [](std::uint8_t c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r'; };
   const auto first = std::find_if_not(head.begin(), head.end(), space);
   if (first != head.end() && (*first == '#' || *first == '<' || *first == '[')) return true;
-  return !head.empty() && std::all_of(head.begin(), head.end(), [&](std::uint8_t c) { return space(c) || (c >= 0x20 && c < 0x7F); });
+  return !head.empty() &&
+         std::all_of(head.begin(), head.end(), [&](std::uint8_t c) { return space(c) || (c >= 0x20 && c < 0x7F); });
 }
 
 // Nothing a reader names is ever opened.
@@ -87,8 +88,8 @@ TMusicInput::~TMusicInput() = default;
 void TMusicInput::openReader() {
   auto* buffer = static_cast<std::uint8_t*>(av_malloc(kIoBufferSize));
   if (buffer == nullptr) fail("out of memory");
-  AVIOContext* io = avio_alloc_context(buffer, kIoBufferSize, 0, this, &TMusicInput::readBytes, nullptr,
-                                       &TMusicInput::seek);
+  AVIOContext* io =
+      avio_alloc_context(buffer, kIoBufferSize, 0, this, &TMusicInput::readBytes, nullptr, &TMusicInput::seek);
   if (io == nullptr) {
     av_free(buffer);
     fail("out of memory");
@@ -160,7 +161,7 @@ std::int64_t TMusicInput::seek(void* opaque, std::int64_t offset, int whence) {
   auto& input = *static_cast<TMusicInput*>(opaque);
   const auto size = static_cast<std::int64_t>(input.fFile.Size());
   if ((whence & AVSEEK_SIZE) != 0) return size;
-  const std::int64_t base = (whence & 3) == SEEK_CUR ? static_cast<std::int64_t>(input.fPosition)
+  const std::int64_t base = (whence & 3) == SEEK_CUR   ? static_cast<std::int64_t>(input.fPosition)
                             : (whence & 3) == SEEK_END ? size
                                                        : 0;
   if (offset > std::numeric_limits<std::int64_t>::max() - base || base + offset < 0) return AVERROR(EINVAL);

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <climits>
 #include <filesystem>
 #include <string_view>
 
 extern "C" {
-#include <libavutil/imgutils.h>
 #include <libavutil/log.h>
 }
 
@@ -50,6 +50,13 @@ TVideoFormat formatOfName(const std::string& path) {
   }
   const std::string shown = extension.empty() ? "no extension" : "\"" + extension + "\"";
   throw EVideoExport("unknown video format (" + shown + "); supported: " + SupportedVideoExtensions());
+}
+
+// FFmpeg's own rule for a picture it allocates (av_image_check_size, which
+// would also log): 8 bytes a pixel and a margin of 128 each way stay below
+// 2^31.
+bool fitsFfmpegPicture(std::int64_t width, std::int64_t height) {
+  return (8 * width + 8 * 128) * (height + 128) < INT_MAX;
 }
 
 bool isH264(TVideoFormat format) { return format == vfMp4 || format == vfMatroska; }
@@ -107,11 +114,8 @@ std::string VideoSizeProblem(TVideoFormat format, std::int32_t width, std::int32
     return "a video cannot be " + size + " (" + codecName(format) + " takes 1 to " + std::to_string(most) +
            " a side)";
   }
-  // The encoders' pictures are FFmpeg's, with their margins and 4:2:0 padding.
   const bool even = format != vfGif && format != vfApng;
-  const int paddedWidth = even ? width + (width & 1) : width;
-  const int paddedHeight = even ? height + (height & 1) : height;
-  if (av_image_check_size(static_cast<unsigned>(paddedWidth), static_cast<unsigned>(paddedHeight), 0, nullptr) < 0) {
+  if (!fitsFfmpegPicture(even ? width + (width & 1) : width, even ? height + (height & 1) : height)) {
     return "a video cannot be " + size + " (FFmpeg's pictures hold about 268 million pixels at most)";
   }
   return {};

@@ -38,7 +38,7 @@ std::string systemError() { return std::strerror(errno); }
 
 // What stands at the name, when that is something no file may replace.
 std::string refusal(const std::string& path) {
-  struct stat st{};
+  struct stat st {};
   if (::lstat(path.c_str(), &st) != 0) return {};
   if (S_ISDIR(st.st_mode)) return "it is a folder";
   if (S_ISREG(st.st_mode) || S_ISLNK(st.st_mode)) return {};
@@ -53,7 +53,7 @@ void refuseWhatStands(const std::string& path) {
 // Where no file stood, none is replaced that came meanwhile; the flag is
 // refused by some file systems, which then take the plain rename.
 int renameIntoPlace(const std::string& from, const std::string& to) {
-  struct stat st{};
+  struct stat st {};
   if (::lstat(to.c_str(), &st) == 0) return std::rename(from.c_str(), to.c_str());
   if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return 0;
   if (errno == EINVAL || errno == ENOSYS) return std::rename(from.c_str(), to.c_str());

@@ -33,7 +33,7 @@ void removeNoted() {
   for (const bool folders : {false, true}) {
     for (TSlot& slot : gSlots) {
       if (slot.State.load() != kNoted) continue;
-      struct stat st{};
+      struct stat st {};
       if (::lstat(slot.Path, &st) != 0 || st.st_dev != slot.Device || st.st_ino != slot.Inode) continue;
       if (S_ISDIR(st.st_mode) != folders) continue;
       if (folders) {
@@ -56,7 +56,7 @@ extern "C" void removeAndEnd(int signal) {
 }  // namespace
 
 void RemoveOnSignals(std::initializer_list<int> signals) {
-  struct sigaction action{};
+  struct sigaction action {};
   action.sa_handler = removeAndEnd;
   action.sa_flags = SA_RESETHAND;
   sigemptyset(&action.sa_mask);

@@ -6,15 +6,16 @@
 
 #include <sys/stat.h>
 
+#include <gtest/gtest.h>
+
 #include <functional>
 #include <string>
 #include <vector>
 
-#include <gtest/gtest.h>
-
 #include "export/export_fixtures.h"
 #include "export/music_input_p.h"
 #include "render/png_io.h"
+#include "support/load_error.h"
 
 namespace lumora {
 namespace {
@@ -22,12 +23,7 @@ namespace {
 using namespace fixtures;
 
 std::string refusal(const std::string& path) {
-  try {
-    CheckMusicFile(path);
-  } catch (const EMusicFile& error) {
-    return error.what();
-  }
-  return "";
+  return test::ErrorOf<EMusicFile>([&] { CheckMusicFile(path); });
 }
 
 // The local sound a play list names is a real file beside it, so that a
@@ -39,7 +35,9 @@ TEST(MusicFile, OnlySoundFilesOfTheFormatsTakenAreMusic) {
     std::string Refusal;  // empty: taken
   };
   const auto text = [](std::function<std::string(const std::string& secret)> make) {
-    return [=](const std::string& path, const std::string& secret) { WriteFileBytes(path, fuzz::TextBytes(make(secret))); };
+    return [=](const std::string& path, const std::string& secret) {
+      WriteFileBytes(path, fuzz::TextBytes(make(secret)));
+    };
   };
   const auto encoded = [](const char* container, const char* encoder) {
     return [=](const std::string& path, const std::string&) { fuzz::WriteEncodedTone(path, container, encoder); };
@@ -48,7 +46,9 @@ TEST(MusicFile, OnlySoundFilesOfTheFormatsTakenAreMusic) {
   const std::vector<TCase> cases = {
       {"tone.wav", [](const std::string& p, const std::string&) { WriteWav(p, 44100, 2, 0.2, 440); }, ""},
       {"float.wav",
-       [](const std::string& p, const std::string&) { WriteFileBytes(p, fuzz::FloatWavBytes(8000, 1, {0.5f, -0.5f})); },
+       [](const std::string& p, const std::string&) {
+         WriteFileBytes(p, fuzz::FloatWavBytes(8000, 1, {0.5f, -0.5f}));
+       },
        ""},
       {"tone.mp3", encoded("mp3", "libmp3lame"), ""},
       {"tone.flac", encoded("flac", "flac"), ""},
@@ -103,30 +103,22 @@ TMusicTimeLimits tickingLimits(std::chrono::seconds opening, std::chrono::second
   return {[now] { return *now += std::chrono::seconds(1); }, opening, reading};
 }
 
-std::string failureOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EMusicFile& error) {
-    return error.what();
-  }
-  return "";
-}
-
 // Opening and every packet read after it have their own limits, which
 // FFmpeg's reads and its interrupt callback both keep to.
 TEST(MusicFile, EveryStepKeepsToItsTimeLimit) {
   TScratchFolder folder;
   const std::string path = folder / "long.wav";
   WriteWav(path, 48000, 2, 2.0, 440);
-  EXPECT_NE(failureOf([&] { TMusicInput input(path, tickingLimits(std::chrono::seconds(3), std::chrono::hours(1))); })
-                .find("(it took too long to read)"),
+  EXPECT_NE(test::ErrorOf<EMusicFile>([&] {
+              TMusicInput input(path, tickingLimits(std::chrono::seconds(3), std::chrono::hours(1)));
+            }).find("(it took too long to read)"),
             std::string::npos);
   TMusicInput input(path, tickingLimits(std::chrono::hours(1), std::chrono::seconds(60)));
   ffmpeg::TPacket packet = ffmpeg::NewPacket();
   EXPECT_EQ(input.ReadPacket(*packet), 0) << "a packet within the limit";
   av_packet_unref(packet.get());
   TMusicInput slow(path, tickingLimits(std::chrono::hours(1), std::chrono::seconds(1)));
-  EXPECT_NE(failureOf([&] {
+  EXPECT_NE(test::ErrorOf<EMusicFile>([&] {
               while (slow.ReadPacket(*packet) >= 0) av_packet_unref(packet.get());
             }).find("(it took too long to read)"),
             std::string::npos);

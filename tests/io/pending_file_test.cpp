@@ -16,6 +16,7 @@
 #include <string>
 
 #include "io/stream.h"
+#include "support/load_error.h"
 
 namespace lumora {
 namespace {
@@ -45,14 +46,11 @@ class PendingFile : public ::testing::Test {
 };
 
 std::string writeAndCommit(const std::string& target, const std::vector<std::uint8_t>& bytes) {
-  try {
+  return test::ErrorOf<TWriteError>([&] {
     TPendingFile file(target);
     WriteFileBytes(file.TemporaryPath(), bytes);
     file.Commit();
-  } catch (const TWriteError& error) {
-    return error.what();
-  }
-  return "";
+  });
 }
 
 // What stands at the name decides: nothing, a file or a link make way for
@@ -117,7 +115,7 @@ TEST_F(PendingFile, WhatComesMeanwhileIsNotReplacedEither) {
   TPendingFile file(target);
   ASSERT_EQ(::mkfifo(target.c_str(), 0600), 0);
   EXPECT_THROW(file.Commit(), TWriteError);
-  struct stat st{};
+  struct stat st {};
   ASSERT_EQ(::lstat(target.c_str(), &st), 0);
   EXPECT_TRUE(S_ISFIFO(st.st_mode));
 }

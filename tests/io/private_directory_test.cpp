@@ -14,6 +14,7 @@
 
 #include "io/signal_cleanup.h"
 #include "io/stream.h"
+#include "support/load_error.h"
 #include "support/scoped_env.h"
 
 namespace lumora {
@@ -108,15 +109,6 @@ class TLeadRecorder : public TInputStream {
   TMemoryInput fInput;
 };
 
-std::string loadErrorOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const TLoadError& error) {
-    return error.what();
-  }
-  return "";
-}
-
 // A new file takes its bytes a chunk at a time; what is already there, a
 // link, or a stream that ends early, leaves no file of ours and says why.
 TEST_F(PrivateDirectory, NewFilesAreWrittenInChunksAndOwned) {
@@ -137,15 +129,15 @@ TEST_F(PrivateDirectory, NewFilesAreWrittenInChunksAndOwned) {
     EXPECT_EQ(ReadFileBytes(path), data);
     EXPECT_EQ(modeOf(path), 0600u);
     EXPECT_LE(source.Lead, std::uint64_t{128} << 10) << "never read far ahead";
-    EXPECT_EQ(loadErrorOf([&] { write(data, data.size()); }), path + ": cannot write the file (File exists)")
+    EXPECT_EQ(test::LoadErrorOf([&] { write(data, data.size()); }), path + ": cannot write the file (File exists)")
         << "an existing file is not ours";
   }
   EXPECT_FALSE(fs::exists(path)) << "the owner removes it";
-  EXPECT_EQ(loadErrorOf([&] { write(std::span(data).first(1000), 2000); }),
+  EXPECT_EQ(test::LoadErrorOf([&] { write(std::span(data).first(1000), 2000); }),
             path + ": cannot write the file (the data ends 1000 bytes early)");
   EXPECT_FALSE(fs::exists(path)) << "a section cut short leaves nothing";
   fs::create_symlink(fDir / "target", path);
-  EXPECT_NE(loadErrorOf([&] { write(data, 10); }), "");
+  EXPECT_NE(test::LoadErrorOf([&] { write(data, 10); }), "");
   EXPECT_FALSE(fs::exists(fDir / "target")) << "a link is never followed";
 }
 
@@ -241,7 +233,7 @@ TEST_F(PrivateDirectory, NoPrivateFileWithoutThePrivateDirectory) {
     std::vector<std::uint8_t> bytes{1, 2, 3};
     TMemoryInput input(bytes);
     TStreamReader reader(input, "movie");
-    const std::string error = loadErrorOf([&] { WritePrivateFile("song.mp3", reader, 3); });
+    const std::string error = test::LoadErrorOf([&] { WritePrivateFile("song.mp3", reader, 3); });
     EXPECT_NE(error.find(c.Cause), std::string::npos) << c.Name << ": " << error;
     if (fs::exists(dir / "planted")) {
       EXPECT_TRUE(fs::is_empty(dir / "planted")) << c.Name;

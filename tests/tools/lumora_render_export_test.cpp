@@ -56,7 +56,7 @@ TEST(LumoraRenderExport, OutputNamesAreReplacedNeverWrittenThrough) {
   EXPECT_EQ(refused.Status, 1);
   EXPECT_NE(refused.Errors.find(fifo + ": cannot write the file (it is not a regular file)"), std::string::npos)
       << refused.Errors;
-  struct stat st{};
+  struct stat st {};
   EXPECT_TRUE(::lstat(fifo.c_str(), &st) == 0 && S_ISFIFO(st.st_mode));
   for (const std::string name : {"link.png", "link.mp4"}) {
     fs::create_symlink(target, dir.Path(name));
@@ -82,8 +82,7 @@ TEST(LumoraRenderExport, SizesAndMemoryAreWithinLimits) {
   const std::string show = dir.Write("cells.tol", test::tolBytes(1, 1, 4, 4, 3));
   const test::TProgramRun wide = render(dir, show + " --size 16385x100 --out " + dir.Path("wide.mp4"));
   EXPECT_EQ(wide.Status, 2);
-  EXPECT_NE(wide.Errors.find("a video cannot be 16385x100 pixels (H.264 takes 1 to 16384 a side)"),
-            std::string::npos)
+  EXPECT_NE(wide.Errors.find("a video cannot be 16385x100 pixels (H.264 takes 1 to 16384 a side)"), std::string::npos)
       << wide.Errors;
   EXPECT_EQ(render(dir, show + " --size 70000x10 --out " + dir.Path("wide.gif")).Status, 2);
 
@@ -123,7 +122,8 @@ TEST(LumoraRenderExport, MusicThatCannotBeUsedIsLeftOut) {
   fs::create_directory_symlink(dir.Path("other/planted"), dir.Path("other/lumora-" + std::to_string(::getuid())));
   dir.Write("a-file", {1});
   const std::string secret = dir.Write("secret.wav", fuzz::WavBytes(44100, 1, fuzz::ToneSamples(44100, 1, 1, 440)));
-  const std::string listMovie = dir.Write("list.ctl", fuzz::musicMovie("x.m3u8", fuzz::TextBytes(fuzz::HlsPlaylist(secret))));
+  const std::string listMovie =
+      dir.Write("list.ctl", fuzz::musicMovie("x.m3u8", fuzz::TextBytes(fuzz::HlsPlaylist(secret))));
   struct TCase {
     std::string Movie;
     std::string Tmp;
