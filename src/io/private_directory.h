@@ -33,9 +33,9 @@ std::string MakePrivateDirectory();
 // A file or folder this process made: removed when the object goes or is
 // reset, unless it was released. It is held open while owned and its
 // device and inode noted, and only the entry that still has them is ever
-// removed, never another put under its name since. While owned it is also removed when a
-// signal ends the process (see signal_cleanup.h). A default-constructed
-// object owns nothing.
+// removed, never another put under its name since. While owned it is also
+// removed when a signal ends the process (see signal_cleanup.h). A
+// default-constructed object owns nothing.
 class TOwnedFile {
  public:
   TOwnedFile() = default;
@@ -82,10 +82,21 @@ class TPrivateFile {
  public:
   TPrivateFile() = default;
   TPrivateFile(TOwnedFile folder, TOwnedFile file) : fFolder(std::move(folder)), fFile(std::move(file)) {}
+  TPrivateFile(TPrivateFile&& other) noexcept = default;
+  // What this one held goes first, file before folder.
+  TPrivateFile& operator=(TPrivateFile&& other) noexcept {
+    Reset();
+    fFolder = std::move(other.fFolder);
+    fFile = std::move(other.fFile);
+    return *this;
+  }
 
   const std::string& Path() const { return fFile.Path(); }
   bool Owns() const { return fFile.Owns(); }
-  void Reset() { *this = TPrivateFile(); }
+  void Reset() {
+    fFile.Reset();
+    fFolder.Reset();
+  }
 
  private:
   // Declared first, so removed last.

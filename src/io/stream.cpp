@@ -289,7 +289,8 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path, std::uint64_t m
 void WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) throw TLoadError(path + ": cannot create the file (" + systemError() + ")");
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  // An empty span's data may be null, which fwrite must not see.
+  const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   const bool closed = std::fclose(f) == 0;
   if (!written || !closed) throw TLoadError(path + ": cannot write the file");
 }

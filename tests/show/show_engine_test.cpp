@@ -284,6 +284,7 @@ TEST_F(ShowEngine, MusicFilesLeaveWithTheMoviesThatWroteThem) {
   EXPECT_NE(playing(), Dir.Private("kept.mp3"));
   Engine.Shutdown();
   EXPECT_EQ(ReadFileBytes(Dir.Private("kept.mp3")), std::vector<std::uint8_t>{7}) << "not written, not removed";
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir.Private("")), {}), 1) << "no folder is left";
   EXPECT_EQ(Host.MusicNotes, std::vector<std::string>{});
 }
 
