@@ -209,6 +209,17 @@ inline std::vector<std::uint8_t> rectanglesMovie(std::int32_t count) {
   return oneLayerMovie(count, {{bodyBytes(r), static_cast<std::uint64_t>(count)}});
 }
 
+// A movie of side × side pixels with one outline round all of it, so that
+// fitting the drawing keeps the whole frame: a hundred bytes that ask every
+// frame of an export to be side² pixels.
+inline std::vector<std::uint8_t> wholeFrameMovie(std::int32_t side) {
+  TRectangle r(nullptr);
+  r.SetSize({static_cast<float>(side), static_cast<float>(side)});
+  r.BuildFromSize();
+  r.SetPosition({0, 0});
+  return oneLayerMovie(1, {{bodyBytes(r)}}, side, side);
+}
+
 // A picture of width × height pixels, all zero.
 inline std::vector<std::uint8_t> pictureMovie(std::int32_t width, std::int32_t height) {
   TGraphicBitmap picture(nullptr);
@@ -283,10 +294,9 @@ inline std::vector<std::uint8_t> gridLinesMovie(std::int32_t layers, std::int32_
   return layeredFile(parts);
 }
 
-// A movie whose music section names `name`, states `size` bytes and carries
-// `carried` of them (all of them unless given), each its index mod 251.
-inline std::vector<std::uint8_t> musicMovie(const std::string& name, std::uint32_t size,
-                                            std::uint32_t carried = UINT32_MAX) {
+// A movie of one rectangle whose music section names `name` and states
+// `size` bytes, followed by the parts given.
+inline std::vector<std::uint8_t> musicMovieOf(const std::string& name, std::uint32_t size, TBodyParts music) {
   TRectangle r(nullptr);
   r.SetSize({20, 10});
   r.BuildFromSize();
@@ -300,12 +310,24 @@ inline std::vector<std::uint8_t> musicMovie(const std::string& name, std::uint32
   w.WriteS32(static_cast<std::int32_t>(size));
   parts.push_back(std::move(tail));
   parts.push_back({w.TakeData()});
+  for (TBodyPart& part : music) parts.push_back(std::move(part));
+  return layeredFile(parts);
+}
+
+// A movie whose music section names `name`, states `size` bytes and carries
+// `carried` of them (all of them unless given), each its index mod 251.
+inline std::vector<std::uint8_t> musicMovie(const std::string& name, std::uint32_t size,
+                                            std::uint32_t carried = UINT32_MAX) {
   std::vector<std::uint8_t> pattern(251);
   for (std::size_t i = 0; i < pattern.size(); ++i) pattern[i] = static_cast<std::uint8_t>(i);
   const std::uint32_t data = std::min(size, carried);
-  parts.push_back({pattern, data / 251});
-  parts.push_back({std::vector<std::uint8_t>(pattern.begin(), pattern.begin() + data % 251)});
-  return layeredFile(parts);
+  return musicMovieOf(name, size,
+                      {{pattern, data / 251}, {std::vector<std::uint8_t>(pattern.begin(), pattern.begin() + data % 251)}});
+}
+
+// A movie carrying the music file's bytes under the name.
+inline std::vector<std::uint8_t> musicMovie(const std::string& name, const std::vector<std::uint8_t>& music) {
+  return musicMovieOf(name, static_cast<std::uint32_t>(music.size()), {{music}});
 }
 
 // A grid-program movie (version 1 or 3) with two frames of one cell and one

@@ -3,7 +3,9 @@
 // masked layers, music and the demo show's graphics of every kind), their
 // inflated bodies, the hostile files of the tests at a small scale, grid
 // files, an executable with a movie, play lists, hand-off records and their
-// queue, and light patches.
+// queue, light patches, and sound files with the play lists and manifests
+// that must never be taken for music.
+#include <cmath>
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -12,6 +14,7 @@
 #include "fuzz/hostile_files.h"
 #include "fuzz/fuzz_input.h"
 #include "fuzz/patch_movies.h"
+#include "fuzz/music_files.h"
 #include "movie/movie_file.h"
 #include "output/patch_generator.h"
 #include "tools/demo_show.h"
@@ -82,6 +85,7 @@ void writeHostileSeeds(const std::string& out) {
       {"lamps.ctl", lampStripMovie(200, 32)},
       {"light.ctl", swingingLightMovie(64)},
       {"masked.ctl", maskedLayersMovie(4, 100)},
+      {"whole_frame.ctl", wholeFrameMovie(1000)},
   };
   for (const auto& [name, bytes] : movies) {
     write(out + "/movie", std::string("hostile_") + name, bytes);
@@ -152,6 +156,34 @@ void writeQueueSeeds(const std::string& dir) {
   write(dir, "whole", std::vector<std::uint8_t>{0, 0, 0, 0, 2, 1, 9, 2, 0, 16, 3, 0, 3, 1, 4, 0, 4, 0});
 }
 
+// Music: sound files of every format taken (from the tests' tone) and of
+// the sample values, channel counts and rates that once failed an export,
+// a stream format that is refused, and the texts that name other files.
+void writeMusicSeeds(const std::string& dir) {
+  using namespace fuzz;
+  write(dir, "tone.wav", WavBytes(8000, 1, ToneSamples(8000, 1, 0.3, 440)));
+  std::vector<float> odd;
+  for (int i = 0; i < 2000; ++i) odd.push_back(i % 3 == 0 ? std::nanf("") : i % 3 == 1 ? INFINITY : -1e30f);
+  write(dir, "odd_samples.wav", FloatWavBytes(8000, 1, odd));
+  write(dir, "channels64.wav", WavBytes(8000, 64, ToneSamples(8000, 64, 0.02, 440)));
+  write(dir, "rate1.wav", WavBytes(1, 2, std::vector<std::int16_t>(80, 8000)));
+  write(dir, "rate3000.wav", WavBytes(3000, 2, ToneSamples(3000, 2, 0.2, 330)));
+  const std::pair<const char*, const char*> encoded[] = {{"mp3", "libmp3lame"}, {"flac", "flac"},
+                                                          {"ogg", "libvorbis"}, {"adts", "aac"},
+                                                          {"ipod", "aac"},      {"matroska", "libopus"},
+                                                          {"mpegts", "aac"}};
+  for (const auto& [container, encoder] : encoded) {
+    std::filesystem::create_directories(dir);
+    WriteEncodedTone(dir + "/tone." + container, container, encoder);
+  }
+  write(dir, "local.m3u8", TextBytes(HlsPlaylist("/tmp/secret.wav")));
+  write(dir, "live.m3u8", TextBytes(HlsPlaylist("secret.wav", true)));
+  write(dir, "manifest.mpd", TextBytes(DashManifest("secret.wav")));
+  write(dir, "script.ffconcat", TextBytes(ConcatScript("secret.wav")));
+  write(dir, "session.sdp", TextBytes(SdpSession()));
+  write(dir, "list.pls", TextBytes(PlsPlaylist("secret.wav")));
+}
+
 void writeEntrySeeds(const std::string& out) {
   write(out + "/playlist", "list.lst", text("show.ctl\nshow.tol\n"));
   write(out + "/playlist", "mixed.lst", text("missing.ctl\r\nshow.tol\rshow.ctl\n\nshow.cot"));
@@ -191,6 +223,7 @@ int run(const std::string& out) {
   writePatchSeeds(out + "/patch");
   writeQueueSeeds(out + "/queue");
   writeControlSeeds(out + "/control");
+  writeMusicSeeds(out + "/music");
   std::cout << out << "\n";
   return 0;
 }

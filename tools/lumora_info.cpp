@@ -152,29 +152,70 @@ TPlaying listTotal(const TInfo& info) {
   return {frames, seconds};
 }
 
-// Names stored in a legacy code page are not UTF-8: their bytes are given
-// as the Latin-1 characters of the same values.
+// The length of the well-formed UTF-8 sequence at i (RFC 3629: no
+// overlong forms, no surrogates, nothing past U+10FFFF), or 0.
+std::size_t utf8Length(const std::string& s, std::size_t i) {
+  const auto at = [&](std::size_t k) { return static_cast<unsigned char>(s[k]); };
+  const unsigned char c = at(i);
+  if (c < 0x80) return 1;
+  std::size_t length = 0;
+  unsigned char low = 0x80, high = 0xBF;  // the range of the second byte
+  if (c >= 0xC2 && c <= 0xDF) {
+    length = 2;
+  } else if (c >= 0xE0 && c <= 0xEF) {
+    length = 3;
+    low = c == 0xE0 ? 0xA0 : 0x80;
+    high = c == 0xED ? 0x9F : 0xBF;
+  } else if (c >= 0xF0 && c <= 0xF4) {
+    length = 4;
+    low = c == 0xF0 ? 0x90 : 0x80;
+    high = c == 0xF4 ? 0x8F : 0xBF;
+  }
+  if (length == 0 || i + length > s.size() || at(i + 1) < low || at(i + 1) > high) return 0;
+  for (std::size_t k = 2; k < length; ++k) {
+    if ((at(i + k) & 0xC0) != 0x80) return 0;
+  }
+  return length;
+}
+
+// Names stored in a legacy code page are not UTF-8: every byte that does
+// not begin a well-formed sequence is given as the Latin-1 character of the
+// same value, so that the text is always valid UTF-8.
 std::string readableText(const std::string& s) {
   std::string out;
-  for (std::size_t i = 0; i < s.size(); ++i) {
-    const auto c = static_cast<unsigned char>(s[i]);
-    const std::size_t extra = c >= 0xF0 && c < 0xF8 ? 3 : c >= 0xE0 ? 2 : c >= 0xC2 && c < 0xE0 ? 1 : 0;
-    bool valid = extra > 0 && i + extra < s.size();
-    for (std::size_t k = 1; valid && k <= extra; ++k) valid = (static_cast<unsigned char>(s[i + k]) & 0xC0) == 0x80;
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (valid) {
-      out.append(s, i, extra + 1);
-      i += extra;
-    } else {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
+  for (std::size_t i = 0; i < s.size();) {
+    const std::size_t length = utf8Length(s, i);
+    if (length > 0) {
+      out.append(s, i, length);
+      i += length;
+      continue;
     }
+    const auto c = static_cast<unsigned char>(s[i++]);
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
   }
   return out;
 }
 
-std::string musicName(const TInfo& info) { return std::filesystem::path(info.Engine().MusicPath()).filename().string(); }
+// The readable text with its control characters (C0, DEL and C1) written
+// as \xNN, so that a name cannot move the cursor or retitle the terminal.
+std::string printable(const std::string& s) {
+  const std::string text = readableText(s);
+  std::string out;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    auto code = static_cast<unsigned char>(text[i]);
+    const bool c1 = code == 0xC2 && i + 1 < text.size() && static_cast<unsigned char>(text[i + 1]) < 0xA0;
+    if (c1) code = static_cast<unsigned char>(text[++i]);
+    if (code >= 0x20 && code != 0x7F && !c1) {
+      out += text[i];
+      continue;
+    }
+    char escaped[5];
+    std::snprintf(escaped, sizeof escaped, "\\x%02x", code);
+    out += escaped;
+  }
+  return out;
+}
 
 // The graphics of layer i that the player leaves out.
 std::vector<TControlLayer::TDroppedGraphic> leftOut(const TInfo& info, std::int32_t layer) {
@@ -261,9 +302,7 @@ ordered_json infoJson(const TInfo& info) {
   j["grid_layers"] = ordered_json::array();
   for (const auto& grid : info.Grid()) j["grid_layers"].push_back(gridJson(*grid));
   j["music"] = ordered_json();
-  if (!info.Engine().MusicPath().empty()) {
-    j["music"] = {{"name", readableText(musicName(info))}, {"path", readableText(info.Engine().MusicPath())}};
-  }
+  if (!info.Engine().MusicName().empty()) j["music"] = {{"name", readableText(info.Engine().MusicName())}};
   j["notes"] = info.Notes;
   j["entries"] = ordered_json::array();
   for (const TEntry& e : info.Entries) j["entries"].push_back(entryJson(e));
@@ -287,7 +326,7 @@ std::string lampDetails(const TGraphicBase& g) {
 
 void printLayer(std::ostream& out, const TInfo& info, std::int32_t i) {
   const TLayer& layer = info.Root().Layer(i);
-  out << "layer " << i << " " << layer.Name << (layer.Masked() ? " (masked)" : "") << ": " << layer.Count()
+  out << "layer " << i << " " << printable(layer.Name) << (layer.Masked() ? " (masked)" : "") << ": " << layer.Count()
       << " graphics\n";
   for (std::int32_t k = 0; k < layer.Count(); ++k) {
     const TGraphicBase& g = layer.Items(k);
@@ -322,9 +361,13 @@ void printPlayList(std::ostream& out, const TInfo& info) {
 }
 
 void printSummary(std::ostream& out, const TInfo& info) {
-  out << info.Path << "\n";
+  out << printable(info.Path) << "\n";
   if (info.Kind == TKind::PlayList) {
     printPlayList(out, info);
+    out << "play list, " << info.Entries.size() << " entries\n";
+    for (const auto& [name, exists] : info.Entries) {
+      out << "  " << printable(name) << (exists ? "" : " (missing)") << "\n";
+    }
     return;
   }
   if (info.Version > 0) out << "movie version " << info.Version << ", ";
@@ -334,14 +377,14 @@ void printSummary(std::ostream& out, const TInfo& info) {
   std::snprintf(length, sizeof length, "plays frames 0–%d at %d ms = %.2f s\n", p.Last, p.IntervalMs, p.Seconds());
   out << length;
   for (std::int32_t i = 0; i < info.Root().LayerCount(); ++i) printLayer(out, info, i);
-  for (const std::string& note : info.Notes) out << "note: " << note << "\n";
+  for (const std::string& note : info.Notes) out << "note: " << printable(note) << "\n";
   for (std::int32_t i = 0; i < info.Grid().Count(); ++i) {
     const TFrameDataLayer& grid = info.Grid().Items(i);
     out << "grid layer " << i << ": " << grid.Rows() << " x " << grid.Columns() << " cells of " << grid.CellWidth
         << " x " << grid.CellHeight << " pixels, " << grid.Count() << " frame lists, " << grid.FrameCount()
         << " frames stored" << (grid.Current ? " (current)" : "") << "\n";
   }
-  if (!info.Engine().MusicPath().empty()) out << "music: " << info.Engine().MusicPath() << "\n";
+  if (!info.Engine().MusicName().empty()) out << "music: " << printable(info.Engine().MusicName()) << "\n";
 }
 
 int run(const std::string& path, bool json) {
@@ -355,7 +398,9 @@ int run(const std::string& path, bool json) {
     case TKind::PlayList: loadPlayList(info); break;
   }
   if (json) {
-    std::cout << infoJson(info).dump(2) << "\n";
+    // Every text is valid UTF-8 already; the replacing handler is the
+    // second line of defence.
+    std::cout << infoJson(info).dump(2, ' ', false, ordered_json::error_handler_t::replace) << "\n";
   } else {
     printSummary(std::cout, info);
   }

@@ -4,6 +4,7 @@
 // a light sequence (FSEQ) through a channel patch.
 #include <cctype>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -14,6 +15,8 @@
 
 #include "export/show_source.h"
 #include "export/video_export.h"
+#include "io/pending_file.h"
+#include "io/signal_cleanup.h"
 #include "output/show_sequence.h"
 #include "render/png_io.h"
 #include "show/headless_show.h"
@@ -37,6 +40,7 @@ struct TOptions {
   std::string Preset;
   std::int32_t Loops = 1;
   std::string Size;
+  std::int32_t MaxMemory = static_cast<std::int32_t>(kExportMemoryBudget >> 20);
   bool NoMusic = false;
   std::int32_t Threads = kAllCores;
   std::string Patch;
@@ -104,12 +108,23 @@ void checkRange(const TShowEngine& engine, const TOptions& o, const TFrameRange&
   }
 }
 
+// Written as a video is: under a temporary name, then given its own (see
+// io/pending_file.h), so that a link at the name is replaced, never
+// written through.
 void writeFrame(const TBitmap32& frame, const std::string& path) {
   TBitmap32 shown;
   shown.Assign(frame);
   shown.SetAlphaAll(255);
-  SavePng(shown, path);
+  try {
+    TPendingFile file(path);
+    WriteFileBytes(file.TemporaryPath(), EncodePng(shown));
+    file.Commit();
+  } catch (const TWriteError& error) {
+    throw std::runtime_error(path + ": " + error.what());
+  }
 }
+
+void warn(const std::string& text) { std::fprintf(stderr, "lumora-render: warning: %s\n", text.c_str()); }
 
 double millis(TClock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
@@ -169,13 +184,19 @@ int exportVideo(const TOptions& o) {
   e.Format = o.Format.empty() ? VideoFormatFromPath(o.Out) : kFormats.at(o.Format);
   if (!o.Size.empty()) {
     const TPoint size = ParseSize(o.Size, kMaxVideoSide);
+    const std::string problem = VideoSizeProblem(e.Format, size.X, size.Y);
+    if (!problem.empty()) throw EUsage("--size " + o.Size + ": " + problem);
     e.Width = size.X;
     e.Height = size.Y;
   }
   e.Crf = o.Crf;
   e.Preset = o.Preset;
-  e.WithMusic = !o.NoMusic;
+  // GIF and APNG carry no sound: their music is not even written out.
+  e.WithMusic = !o.NoMusic && e.Format != vfGif && e.Format != vfApng;
+  e.MemoryBudget = std::uint64_t(o.MaxMemory) << 20;
+  e.OnWarning = warn;
   TShowPass pass = openPass(o, e.WithMusic);
+  for (const std::string& note : pass.MusicNotes()) warn(note + "; the video is made without sound");
   e.MusicPath = pass.MusicPath();
   TProgressLine progress("exporting", o.Quiet);
   e.OnProgress = [&progress](std::int64_t done, std::int64_t total) { progress.Update(done, total); };
@@ -226,8 +247,13 @@ void addOptions(CLI::App& app, TOptions& o) {
       ->check(CLI::IsMember(X264Presets()));
   app.add_option("--loops", o.Loops, "play the show this many times in a video or sequence")
       ->check(CLI::Range(1, 10000));
-  app.add_option("--size", o.Size, "scale the video to fit WxH, keeping the aspect between black bars")
+  app.add_option("--size", o.Size,
+                 "scale the video to fit WxH, keeping the aspect between black bars (without it, frames larger "
+                 "than 3840x2160 are fitted into that)")
       ->check(SizeValidator(kMaxVideoSide));
+  app.add_option("--max-memory", o.MaxMemory,
+                 "the most, in MiB, the video's pictures and encoders may hold; a larger export is refused (2048)")
+      ->check(CLI::Range(64, 1 << 20));
   app.add_flag("--no-music", o.NoMusic, "leave the movie's music out of the video");
   app.add_option("--patch", o.Patch, "the channel patch (JSON) a sequence is written through")
       ->check(CLI::ExistingFile);
@@ -244,6 +270,11 @@ void addOptions(CLI::App& app, TOptions& o) {
 }  // namespace lumora
 
 int main(int argc, char** argv) {
+  // A signal that ends the program takes the unfinished output and the
+  // music written for it along; a reader that goes away is an error of
+  // the write, not the end of the program.
+  lumora::RemoveOnSignals({SIGINT, SIGTERM, SIGHUP});
+  std::signal(SIGPIPE, SIG_IGN);
   CLI::App app("Plays a light show as the player does, without a display, and writes frames as PNG images, "
                "the show as a video with its music, or its lamp channels as a light sequence.",
                "lumora-render");

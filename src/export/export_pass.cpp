@@ -2,26 +2,31 @@
 
 #include <string>
 
+#include "export/frame_fitter_p.h"
+
 namespace lumora {
 
 namespace {
 
-std::string sizeText(std::int32_t width, std::int32_t height) {
-  return std::to_string(width) + "x" + std::to_string(height);
+// A frame larger than the default box is fitted into it: a movie of a few
+// bytes may state a frame of hundreds of millions of pixels.
+TPoint defaultSize(const TBitmap32& first) {
+  if (first.Width() <= kDefaultVideoWidth && first.Height() <= kDefaultVideoHeight) {
+    return {first.Width(), first.Height()};
+  }
+  const TRect fitted = FitIntoBox(first.Width(), first.Height(), kDefaultVideoWidth, kDefaultVideoHeight);
+  return {fitted.Width(), fitted.Height()};
 }
 
 }  // namespace
 
-TPictureSize PictureSize(const TExportOptions& options, const TBitmap32& first, bool evenSize) {
+TPictureSize PictureSize(TVideoFormat format, const TExportOptions& options, const TBitmap32& first) {
   const bool asked = options.Width > 0 && options.Height > 0;
-  const std::int32_t width = asked ? options.Width : first.Width();
-  const std::int32_t height = asked ? options.Height : first.Height();
-  if (width > kMaxVideoSide || height > kMaxVideoSide) {
-    throw EVideoExport("a picture of " + sizeText(width, height) + " pixels is larger than a video can be (" +
-                       std::to_string(kMaxVideoSide) + " a side)");
-  }
-  if (!evenSize) return {width, height, width, height};
-  return {width, height, width + (width & 1), height + (height & 1)};
+  const TPoint size = asked ? TPoint{options.Width, options.Height} : defaultSize(first);
+  const std::string problem = VideoSizeProblem(format, size.X, size.Y);
+  if (!problem.empty()) throw EVideoExport(problem);
+  if (format == vfGif || format == vfApng) return {size.X, size.Y, size.X, size.Y};
+  return {size.X, size.Y, size.X + (size.X & 1), size.Y + (size.Y & 1)};
 }
 
 std::int64_t PassLength(const TFrameSource& source) {

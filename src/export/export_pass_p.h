@@ -18,9 +18,9 @@ struct TPictureSize {
   std::int32_t CanvasHeight = 0;
 };
 
-// The size asked for, or else the first frame's; raises EVideoExport past
-// kMaxVideoSide.
-TPictureSize PictureSize(const TExportOptions& options, const TBitmap32& first, bool evenSize);
+// The size asked for, or else the first frame's fitted into the default
+// box; raises EVideoExport for a size the format's encoder would refuse.
+TPictureSize PictureSize(TVideoFormat format, const TExportOptions& options, const TBitmap32& first);
 
 // The frames of a pass; raises EVideoExport for a show without any.
 std::int64_t PassLength(const TFrameSource& source);

@@ -14,9 +14,9 @@ namespace {
 // TBitmap32's pixels in memory: 0xAARRGGBB words, alpha ignored.
 constexpr AVPixelFormat kBitmapFormat = AV_PIX_FMT_0RGB32;
 constexpr TColor32 kOpaque = 0xFF000000;
-// Bicubic with full chroma on both sides: show outlines are thin coloured
-// lines, which half-resolution chroma would smear while scaling.
-constexpr int kScaleFlags = SWS_BICUBIC | SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP | SWS_ACCURATE_RND;
+// Full chroma on both sides: show outlines are thin coloured lines, which
+// half-resolution chroma would smear while scaling.
+constexpr int kFullChroma = SWS_FULL_CHR_H_INT | SWS_FULL_CHR_H_INP | SWS_ACCURATE_RND;
 // Converting at the same size averages each pair of pixels into the
 // chroma, which swscale does on its vector path: a tenth of an export's
 // time less than reading full chroma first.
@@ -79,9 +79,10 @@ TRect FitIntoBox(std::int32_t width, std::int32_t height, std::int32_t boxWidth,
 }
 
 TFrameFitter::TFrameFitter(std::int32_t boxWidth, std::int32_t boxHeight, std::int32_t canvasWidth,
-                           std::int32_t canvasHeight, AVPixelFormat format)
+                           std::int32_t canvasHeight, AVPixelFormat format, TScaling scaling)
     : fBoxWidth(boxWidth),
       fBoxHeight(boxHeight),
+      fScaleFlags((scaling == TScaling::Area ? SWS_AREA : SWS_BICUBIC) | kFullChroma),
       fCanvas(pictureFrame(canvasWidth, canvasHeight, kBitmapFormat)),
       fOutput(pictureFrame(canvasWidth, canvasHeight, format)) {
   if (format == AV_PIX_FMT_RGB32) return;
@@ -125,7 +126,7 @@ void TFrameFitter::placeOnCanvas(const TBitmap32& bitmap, const TRect& place) {
 
 void TFrameFitter::scaleInto(const TBitmap32& bitmap, const TRect& place) {
   fScaler.reset(sws_getCachedContext(fScaler.release(), bitmap.Width(), bitmap.Height(), kBitmapFormat, place.Width(),
-                                     place.Height(), kBitmapFormat, kScaleFlags, nullptr, nullptr, nullptr));
+                                     place.Height(), kBitmapFormat, fScaleFlags, nullptr, nullptr, nullptr));
   if (!fScaler)
     ffmpeg::Fail("cannot scale a frame of " + std::to_string(bitmap.Width()) + "x" + std::to_string(bitmap.Height()) +
                  " pixels");

@@ -39,9 +39,11 @@ void link(AVFilterContext* from, AVFilterContext* to, unsigned toPad) {
   ffmpeg::Check(avfilter_link(from, 0, to, toPad), "cannot connect the GIF palette's filters");
 }
 
+// Each frame goes through the filters as it comes: left queued, every frame
+// of the show would wait in memory until the palette is asked for.
 void push(AVFilterContext* source, AVFrame* frame) {
-  ffmpeg::Check(av_buffersrc_add_frame_flags(source, frame, frame != nullptr ? AV_BUFFERSRC_FLAG_KEEP_REF : 0),
-                "cannot build the GIF's palette");
+  const int flags = AV_BUFFERSRC_FLAG_PUSH | (frame != nullptr ? AV_BUFFERSRC_FLAG_KEEP_REF : 0);
+  ffmpeg::Check(av_buffersrc_add_frame_flags(source, frame, flags), "cannot build the GIF's palette");
 }
 
 }  // namespace
@@ -74,8 +76,11 @@ TPaletteMapper::TPaletteMapper(std::int32_t width, std::int32_t height, AVFrame&
     : fGraph(newGraph()), fMapped(ffmpeg::NewFrame()) {
   fSource = addPictureSource(*fGraph, "frames", width, height);
   AVFilterContext* paletteSource = addPictureSource(*fGraph, "palette", palette.width, palette.height);
-  // Dithering only where a frame changed, so that still parts stay still.
-  AVFilterContext* mapper = addFilter(*fGraph, "paletteuse", "paletteuse", "dither=sierra2_4a:diff_mode=rectangle");
+  // Each pixel its nearest colour, without dithering: a pixel that keeps its
+  // colour keeps its palette entry, so the encoder writes only the pixels
+  // that changed (the rest transparent) and their runs pack well, where
+  // error diffusion stirred every pixel of every frame.
+  AVFilterContext* mapper = addFilter(*fGraph, "paletteuse", "paletteuse", "dither=none:diff_mode=rectangle");
   fSink = addFilter(*fGraph, "buffersink", "mapped", "");
   link(fSource, mapper, 0);
   link(paletteSource, mapper, 1);

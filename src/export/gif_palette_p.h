@@ -1,6 +1,7 @@
 // The GIF's one palette: libavfilter's palettegen counts the colours of every
-// frame of the show, then paletteuse maps each frame onto that palette. A
-// show of at most 256 colours keeps every one of them exactly.
+// frame of the show, then paletteuse maps each pixel to its nearest colour
+// of that palette. A show of at most 256 colours keeps every one of them
+// exactly.
 #pragma once
 
 #include <cstdint>

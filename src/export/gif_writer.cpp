@@ -1,7 +1,11 @@
 // The two-pass GIF writer: the first pass builds one palette from every
 // frame of the show, the second maps each frame onto it and writes it.
+// Frames of another size are scaled by area (see TScaling) in both passes,
+// and the encoder writes each frame's changed rectangle with the pixels
+// that kept their colour transparent.
 #include <string>
 
+#include "export/export_memory_p.h"
 #include "export/export_pass_p.h"
 #include "export/frame_fitter_p.h"
 #include "export/gif_palette_p.h"
@@ -24,9 +28,10 @@ TGifPalette buildPalette(TFrameSource& source, std::int64_t count, const TExport
   source.Rewind();
   TSourceFrame frame = PullFrame(source, 0);
   TGifPalette result;
-  result.Size = PictureSize(options, *frame.Bitmap, false);
+  result.Size = PictureSize(vfGif, options, *frame.Bitmap);
+  ChargeExportMemory(vfGif, result.Size, options);
   TFrameFitter fitter(result.Size.BoxWidth, result.Size.BoxHeight, result.Size.CanvasWidth, result.Size.CanvasHeight,
-                      AV_PIX_FMT_RGB32);
+                      AV_PIX_FMT_RGB32, TScaling::Area);
   TPaletteBuilder builder(result.Size.CanvasWidth, result.Size.CanvasHeight);
   for (std::int64_t index = 1;; ++index) {
     builder.Add(fitter.Fit(*frame.Bitmap));
@@ -56,7 +61,8 @@ void writeFrames(TFrameSource& source, std::int64_t count, const std::string& fi
   TVideoEncoder encoder(muxer, gifSettings(size));
   muxer.SetOption("loop", "0");
   muxer.Start();
-  TFrameFitter fitter(size.BoxWidth, size.BoxHeight, size.CanvasWidth, size.CanvasHeight, AV_PIX_FMT_RGB32);
+  TFrameFitter fitter(size.BoxWidth, size.BoxHeight, size.CanvasWidth, size.CanvasHeight, AV_PIX_FMT_RGB32,
+                      TScaling::Area);
   TPaletteMapper mapper(size.CanvasWidth, size.CanvasHeight, *palette.Palette);
   const TTakeFrame write = [&encoder](AVFrame& mapped) { encoder.Encode(mapped, mapped.pts, 0); };
   TGifTimeline timeline(palette.TotalMs);

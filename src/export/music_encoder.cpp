@@ -1,5 +1,7 @@
 #include "export/music_encoder_p.h"
 
+#include "export/music_file.h"
+
 namespace lumora {
 
 namespace {
@@ -34,23 +36,28 @@ ffmpeg::TCodecContext openEncoder(const std::string& name, std::int64_t bitRate,
 }  // namespace
 
 TMusicEncoder::TMusicEncoder(TMuxer& muxer, const std::string& encoder, std::int64_t bitRate,
-                             const std::string& musicPath, bool matroska)
+                             const std::string& musicPath, bool matroska, TMusicWarning onWarning)
     : fMuxer(muxer),
+      fOnWarning(std::move(onWarning)),
       fContext(openEncoder(encoder, bitRate, muxer.NeedsGlobalHeader())),
+      fMusic(std::make_unique<TMusicDecoder>(musicPath, *fContext)),
       fStream(muxer.AddStream(*fContext)),
       // Encoders that take any frame size still get frames of a fixed one.
       fFrameSize(fContext->frame_size > 0 ? fContext->frame_size : 1024),
       fShift(matroska ? fContext->initial_padding : 0),
       fSkip(matroska && fContext->codec_id != AV_CODEC_ID_OPUS ? fContext->initial_padding : 0),
       fFrame(ffmpeg::NewFrame()),
-      fPacket(ffmpeg::NewPacket()),
-      fMusic(std::make_unique<TMusicDecoder>(musicPath, *fContext)) {
+      fPacket(ffmpeg::NewPacket()) {
   fFrame->format = fContext->sample_fmt;
   fFrame->sample_rate = fContext->sample_rate;
   fFrame->nb_samples = fFrameSize;
   ffmpeg::Check(av_channel_layout_copy(&fFrame->ch_layout, &fContext->ch_layout), "out of memory for the sound");
   ffmpeg::Check(av_frame_get_buffer(fFrame.get(), 0), "out of memory for the sound");
-  if (fSkip > 0) fMusic->Skip(fSkip);
+  try {
+    if (fSkip > 0) fMusic->Skip(fSkip);
+  } catch (const EMusicFile& error) {
+    dropMusic(error);
+  }
 }
 
 // The samples to give the encoder for its stream to end at endMs, as stored:
@@ -75,11 +82,31 @@ void TMusicEncoder::encodeFrame(int samples) {
   fFrame->nb_samples = fFrameSize;
   ffmpeg::Check(av_frame_make_writable(fFrame.get()), "out of memory for the sound");
   fFrame->nb_samples = samples;
-  fMusic->Read(*fFrame);
+  fillFrame();
   fFrame->pts = fSamplesSent;
   ffmpeg::Check(avcodec_send_frame(fContext.get(), fFrame.get()), "cannot encode the sound");
   fSamplesSent += samples;
   writePackets();
+}
+
+// Music that cannot be read on (its file gone between loops, say) leaves
+// the rest of the video silent rather than failing it.
+void TMusicEncoder::fillFrame() {
+  if (fMusic) {
+    try {
+      fMusic->Read(*fFrame);
+      return;
+    } catch (const EMusicFile& error) {
+      dropMusic(error);
+    }
+  }
+  av_samples_set_silence(fFrame->extended_data, 0, fFrame->nb_samples, fContext->ch_layout.nb_channels,
+                         fContext->sample_fmt);
+}
+
+void TMusicEncoder::dropMusic(const EMusicFile& error) {
+  if (fOnWarning) fOnWarning(std::string(error.what()) + "; the rest of the video is silent");
+  fMusic.reset();
 }
 
 void TMusicEncoder::writePackets() {

@@ -3,10 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "export/ffmpeg_handles_p.h"
+#include "export/music_file.h"
 #include "export/music_decoder_p.h"
 #include "export/muxer_p.h"
 
@@ -15,17 +17,19 @@ namespace lumora {
 // Every export's sound: 48 kHz stereo, the rate Opus works at.
 inline constexpr int kMusicSampleRate = 48000;
 
+using TMusicWarning = std::function<void(const std::string& text)>;
+
 class TMusicEncoder {
  public:
-  // Opens the encoder ("aac", "libopus"), adds its stream and opens the
-  // music; raises EVideoExport naming a missing encoder or unreadable music.
-  // Matroska cannot start a stream before 0, so there packets move later
-  // by the encoder's priming samples. It records that delay for Opus, and
-  // players subtract it; for AAC the priming plays as sound, so the music
-  // starts as far into itself, and every sample of it still plays at its
-  // own time.
+  // Opens the encoder ("aac", "libopus") and the music, then adds its
+  // stream; raises EVideoExport naming a missing encoder, and EMusicFile
+  // (with no stream added) for music that cannot be read. Matroska cannot
+  // start a stream before 0, so there packets move later by the encoder's
+  // priming samples. It records that delay for Opus, and players subtract
+  // it; for AAC the priming plays as sound, so the music starts as far
+  // into itself, and every sample of it still plays at its own time.
   TMusicEncoder(TMuxer& muxer, const std::string& encoder, std::int64_t bitRate, const std::string& musicPath,
-                bool matroska);
+                bool matroska, TMusicWarning onWarning = {});
 
   // Encodes every whole frame of sound that ends by endMs of the video.
   void EncodeUntil(std::int64_t endMs);
@@ -35,10 +39,16 @@ class TMusicEncoder {
  private:
   std::int64_t samplesBy(std::int64_t endMs) const;
   void encodeFrame(int samples);
+  void fillFrame();
+  void dropMusic(const EMusicFile& error);
   void writePackets();
 
   TMuxer& fMuxer;
+  TMusicWarning fOnWarning;
   ffmpeg::TCodecContext fContext;
+  // After the encoder, which it reads the sample format from; gone, and
+  // silence in its place, once the music fails midway.
+  std::unique_ptr<TMusicDecoder> fMusic;
   int fStream = 0;
   int fFrameSize = 0;
   int fShift = 0;
@@ -46,8 +56,6 @@ class TMusicEncoder {
   std::int64_t fSamplesSent = 0;
   ffmpeg::TFrame fFrame;
   ffmpeg::TPacket fPacket;
-  // After the encoder, which it reads the sample format from.
-  std::unique_ptr<TMusicDecoder> fMusic;
 };
 
 }  // namespace lumora

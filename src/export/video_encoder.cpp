@@ -15,8 +15,7 @@ void describePicture(AVCodecContext& context, const TVideoSettings& settings) {
   context.time_base = settings.TimeBase;
   context.framerate = settings.FrameRate;
   context.sample_aspect_ratio = {1, 1};
-  // Let the encoder pick its own thread count, as x264 and libvpx do alone.
-  context.thread_count = 0;
+  context.thread_count = settings.Threads;
   if (settings.Bt709) {
     context.color_primaries = AVCOL_PRI_BT709;
     context.color_trc = AVCOL_TRC_BT709;

@@ -25,6 +25,8 @@ struct TVideoSettings {
   // their own times.
   AVRational FrameRate = {0, 1};
   bool Bt709 = false;
+  // 0: as many as the encoder likes.
+  std::int32_t Threads = 0;
   // Options of the encoder, by name ("crf", "preset", "b", …).
   std::vector<std::pair<std::string, std::string>> Options;
 };

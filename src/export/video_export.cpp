@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cctype>
+#include <climits>
 #include <filesystem>
 #include <string_view>
 
@@ -11,7 +12,7 @@ extern "C" {
 }
 
 #include "export/export_pass_p.h"
-#include "export/pending_file_p.h"
+#include "io/pending_file.h"
 
 namespace lumora {
 
@@ -29,6 +30,9 @@ constexpr std::array<TExtension, 5> kExtensions = {{
     {".gif", vfGif},
     {".apng", vfApng},
 }};
+
+// libx264 refuses wider or taller pictures.
+constexpr std::int32_t kMaxH264Side = 16384;
 
 constexpr std::array<std::string_view, 10> kX264Presets = {"ultrafast", "superfast", "veryfast", "faster",   "fast",
                                                            "medium",    "slow",      "slower",   "veryslow", "placebo"};
@@ -48,17 +52,33 @@ TVideoFormat formatOfName(const std::string& path) {
   throw EVideoExport("unknown video format (" + shown + "); supported: " + SupportedVideoExtensions());
 }
 
-void checkSize(const TExportOptions& options) {
-  if (options.Width == 0 && options.Height == 0) return;
-  const auto fits = [](std::int32_t side) { return side >= 1 && side <= kMaxVideoSide; };
-  if (!fits(options.Width) || !fits(options.Height)) {
-    throw EVideoExport("a video cannot be " + std::to_string(options.Width) + "x" + std::to_string(options.Height) +
-                       " pixels (1 to " + std::to_string(kMaxVideoSide) + " a side)");
+// FFmpeg's own rule for a picture it allocates (av_image_check_size, which
+// would also log): 8 bytes a pixel and a margin of 128 each way stay below
+// 2^31.
+bool fitsFfmpegPicture(std::int64_t width, std::int64_t height) {
+  return (8 * width + 8 * 128) * (height + 128) < INT_MAX;
+}
+
+bool isH264(TVideoFormat format) { return format == vfMp4 || format == vfMatroska; }
+
+const char* codecName(TVideoFormat format) {
+  switch (format) {
+    case vfMp4:
+    case vfMatroska: return "H.264";
+    case vfWebM: return "VP9";
+    case vfGif: return "GIF";
+    default: return "APNG";
   }
 }
 
+void checkSize(const TExportOptions& options, TVideoFormat format) {
+  if (options.Width == 0 && options.Height == 0) return;
+  const std::string problem = VideoSizeProblem(format, options.Width, options.Height);
+  if (!problem.empty()) throw EVideoExport(problem);
+}
+
 void checkQuality(const TExportOptions& options, TVideoFormat format) {
-  const bool h264 = format == vfMp4 || format == vfMatroska;
+  const bool h264 = isH264(format);
   if (options.Crf && (h264 || format == vfWebM)) {
     const std::int32_t highest = h264 ? 51 : 63;
     if (*options.Crf < 0 || *options.Crf > highest) {
@@ -93,6 +113,20 @@ std::string SupportedVideoExtensions() {
   return list;
 }
 
+std::string VideoSizeProblem(TVideoFormat format, std::int32_t width, std::int32_t height) {
+  const std::int32_t most = isH264(format) ? kMaxH264Side : kMaxVideoSide;
+  const std::string size = std::to_string(width) + "x" + std::to_string(height) + " pixels";
+  if (width < 1 || height < 1 || width > most || height > most) {
+    return "a video cannot be " + size + " (" + codecName(format) + " takes 1 to " + std::to_string(most) +
+           " a side)";
+  }
+  const bool even = format != vfGif && format != vfApng;
+  if (!fitsFfmpegPicture(even ? width + (width & 1) : width, even ? height + (height & 1) : height)) {
+    return "a video cannot be " + size + " (FFmpeg's pictures hold about 268 million pixels at most)";
+  }
+  return {};
+}
+
 TVideoFormat VideoFormatFromPath(const std::string& path) {
   try {
     return formatOfName(path);
@@ -107,7 +141,7 @@ void ExportVideo(TFrameSource& source, const std::string& path, const TExportOpt
   av_log_set_level(AV_LOG_ERROR);
   try {
     const TVideoFormat format = chosenFormat(path, options);
-    checkSize(options);
+    checkSize(options, format);
     checkQuality(options, format);
     TPendingFile file(path);
     if (format == vfGif) {
@@ -117,6 +151,8 @@ void ExportVideo(TFrameSource& source, const std::string& path, const TExportOpt
     }
     file.Commit();
   } catch (const EVideoExport& error) {
+    throw EVideoExport(path + ": " + error.what());
+  } catch (const TWriteError& error) {
     throw EVideoExport(path + ": " + error.what());
   }
 }

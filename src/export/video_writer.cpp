@@ -5,9 +5,11 @@
 #include <utility>
 #include <vector>
 
+#include "export/export_memory_p.h"
 #include "export/export_pass_p.h"
 #include "export/frame_fitter_p.h"
 #include "export/music_encoder_p.h"
+#include "export/music_file.h"
 #include "export/muxer_p.h"
 #include "export/video_encoder_p.h"
 
@@ -74,17 +76,21 @@ TVideoSettings videoSettings(TVideoFormat format, const TPictureSize& size, cons
   av_reduce(&settings.FrameRate.num, &settings.FrameRate.den, 1000, firstDurationMs, 1000);
   settings.Bt709 = profile.Yuv;
   settings.Options = encoderOptions(format, options);
+  // As many as the memory estimate counts on.
+  if (format == vfMp4 || format == vfMatroska) settings.Threads = X264Threads();
   return settings;
 }
 
 class TVideoWriter {
  public:
-  TVideoWriter(TVideoFormat format, const std::string& file, const TExportOptions& options, const TBitmap32& first,
+  TVideoWriter(TVideoFormat format, const std::string& file, const TExportOptions& options, const TPictureSize& size,
                std::int32_t firstDurationMs);
   void Add(const TSourceFrame& frame);
   void Finish();
 
  private:
+  void addMusic(const TExportOptions& options);
+
   TVideoFormat fFormat;
   TPictureSize fSize;
   TMuxer fMuxer;
@@ -96,22 +102,31 @@ class TVideoWriter {
 };
 
 TVideoWriter::TVideoWriter(TVideoFormat format, const std::string& file, const TExportOptions& options,
-                           const TBitmap32& first, std::int32_t firstDurationMs)
+                           const TPictureSize& size, std::int32_t firstDurationMs)
     : fFormat(format),
-      fSize(PictureSize(options, first, profileOf(format).Yuv)),
+      fSize(size),
       fMuxer(profileOf(format).Muxer, file),
       fVideo(fMuxer, videoSettings(format, fSize, options, firstDurationMs)),
       fFitter(fSize.BoxWidth, fSize.BoxHeight, fSize.CanvasWidth, fSize.CanvasHeight, profileOf(format).PixelFormat) {
   const TVideoProfile profile = profileOf(format);
-  if (profile.MusicEncoder != nullptr && options.WithMusic && !options.MusicPath.empty()) {
-    fMusic = std::make_unique<TMusicEncoder>(fMuxer, profile.MusicEncoder, profile.MusicBitRate, options.MusicPath,
-                                             format == vfMatroska || format == vfWebM);
-  }
+  if (profile.MusicEncoder != nullptr && options.WithMusic && !options.MusicPath.empty()) addMusic(options);
   // The index up front, so that a player can start before the whole file is there.
   if (format == vfMp4) fMuxer.SetOption("movflags", "+faststart");
   // Loop forever, as a GIF does.
   if (format == vfApng) fMuxer.SetOption("plays", "0");
   fMuxer.Start();
+}
+
+// Music that cannot be read leaves the video without sound, as the player
+// plays on without it.
+void TVideoWriter::addMusic(const TExportOptions& options) {
+  const TVideoProfile profile = profileOf(fFormat);
+  try {
+    fMusic = std::make_unique<TMusicEncoder>(fMuxer, profile.MusicEncoder, profile.MusicBitRate, options.MusicPath,
+                                             fFormat == vfMatroska || fFormat == vfWebM, options.OnWarning);
+  } catch (const EMusicFile& error) {
+    if (options.OnWarning) options.OnWarning(std::string(error.what()) + "; the video is made without sound");
+  }
 }
 
 void TVideoWriter::Add(const TSourceFrame& frame) {
@@ -141,7 +156,9 @@ void WriteVideo(TFrameSource& source, TVideoFormat format, const std::string& fi
   TProgressCounter progress(options.OnProgress, count);
   source.Rewind();
   TSourceFrame frame = PullFrame(source, 0);
-  TVideoWriter writer(format, file, options, *frame.Bitmap, frame.DurationMs);
+  const TPictureSize size = PictureSize(format, options, *frame.Bitmap);
+  ChargeExportMemory(format, size, options);
+  TVideoWriter writer(format, file, options, size, frame.DurationMs);
   for (std::int64_t index = 1;; ++index) {
     writer.Add(frame);
     progress.Step();

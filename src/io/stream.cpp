@@ -77,6 +77,13 @@ std::size_t TFileInput::Read(std::span<std::uint8_t> buffer) {
   return n;
 }
 
+void TFileInput::Seek(std::uint64_t position) {
+  if (position > static_cast<std::uint64_t>(std::numeric_limits<off_t>::max()) ||
+      ::fseeko(fFile, static_cast<off_t>(position), SEEK_SET) != 0) {
+    throw TLoadError(fPath + ": cannot seek in the file (" + systemError() + ")");
+  }
+}
+
 TInflateStream::TInflateStream(TInputStream& source, std::string fileName, std::uint64_t maxSize)
     : fSource(source), fFileName(std::move(fileName)), fMaxSize(maxSize), fInput(kChunk) {
   if (inflateInit(&fZ) != Z_OK) throw TLoadError(fFileName + ": cannot start the zlib inflater");
@@ -282,7 +289,8 @@ std::vector<std::uint8_t> ReadFileBytes(const std::string& path, std::uint64_t m
 void WriteFileBytes(const std::string& path, std::span<const std::uint8_t> bytes) {
   std::FILE* f = std::fopen(path.c_str(), "wb");
   if (f == nullptr) throw TLoadError(path + ": cannot create the file (" + systemError() + ")");
-  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+  // An empty span's data may be null, which fwrite must not see.
+  const bool written = bytes.empty() || std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
   const bool closed = std::fclose(f) == 0;
   if (!written || !closed) throw TLoadError(path + ": cannot write the file");
 }

@@ -57,6 +57,9 @@ class TFileInput : public TInputStream {
   TFileInput(const TFileInput&) = delete;
   TFileInput& operator=(const TFileInput&) = delete;
   std::size_t Read(std::span<std::uint8_t> buffer) override;
+  // Reading goes on from the byte at position; raises TLoadError when it
+  // cannot.
+  void Seek(std::uint64_t position);
   // The size the file had when it was opened.
   std::uint64_t Size() const { return fSize; }
 

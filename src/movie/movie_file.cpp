@@ -137,9 +137,9 @@ void TMovieFile::readLayer(TStreamReader& body, TGraphicBaseFactory& factory, st
 }
 
 // A section cut short or a file that cannot be written leaves the movie
-// loaded without its music; a section past the cap refuses the movie. The
-// stored name only ever names a file directly inside the private directory,
-// and the data goes there a chunk at a time.
+// loaded without its music, the cause noted; a section past the cap
+// refuses the movie. The stored name only ever names a file inside a
+// folder this read made, and the data goes there a chunk at a time.
 void TMovieFile::readMusic(TStreamReader& body) {
   std::int32_t nameLength = 0;
   if (!body.ReadU8(HasMusic) || !body.ReadS32(nameLength)) return;
@@ -148,9 +148,8 @@ void TMovieFile::readMusic(TStreamReader& body) {
   if (!body.Has(static_cast<std::uint64_t>(nameLength))) return;
   std::string stored(static_cast<std::size_t>(nameLength), '\0');
   body.ReadBytes(std::span(reinterpret_cast<std::uint8_t*>(stored.data()), stored.size()));
-  const std::string name = SafeMusicName(stored);
-  if (name.empty()) return;
-  MusicFileName = PrivateDirectoryPath() + name;
+  MusicName = SafeMusicName(stored);
+  if (MusicName.empty()) return;
   std::int32_t dataLength = 0;
   if (!body.ReadS32(dataLength)) return;
   if (dataLength > kMaxMusicBytes) {
@@ -159,11 +158,11 @@ void TMovieFile::readMusic(TStreamReader& body) {
   }
   if (!WriteMusic || dataLength <= 0) return;
   try {
-    MakePrivateDirectory();
-  } catch (const TLoadError&) {
-    return;
+    ExtractedMusic = WritePrivateFile(MusicName, body, static_cast<std::uint64_t>(dataLength));
+    MusicFileName = ExtractedMusic.Path();
+  } catch (const TLoadError& error) {
+    MusicProblem = error.what();
   }
-  ExtractedMusic = WriteNewFile(MusicFileName, body, static_cast<std::uint64_t>(dataLength));
 }
 
 void TMovieFile::ReadGridProgram(TStreamReader& stream, bool isVersion3) {

@@ -48,10 +48,14 @@ class TMovieFile : public TObject {
   std::int32_t Height = 0;
   TRect StoredRect;
   std::uint8_t HasMusic = 0;
-  // Full path of the music file in the private directory, or empty.
+  // The music's stored name, its last component only; empty for none.
+  std::string MusicName;
+  // Full path of the music file this read wrote for this process, or empty.
   std::string MusicFileName;
-  // The music file this read wrote, removed with the reader unless taken.
-  TOwnedFile ExtractedMusic;
+  // That file, removed with the reader unless taken.
+  TPrivateFile ExtractedMusic;
+  // Why music the movie carries was not written, or empty.
+  std::string MusicProblem;
 
   // What the reader fills and hands on; not owned. Set before any read.
   TControlLayer* ControlLayer = nullptr;
@@ -60,8 +64,8 @@ class TMovieFile : public TObject {
   TBitmap32* FrameBitmap = nullptr;
 
   // When clear, the music section is read for its name but no file is
-  // written. When set, a music file not there yet is written into the
-  // private directory (see private_directory.h).
+  // written. When set, the music is written into a fresh folder of the
+  // private directory, for this process alone (see private_directory.h).
   bool WriteMusic = true;
   // The most one compressed body may inflate to.
   std::uint64_t MaxBodySize = kMaxInflatedSize;

@@ -5,8 +5,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <filesystem>
-#include <random>
 
 #include "output/byte_order_p.h"
 #include "output/channel_patch.h"
@@ -40,11 +38,6 @@ void appendVariableHeader(std::vector<std::uint8_t>& out, const char code[2], co
   out.push_back(0);
 }
 
-std::string temporaryNameBeside(const std::string& path) {
-  std::random_device entropy;
-  return path + "." + std::to_string(entropy()) + ".tmp";
-}
-
 std::uint64_t microsecondsNow() {
   using namespace std::chrono;
   return static_cast<std::uint64_t>(duration_cast<microseconds>(system_clock::now().time_since_epoch()).count());
@@ -58,7 +51,7 @@ struct TFseqWriter::TCompressor {
 };
 
 TFseqWriter::TFseqWriter(const std::string& path, const TFseqOptions& options)
-    : fPath(path), fTemporary(temporaryNameBeside(path)), fOptions(options), fUniqueId(microsecondsNow()) {
+    : fPath(path), fOptions(options), fUniqueId(microsecondsNow()) {
   if (options.ChannelCount == 0 || options.ChannelCount > kMaxChannels) {
     fail("a frame needs 1 to " + std::to_string(kMaxChannels) + " channels");
   }
@@ -72,24 +65,19 @@ TFseqWriter::TFseqWriter(const std::string& path, const TFseqOptions& options)
     fCompressor = std::make_unique<TCompressor>();
     if (!fCompressor->Context) fail("cannot start the compressor");
   }
-  fOut.open(fTemporary, std::ios::binary | std::ios::trunc);
-  if (!fOut) fail("cannot create " + fTemporary);
-  fOut.write(reinterpret_cast<const char*>(head.data()), static_cast<std::streamsize>(head.size()));
-  if (!fOut) {
-    // The destructor does not run for a writer that was never made.
-    fOut.close();
-    std::error_code ignored;
-    std::filesystem::remove(fTemporary, ignored);
-    fail("cannot write " + fTemporary);
+  try {
+    fFile.emplace(path);
+  } catch (const TWriteError& error) {
+    fail(error.what());
   }
+  fOut.open(fFile->TemporaryPath(), std::ios::binary | std::ios::trunc);
+  if (!fOut) fail("cannot create " + fFile->TemporaryPath());
+  fOut.write(reinterpret_cast<const char*>(head.data()), static_cast<std::streamsize>(head.size()));
+  if (!fOut) fail("cannot write " + fFile->TemporaryPath());
 }
 
-TFseqWriter::~TFseqWriter() {
-  if (fFinished) return;
-  fOut.close();
-  std::error_code ignored;
-  std::filesystem::remove(fTemporary, ignored);
-}
+// An unfinished file's temporary name goes with fFile.
+TFseqWriter::~TFseqWriter() = default;
 
 void TFseqWriter::fail(const std::string& what) const { throw EFseqError(fPath + ": " + what); }
 
@@ -136,7 +124,7 @@ std::vector<std::uint8_t> TFseqWriter::header() const {
 
 void TFseqWriter::writeBytes(const void* data, std::size_t size) {
   fOut.write(static_cast<const char*>(data), static_cast<std::streamsize>(size));
-  if (!fOut) fail("cannot write " + fTemporary);
+  if (!fOut) fail("cannot write " + fFile->TemporaryPath());
 }
 
 void TFseqWriter::WriteFrame(std::span<const std::uint8_t> channels) {
@@ -201,10 +189,12 @@ void TFseqWriter::Finish() {
   fOut.seekp(0);
   writeBytes(head.data(), head.size());
   fOut.close();
-  if (!fOut) fail("cannot write " + fTemporary);
-  std::error_code error;
-  std::filesystem::rename(fTemporary, fPath, error);
-  if (error) fail("cannot rename " + fTemporary + ": " + error.message());
+  if (!fOut) fail("cannot write " + fFile->TemporaryPath());
+  try {
+    fFile->Commit();
+  } catch (const TWriteError& error) {
+    fail(error.what());
+  }
   fFinished = true;
 }
 

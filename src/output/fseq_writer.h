@@ -1,17 +1,21 @@
 // TFseqWriter: the channels of every frame of a show as an FSEQ 2.0
 // sequence, the file open-source pixel players play. Frames stream to a
-// temporary file beside the target, compressed block by block; the header
-// and block table are written at the end and the file renamed into place,
-// so that no half-written sequence ever carries the requested name.
+// temporary file beside the target (see io/pending_file.h), compressed
+// block by block; the header and block table are written at the end and
+// the file renamed into place, so that no half-written sequence ever
+// carries the requested name.
 #pragma once
 
 #include <cstdint>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <span>
 #include <stdexcept>
 #include <string>
 #include <vector>
+
+#include "io/pending_file.h"
 
 namespace lumora::output {
 
@@ -61,8 +65,8 @@ class TFseqWriter {
   void endBlock();
 
   std::string fPath;
-  std::string fTemporary;
   TFseqOptions fOptions;
+  std::optional<TPendingFile> fFile;
   std::ofstream fOut;
   std::uint64_t fUniqueId = 0;
   std::uint32_t fDataOffset = 0;

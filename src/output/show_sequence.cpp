@@ -99,7 +99,7 @@ void WriteShowSequence(TShowPass& pass, const std::string& patchPath, const std:
   fseq.FrameCount = static_cast<std::uint32_t>(pass.FrameCount());
   fseq.StepMs = stepOf(outPath, first.TickInterval());
   fseq.Compress = options.Compress;
-  if (!pass.MusicPath().empty()) fseq.MusicFile = std::filesystem::path(pass.MusicPath()).filename().string();
+  fseq.MusicFile = pass.MusicName();
   TFseqWriter writer(outPath, fseq);
   TSequenceFiller filler(patch, fseq.ChannelCount, options);
   for (std::int64_t done = 0; done < pass.FrameCount(); ++done) {

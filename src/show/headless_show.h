@@ -1,5 +1,5 @@
 // A show played without a display: a host of a fixed room that keeps the
-// messages it is given, music that is extracted but not played, and the
+// messages and music notes it is given, music that is extracted but not played, and the
 // engine they drive. The tools, the benchmarks and the fuzz targets share
 // them.
 #pragma once
@@ -19,6 +19,8 @@ class THeadlessHost : public TShowHost {
   // what each said of the file and the fault.
   std::vector<std::string> Messages;
   std::vector<std::string> Details;
+  // What was said of music left out, in order.
+  std::vector<std::string> MusicNotes;
   // Called when the frame range or position changes; moved when the
   // position did.
   std::function<void(bool moved)> OnFramesChanged;
@@ -35,6 +37,7 @@ class THeadlessHost : public TShowHost {
     if (OnFramesChanged) OnFramesChanged(moved);
   }
   void PlaybackChanged() override {}
+  void MusicLeftOut(const std::string& detail) override { MusicNotes.push_back(detail); }
 
  private:
   TPoint fRoom;

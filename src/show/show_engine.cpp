@@ -228,6 +228,10 @@ void TShowEngine::abandonMovie(const std::exception& error) {
 void TShowEngine::afterVectorLoad(TMovieFile& reader) {
   fShowFile = fLoadingPath;
   fMusicPath = reader.MusicFileName;
+  fMusicName = reader.MusicName;
+  if (!reader.MusicProblem.empty()) {
+    fHost.MusicLeftOut(fLoadingPath + ": the music " + fMusicName + " is left out: " + reader.MusicProblem);
+  }
   fMovieSize = {reader.Width, reader.Height};
   fFrameBitmap.Resize(reader.Width, reader.Height);
   bool masked = false;
@@ -242,20 +246,16 @@ void TShowEngine::afterVectorLoad(TMovieFile& reader) {
   SetRunning(fFrames.Max != fFrames.Min);
 }
 
-// The file the movie before wrote goes once its music is closed, unless
-// the new movie plays the same file.
-void TShowEngine::startMusic(TOwnedFile extracted) {
+// The file the movie before wrote goes once its music is closed.
+void TShowEngine::startMusic(TPrivateFile extracted) {
   fMusic.Close();
-  if (extracted.Owns()) {
-    fMusicFile = std::move(extracted);
-  } else if (fMusicFile.Path() != fMusicPath) {
-    fMusicFile.Reset();
-  }
+  fMusicFile = std::move(extracted);
   if (fMusicPath.empty()) return;
   try {
     fMusic.Open(fMusicPath);
     fMusic.Play();
-  } catch (const std::exception&) {
+  } catch (const std::exception& error) {
+    fHost.MusicLeftOut(std::string(error.what()) + "; the show plays on without its music");
     MusicFailed();
   }
 }
@@ -566,6 +566,7 @@ void TShowEngine::CloseMovie() {
   fGridLayers.FreeAll();
   fMusic.Close();
   fMusicPath.clear();
+  fMusicName.clear();
   fMusicFile.Reset();
 }
 

@@ -81,8 +81,10 @@ class TShowEngine {
   // milliseconds a tick, the interval the bar shows.
   std::int32_t SpeedPosition = 3;
   // When clear, a movie's music is read for its name but not written out:
-  // for tools that play no sound. When set, the music goes into the
-  // private directory and is removed when the movie closes.
+  // for tools that play no sound. When set, the music goes into a folder
+  // of its own in the private directory and is removed when the movie
+  // closes; music that cannot be written or opened is left out, and the
+  // host is told why.
   bool ExtractMusic = true;
   // How often the show plays before it ends and, for a play list, in which
   // order; taken up when a play list loads. The player plays for ever.
@@ -197,7 +199,13 @@ class TShowEngine {
   TPoint SceneOffset() const { return fSceneOffset; }
   std::int32_t CellDrawWidth() const { return fCellDrawWidth; }
   std::int32_t CellDrawHeight() const { return fCellDrawHeight; }
+  // The music file playing, written for this process; empty for none.
   const std::string& MusicPath() const { return fMusicPath; }
+  // The name the movie gives its music, written out or not; empty for none.
+  const std::string& MusicName() const { return fMusicName; }
+  // Hands over the music file the movie's load wrote: it stays until the
+  // caller is done with it rather than until the movie closes.
+  TPrivateFile TakeMusicFile() { return std::move(fMusicFile); }
   const std::vector<std::string>& PlayList() const { return fPlayList; }
   // The index in PlayList of the entry playing; none without a play list.
   std::optional<std::size_t> CurrentEntry() const;
@@ -236,7 +244,7 @@ class TShowEngine {
   void fitScene();
   void prepareReader(TMovieFile& reader);
   void abandonMovie(const std::exception& error);
-  void startMusic(TOwnedFile extracted);
+  void startMusic(TPrivateFile extracted);
   void loopMusic();
   void updatePlayable();
   // What was playing is replaced: the frame bar starts over.
@@ -266,8 +274,9 @@ class TShowEngine {
   std::int32_t fCellDrawWidth = 0;
   std::int32_t fCellDrawHeight = 0;
   std::string fMusicPath;
+  std::string fMusicName;
   // The music file a load wrote for the movie shown, if it wrote one.
-  TOwnedFile fMusicFile;
+  TPrivateFile fMusicFile;
   std::vector<std::string> fPlayList;
   TPlayOrder fOrder;
   bool fPlayListActive = false;

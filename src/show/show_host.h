@@ -47,6 +47,9 @@ class TShowHost {
   virtual void PlaybackChanged() = 0;
   // The show has played as often as it was asked to and stopped.
   virtual void ShowFinished() {}
+  // Music the show plays on without: the detail names the movie or file
+  // and the cause. Written to stderr unless the host says it otherwise.
+  virtual void MusicLeftOut(const std::string& detail);
 };
 
 // What a show needs of the music player. Open and Play raise an error when

@@ -22,9 +22,9 @@ TShowPass::TShowPass(std::string path, TShowPassOptions options)
   countFrames();
 }
 
-std::unique_ptr<THeadlessShow> TShowPass::openShow(const std::string& path) const {
+std::unique_ptr<THeadlessShow> TShowPass::openShow(const std::string& path, bool extractMusic) const {
   auto show = std::make_unique<THeadlessShow>(fOptions.RoomWidth, fOptions.RoomHeight, fOptions.ExecutablePath);
-  show->Engine.ExtractMusic = fOptions.ExtractMusic;
+  show->Engine.ExtractMusic = extractMusic;
   show->Engine.SetDrawThreads(fOptions.DrawThreads);
   show->Open(path);
   show->DrawOnEveryMove();
@@ -35,9 +35,15 @@ std::unique_ptr<THeadlessShow> TShowPass::openShow(const std::string& path) cons
 // goes through frame 0 to frame 1 in one tick, so later passes show
 // 1 … M − 1. Each entry of a play list after the first likewise starts at
 // its frame 1, and an entry of one frame shows it for one tick.
+// The music is written out by this first load alone and kept for the
+// pass's life; the passes load the show without it. A play list keeps it
+// only when every entry names the same.
 void TShowPass::countFrames() {
-  const std::unique_ptr<THeadlessShow> show = openShow(fPath);
-  const TShowEngine& engine = show->Engine;
+  const std::unique_ptr<THeadlessShow> show = openShow(fPath, fOptions.ExtractMusic);
+  TShowEngine& engine = show->Engine;
+  fMusicName = engine.MusicName();
+  fMusicFile = engine.TakeMusicFile();
+  fMusicNotes = show->Host.MusicNotes;
   const std::int64_t loops = fOptions.Loops;
   if (fOptions.First) {
     if (engine.PlayListActive()) throw std::runtime_error(fPath + ": a frame range needs a single movie");
@@ -46,13 +52,11 @@ void TShowPass::countFrames() {
       throw std::runtime_error(fPath + ": the frames it plays are 0-" + std::to_string(last));
     }
     fCount = (std::int64_t{fOptions.Last} - *fOptions.First + 1) * loops;
-    fMusicPath = engine.MusicPath();
     return;
   }
   if (!engine.PlayListActive()) {
     const std::int64_t m = framesShown(engine);
     fCount = m + (loops - 1) * std::max<std::int64_t>(m - 1, 1);
-    fMusicPath = engine.MusicPath();
     return;
   }
   std::int64_t firstPass = 0;
@@ -63,9 +67,10 @@ void TShowPass::countFrames() {
     const std::int64_t m = framesShown(played->Engine);
     firstPass += FramesInPass(m, i == 0);
     laterPass += FramesInPass(m, false);
-    const std::string& music = played->Engine.MusicPath();
-    if (i == 0) fMusicPath = music;
-    if (music != fMusicPath) fMusicPath.clear();
+    if (played->Engine.MusicName() != fMusicName) {
+      fMusicName.clear();
+      fMusicFile.Reset();
+    }
   }
   fCount = firstPass + (loops - 1) * laterPass;
 }

@@ -33,7 +33,8 @@ struct TShowPassOptions {
   // Passes over the show: the first shows frame 0, later ones start where
   // the player's wrap starts them.
   std::int32_t Loops = 1;
-  // Whether the music is written out for those who play or encode it.
+  // Whether the music is written out for those who play or encode it: once,
+  // for the whole life of the pass.
   bool ExtractMusic = false;
   // Threads that draw each frame; kAllCores: every core.
   std::int32_t DrawThreads = kAllCores;
@@ -57,17 +58,23 @@ class TShowPass {
   TShowEngine& Engine() { return fShow->Engine; }
 
   // The music the player plays with the show: the movie's, or for a play
-  // list the one file every entry names; empty for none.
-  const std::string& MusicPath() const { return fMusicPath; }
+  // list the one every entry names. Its name, and the file written when
+  // ExtractMusic asked for it (empty for none).
+  const std::string& MusicName() const { return fMusicName; }
+  const std::string& MusicPath() const { return fMusicFile.Path(); }
+  // Why music the show names was left out; empty when it was not.
+  const std::vector<std::string>& MusicNotes() const { return fMusicNotes; }
 
  private:
   void countFrames();
-  std::unique_ptr<THeadlessShow> openShow(const std::string& path) const;
+  std::unique_ptr<THeadlessShow> openShow(const std::string& path, bool extractMusic = false) const;
 
   std::string fPath;
   TShowPassOptions fOptions;
   std::int64_t fCount = 0;
-  std::string fMusicPath;
+  std::string fMusicName;
+  TPrivateFile fMusicFile;
+  std::vector<std::string> fMusicNotes;
   std::unique_ptr<THeadlessShow> fShow;
   std::int64_t fDone = 0;
 };

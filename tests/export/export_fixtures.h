@@ -1,5 +1,5 @@
 // What the export tests share: shows drawn on demand, scratch folders, the
-// PSNR of two pictures, and WAV files written by the tests themselves.
+// PSNR of two pictures, and the sound files our own writers make.
 #pragma once
 
 #include <unistd.h>
@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "export/frame_source.h"
+#include "fuzz/music_files.h"
 
 namespace lumora::fixtures {
 
@@ -121,35 +122,8 @@ inline double Psnr(const TBitmap32& a, const TBitmap32& b) {
   return mse == 0 ? 99.0 : 10 * std::log10(255.0 * 255.0 / mse);
 }
 
-// Little-endian 16-bit PCM of interleaved samples.
-inline void WriteWavSamples(const std::string& path, int rate, int channels, const std::vector<std::int16_t>& samples) {
-  const auto bytes = static_cast<std::uint32_t>(samples.size() * 2);
-  std::ofstream out(path, std::ios::binary);
-  const auto put = [&out](std::uint32_t v, int size) {
-    for (int i = 0; i < size; ++i) out.put(static_cast<char>((v >> (8 * i)) & 0xFF));
-  };
-  out << "RIFF";
-  put(36 + bytes, 4);
-  out << "WAVEfmt ";
-  put(16, 4), put(1, 2), put(channels, 2), put(rate, 4), put(rate * channels * 2, 4), put(channels * 2, 2);
-  put(16, 2);
-  out << "data";
-  put(bytes, 4);
-  for (const std::int16_t sample : samples) put(static_cast<std::uint16_t>(sample), 2);
-}
-
-// A quiet tone of hertz on every channel, with a loud click of a millisecond
-// at clickSeconds.
-inline void WriteWav(const std::string& path, int rate, int channels, double seconds, double hertz,
-                     double clickSeconds = -1) {
-  std::vector<std::int16_t> samples;
-  for (int i = 0; i < static_cast<int>(rate * seconds); ++i) {
-    const double t = double(i) / rate;
-    const bool click = t >= clickSeconds && t < clickSeconds + 0.001;
-    const auto sample = static_cast<std::int16_t>(click ? 30000 : 9000 * std::sin(2 * std::numbers::pi * hertz * t));
-    samples.insert(samples.end(), static_cast<std::size_t>(channels), sample);
-  }
-  WriteWavSamples(path, rate, channels, samples);
-}
+// The sound files of the fuzz seeds.
+using fuzz::WriteWav;
+using fuzz::WriteWavSamples;
 
 }  // namespace lumora::fixtures

@@ -3,6 +3,8 @@
 // count and times, pictures against the frames drawn again, and the sound.
 #include "export/video_export.h"
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <fstream>
 #include <functional>
@@ -58,6 +60,15 @@ const std::vector<TFormatCase>& formatCases() {
 // or else where its last frame ends.
 double lengthSeconds(const TDecodedFile& file) {
   return file.ContainerSeconds >= 0 ? file.ContainerSeconds : double(file.VideoEndMs) / 1000;
+}
+
+std::string failureOf(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const EVideoExport& error) {
+    return error.what();
+  }
+  return "no error";
 }
 
 // Where each loud click is heard, in milliseconds of the video.
@@ -221,33 +232,46 @@ bool soundBetween(const TDecodedFile& file, double fromSeconds, double toSeconds
   return n > 0 && std::sqrt(sum / double(n)) > 0.05;
 }
 
-// Music of any rate, channel count and format FFmpeg reads plays to the end
-// of the video in a loop; an option leaves it out.
+// Music of any rate, channel count and format taken plays to the end of
+// the video in a loop: samples that are not numbers or past full scale,
+// 64 channels and rates far below the telephone's are what a player plays
+// too. An option leaves it out.
 TEST(ExportVideo, MusicOfAnyFormatLoopsUnderTheVideo) {
   struct TCase {
     std::string Music;
     std::function<void(const std::string& path)> Write;
     std::string Extension;
     std::string SoundCodec;
+    bool Audible = true;
   };
   const auto wav = [](int rate, int channels) {
     return [=](const std::string& path) { WriteWav(path, rate, channels, 0.7, 330); };
   };
-  // The tone of a WAV file encoded again by the exporter's own sound stream.
   const auto encoded = [](const char* container, const char* encoder) {
-    return [=](const std::string& path) {
-      WriteWav(path + ".wav", 44100, 2, 0.7, 330);
-      TMuxer muxer(container, path);
-      TMusicEncoder sound(muxer, encoder, 128000, path + ".wav", false);
-      muxer.Start();
-      sound.Finish(700);
-      muxer.Finish();
-    };
+    return [=](const std::string& path) { fuzz::WriteEncodedTone(path, container, encoder); };
+  };
+  // A tone with every fifth sample not a number, and others infinite or
+  // far past full scale.
+  const auto damaged = [](const std::string& path) {
+    std::vector<float> samples;
+    for (int i = 0; i < 30000; ++i) {
+      const float tone = 0.5f * static_cast<float>(std::sin(2 * std::numbers::pi * 330 * i / 44100.0));
+      const float odd[] = {std::nanf(""), tone, INFINITY, tone, -1e30f};
+      samples.push_back(i % 5 == 0 || i % 7 == 0 ? odd[i % 5] : tone);
+    }
+    WriteFileBytes(path, fuzz::FloatWavBytes(44100, 1, samples));
   };
   const std::vector<TCase> cases = {
       {"mono.wav", wav(22050, 1), ".mp4", "aac"},
       {"stereo.wav", wav(48000, 2), ".webm", "opus"},
       {"six.wav", wav(44100, 6), ".mkv", "aac"},
+      {"many.wav", wav(44100, 64), ".mp4", "aac"},
+      {"telephone.wav", wav(3000, 2), ".webm", "opus"},
+      // Forty seconds of one sample a second, more than the resampler's
+      // filter needs before it gives any sound.
+      {"slow.wav", [](const std::string& p) { WriteWavSamples(p, 1, 2, std::vector<std::int16_t>(80, 8000)); }, ".mp4",
+       "aac", false},
+      {"damaged.wav", damaged, ".mkv", "aac"},
       {"tone.flac", encoded("flac", "flac"), ".mkv", "aac"},
       {"tone.mp3", encoded("mp3", "libmp3lame"), ".mp4", "aac"},
       {"tone.ogg", encoded("ogg", "libvorbis"), ".webm", "opus"},
@@ -261,13 +285,83 @@ TEST(ExportVideo, MusicOfAnyFormatLoopsUnderTheVideo) {
     TExportOptions options;
     options.MusicPath = folder / c.Music;
     options.WithMusic = !c.SoundCodec.empty();
+    options.OnWarning = [](const std::string& text) { ADD_FAILURE() << text; };
     ExportVideo(show, folder / ("show" + c.Extension), options);
     const TDecodedFile file = DecodeFile(folder / ("show" + c.Extension));
     EXPECT_EQ(file.AudioCodec, c.SoundCodec);
     if (c.SoundCodec.empty()) continue;
     EXPECT_NEAR(double(file.SoundStart + std::int64_t(file.Sound.size())) / 48000, 3.0, 0.022);
+    EXPECT_TRUE(std::all_of(file.Sound.begin(), file.Sound.end(), [](float v) { return std::isfinite(v); }));
+    if (!c.Audible) continue;
     for (const double t : {0.1, 0.8, 1.5, 2.2, 2.8}) EXPECT_TRUE(soundBetween(file, t, t + 0.15)) << "at " << t << " s";
   }
+}
+
+// Music that cannot be read, or is no sound file at all (a play list that
+// names a local file, a live one that would be waited on for ever, a
+// stream format), leaves the video without sound, says why, and fails
+// nothing.
+TEST(ExportVideo, MusicThatCannotBeReadIsLeftOutWithAWarning) {
+  struct TCase {
+    std::string Music;
+    std::function<void(const std::string& path, const std::string& secret)> Write;
+    std::string Cause;
+  };
+  const auto text = [](std::function<std::string(const std::string& secret)> make) {
+    return [=](const std::string& path, const std::string& secret) { WriteFileBytes(path, fuzz::TextBytes(make(secret))); };
+  };
+  const std::vector<TCase> cases = {
+      {"gone.ogg", [](const std::string&, const std::string&) {}, "gone.ogg: cannot open the file (No such file"},
+      {"x.m3u8", text([](const std::string& s) { return fuzz::HlsPlaylist(s); }), "it is text (a play list?)"},
+      {"live.m3u8", text([](const std::string& s) { return fuzz::HlsPlaylist(s, true); }), "it is text (a play list?)"},
+      {"stream.ts", [](const std::string& p, const std::string&) { fuzz::WriteEncodedTone(p, "mpegts", "aac"); },
+       "it is mpegts, not one of"},
+      {"empty.wav", [](const std::string& p, const std::string&) { WriteWavSamples(p, 48000, 2, {}); },
+       "empty.wav (no sound in it)"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Music);
+    TScratchFolder folder;
+    const std::string secret = folder / "secret.wav";
+    WriteWav(secret, 44100, 2, 1.0, 440);
+    c.Write(folder / c.Music, secret);
+    TTestShow show(std::vector<std::int32_t>(20, 30), 32, 24, DrawGlowFrame);
+    TExportOptions options;
+    options.MusicPath = folder / c.Music;
+    std::vector<std::string> warnings;
+    options.OnWarning = [&warnings](const std::string& text) { warnings.push_back(text); };
+    ExportVideo(show, folder / "show.mp4", options);
+    EXPECT_EQ(DecodeFile(folder / "show.mp4").AudioCodec, "") << "no sound, the secret's least of all";
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_NE(warnings[0].find("the music " + (folder / c.Music)), std::string::npos) << warnings[0];
+    EXPECT_NE(warnings[0].find(c.Cause), std::string::npos) << warnings[0];
+    EXPECT_NE(warnings[0].find("; the video is made without sound"), std::string::npos) << warnings[0];
+  }
+  const std::string pipe = failureOf([] {
+    TScratchFolder folder;
+    TTestShow show(std::vector<std::int32_t>(3, 30), 32, 24, DrawGlowFrame);
+    TExportOptions options;
+    options.MusicPath = "pipe:0";
+    options.OnWarning = [](const std::string& text) { throw EVideoExport(text); };
+    ExportVideo(show, folder / "show.mp4", options);
+  });
+  EXPECT_NE(pipe.find("cannot read the music pipe:0: cannot open the file (No such file or directory)"),
+            std::string::npos)
+      << "a path is never taken for another protocol's address (here standard input): " << pipe;
+}
+
+// A frame larger than the default box is fitted into it, however few bytes
+// of the movie asked for it.
+TEST(ExportVideo, LargeFramesAreFittedIntoTheDefaultBox) {
+  TScratchFolder folder;
+  const TDrawFrame solid = [](TBitmap32& into, std::int64_t) { into.Clear(0xFF3080C0); };
+  TTestShow show(std::vector<std::int32_t>(2, 30), 8000, 200, solid);
+  ExportVideo(show, folder / "wide.gif");
+  const TDecodedFile file = DecodeFile(folder / "wide.gif");
+  ASSERT_EQ(file.Frames.size(), 2u);
+  EXPECT_EQ(file.Frames[0]->Width(), kDefaultVideoWidth);
+  EXPECT_EQ(file.Frames[0]->Height(), 96);
+  EXPECT_EQ(file.Frames[1]->ReadPixel(1000, 50), 0xFF3080C0u);
 }
 
 // Every failure is one line naming the file and the cause, and leaves no
@@ -281,15 +375,6 @@ TEST(ExportVideo, FailuresNameTheFileAndLeaveNothingBehind) {
     std::vector<std::string> Cause;
     bool Named = true;  // the exporter's own failure, starting with the output's name
   };
-  const auto music = [](const std::string& name, std::function<void(const std::string&)> write) -> TSetUp {
-    return [=](TTestShow&, TExportOptions& options, const TScratchFolder& folder) {
-      if (write) write(folder / name);
-      options.MusicPath = folder / name;
-    };
-  };
-  const auto text = [](const std::string& contents) {
-    return [=](const std::string& path) { std::ofstream(path) << contents; };
-  };
   const TSetUp none = [](TTestShow&, TExportOptions&, const TScratchFolder&) {};
   const std::vector<TCase> cases = {
       {"show.avi", none, {"unknown video format (\".avi\"); supported: .mp4, .mkv, .webm, .gif, .apng"}},
@@ -301,24 +386,6 @@ TEST(ExportVideo, FailuresNameTheFileAndLeaveNothingBehind) {
          fs::create_directory(f / "folder.mp4");
        },
        {"cannot write the file (it is a folder)"}},
-      {"show.mp4", music("gone.ogg", nullptr), {"cannot read the music", "gone.ogg (No such file or directory)"}},
-      {"show.webm", music("notes.wav", text("no sound here")), {"cannot read the music", "notes.wav (Invalid data"}},
-      {"show.mkv",
-       music("still.png",
-             [](const std::string& p) {
-               TBitmap32 b;
-               b.Resize(4, 4);
-               SavePng(b, p);
-             }),
-       {"the music", "still.png holds no sound"}},
-      // A path is never taken for another protocol's address (here standard input).
-      {"show.mp4", [](TTestShow&, TExportOptions& o, const TScratchFolder&) { o.MusicPath = "pipe:0"; },
-       {"cannot read the music pipe:0 (No such file or directory)"}},
-      {"show.mp4", music("slow.wav", [](const std::string& p) { WriteWavSamples(p, 1, 2, {1, 2, 3, 4}); }),
-       {"the music", "slow.wav has no usable sample rate (1 Hz)"}},
-      {"show.mp4",
-       music("empty.wav", [](const std::string& p) { WriteWavSamples(p, 48000, 2, {}); }),
-       {"cannot decode the music", "empty.wav (no sound in it)"}},
       {"show.mp4",
        [](TTestShow& s, TExportOptions&, const TScratchFolder&) { s.Durations[5] = 0; },
        {"frame 5 lasts 0 ms; a frame lasts 1 to 600000 ms"}},
@@ -332,11 +399,30 @@ TEST(ExportVideo, FailuresNameTheFileAndLeaveNothingBehind) {
        [](TTestShow& s, TExportOptions&, const TScratchFolder&) { s.BlankFrame = 4; },
        {"frame 4 has no picture"}},
       {"show.mp4",
-       [](TTestShow& s, TExportOptions&, const TScratchFolder&) { s.Width = kMaxVideoSide + 1; },
-       {"a picture of 16385x24 pixels is larger than a video can be (16384 a side)"}},
-      {"show.mp4",
        [](TTestShow&, TExportOptions& o, const TScratchFolder&) { o.Width = 0, o.Height = 100; },
-       {"a video cannot be 0x100 pixels (1 to 16384 a side)"}},
+       {"a video cannot be 0x100 pixels (H.264 takes 1 to 16384 a side)"}},
+      {"show.mkv",
+       [](TTestShow&, TExportOptions& o, const TScratchFolder&) { o.Width = 16385, o.Height = 100; },
+       {"a video cannot be 16385x100 pixels (H.264 takes 1 to 16384 a side)"}},
+      {"show.gif",
+       [](TTestShow&, TExportOptions& o, const TScratchFolder&) { o.Width = 16384, o.Height = 16384; },
+       {"a video cannot be 16384x16384 pixels (FFmpeg's pictures hold about 268 million pixels at most)"}},
+      {"show.webm",
+       [](TTestShow&, TExportOptions& o, const TScratchFolder&) { o.Width = 65536, o.Height = 2; },
+       {"a video cannot be 65536x2 pixels (VP9 takes 1 to 65535 a side)"}},
+      // What the encoders would hold is refused before any of them opens.
+      {"show.webm",
+       [](TTestShow& s, TExportOptions& o, const TScratchFolder&) {
+         s.Width = 640, s.Height = 480;
+         o.MemoryBudget = std::uint64_t{64} << 20;
+       },
+       {"a video of 640x480 pixels needs about 132 MiB of memory to write, more than the 64 MiB allowed"}},
+      {"show.gif",
+       [](TTestShow&, TExportOptions& o, const TScratchFolder&) {
+         o.Width = 3000, o.Height = 3000;
+         o.MemoryBudget = std::uint64_t{128} << 20;
+       },
+       {"a video of 3000x3000 pixels needs about 185 MiB of memory to write, more than the 128 MiB allowed"}},
       {"show.mkv",
        [](TTestShow&, TExportOptions& o, const TScratchFolder&) { o.Crf = 52; },
        {"CRF 52 is outside 0 to 51"}},
@@ -384,6 +470,89 @@ TEST(ExportVideo, FailuresNameTheFileAndLeaveNothingBehind) {
   }
 }
 
+// The image blocks of a GIF file: where each frame's picture goes and
+// whether it has a transparent colour.
+struct TGifImage {
+  TRect Place;
+  bool Transparent = false;
+};
+
+std::vector<TGifImage> gifImages(const std::vector<std::uint8_t>& gif) {
+  const auto u16 = [&](std::size_t at) { return std::int32_t(gif.at(at) | gif.at(at + 1) << 8); };
+  const auto skipSubBlocks = [&](std::size_t at) {
+    while (gif.at(at) != 0) at += gif.at(at) + 1u;
+    return at + 1;
+  };
+  std::size_t at = 13;
+  if (gif.at(10) & 0x80) at += 3u << ((gif[10] & 7) + 1);
+  std::vector<TGifImage> images;
+  bool transparent = false;
+  while (gif.at(at) != 0x3B) {
+    if (gif[at] == 0x21) {
+      if (gif.at(at + 1) == 0xF9) transparent = (gif.at(at + 3) & 1) != 0;
+      at = skipSubBlocks(at + 2);
+      continue;
+    }
+    const std::int32_t x = u16(at + 1), y = u16(at + 3);
+    images.push_back({{x, y, x + u16(at + 5), y + u16(at + 7)}, transparent});
+    const std::uint8_t flags = gif.at(at + 9);
+    at += 10 + ((flags & 0x80) ? 3u << ((flags & 7) + 1) : 0u);
+    at = skipSubBlocks(at + 1);
+  }
+  return images;
+}
+
+// Two squares moving along the top and the bottom of a background of more
+// colours than a palette holds: each frame after the first is written as
+// the rectangle that holds what changed, with transparency, and every pixel
+// the squares did not touch keeps its colour, though it lies inside that
+// rectangle. (Error diffusion stirred them all, as it stirred every pixel
+// of a frame where everything moves.)
+TEST(ExportVideo, AGifWritesOnlyWhatChanged) {
+  constexpr std::int32_t kSquare = 6;
+  const auto squaresAt = [](std::int64_t index) {
+    const auto x = static_cast<std::int32_t>(2 + 3 * index);
+    return std::array<TRect, 2>{TRect{x, 1, x + kSquare, 1 + kSquare},
+                                TRect{60 - x - kSquare, 40, 60 - x, 40 + kSquare}};
+  };
+  const TDrawFrame draw = [&](TBitmap32& into, std::int64_t index) {
+    for (std::int32_t y = 0; y < into.Height(); ++y) {
+      for (std::int32_t x = 0; x < into.Width(); ++x) {
+        into.WritePixel(x, y, Color32(255, std::uint8_t(4 * x), std::uint8_t(5 * y), std::uint8_t(2 * (x + y))));
+      }
+    }
+    for (const TRect& square : squaresAt(index)) {
+      into.FillRectClipped(square.Left, square.Top, square.Right, square.Bottom, clWhite32);
+    }
+  };
+  TScratchFolder folder;
+  TTestShow show(std::vector<std::int32_t>(12, 40), 64, 48, draw);
+  ExportVideo(show, folder / "moving.gif");
+  const TDecodedFile file = DecodeFile(folder / "moving.gif");
+  const std::vector<TGifImage> images = gifImages(ReadFileBytes(folder / "moving.gif"));
+  ASSERT_EQ(file.Frames.size(), 12u);
+  ASSERT_EQ(images.size(), 12u);
+  for (std::size_t i = 1; i < images.size(); ++i) {
+    SCOPED_TRACE("frame " + std::to_string(i));
+    std::vector<TRect> touched;
+    for (const std::int64_t k : {std::int64_t(i) - 1, std::int64_t(i)}) {
+      for (const TRect& square : squaresAt(k)) touched.push_back(square);
+    }
+    EXPECT_TRUE(images[i].Transparent);
+    EXPECT_GE(images[i].Place.Left, std::min(touched[0].Left, touched[3].Left));
+    EXPECT_LE(images[i].Place.Right, std::max(touched[1].Right, touched[2].Right));
+    std::int32_t changed = 0;
+    for (std::int32_t y = 0; y < 48; ++y) {
+      for (std::int32_t x = 0; x < 64; ++x) {
+        const bool inSquare =
+            std::any_of(touched.begin(), touched.end(), [&](const TRect& r) { return PtInRect(r, {x, y}); });
+        changed += !inSquare && file.Frames[i]->ReadPixel(x, y) != file.Frames[i - 1]->ReadPixel(x, y);
+      }
+    }
+    EXPECT_EQ(changed, 0);
+  }
+}
+
 // A format forced on a name that does not tell it; the extension's case
 // does not matter.
 TEST(ExportVideo, AFormatCanBeForced) {
@@ -396,15 +565,6 @@ TEST(ExportVideo, AFormatCanBeForced) {
   EXPECT_EQ(file.VideoCodec, "vp9");
   EXPECT_EQ(file.Frames.size(), 3u);
   EXPECT_EQ(VideoFormatFromPath("Show.MKV"), vfMatroska);
-}
-
-std::string failureOf(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const EVideoExport& error) {
-    return error.what();
-  }
-  return "no error";
 }
 
 TEST(ExportVideo, AMissingEncoderIsNamed) {

@@ -1,7 +1,10 @@
 #include "io/private_directory.h"
 
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
+
+#include <csignal>
 
 #include <gtest/gtest.h>
 
@@ -9,7 +12,9 @@
 #include <functional>
 #include <string>
 
+#include "io/signal_cleanup.h"
 #include "io/stream.h"
+#include "support/load_error.h"
 #include "support/scoped_env.h"
 
 namespace lumora {
@@ -104,12 +109,17 @@ class TLeadRecorder : public TInputStream {
   TMemoryInput fInput;
 };
 
-// A new file takes its bytes a chunk at a time; what is already there, or a
-// stream that ends early, leaves no file of ours.
+// A new file takes its bytes a chunk at a time; what is already there, a
+// link, or a stream that ends early, leaves no file of ours and says why.
 TEST_F(PrivateDirectory, NewFilesAreWrittenInChunksAndOwned) {
   std::vector<std::uint8_t> data(std::size_t{3} << 20);
   for (std::size_t i = 0; i < data.size(); ++i) data[i] = static_cast<std::uint8_t>(i % 251);
   const std::string path = (fDir / "song.mp3").string();
+  const auto write = [&](std::span<const std::uint8_t> bytes, std::uint64_t length) {
+    TMemoryInput input(bytes);
+    TStreamReader reader(input, "movie");
+    return WriteNewFile(path, reader, length);
+  };
   {
     TLeadRecorder source(data);
     TStreamReader reader(source, "movie");
@@ -119,20 +129,144 @@ TEST_F(PrivateDirectory, NewFilesAreWrittenInChunksAndOwned) {
     EXPECT_EQ(ReadFileBytes(path), data);
     EXPECT_EQ(modeOf(path), 0600u);
     EXPECT_LE(source.Lead, std::uint64_t{128} << 10) << "never read far ahead";
-    TMemoryInput again(data);
-    TStreamReader second(again, "movie");
-    EXPECT_FALSE(WriteNewFile(path, second, data.size()).Owns()) << "an existing file is not ours";
+    EXPECT_EQ(test::LoadErrorOf([&] { write(data, data.size()); }), path + ": cannot write the file (File exists)")
+        << "an existing file is not ours";
   }
   EXPECT_FALSE(fs::exists(path)) << "the owner removes it";
-  TMemoryInput shortInput(std::span<const std::uint8_t>(data).first(1000));
-  TStreamReader shortReader(shortInput, "movie");
-  EXPECT_FALSE(WriteNewFile(path, shortReader, 2000).Owns());
+  EXPECT_EQ(test::LoadErrorOf([&] { write(std::span(data).first(1000), 2000); }),
+            path + ": cannot write the file (the data ends 1000 bytes early)");
   EXPECT_FALSE(fs::exists(path)) << "a section cut short leaves nothing";
   fs::create_symlink(fDir / "target", path);
-  TMemoryInput linked(data);
-  TStreamReader linkedReader(linked, "movie");
-  EXPECT_FALSE(WriteNewFile(path, linkedReader, 10).Owns());
+  EXPECT_NE(test::LoadErrorOf([&] { write(data, 10); }), "");
   EXPECT_FALSE(fs::exists(fDir / "target")) << "a link is never followed";
+}
+
+// Only the entry made is ever removed: a file put under its name since, by
+// whoever, stays.
+TEST_F(PrivateDirectory, AnOwnerRemovesOnlyWhatItMade) {
+  const std::string path = (fDir / "made").string();
+  WriteFileBytes(path, std::vector<std::uint8_t>{1});
+  TOwnedFile made(path);
+  fs::remove(path);
+  WriteFileBytes(path, std::vector<std::uint8_t>{2});
+  made.Reset();
+  EXPECT_EQ(ReadFileBytes(path), std::vector<std::uint8_t>{2});
+  TOwnedFile gone((fDir / "never made").string());
+  EXPECT_FALSE(gone.Owns());
+  fs::create_directory(fDir / "folder");
+  TOwnedFile folder((fDir / "folder").string());
+  TOwnedFile moved(std::move(folder));
+  EXPECT_FALSE(folder.Owns());
+  moved.Reset();
+  EXPECT_FALSE(fs::exists(fDir / "folder")) << "a folder made is removed as well";
+}
+
+// Each file goes into a fresh folder of its own: the same name twice is two
+// files, no name of the private directory (the instance's lock and socket)
+// is ever touched, and a name too long for the file system is cut.
+TEST_F(PrivateDirectory, PrivateFilesLiveInFoldersOfTheirOwn) {
+  const fs::path dir = MakePrivateDirectory();
+  WriteFileBytes((dir / kInstanceLockName).string(), std::vector<std::uint8_t>{7});
+  WriteFileBytes((dir / kInstanceSocketName).string(), std::vector<std::uint8_t>{8});
+  const auto extract = [](const std::string& name, std::vector<std::uint8_t> bytes) {
+    TMemoryInput input(bytes);
+    TStreamReader reader(input, "movie");
+    return WritePrivateFile(name, reader, bytes.size());
+  };
+  const std::string longName = std::string(300, 'n') + ".mp3";
+  std::vector<std::string> folders;
+  {
+    const TPrivateFile a = extract("song.mp3", {1});
+    const TPrivateFile b = extract("song.mp3", {2});
+    const TPrivateFile lock = extract(kInstanceLockName, {3});
+    const TPrivateFile socket = extract(kInstanceSocketName, {4});
+    const TPrivateFile cut = extract(longName, {5});
+    for (const TPrivateFile* f : {&a, &b, &lock, &socket, &cut}) {
+      const fs::path folder = fs::path(f->Path()).parent_path();
+      EXPECT_EQ(folder.parent_path(), dir.parent_path()) << f->Path();
+      EXPECT_EQ(modeOf(folder), 0700u);
+      folders.push_back(folder.string());
+    }
+    EXPECT_EQ(fs::path(a.Path()).filename(), "song.mp3");
+    EXPECT_NE(a.Path(), b.Path());
+    EXPECT_EQ(ReadFileBytes(a.Path()), std::vector<std::uint8_t>{1});
+    EXPECT_EQ(ReadFileBytes(b.Path()), std::vector<std::uint8_t>{2});
+    EXPECT_EQ(fs::path(cut.Path()).filename(), std::string(251, 'n') + ".mp3");
+  }
+  for (const std::string& folder : folders) EXPECT_FALSE(fs::exists(folder)) << "file and folder go";
+  EXPECT_EQ(ReadFileBytes((dir / kInstanceLockName).string()), std::vector<std::uint8_t>{7});
+  EXPECT_EQ(ReadFileBytes((dir / kInstanceSocketName).string()), std::vector<std::uint8_t>{8});
+}
+
+// Where the private directory cannot be had, nothing is written anywhere,
+// and the cause is told: another user's folder or a link put at its name,
+// a temporary directory that is missing, a file, relative or too long.
+TEST_F(PrivateDirectory, NoPrivateFileWithoutThePrivateDirectory) {
+  struct TCase {
+    const char* Name;
+    std::function<std::string(const fs::path& dir)> Prepare;  // the temporary directory to use
+    const char* Cause;
+  };
+  const TCase cases[] = {
+      {"a link planted at its name",
+       [](const fs::path& dir) {
+         fs::create_directories(dir / "planted");
+         fs::create_directory_symlink(dir / "planted", dir / ("lumora-" + std::to_string(::getuid())));
+         return dir.string();
+       },
+       "not a directory of the user's own"},
+      {"missing", [](const fs::path& dir) { return (dir / "missing").string(); }, "No such file or directory"},
+      {"a file",
+       [](const fs::path& dir) {
+         WriteFileBytes((dir / "file").string(), std::vector<std::uint8_t>{1});
+         return (dir / "file").string();
+       },
+       "Not a directory"},
+      {"relative", [](const fs::path&) { return std::string("tmp"); }, "the temporary directory is not an absolute path"},
+      {"too long", [](const fs::path& dir) { return (dir / std::string(5000, 'x')).string(); }, "File name too long"},
+  };
+  for (const TCase& c : cases) {
+    const fs::path dir = fDir / "case";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const test::TScopedEnv tmp("TMPDIR", c.Prepare(dir).c_str());
+    std::vector<std::uint8_t> bytes{1, 2, 3};
+    TMemoryInput input(bytes);
+    TStreamReader reader(input, "movie");
+    const std::string error = test::LoadErrorOf([&] { WritePrivateFile("song.mp3", reader, 3); });
+    EXPECT_NE(error.find(c.Cause), std::string::npos) << c.Name << ": " << error;
+    if (fs::exists(dir / "planted")) {
+      EXPECT_TRUE(fs::is_empty(dir / "planted")) << c.Name;
+    }
+  }
+}
+
+// A signal that ends the process removes what its owners still hold, and
+// the process ends as the signal ends it.
+TEST_F(PrivateDirectory, ASignalRemovesWhatIsOwned) {
+  for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
+    const fs::path folder = fDir / "held";
+    const fs::path file = folder / "part";
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      RemoveOnSignals({SIGINT, SIGTERM, SIGHUP});
+      fs::create_directory(folder);
+      TOwnedFile heldFolder(folder.string());
+      WriteFileBytes(file.string(), std::vector<std::uint8_t>{1});
+      TOwnedFile heldFile(file.string());
+      WriteFileBytes((fDir / "kept").string(), std::vector<std::uint8_t>{1});
+      TOwnedFile released((fDir / "kept").string());
+      released.Release();
+      ::raise(signal);
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFSIGNALED(status) && WTERMSIG(status) == signal) << signal;
+    EXPECT_FALSE(fs::exists(folder)) << signal;
+    EXPECT_TRUE(fs::exists(fDir / "kept")) << signal;
+  }
 }
 
 // Pixels go straight into their place: the reader is never further ahead

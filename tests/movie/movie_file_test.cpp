@@ -41,6 +41,13 @@ class MovieFileTest : public ::testing::Test {
   std::string tmp(const std::string& name) const {
     return (fDir / "tmp" / ("lumora-" + std::to_string(::getuid())) / name).string();
   }
+  // Whether path is a file of that name in a folder of its own inside the
+  // private directory.
+  bool extracted(const std::string& path, const std::string& name) const {
+    const std::filesystem::path p(path);
+    return p.filename() == name && p.parent_path().parent_path() == tmp("").substr(0, tmp("").size() - 1) &&
+           std::filesystem::is_regular_file(p);
+  }
 
   // A movie document that builds test graphics.
   struct TTarget : TMovieDocument {
@@ -155,8 +162,9 @@ TEST_F(MovieFileTest, LayeredRoundTrip) {
   ASSERT_EQ(t.Grid.Items(0).FrameCount(), 3);
   EXPECT_EQ(t.Grid.Items(0).Items(0).Items(2).CellColor(1, 1), 0x00FE02);
   EXPECT_EQ(t.File.HasMusic, 1);
-  EXPECT_EQ(t.File.MusicFileName, tmp("song.mp3"));
-  EXPECT_EQ(ReadFileBytes(tmp("song.mp3")), music.Data);
+  EXPECT_EQ(t.File.MusicName, "song.mp3");
+  EXPECT_TRUE(extracted(t.File.MusicFileName, "song.mp3")) << t.File.MusicFileName;
+  EXPECT_EQ(ReadFileBytes(t.File.MusicFileName), music.Data);
 }
 
 TEST_F(MovieFileTest, NoLayersStillReadsGridAndMusic) {
@@ -171,19 +179,41 @@ TEST_F(MovieFileTest, NoLayersStillReadsGridAndMusic) {
   EXPECT_EQ(t.File.Height, 600);
   EXPECT_EQ(t.Root.LayerCount(), 0);
   EXPECT_EQ(t.Grid.Count(), 1);
-  EXPECT_EQ(t.File.MusicFileName, tmp("a.wav"));
-  EXPECT_TRUE(std::filesystem::exists(tmp("a.wav")));
+  EXPECT_TRUE(extracted(t.File.MusicFileName, "a.wav")) << t.File.MusicFileName;
 }
 
+// Every read writes its music anew for itself alone, into a folder of its
+// own: a file already there under the name (another movie's music, or one
+// planted) is never used, and the names of the private directory (the
+// instance's lock and socket) are never touched.
 TEST_F(MovieFileTest, MusicRules) {
   TTarget source;
-  WriteFileBytes(tmp("exists.mp3"), std::vector<std::uint8_t>{42});
-  TMusicData existing{"exists.mp3", {1, 2, 3}};
-  WriteFileBytes(path("a.ctl"), source.File.SaveLayered(&existing));
-  TTarget t;
-  t.File.LoadFromFile(path("a.ctl"), true);
-  EXPECT_EQ(t.File.MusicFileName, tmp("exists.mp3"));
-  EXPECT_EQ(ReadFileBytes(tmp("exists.mp3")), std::vector<std::uint8_t>{42}) << "an existing file is left untouched";
+  WriteFileBytes(tmp("same.mp3"), std::vector<std::uint8_t>{42});
+  WriteFileBytes(tmp(kInstanceLockName), std::vector<std::uint8_t>{7});
+  WriteFileBytes(tmp(kInstanceSocketName), std::vector<std::uint8_t>{8});
+  TMusicData first{"same.mp3", {1, 2, 3}};
+  TMusicData second{"same.mp3", {4, 5}};
+  WriteFileBytes(path("a.ctl"), source.File.SaveLayered(&first));
+  WriteFileBytes(path("b.ctl"), source.File.SaveLayered(&second));
+  {
+    TTarget a, b;
+    a.File.LoadFromFile(path("a.ctl"), true);
+    b.File.LoadFromFile(path("b.ctl"), true);
+    EXPECT_TRUE(extracted(a.File.MusicFileName, "same.mp3"));
+    EXPECT_NE(a.File.MusicFileName, b.File.MusicFileName);
+    EXPECT_EQ(ReadFileBytes(a.File.MusicFileName), first.Data);
+    EXPECT_EQ(ReadFileBytes(b.File.MusicFileName), second.Data) << "each movie plays its own music";
+  }
+  EXPECT_EQ(ReadFileBytes(tmp("same.mp3")), std::vector<std::uint8_t>{42}) << "a file there before is not used";
+  for (const char* reserved : {kInstanceLockName, kInstanceSocketName}) {
+    TMusicData named{reserved, {9}};
+    WriteFileBytes(path("c.ctl"), source.File.SaveLayered(&named));
+    TTarget t;
+    t.File.LoadFromFile(path("c.ctl"), true);
+    EXPECT_TRUE(extracted(t.File.MusicFileName, reserved));
+  }
+  EXPECT_EQ(ReadFileBytes(tmp(kInstanceLockName)), std::vector<std::uint8_t>{7}) << "the lock is not the music's";
+  EXPECT_EQ(ReadFileBytes(tmp(kInstanceSocketName)), std::vector<std::uint8_t>{8});
 
   // HasMusic = 0 with a name length: no name, no data length.
   TStreamWriter body;
@@ -195,25 +225,29 @@ TEST_F(MovieFileTest, MusicRules) {
   TTarget t2;
   t2.File.LoadFromFile(path("b.ctl"), true);
   EXPECT_EQ(t2.File.HasMusic, 0);
+  EXPECT_EQ(t2.File.MusicName, "");
   EXPECT_EQ(t2.File.MusicFileName, "");
-  EXPECT_FALSE(std::filesystem::exists(tmp("x.mp3")));
 
   // Stored names keep only their last component.
   const std::vector<std::pair<std::string, std::string>> names = {
       {"../../escape.mp3", "escape.mp3"}, {"C:\\music\\win.mp3", "win.mp3"}, {"..", ""}, {".", ""},
       {"dir/", ""}, {std::string("a\0b", 3), ""}};
+  std::vector<std::string> written;
   for (const auto& [stored, safe] : names) {
     EXPECT_EQ(SafeMusicName(stored), safe) << stored;
     TMusicData m{stored, {7}};
     WriteFileBytes(path("c.ctl"), source.File.SaveLayered(&m));
     TTarget t3;
     t3.File.LoadFromFile(path("c.ctl"), true);
-    EXPECT_EQ(t3.File.MusicFileName, safe.empty() ? "" : tmp(safe)) << stored;
+    EXPECT_EQ(t3.File.MusicName, safe) << stored;
+    EXPECT_TRUE(safe.empty() ? t3.File.MusicFileName.empty() : extracted(t3.File.MusicFileName, safe)) << stored;
     EXPECT_EQ(t3.File.ExtractedMusic.Path(), t3.File.MusicFileName) << stored;
-    EXPECT_TRUE(safe.empty() || std::filesystem::exists(tmp(safe))) << stored;
+    written.push_back(t3.File.MusicFileName);
   }
   EXPECT_FALSE(std::filesystem::exists(fDir / "escape.mp3"));
-  EXPECT_FALSE(std::filesystem::exists(tmp("escape.mp3"))) << "the reader removes the music it wrote";
+  for (const std::string& file : written) {
+    EXPECT_FALSE(!file.empty() && std::filesystem::exists(file)) << "the reader removes the music it wrote";
+  }
 
   // Without readMusic nothing of the section is read; without WriteMusic
   // the name is known but nothing is written.
@@ -221,19 +255,33 @@ TEST_F(MovieFileTest, MusicRules) {
   WriteFileBytes(path("d.ctl"), source.File.SaveLayered(&fresh));
   TTarget t4;
   t4.File.LoadFromFile(path("d.ctl"), false);
-  EXPECT_EQ(t4.File.MusicFileName, "");
+  EXPECT_EQ(t4.File.MusicName, "");
   t4.File.WriteMusic = false;
   t4.File.LoadFromFile(path("d.ctl"), true);
-  EXPECT_EQ(t4.File.MusicFileName, tmp("fresh.mp3"));
-  EXPECT_FALSE(std::filesystem::exists(tmp("fresh.mp3")));
+  EXPECT_EQ(t4.File.MusicName, "fresh.mp3");
+  EXPECT_EQ(t4.File.MusicFileName, "");
+}
 
-  // A dangling link is not followed.
-  std::filesystem::create_symlink(path("outside.mp3"), tmp("link.mp3"));
-  TMusicData linked{"link.mp3", {1}};
-  WriteFileBytes(path("e.ctl"), source.File.SaveLayered(&linked));
-  TTarget t5;
-  t5.File.LoadFromFile(path("e.ctl"), true);
-  EXPECT_FALSE(std::filesystem::exists(path("outside.mp3")));
+// Another user may put a folder or a link where the private directory
+// belongs, with a file under the music's name in it: no path inside it is
+// ever used, and the reader says why the music is left out.
+TEST_F(MovieFileTest, MusicIsLeftOutWithoutThePrivateDirectory) {
+  const std::filesystem::path planted = fDir / "planted";
+  std::filesystem::create_directories(planted);
+  WriteFileBytes((planted / "song.mp3").string(), std::vector<std::uint8_t>{66});
+  const std::string dir = tmp("").substr(0, tmp("").size() - 1);
+  std::filesystem::remove_all(dir);
+  std::filesystem::create_directory_symlink(planted, dir);
+  TTarget source;
+  TMusicData music{"song.mp3", {1, 2}};
+  WriteFileBytes(path("a.ctl"), source.File.SaveLayered(&music));
+  TTarget t;
+  ASSERT_TRUE(t.File.LoadFromFile(path("a.ctl"), true));
+  EXPECT_EQ(t.File.MusicName, "song.mp3");
+  EXPECT_EQ(t.File.MusicFileName, "");
+  EXPECT_EQ(t.File.MusicProblem, dir + ": cannot use it as the private directory (not a directory of the user's own)");
+  EXPECT_EQ(ReadFileBytes((planted / "song.mp3").string()), std::vector<std::uint8_t>{66});
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(planted), {}), 1);
 }
 
 TEST_F(MovieFileTest, TruncatedAndCorruptBodiesKeepWhatWasRead) {

@@ -4,6 +4,8 @@
 // no file under the target's name unless the sequence is whole.
 #include "output/fseq_writer.h"
 
+#include <sys/stat.h>
+
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -118,9 +120,14 @@ TEST_F(FseqWriter, AnUnfinishedSequenceLeavesTheTargetAsItWas) {
   EXPECT_EQ(errorOf([&] { TFseqWriter(path, {0, 3, 50, true, ""}); }), path + ": a frame needs 1 to 16777216 channels");
   EXPECT_EQ(errorOf([&] { TFseqWriter(path, {4, 1, 50, true, std::string(70000, 'm')}); }),
             path + ": the music file name is too long for the sequence's header");
-  EXPECT_EQ(errorOf([&] { TFseqWriter((fFolder / "no" / "such.fseq").string(), {4, 1, 50, true, ""}); }).rfind(
-                (fFolder / "no" / "such.fseq").string() + ": cannot create ", 0),
-            0u);
+  EXPECT_EQ(errorOf([&] { TFseqWriter((fFolder / "no" / "such.fseq").string(), {4, 1, 50, true, ""}); }),
+            (fFolder / "no" / "such.fseq").string() + ": cannot write the file (No such file or directory)");
+  // A FIFO at the name is refused, never renamed over.
+  const std::string fifo = (fFolder / "pipe.fseq").string();
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_EQ(errorOf([&] { TFseqWriter(fifo, {4, 1, 50, true, ""}); }),
+            fifo + ": cannot write the file (it is not a regular file)");
+  std::filesystem::remove(fifo);
   EXPECT_EQ(filesLeft(), std::vector<std::string>{"show.fseq"});
   std::ifstream in(path);
   EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "the earlier export");

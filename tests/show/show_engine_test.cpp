@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "support/load_error.h"
 #include "support/show_fixtures.h"
@@ -255,31 +256,59 @@ TEST_F(ShowEngine, AGraphicThatCannotBeDrawnIsLeftOutOfTheShow) {
 namespace lumora {
 namespace {
 
-// The music a movie carries is written into the private directory, kept
-// while a movie plays it and removed when no movie does; a file that was
-// there before is not the show's to remove.
+// The music a movie carries is written into a folder of its own in the
+// private directory for each load, kept while the movie plays it and
+// removed with the movie; a file that was there before under its name is
+// neither played nor removed.
 TEST_F(ShowEngine, MusicFilesLeaveWithTheMoviesThatWroteThem) {
-  const auto withMusic = [&](const char* file, const char* song) {
-    const TMusicData music{song, {1, 2, 3}};
+  const auto withMusic = [&](const char* file, const char* song, std::uint8_t first = 1) {
+    const TMusicData music{song, {first, 2, 3}};
     return Dir.Write(file, movieBytes({{{1}}}, 3, &music));
   };
-  const std::string a = Dir.Private("a.mp3");
+  const auto playing = [&] { return Engine.MusicPath(); };
   Engine.LoadMovie(withMusic("one.ctl", "a.mp3"));
-  EXPECT_EQ(ReadFileBytes(a), (std::vector<std::uint8_t>{1, 2, 3}));
+  const std::string one = playing();
+  EXPECT_EQ(std::filesystem::path(one).filename(), "a.mp3");
+  EXPECT_EQ(std::filesystem::path(one).parent_path().parent_path(), std::filesystem::path(Dir.Private("")).parent_path());
+  EXPECT_EQ(ReadFileBytes(one), (std::vector<std::uint8_t>{1, 2, 3}));
+  EXPECT_EQ(Engine.MusicName(), "a.mp3");
   EXPECT_EQ(Music.Calls.back(), "play");
-  Engine.LoadMovie(withMusic("two.ctl", "a.mp3"));
-  EXPECT_TRUE(std::filesystem::exists(a)) << "the next movie plays the same file";
-  Engine.LoadMovie(withMusic("three.ctl", "c.mp3"));
-  EXPECT_FALSE(std::filesystem::exists(a)) << "no movie plays it any more";
-  EXPECT_TRUE(std::filesystem::exists(Dir.Private("c.mp3")));
+  Engine.LoadMovie(withMusic("two.ctl", "a.mp3", 9));
+  EXPECT_FALSE(std::filesystem::exists(one)) << "each load writes its own";
+  EXPECT_EQ(ReadFileBytes(playing()), (std::vector<std::uint8_t>{9, 2, 3})) << "the second movie's own music";
+  const std::string two = playing();
   Engine.LoadMovie(Dir.Write("bad.ctl", {'Q', 0, 'V', 0, 'X', 6, 1, 2, 3}));
-  EXPECT_FALSE(std::filesystem::exists(Dir.Private("c.mp3"))) << "a failed load closes the movie before";
-  Engine.LoadMovie(withMusic("three.ctl", "c.mp3"));
+  EXPECT_FALSE(std::filesystem::exists(two)) << "a failed load closes the movie before";
   WriteFileBytes(Dir.Private("kept.mp3"), std::vector<std::uint8_t>{7});
   Engine.LoadMovie(withMusic("four.ctl", "kept.mp3"));
-  EXPECT_FALSE(std::filesystem::exists(Dir.Private("c.mp3")));
+  EXPECT_NE(playing(), Dir.Private("kept.mp3"));
   Engine.Shutdown();
   EXPECT_EQ(ReadFileBytes(Dir.Private("kept.mp3")), std::vector<std::uint8_t>{7}) << "not written, not removed";
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(Dir.Private("")), {}), 1) << "no folder is left";
+  EXPECT_EQ(Host.MusicNotes, std::vector<std::string>{});
+}
+
+// Music that cannot be written (no private directory to be had) or played
+// is left out, the show plays on, and the host is told why.
+TEST_F(ShowEngine, MusicLeftOutIsSaid) {
+  const TMusicData music{"song.mp3", {1, 2, 3}};
+  const std::string movie = Dir.Write("show.ctl", movieBytes({{{1}}}, 3, &music));
+  Music.FailOpen = true;
+  Engine.LoadMovie(movie);
+  EXPECT_TRUE(Engine.MusicPath().empty());
+  EXPECT_TRUE(Engine.Running());
+  ASSERT_EQ(Host.MusicNotes.size(), 1u);
+  EXPECT_EQ(Host.MusicNotes[0], "no such device; the show plays on without its music");
+  Music.FailOpen = false;
+  const std::string dir = Dir.Private("");
+  std::filesystem::remove_all(dir);
+  WriteFileBytes(dir.substr(0, dir.size() - 1), std::vector<std::uint8_t>{1});
+  Engine.LoadMovie(movie);
+  EXPECT_TRUE(Engine.MusicPath().empty());
+  EXPECT_EQ(Engine.MusicName(), "song.mp3");
+  ASSERT_EQ(Host.MusicNotes.size(), 2u);
+  EXPECT_EQ(Host.MusicNotes[1], movie + ": the music song.mp3 is left out: " + dir.substr(0, dir.size() - 1) +
+                                    ": cannot use it as the private directory (not a directory of the user's own)");
 }
 
 }  // namespace

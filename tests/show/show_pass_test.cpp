@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
+#include "fuzz/hostile_files.h"
 #include "support/show_fixtures.h"
 
 namespace lumora {
@@ -51,6 +54,31 @@ TEST_F(ShowPass, PlaysAsThePlayerPlays) {
   range.Last = 2;
   TShowPass part(four, range);
   EXPECT_EQ(framesOfAPass(part), (std::vector<std::int32_t>{1, 2, 1, 2}));
+}
+
+// The music is written out once, by the pass, for all its passes, and goes
+// with it; a pass that plays no sound writes none but knows its name.
+TEST_F(ShowPass, MusicIsWrittenOnceForThePass) {
+  const std::string movie = Dir.Write("music.ctl", fuzz::musicMovie("song.mp3", 600));
+  TShowPassOptions withMusic = options(3);
+  withMusic.ExtractMusic = true;
+  std::string written;
+  {
+    TShowPass pass(movie, withMusic);
+    written = pass.MusicPath();
+    EXPECT_EQ(pass.MusicName(), "song.mp3");
+    EXPECT_EQ(std::filesystem::path(written).filename(), "song.mp3");
+    for (int round = 0; round < 2; ++round) {
+      framesOfAPass(pass);
+      EXPECT_EQ(pass.MusicPath(), written);
+      EXPECT_EQ(ReadFileBytes(written).size(), 600u);
+    }
+    EXPECT_TRUE(pass.MusicNotes().empty());
+  }
+  EXPECT_FALSE(std::filesystem::exists(written));
+  TShowPass silent(movie, options());
+  EXPECT_EQ(silent.MusicName(), "song.mp3");
+  EXPECT_EQ(silent.MusicPath(), "");
 }
 
 TEST_F(ShowPass, WhatCannotBePlayedIsNamed) {

@@ -1,4 +1,4 @@
-// The message a reading step fails with, for tests that pin the exact text.
+// The message a step fails with, for tests that pin the exact text.
 #pragma once
 
 #include <string>
@@ -7,15 +7,20 @@
 
 namespace lumora::test {
 
-// The message of the TLoadError that step raises; empty when it raises none.
-template <class TStep>
-std::string LoadErrorOf(const TStep& step) {
+// The message of the TError that step raises; empty when it raises none.
+template <class TError, class TStep>
+std::string ErrorOf(const TStep& step) {
   try {
     step();
-  } catch (const TLoadError& e) {
+  } catch (const TError& e) {
     return e.what();
   }
   return "";
+}
+
+template <class TStep>
+std::string LoadErrorOf(const TStep& step) {
+  return ErrorOf<TLoadError>(step);
 }
 
 }  // namespace lumora::test

@@ -29,6 +29,7 @@ class TRecordingHost : public TShowHost {
  public:
   TPoint RoomSize{1000, 700};
   std::vector<std::pair<std::string, std::string>> Messages;
+  std::vector<std::string> MusicNotes;
 
   TPoint Room() const override { return RoomSize; }
   void ShowMessage(const std::string& caption, const std::string& text, const std::string&) override {
@@ -39,6 +40,7 @@ class TRecordingHost : public TShowHost {
   void ShowCleared() override {}
   void FramesChanged(bool) override {}
   void PlaybackChanged() override {}
+  void MusicLeftOut(const std::string& detail) override { MusicNotes.push_back(detail); }
 };
 
 class TFakeMusic : public TMusicPlayer {

@@ -144,6 +144,41 @@ TEST_F(LumoraInfo, FailuresGiveOneLineAndAStatus) {
   EXPECT_EQ(run("").Status, 2) << "no file: usage";
 }
 
+// Names that are not well-formed UTF-8 (a surrogate, overlong forms, bytes
+// past U+10FFFF) come out as the Latin-1 characters of their bytes, so that
+// the JSON is always whole; the summary writes control characters as
+// escapes, so that a name cannot retitle or drive the terminal.
+TEST_F(LumoraInfo, AnyNameComesOutReadable) {
+  struct TCase {
+    std::string Stored;
+    std::string Json;
+    std::string Summary;
+  };
+  const std::vector<TCase> cases = {
+      {"\xED\xA0\x80.mp3", "\xC3\xAD\xC2\xA0\xC2\x80.mp3", "\xC3\xAD\xC2\xA0\\x80.mp3"},
+      {"\xC0\xAF.mp3", "\xC3\x80\xC2\xAF.mp3", "\xC3\x80\xC2\xAF.mp3"},
+      {"\xE0\x80\xAF.mp3", "\xC3\xA0\xC2\x80\xC2\xAF.mp3", "\xC3\xA0\\x80\xC2\xAF.mp3"},
+      {"\xF5\x80\x80\x80.mp3", "\xC3\xB5\xC2\x80\xC2\x80\xC2\x80.mp3", "\xC3\xB5\\x80\\x80\\x80.mp3"},
+      {"\xF4\x90\x80\x80.mp3", "\xC3\xB4\xC2\x90\xC2\x80\xC2\x80.mp3", "\xC3\xB4\\x90\\x80\\x80.mp3"},
+      {"\x1B]0;owned\x07.mp3", "\x1B]0;owned\x07.mp3", "\\x1b]0;owned\\x07.mp3"},
+      {"歌.mp3", "歌.mp3", "歌.mp3"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.Summary);
+    TMovieDocument source;
+    source.Root.AddLayer("");
+    const TMusicData music{c.Stored, {1}};
+    WriteFileBytes(path("named.ctl"), source.File.SaveLayered(&music));
+    const TRun json = run(path("named.ctl") + " --json");
+    ASSERT_EQ(json.Status, 0) << json.Errors;
+    EXPECT_EQ(nlohmann::json::parse(json.Out)["music"]["name"], c.Json);
+    const TRun summary = run(path("named.ctl"));
+    ASSERT_EQ(summary.Status, 0) << summary.Errors;
+    EXPECT_NE(summary.Out.find("music: " + c.Summary + "\n"), std::string::npos) << summary.Out;
+    EXPECT_EQ(summary.Out.find('\x1B'), std::string::npos);
+  }
+}
+
 TEST_F(LumoraInfo, GroupsListTheirChildren) {
   TMovieDocument source;
   auto group = std::make_unique<TGroup>(nullptr);

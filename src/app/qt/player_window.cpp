@@ -543,6 +543,10 @@ void TPlayerWindow::ExportTo(const QString& out) {
     TShowPass pass(fOpenedPath, options);
     TShowFrameSource source(pass);
     TExportOptions export_;
+    // Music left out is said on stderr; the video is made all the same.
+    const auto warn = [](const std::string& text) { std::fprintf(stderr, "lumora: %s\n", text.c_str()); };
+    for (const std::string& note : pass.MusicNotes()) warn(note);
+    export_.OnWarning = warn;
     export_.MusicPath = pass.MusicPath();
     export_.OnProgress = [&progress](std::int64_t done, std::int64_t total) {
       progress.setValue(static_cast<int>(100 * done / std::max<std::int64_t>(total, 1)));

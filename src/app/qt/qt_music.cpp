@@ -9,9 +9,8 @@
 
 #include <cstdio>
 #include <limits>
-#include <stdexcept>
 
-#include "io/stream.h"
+#include "export/music_file.h"
 
 namespace lumora {
 
@@ -23,8 +22,10 @@ TQtMusicPlayer::~TQtMusicPlayer() {
 
 void TQtMusicPlayer::Open(const std::string& fileName) {
   const QString path = QString::fromStdString(fileName);
-  // The media framework would wait for ever on a FIFO.
-  if (!IsRegularFile(fileName)) throw std::runtime_error(fileName + ": cannot open the music");
+  // The media framework would wait for ever on a FIFO, and would follow a
+  // play list or manifest wherever it points, fetching from the network:
+  // only a sound file, as the export reads it, is handed over.
+  CheckMusicFile(fileName);
   static bool saidOff = false;
   if (QMediaDevices::audioOutputs().isEmpty() && !saidOff) {
     std::fputs("lumora: no audio output: the music is off, the show plays on\n", stderr);

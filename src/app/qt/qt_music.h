@@ -22,7 +22,8 @@ class TQtMusicPlayer : public TMusicPlayer {
   // Called (from the event loop) when the music cannot be played.
   std::function<void()> OnFailed;
 
-  // Raises an error for anything but a regular file that can be read.
+  // Raises EMusicFile for anything but a sound file in one of the formats
+  // of music_file.h (a FIFO, a play list, a manifest).
   void Open(const std::string& fileName) override;
   void Play() override;
   void Pause() override;

@@ -44,7 +44,7 @@ bool handOver(QLocalSocket& socket, const std::string& argument) {
 
 TInstancePaths InstancePaths() {
   const std::string dir = MakePrivateDirectory();
-  return {dir + "instance.lock", dir + "instance"};
+  return {dir + kInstanceLockName, dir + kInstanceSocketName};
 }
 
 TInstanceLock::TInstanceLock(const std::string& path) {

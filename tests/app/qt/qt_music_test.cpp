@@ -8,6 +8,8 @@
 #include <limits>
 
 #include "app/qt/test_application.h"
+#include "export/music_file.h"
+#include "fuzz/music_files.h"
 #include "support/show_fixtures.h"
 
 // The PulseAudio client that Qt Multimedia loads keeps a few allocations
@@ -58,6 +60,13 @@ TEST(QtMusicPlayer, OpensPlaysAndClosesWithOrWithoutAudio) {
   EXPECT_EQ(music.Length(), std::numeric_limits<std::int64_t>::max()) << "nothing open never ends";
   EXPECT_THROW(music.Open(dir.Path("missing.wav")), std::runtime_error);
   EXPECT_THROW(music.Open(dir.Fifo("fifo.wav")), std::runtime_error) << "a FIFO is refused, not waited on";
+  // A play list or manifest never reaches the media framework, which would
+  // fetch what it names.
+  const std::string secret = dir.Write("secret.wav", silentWav());
+  for (const std::string& list : {fuzz::HlsPlaylist("http://127.0.0.1:9/" + secret), fuzz::HlsPlaylist(secret, true),
+                                  fuzz::DashManifest("http://127.0.0.1:9/a.wav")}) {
+    EXPECT_THROW(music.Open(dir.Write("music.m3u8", fuzz::TextBytes(list))), EMusicFile) << list;
+  }
 
   bool failed = false;
   music.OnFailed = [&] { failed = true; };
