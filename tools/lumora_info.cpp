@@ -345,13 +345,13 @@ void printPlayList(std::ostream& out, const TInfo& info) {
   char line[160];
   for (const TEntry& e : info.Entries) {
     if (!e.Path) {
-      out << "  " << e.Name << " (missing)\n";
+      out << "  " << printable(e.Name) << " (missing)\n";
     } else if (!e.Fault.empty()) {
-      out << "  " << e.Name << " (cannot be played, skipped: " << e.Fault << ")\n";
+      out << "  " << printable(e.Name) << " (cannot be played, skipped: " << printable(e.Fault) << ")\n";
     } else {
-      std::snprintf(line, sizeof line, "  %s: %lld frames at %d ms = %.2f s\n", e.Name.c_str(),
-                    static_cast<long long>(e.Frames), e.IntervalMs, e.Seconds());
-      out << line;
+      std::snprintf(line, sizeof line, ": %lld frames at %d ms = %.2f s\n", static_cast<long long>(e.Frames),
+                    e.IntervalMs, e.Seconds());
+      out << "  " << printable(e.Name) << line;
     }
   }
   const TPlaying total = listTotal(info);
@@ -364,10 +364,6 @@ void printSummary(std::ostream& out, const TInfo& info) {
   out << printable(info.Path) << "\n";
   if (info.Kind == TKind::PlayList) {
     printPlayList(out, info);
-    out << "play list, " << info.Entries.size() << " entries\n";
-    for (const auto& [name, exists] : info.Entries) {
-      out << "  " << printable(name) << (exists ? "" : " (missing)") << "\n";
-    }
     return;
   }
   if (info.Version > 0) out << "movie version " << info.Version << ", ";
