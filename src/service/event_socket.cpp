@@ -112,7 +112,10 @@ int TEventSockets::onConnect(const mg_connection* connection, void* self) {
 void TEventSockets::onReady(mg_connection* connection, void* self) {
   auto& sockets = *static_cast<TEventSockets*>(self);
   auto* client = static_cast<TClient*>(mg_get_user_connection_data(connection));
+  // Close stops writers under the same lock.
+  const std::lock_guard lock(sockets.fLock);
   client->Writer = std::jthread([&sockets, client](std::stop_token stop) { sockets.write(*client, stop); });
+  if (sockets.fClosing) client->Writer.request_stop();
 }
 
 int TEventSockets::onData(mg_connection* connection, int bits, char* data, std::size_t length, void* self) {
