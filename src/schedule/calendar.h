@@ -1,0 +1,24 @@
+// The calendar: the starts the scheduler will make over the coming days,
+// found by running it against a model of the player, so that the calendar
+// and what the scheduler does can never disagree.
+#pragma once
+
+#include <vector>
+
+#include "schedule/scheduler.h"
+
+namespace lumora::schedule {
+
+inline constexpr int kMaxCalendarDays = 400;
+
+// The starts from `from` to before `to` (at most kMaxCalendarDays on),
+// from an idle stage at `from`: a show plays its list's entries for their
+// lengths (for ever when unknown) and stops as asked.
+std::vector<TScheduledStart> ScheduleCalendar(const TSchedule& schedule, TShowLengths& lengths, TInstant from, TInstant to);
+
+// {"from", "to", "timezone", "items": [{"at", "entry", "start", "end", "play",
+// "list-entry"} or {"at", "entry", "start", "command", "args"}]}: what
+// GET /api/schedule/range answers.
+nlohmann::json CalendarJson(const std::vector<TScheduledStart>& starts, const TSchedule& schedule, TInstant from, TInstant to);
+
+}  // namespace lumora::schedule
