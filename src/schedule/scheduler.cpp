@@ -142,7 +142,8 @@ void TScheduler::reconcile(const TStageView& view, TInstant now) {
     // never the same run again. A stop the scheduler asked for is no end.
     if (!fOnStage->Stopping) markEnded(fOnStage->Run);
     fOnStage.reset();
-  } else if (fOnStage && view.StartedBy == TStartedBy::Hand) {
+  } else if (fOnStage && (view.StartedBy != fOnStage->StartedBy || view.File != fSchedule.Entries[fOnStage->Run.Run.Entry].Play)) {
+    // Another show was started by hand in its place.
     fOnStage.reset();
   }
   if (!view.Occupied() || fOnStage) {
@@ -182,7 +183,7 @@ bool TScheduler::decideWithManualShow(const TStageView& view, const std::optiona
   if (fSchedule.Entries[winner->Run.Entry].Play == view.File) {
     // The show the schedule wants already plays: it becomes the run, and
     // is not started again from its top.
-    fOnStage = TOnStage{*winner, "taken over from a show started by hand"};
+    fOnStage = TOnStage{*winner, "taken over from a show started by hand", view.StartedBy};
     fManual.reset();
     fTarget.reset();
     return true;

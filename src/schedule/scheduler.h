@@ -95,6 +95,8 @@ class TScheduler {
   struct TOnStage {
     TCandidate Run;
     std::string Reason;
+    // A show started by hand that the run took over stays marked so.
+    TStartedBy StartedBy = TStartedBy::Schedule;
     bool Stopping = false;
   };
   struct TManual {

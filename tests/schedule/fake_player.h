@@ -37,7 +37,8 @@ class TFakePlayer final : public TShowControl, public TShowLengths {
  public:
   std::map<std::string, std::vector<double>> Lengths;
   std::vector<std::string> Log;
-  std::string PlayFault;
+  // Faults Play answers, by file.
+  std::map<std::string, std::string> PlayFaults;
 
   // Moves the playing show on to `now`: entry after entry, pass after pass.
   void AdvanceTo(TInstant now) {
@@ -58,7 +59,7 @@ class TFakePlayer final : public TShowControl, public TShowLengths {
   TStageView Stage() const override { return fView; }
   std::string Play(const TPlayRequest& request) override {
     Log.push_back("play " + request.File + " " + std::to_string(request.Entry) + " " + std::to_string(request.Loops));
-    if (!PlayFault.empty()) return PlayFault;
+    if (PlayFaults.contains(request.File)) return PlayFaults[request.File];
     begin(request.File, request.Entry, request.Loops);
     return {};
   }
