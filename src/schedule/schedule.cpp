@@ -325,8 +325,13 @@ TSchedule ReadSchedule(const json& document) {
 
 std::string FormatTimeOfDay(const TTimeOfDay& time) {
   if (time.Sun) {
+    std::string text(kSunEventNames[static_cast<std::size_t>(*time.Sun)]);
     const long long offset = time.Offset.count();
-    return std::string(kSunEventNames[static_cast<std::size_t>(*time.Sun)]) + (offset == 0 ? "" : (offset > 0 ? "+" : "-") + std::to_string(std::abs(offset)));
+    if (offset != 0) {
+      text += offset > 0 ? '+' : '-';
+      text += std::to_string(std::abs(offset));
+    }
+    return text;
   }
   const long long seconds = time.Clock.count();
   char text[64];

@@ -131,7 +131,15 @@ void TScheduler::runCommand(const TOccurrence& run, TInstant due, TInstant now) 
     fLastCommand["error"] = fault;
     warn(now, "entries[" + std::to_string(run.Entry) + "]: the command \"" + entry.Command + "\" failed: " + fault);
   }
-  if (fObserver) fObserver({now, run.Entry, due, run.End, {}, entry.Command, entry.Args});
+  if (!fObserver) return;
+  TScheduledStart start;
+  start.At = now;
+  start.Entry = run.Entry;
+  start.Start = due;
+  start.End = run.End;
+  start.Command = entry.Command;
+  start.Args = entry.Args;
+  fObserver(start);
 }
 
 // Learns from the stage what became of the run the scheduler started, and

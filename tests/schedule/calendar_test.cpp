@@ -4,6 +4,7 @@
 
 #include <random>
 
+#include "bench/season_schedule.h"
 #include "schedule/fake_player.h"
 
 namespace lumora::schedule {
@@ -12,32 +13,15 @@ namespace {
 using nlohmann::json;
 using test::At;
 
-// A season's schedule: every evening from dusk, the weekends later and
-// longer, a countdown every half hour in the last week of the year, New
-// Year's Eve over midnight, mornings on odd days, and commands.
-const char* const kSeason = R"({"timezone": "Europe/Berlin", "location": {"latitude": 52.52, "longitude": 13.405}, "entries": [
-    {"play": "evening.lst", "start": "dusk", "end": "22:00", "stop": "entry", "dates": ["2024-10-01", "2025-01-31"]},
-    {"play": "weekend.lst", "days": ["fri", "sat"], "start": "sunset+30", "end": "23:30", "stop": "pass", "priority": 5},
-    {"play": "countdown.ctl", "dates": ["2020-12-24", "2020-12-31"], "every-year": true, "start": "19:00", "end": "21:00",
-     "repeat": 30, "stop": "now", "priority": 10},
-    {"command": "brightness", "args": {"percent": 40}, "start": "21:30"},
-    {"play": "morning.tol", "days": "odd", "start": "06:30", "end": "dawn+20", "repeat": "once", "stop": "now"},
-    {"play": "newyear.lst", "dates": ["2024-12-31", "2024-12-31"], "start": "23:00", "end": "00:30", "priority": 20, "stop": "now"},
-    {"command": "blackout", "args": {"on": false}, "days": ["sun"], "start": "17:00", "end": "19:00", "repeat": 60}]})";
-
-const std::map<std::string, std::vector<double>> kLengths{{"evening.lst", {300, 420, 180}}, {"weekend.lst", {600, 900}},
-                                                          {"countdown.ctl", {240}},        {"morning.tol", {1500}},
-                                                          {"newyear.lst", {1200, 600}}};
-
 // 120 days played on the fake player, ticked at every moment due and at
 // random moments between: the starts made are the calendar's, and the
 // calendar holds what the schedule says.
 TEST(Calendar, ASeasonPlayedEqualsItsCalendar) {
-  const TSchedule schedule = ReadSchedule(json::parse(kSeason));
+  const TSchedule schedule = ReadSchedule(json::parse(season::kSchedule));
   test::TFakePlayer player;
-  player.Lengths = kLengths;
-  const TInstant from = At("Europe/Berlin", "2024-10-01 00:00:00");
-  const TInstant to = from + date::days{120};
+  player.Lengths = season::kLengths;
+  const TInstant from = At("Europe/Berlin", season::kFirstDay);
+  const TInstant to = from + date::days{season::kDays};
 
   TScheduler scheduler(schedule, player, player);
   std::vector<TScheduledStart> made;
@@ -107,9 +91,9 @@ TEST(Calendar, EntriesInTheSkippedOrRepeatedHour) {
 }
 
 TEST(Calendar, JsonForTheRangeRequest) {
-  const TSchedule schedule = ReadSchedule(json::parse(kSeason));
+  const TSchedule schedule = ReadSchedule(json::parse(season::kSchedule));
   test::TFakePlayer lengths;
-  lengths.Lengths = kLengths;
+  lengths.Lengths = season::kLengths;
   const TInstant from = At("Europe/Berlin", "2024-12-31 20:00:00");
   const TInstant to = At("Europe/Berlin", "2025-01-01 00:00:00");
   const json range = CalendarJson(ScheduleCalendar(schedule, lengths, from, to), schedule, from, to);
