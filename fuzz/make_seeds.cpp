@@ -6,9 +6,11 @@
 // queue, and light patches.
 #include <filesystem>
 #include <iostream>
+#include <span>
 #include <string>
 
 #include "app/program_entry.h"
+#include "bench/season_schedule.h"
 #include "fuzz/hostile_files.h"
 #include "fuzz/fuzz_input.h"
 #include "movie/movie_file.h"
@@ -94,6 +96,24 @@ void writeHostileSeeds(const std::string& out) {
 
 // Light patches: the starting patches our generator writes for a small
 // movie, and one of every fixture kind.
+// The season of the benchmark, and small schedules over the change to
+// summer time with every kind of entry.
+void writeScheduleSeeds(const std::string& dir) {
+  const std::string small[] = {
+      schedule::season::kSchedule,
+      R"({"timezone": "Europe/Berlin", "entries": [{"play": "a.lst", "start": "02:30", "end": "01:00", "stop": "pass"},
+          {"play": "b.ctl", "start": "01:00", "end": "24:00", "repeat": 7, "priority": 3, "stop": "now"}]})",
+      R"({"timezone": "America/New_York", "location": {"latitude": 69.6, "longitude": -18.9}, "entries": [
+          {"play": "c.tol", "days": "odd", "start": "sunrise-720", "end": "sunset+720", "repeat": "once"},
+          {"command": "blackout", "args": {"on": true}, "days": ["sat", "sun"], "start": "dusk", "end": "dawn", "repeat": 1},
+          {"play": "d.lst", "dates": ["2020-03-29", "2020-04-01"], "every-year": true, "start": "00:00", "end": "00:00"}]})",
+  };
+  int index = 0;
+  for (const std::string& text : small) {
+    write(dir, "schedule" + std::to_string(index++) + ".json", std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+  }
+}
+
 void writePatchSeeds(const std::string& dir) {
   using namespace output;
   TMovieShape movie;
@@ -165,6 +185,7 @@ int run(const std::string& out) {
   writeHostileSeeds(out);
   writePatchSeeds(out + "/patch");
   writeQueueSeeds(out + "/queue");
+  writeScheduleSeeds(out + "/schedule");
   std::cout << out << "\n";
   return 0;
 }

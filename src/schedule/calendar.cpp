@@ -103,8 +103,10 @@ std::vector<TScheduledStart> ScheduleCalendar(const TSchedule& schedule, TShowLe
   TModelStage stage(lengths);
   TScheduler scheduler(schedule, stage, lengths);
   std::vector<TScheduledStart> starts;
-  scheduler.SetStartObserver([&](const TScheduledStart& start) { starts.push_back(start); });
-  for (TInstant now = from; now < to;) {
+  scheduler.SetStartObserver([&](const TScheduledStart& start) {
+    if (starts.size() < kMaxCalendarStarts) starts.push_back(start);
+  });
+  for (TInstant now = from; now < to && starts.size() < kMaxCalendarStarts;) {
     stage.AdvanceTo(now);
     scheduler.Tick(now);
     TInstant next = scheduler.NextWakeUp(now);
@@ -130,7 +132,11 @@ nlohmann::json CalendarJson(const std::vector<TScheduledStart>& starts, const TS
     if (start.Entry < schedule.Entries.size() && !schedule.Entries[start.Entry].Name.empty()) item["name"] = schedule.Entries[start.Entry].Name;
     items.push_back(std::move(item));
   }
-  return {{"from", FormatLocal(from, zone)}, {"to", FormatLocal(to, zone)}, {"timezone", zone.Name()}, {"items", std::move(items)}};
+  return {{"from", FormatLocal(from, zone)},
+          {"to", FormatLocal(to, zone)},
+          {"timezone", zone.Name()},
+          {"complete", starts.size() < kMaxCalendarStarts},
+          {"items", std::move(items)}};
 }
 
 }  // namespace lumora::schedule

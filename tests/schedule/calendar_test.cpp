@@ -99,6 +99,7 @@ TEST(Calendar, JsonForTheRangeRequest) {
   const json range = CalendarJson(ScheduleCalendar(schedule, lengths, from, to), schedule, from, to);
   EXPECT_EQ(range["from"], "2024-12-31T20:00:00+01:00");
   EXPECT_EQ(range["timezone"], "Europe/Berlin");
+  EXPECT_EQ(range["complete"], true);
   // Between countdowns the evening list comes back where it would be; the
   // second countdown waits for the list's entry to end.
   const json expected = json::parse(R"([
@@ -125,6 +126,18 @@ TEST(Calendar, JsonForTheRangeRequest) {
     }
     EXPECT_EQ(item, expected[i]) << i;
   }
+}
+
+// Many entries every minute: the calendar stops at its cap.
+TEST(Calendar, StopsAtItsCapOfStarts) {
+  json entries = json::array();
+  for (int i = 0; i < 40; ++i) entries.push_back({{"command", "test"}, {"start", "00:00"}, {"end", "24:00"}, {"repeat", 1}});
+  const TSchedule schedule = ReadSchedule({{"timezone", "UTC"}, {"entries", entries}});
+  test::TFakePlayer lengths;
+  const TInstant from = At("UTC", "2024-06-01 00:00:00");
+  const auto starts = ScheduleCalendar(schedule, lengths, from, from + date::days{14});
+  EXPECT_EQ(starts.size(), kMaxCalendarStarts);
+  EXPECT_EQ(CalendarJson(starts, schedule, from, from + date::days{14})["complete"], false);
 }
 
 }  // namespace
