@@ -10,6 +10,9 @@ namespace {
 
 using std::chrono::seconds;
 
+// Longer entries are taken as this long, so that no sum overflows.
+constexpr double kMaxEntrySeconds = 1e7;
+
 // The player as the calendar sees it: the show plays from an entry of its
 // list, entry after entry for their lengths, for a number of passes.
 class TModelStage final : public TShowControl {
@@ -62,7 +65,7 @@ std::string TModelStage::Play(const TPlayRequest& request) {
   Clear();
   fFile = request.File;
   fEntries = fLengths.EntrySeconds(request.File);
-  for (double& length : fEntries) length = length > 0 && std::isfinite(length) ? length : 0;
+  for (double& length : fEntries) length = length > 0 ? std::min(length, kMaxEntrySeconds) : 0;
   fPass = std::accumulate(fEntries.begin(), fEntries.end(), 0.0);
   if (!(fPass > 0)) fEntries.clear();
   const int first = std::clamp(request.Entry, 1, std::max<int>(1, static_cast<int>(fEntries.size())));

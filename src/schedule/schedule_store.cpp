@@ -1,29 +1,12 @@
 #include "schedule/schedule_store.h"
 
-#include <cstdlib>
 #include <filesystem>
 
 #include "io/atomic_file.h"
+#include "io/configuration_folder.h"
 #include "io/stream.h"
 
 namespace lumora::schedule {
-
-namespace {
-
-std::string environment(const char* name) {
-  const char* value = std::getenv(name);
-  return value == nullptr ? std::string() : std::string(value);
-}
-
-}  // namespace
-
-std::string ConfigurationFolder() {
-  const std::string state = environment("STATE_DIRECTORY");
-  if (!state.empty()) return state.substr(0, state.find(':'));
-  const std::string config = environment("XDG_CONFIG_HOME");
-  if (!config.empty() && config.front() == '/') return config + "/lumora";
-  return environment("HOME") + "/.config/lumora";
-}
 
 std::string DefaultSchedulePath() { return ConfigurationFolder() + "/schedule.json"; }
 

@@ -8,12 +8,7 @@
 
 namespace lumora::schedule {
 
-// The folder the player keeps what it changes itself: the first folder of
-// $STATE_DIRECTORY when systemd runs it as a service (where /etc is read-only
-// to it), else "lumora" in $XDG_CONFIG_HOME, else ~/.config/lumora. Ends
-// without a separator; nothing is made on disk.
-std::string ConfigurationFolder();
-// schedule.json in ConfigurationFolder().
+// schedule.json in the configuration folder (io/configuration_folder.h).
 std::string DefaultSchedulePath();
 
 inline constexpr std::size_t kMaxScheduleFileBytes = std::size_t{1} << 20;

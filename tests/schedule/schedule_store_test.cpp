@@ -16,11 +16,6 @@ namespace {
 namespace fs = std::filesystem;
 
 TEST(ScheduleStore, TheConfigurationFolder) {
-  {
-    test::TScopedEnv state("STATE_DIRECTORY", "/var/lib/lumora:/var/lib/lumora/shows");
-    EXPECT_EQ(ConfigurationFolder(), "/var/lib/lumora");
-  }
-  test::TScopedEnv noState("STATE_DIRECTORY", nullptr);
   test::TScopedEnv home("HOME", "/home/show");
   {
     test::TScopedEnv config("XDG_CONFIG_HOME", "/srv/config");
