@@ -6,9 +6,11 @@
 // queue, and light patches.
 #include <filesystem>
 #include <iostream>
+#include <span>
 #include <string>
 
 #include "app/program_entry.h"
+#include "bench/season_schedule.h"
 #include "fuzz/hostile_files.h"
 #include "fuzz/fuzz_input.h"
 #include "fuzz/patch_movies.h"
@@ -101,6 +103,24 @@ std::string manyKeysPatch(int keys) {
   return patch + "}]}";
 }
 
+// The season of the benchmark, and small schedules over the change to
+// summer time with every kind of entry.
+void writeScheduleSeeds(const std::string& dir) {
+  const std::string small[] = {
+      schedule::season::kSchedule,
+      R"({"timezone": "Europe/Berlin", "entries": [{"play": "a.lst", "start": "02:30", "end": "01:00", "stop": "pass"},
+          {"play": "b.ctl", "start": "01:00", "end": "24:00", "repeat": 7, "priority": 3, "stop": "now"}]})",
+      R"({"timezone": "America/New_York", "location": {"latitude": 69.6, "longitude": -18.9}, "entries": [
+          {"play": "c.tol", "days": "odd", "start": "sunrise-720", "end": "sunset+720", "repeat": "once"},
+          {"command": "blackout", "args": {"on": true}, "days": ["sat", "sun"], "start": "dusk", "end": "dawn", "repeat": 1},
+          {"play": "d.lst", "dates": ["2020-03-29", "2020-04-01"], "every-year": true, "start": "00:00", "end": "00:00"}]})",
+  };
+  int index = 0;
+  for (const std::string& text : small) {
+    write(dir, "schedule" + std::to_string(index++) + ".json", std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+  }
+}
+
 // Light patches: the starting patches our generator writes for the small
 // movies of the fuzz target (alone, and as a play list of the two), one of
 // every fixture kind, and one of many keys.
@@ -174,6 +194,7 @@ int run(const std::string& out) {
   writeHostileSeeds(out);
   writePatchSeeds(out + "/patch");
   writeQueueSeeds(out + "/queue");
+  writeScheduleSeeds(out + "/schedule");
   std::cout << out << "\n";
   return 0;
 }

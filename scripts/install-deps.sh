@@ -23,6 +23,9 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   # light outputs: OLA (daemon and client library), zstd, JSON patches
   ola libola-dev libzstd-dev nlohmann-json3-dev
+  # the schedule: time zones from the system's tzdata, sun times, and the
+  # service (sd_notify, and systemd-analyze for the unit's test)
+  libhowardhinnant-date-dev tzdata libnova-dev libsystemd-dev systemd
   # command-line tools: option parsing, and manual pages made from --help
   libcli11-dev help2man
   # benchmarks: Google Benchmark, and Cairo for the peer measurements
