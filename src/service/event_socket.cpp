@@ -6,6 +6,7 @@
 #include <string>
 #include <thread>
 
+#include "control/json_limits.h"
 #include "service/http_exchange.h"
 
 namespace lumora::service {
@@ -127,7 +128,9 @@ int TEventSockets::onData(mg_connection* connection, int bits, char* data, std::
 // {"type": "auth", "secret": …} or {"type": "command", "id": …, "name": …,
 // "args": {…}}; each is answered with its id.
 bool TEventSockets::answer(TClient& client, const char* data, std::size_t length) {
-  const nlohmann::json message = nlohmann::json::parse(data, data + length, nullptr, false);
+  std::string fault;
+  const nlohmann::json message =
+      control::ParseBoundedJson(std::string_view(data, length), fault).value_or(nlohmann::json());
   if (!message.is_object()) return client.Send({{"type", "error"}, {"error", "a message must be a JSON object"}});
   const nlohmann::json id = message.value("id", nlohmann::json());
   const std::string type = message.value("type", "");
