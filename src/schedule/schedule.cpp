@@ -1,5 +1,6 @@
 #include "schedule/schedule.h"
 
+#include <algorithm>
 #include <array>
 #include <cctype>
 #include <cmath>
@@ -7,6 +8,8 @@
 #include <cstdio>
 #include <set>
 #include <string_view>
+
+#include "control/json_limits.h"
 
 namespace lumora::schedule {
 
@@ -22,7 +25,7 @@ constexpr int kMaxPriority = 1000000;
 constexpr std::size_t kMaxTextLength = 4096;
 constexpr std::size_t kMaxCommandNameLength = 64;
 
-std::string shown(const json& value) { return value.dump(); }
+std::string shown(const json& value) { return ShownValue(value); }
 
 // Reads the fields of one entry, naming it in every error.
 class TEntryReader {
@@ -292,13 +295,25 @@ bool usesSun(const TScheduleEntry& entry) { return entry.Start.Sun || (entry.End
 
 }  // namespace
 
+std::string ShownValue(const json& value) {
+  constexpr std::size_t kShownLength = 64;
+  constexpr std::size_t kShownItems = 8;
+  const bool flat = value.is_array() && value.size() <= kShownItems &&
+                    std::none_of(value.begin(), value.end(), [](const json& item) { return item.is_structured(); });
+  if (value.is_array() && !flat) return "a list of " + std::to_string(value.size()) + (value.size() == 1 ? " item" : " items");
+  if (value.is_object()) return "an object";
+  // Escaped to ASCII, so that a cut never splits a character.
+  const std::string text = value.dump(-1, ' ', true, json::error_handler_t::replace);
+  return text.size() > kShownLength ? text.substr(0, kShownLength) + "..." : text;
+}
+
 TScheduleError::TScheduleError(std::optional<std::size_t> entry, std::string field, const std::string& fault)
     : std::invalid_argument((entry ? "entries[" + std::to_string(*entry) + "]" + (field.empty() ? "" : ".") : std::string()) + field + ": " +
                             fault),
       fEntry(entry),
       fField(std::move(field)) {}
 
-TSchedule ReadSchedule(const json& document) {
+TSchedule ReadSchedule(const json& document, const TScheduleDefaults& defaults) {
   if (!document.is_object()) throw TScheduleError(std::nullopt, "schedule", "is not a JSON object");
   checkKeys(document, {"entries", "location", "timezone", "protect-manual"}, std::nullopt);
   TSchedule schedule;
@@ -306,10 +321,16 @@ TSchedule ReadSchedule(const json& document) {
   if (entries != document.end()) {
     if (!entries->is_array()) throw TScheduleError(std::nullopt, "entries", "is not a list");
     if (entries->size() > kMaxScheduleEntries) throw TScheduleError(std::nullopt, "entries", "holds more than " + std::to_string(kMaxScheduleEntries) + " entries");
-    for (std::size_t i = 0; i < entries->size(); ++i) schedule.Entries.push_back(readEntry((*entries)[i], i));
+    for (std::size_t i = 0; i < entries->size(); ++i) {
+      // An entry's arguments are copied and written out, which recurses.
+      if (control::NestsDeeperThan((*entries)[i], control::kMaxJsonDepth)) {
+        throw TScheduleError(i, "", "nests deeper than " + std::to_string(control::kMaxJsonDepth) + " levels");
+      }
+      schedule.Entries.push_back(readEntry((*entries)[i], i));
+    }
   }
-  schedule.Location = readLocation(document);
-  schedule.TimeZone = readTimeZone(document);
+  schedule.Location = document.contains("location") ? readLocation(document) : defaults.Location;
+  schedule.TimeZone = document.contains("timezone") ? readTimeZone(document) : defaults.TimeZone;
   const auto protect = document.find("protect-manual");
   if (protect != document.end()) {
     if (!protect->is_boolean()) throw TScheduleError(std::nullopt, "protect-manual", "is not true or false");

@@ -106,9 +106,23 @@ class TScheduleError : public std::invalid_argument {
 
 inline constexpr std::size_t kMaxScheduleEntries = 1000;
 
-// Raise TScheduleError for the first fault found.
-TSchedule ReadSchedule(const nlohmann::json& document);
+// What stands in for a schedule's own "location" and "timezone" when it
+// names none: the player's configuration.
+struct TScheduleDefaults {
+  std::optional<TLocation> Location;
+  std::string TimeZone;
+};
+
+// Raise TScheduleError for the first fault found; an entry nested deeper
+// than control::kMaxJsonDepth is one.
+TSchedule ReadSchedule(const nlohmann::json& document, const TScheduleDefaults& defaults = {});
 nlohmann::json WriteSchedule(const TSchedule& schedule);
+
+// A value as an error message shows it: a number, true, false, null or a
+// short list of them as written, a text quoted and cut after 64
+// characters, any other list or object by its kind alone (writing a
+// deeply nested one out would overflow the stack).
+std::string ShownValue(const nlohmann::json& value);
 
 // "18:30", "sunset+15", "dawn-10": what the JSON holds.
 std::string FormatTimeOfDay(const TTimeOfDay& time);

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 
+#include "control/json_limits.h"
 #include "io/atomic_file.h"
 #include "io/configuration_folder.h"
 #include "io/stream.h"
@@ -10,14 +11,17 @@ namespace lumora::schedule {
 
 std::string DefaultSchedulePath() { return ConfigurationFolder() + "/schedule.json"; }
 
-TSchedule LoadScheduleFile(const std::string& path) {
+nlohmann::json LoadScheduleDocument(const std::string& path) {
   const std::vector<std::uint8_t> bytes = ReadFileBytes(path, kMaxScheduleFileBytes);
-  nlohmann::json document;
-  try {
-    document = nlohmann::json::parse(bytes.begin(), bytes.end());
-  } catch (const nlohmann::json::exception& error) {
-    throw TLoadError(path + ": not JSON (" + error.what() + ")");
-  }
+  std::string fault;
+  std::optional<nlohmann::json> document =
+      control::ParseBoundedJson(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), fault);
+  if (!document) throw TLoadError(path + ": " + fault);
+  return std::move(*document);
+}
+
+TSchedule LoadScheduleFile(const std::string& path) {
+  const nlohmann::json document = LoadScheduleDocument(path);
   try {
     return ReadSchedule(document);
   } catch (const TScheduleError& error) {
@@ -26,13 +30,17 @@ TSchedule LoadScheduleFile(const std::string& path) {
 }
 
 void SaveScheduleFile(const std::string& path, const TSchedule& schedule) {
+  SaveScheduleDocument(path, WriteSchedule(schedule));
+}
+
+void SaveScheduleDocument(const std::string& path, const nlohmann::json& document) {
   const std::filesystem::path folder = std::filesystem::path(path).parent_path();
   std::error_code error;
   if (!folder.empty() && std::filesystem::create_directories(folder, error)) {
     std::filesystem::permissions(folder, std::filesystem::perms::owner_all, error);
   }
   if (error) throw TLoadError(path + ": cannot make the folder " + folder.string() + " (" + error.message() + ")");
-  ReplaceFile(path, WriteSchedule(schedule).dump(2) + "\n");
+  ReplaceFile(path, document.dump(2) + "\n");
 }
 
 }  // namespace lumora::schedule

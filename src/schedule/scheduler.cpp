@@ -187,7 +187,13 @@ void TScheduler::decide(TInstant now) {
 
 // Answers whether the show started by hand keeps the stage.
 bool TScheduler::decideWithManualShow(const TStageView& view, const std::optional<TCandidate>& winner) {
-  if (!winner) return true;
+  if (!winner) {
+    // A show the schedule started for an entry it no longer has (removed,
+    // disabled or moved) would otherwise play for ever: it ends as
+    // entries end unless they say otherwise.
+    if (view.StartedBy == TStartedBy::Schedule && view.State != TStageState::Stopping) fControl.Stop(TStopWhen::Entry);
+    return true;
+  }
   if (fSchedule.Entries[winner->Run.Entry].Play == view.File) {
     // The show the schedule wants already plays: it becomes the run, and
     // is not started again from its top.

@@ -60,12 +60,17 @@ TEST_F(ScheduleFile, SavedIntoAFolderItMakesAndLoadedBack) {
 
 TEST_F(ScheduleFile, FaultsNameTheFileAndTheField) {
   const std::string notJson = Write("a.json", "{\"entries\": [");
-  EXPECT_EQ(LoadFault(notJson).rfind(notJson + ": not JSON", 0), 0u) << LoadFault(notJson);
+  EXPECT_EQ(LoadFault(notJson).rfind(notJson + ": is not JSON", 0), 0u) << LoadFault(notJson);
   const std::string badEntry = Write("b.json", R"({"entries": [{"play": "x.lst", "start": "18:00", "end": "late"}]})");
   EXPECT_EQ(LoadFault(badEntry).rfind(badEntry + ": entries[0].end: \"late\" is neither", 0), 0u) << LoadFault(badEntry);
   const std::string huge = Write("c.json", std::string(kMaxScheduleFileBytes + 1, ' '));
   EXPECT_NE(LoadFault(huge).find("larger than"), std::string::npos) << LoadFault(huge);
   EXPECT_NE(LoadFault((fFolder / "none.json").string()).find("none.json"), std::string::npos);
+  // Nested a hundred thousand levels, it is refused before anything
+  // recurses through it.
+  const std::string deep = Write("d.json", R"({"entries": [{"command": "x", "args": )" + std::string(100000, '[') +
+                                               std::string(100000, ']') + "}]}");
+  EXPECT_EQ(LoadFault(deep), deep + ": nests deeper than 64 levels");
 }
 
 }  // namespace
