@@ -101,7 +101,8 @@ void TModelStage::Stop(TStopWhen when) {
 
 }  // namespace
 
-std::vector<TScheduledStart> ScheduleCalendar(const TSchedule& schedule, TShowLengths& lengths, TInstant from, TInstant to) {
+std::vector<TScheduledStart> ScheduleCalendar(const TSchedule& schedule, TShowLengths& lengths, TInstant from, TInstant to,
+                                              const std::function<bool()>& outOfTime) {
   to = std::min(to, from + date::days{kMaxCalendarDays});
   TModelStage stage(lengths);
   TScheduler scheduler(schedule, stage, lengths);
@@ -109,7 +110,7 @@ std::vector<TScheduledStart> ScheduleCalendar(const TSchedule& schedule, TShowLe
   scheduler.SetStartObserver([&](const TScheduledStart& start) {
     if (starts.size() < kMaxCalendarStarts) starts.push_back(start);
   });
-  for (TInstant now = from; now < to && starts.size() < kMaxCalendarStarts;) {
+  for (TInstant now = from; now < to && starts.size() < kMaxCalendarStarts && !(outOfTime && outOfTime());) {
     stage.AdvanceTo(now);
     scheduler.Tick(now);
     TInstant next = scheduler.NextWakeUp(now);

@@ -3,6 +3,7 @@
 // and what the scheduler does can never disagree.
 #pragma once
 
+#include <functional>
 #include <vector>
 
 #include "schedule/scheduler.h"
@@ -17,8 +18,9 @@ inline constexpr std::size_t kMaxCalendarStarts = 20000;
 // The starts from `from` to before `to` (at most kMaxCalendarDays on, and
 // the first kMaxCalendarStarts), from an idle stage at `from`: a show plays
 // its list's entries for their lengths (for ever when unknown) and stops
-// as asked.
-std::vector<TScheduledStart> ScheduleCalendar(const TSchedule& schedule, TShowLengths& lengths, TInstant from, TInstant to);
+// as asked. When `outOfTime` answers true it stops with what it found.
+std::vector<TScheduledStart> ScheduleCalendar(const TSchedule& schedule, TShowLengths& lengths, TInstant from, TInstant to,
+                                              const std::function<bool()>& outOfTime = {});
 
 // {"from", "to", "timezone", "complete" (false when cut at
 // kMaxCalendarStarts), "items": [{"at", "entry", "start", "end", "play",

@@ -15,6 +15,11 @@ using control::TCommand;
 using control::TCommandResult;
 using nlohmann::json;
 
+// The calendar is worked out on the engine's thread; a schedule that
+// would take longer (a thousand entries repeated every minute take
+// seconds) gives a calendar cut short rather than late frames.
+constexpr std::chrono::milliseconds kCalendarWork{50};
+
 bool sameStage(const TStageView& a, const TStageView& b) {
   return a.State == b.State && a.File == b.File && a.StartedBy == b.StartedBy && a.Protected == b.Protected;
 }
@@ -162,7 +167,12 @@ TCommandResult TScheduleRunner::range(const TCommand& command) {
   const TLocalZone& zone = fScheduler->Zone();
   const auto days = date::days{control::IntegerOf(command.Args, "days", kDefaultCalendarDays)};
   const TInstant to = zone.At(zone.DayOf(now) + days, std::chrono::seconds{0});
-  return TCommandResult::Ok(CalendarJson(ScheduleCalendar(Schedule(), fLengths, now, to), Schedule(), now, to));
+  bool cut = false;
+  const auto deadline = std::chrono::steady_clock::now() + kCalendarWork;
+  const std::function<bool()> outOfTime = [&] { return cut = cut || fOptions.OutOfTime(deadline); };
+  json calendar = CalendarJson(ScheduleCalendar(Schedule(), fLengths, now, to, outOfTime), Schedule(), now, to);
+  if (cut) calendar["complete"] = false;
+  return TCommandResult::Ok(std::move(calendar));
 }
 
 // Starting the next item and extending tick the scheduler themselves.

@@ -32,6 +32,9 @@ struct TScheduleRunnerOptions {
   std::optional<TLocation> Location;
   std::string TimeZone;
   std::function<TInstant()> Clock = SystemNow;
+  // Whether the calendar's work, given until the deadline, is to stop.
+  std::function<bool(std::chrono::steady_clock::time_point deadline)> OutOfTime =
+      [](std::chrono::steady_clock::time_point deadline) { return std::chrono::steady_clock::now() > deadline; };
 };
 
 class TScheduleRunner {

@@ -31,6 +31,9 @@ struct TScheduledShow : TShowHost {
   std::unique_ptr<TLibraryLengths> Lengths;
   std::unique_ptr<TScheduleRunner> Runner;
   TInstant Now = When("12:00:00");
+  // The calendar's work: steps taken, and after how many it is out of time.
+  int CalendarSteps = 0;
+  int CalendarBudget = 1 << 30;
 
   TScheduledShow() {
     Dir.Write("a.tol", lumora::test::tolBytes(1, 2, 4, 4, 100));
@@ -60,6 +63,7 @@ struct TScheduledShow : TShowHost {
     options.TimeZone = "UTC";
     options.Location = location;
     options.Clock = [this] { return Now; };
+    options.OutOfTime = [this](std::chrono::steady_clock::time_point) { return ++CalendarSteps > CalendarBudget; };
     Runner = std::make_unique<TScheduleRunner>(Bus, *Controller, Board, *Lengths, options);
   }
   void PollAt(const std::string& time) {
@@ -286,6 +290,21 @@ TEST(ScheduleRunner, TheRangeCoversTheDaysAsked) {
   EXPECT_EQ(range.Data["items"][13]["start"], "2024-06-14T18:00:00+00:00");
   EXPECT_EQ(show.Run("schedule-range", {{"days", 2}}).Data["items"].size(), 2u);
   EXPECT_EQ(show.Run("schedule-range", {{"days", kMaxRangeDays + 1}}).Argument, "days");
+}
+
+// A calendar that takes longer than its time on the engine's thread is cut
+// short and says so.
+TEST(ScheduleRunner, ACalendarOutOfTimeIsCutShortAndSaysSo) {
+  TScheduledShow show;
+  show.Start(R"({"entries": [{"play": "c.tol", "start": "18:00", "end": "18:05", "stop": "now"}]})");
+  show.PollAt("12:00:00");
+  EXPECT_EQ(show.Run("schedule-range").Data["complete"], true);
+  show.CalendarSteps = 0;
+  show.CalendarBudget = 8;
+  const json cut = show.Run("schedule-range").Data;
+  EXPECT_EQ(cut["complete"], false);
+  EXPECT_GE(cut["items"].size(), 1u);
+  EXPECT_LT(cut["items"].size(), 14u);
 }
 
 // The status is published when it changes, not at every poll.
