@@ -41,9 +41,14 @@ void applyConfig(lumora::THeadlessPlayOptions& options, const lumora::TPlayerCon
   options.Volume = config.Volume;
 }
 
-void checkScheduleUsage(const lumora::THeadlessPlayOptions& options) {
-  if (options.Schedule.empty() || !options.ShowFolder.empty() || !options.File.empty()) return;
-  throw lumora::EUsage("--schedule needs --shows, the folder its shows are in");
+// A player served for control keeps the configuration folder's schedule,
+// when it has a show folder to play it from.
+void chooseSchedule(lumora::THeadlessPlayOptions& options, bool scheduled) {
+  const bool folder = !options.ShowFolder.empty() || !options.File.empty();
+  if (options.Schedule.empty() && !options.Control.Listen.empty() && folder) {
+    options.Schedule = lumora::schedule::DefaultSchedulePath();
+  }
+  if (scheduled && !folder) throw lumora::EUsage("--schedule needs --shows, the folder its shows are in");
 }
 
 }  // namespace
@@ -64,8 +69,9 @@ int main(int argc, char** argv) {
                     "show from a browser or a phone; changes need the control password (--set-password,\n"
                     "or the one made on the first run, whose file is printed).\n"
                     "\n"
-                    "With --schedule, shows start and stop by themselves; the schedule can be edited\n"
-                    "through the page or PUT /api/schedule and is written back to its file.\n"
+                    "A schedule starts and stops shows by itself: --schedule FILE, or with --control\n"
+                    "the configuration folder's schedule.json. It can be edited through the page or\n"
+                    "PUT /api/schedule and is written back to its file.\n"
                     "--config runs from one JSON file naming the show folder, the patch, the control\n"
                     "address, the password's hash, the place and time zone, the schedule, the audio\n"
                     "output and the volume (default: ~/.config/lumora/player.json, else\n"
@@ -117,7 +123,7 @@ int main(int argc, char** argv) {
     if (file->count() == 0 && control->count() == 0 && options.Schedule.empty() && config->count() == 0) {
       throw lumora::EUsage("FILE is required without --control, --schedule or --config");
     }
-    checkScheduleUsage(options);
+    chooseSchedule(options, !options.Schedule.empty());
     if (once) options.Play.Loops = 1;
     options.Play.StartEntry = startEntry - 1;
     options.Music = !noMusic;
