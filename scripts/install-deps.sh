@@ -34,6 +34,9 @@ packages=(
   fonts-wqy-microhei xvfb xauth
   # the control service (HTTP and WebSocket, passwords) and its page's tests in Chromium
   libcivetweb-dev libsodium-dev chromium
+  # the package: CPack's dependency list (dpkg-shlibdeps), and asking the
+  # installed player for its status
+  dpkg-dev file curl
 )
 
 apt-get update -q

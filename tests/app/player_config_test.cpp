@@ -104,5 +104,19 @@ TEST(PlayerConfig, AFaultIsRefusedWithItsKey) {
   EXPECT_THROW(ReadPlayerConfig(folder.Dir.Path("missing.json")), TLoadError);
 }
 
+// The configuration the package installs reads as it says, once its show
+// folder is there.
+TEST(PlayerConfig, ThePackagesConfigurationIsValid) {
+  const std::vector<std::uint8_t> bytes = ReadFileBytes(LUMORA_DIST_DIR "/lumora/player.json");
+  nlohmann::json document = nlohmann::json::parse(bytes.begin(), bytes.end());
+  EXPECT_EQ(document["shows"], "/var/lib/lumora/shows");
+  TConfigFolder folder;
+  document["shows"] = folder.Dir.Path("shows");
+  const TPlayerConfig config = ParsePlayerConfig(document, kSystemPlayerConfig);
+  EXPECT_EQ(config.Schedule, "/var/lib/lumora/schedule.json");
+  EXPECT_EQ(config.Control, "127.0.0.1:8080");
+  EXPECT_TRUE(config.WebFolder.empty()) << "the service serves the page it carries";
+}
+
 }  // namespace
 }  // namespace lumora
