@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 namespace lumora::control {
 
@@ -150,6 +151,12 @@ TCommandSpec CommandSpec(std::string name, std::string description, std::vector<
   spec.Description = std::move(description);
   spec.Arguments = std::move(arguments);
   return spec;
+}
+
+const TCommandSpec& FindCommandSpec(const std::vector<TCommandSpec>& specs, std::string_view name) {
+  const auto it = std::find_if(specs.begin(), specs.end(), [&](const TCommandSpec& s) { return s.Name == name; });
+  if (it == specs.end()) throw std::logic_error("no command " + std::string(name));
+  return *it;
 }
 
 TCommandResult ValidateArguments(const TCommandSpec& spec, const nlohmann::json& args) {

@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -60,6 +61,10 @@ TArgumentSpec ArrayArgument(std::string name, std::string description, std::size
 TArgumentSpec ObjectArgument(std::string name, std::string description,
                              nlohmann::json schema = nlohmann::json::object(), bool required = false);
 TCommandSpec CommandSpec(std::string name, std::string description, std::vector<TArgumentSpec> arguments = {});
+
+// The spec of that name in a table of them; raises std::logic_error when
+// the table has none, which is a fault of the program.
+const TCommandSpec& FindCommandSpec(const std::vector<TCommandSpec>& specs, std::string_view name);
 
 // Done when the arguments (an object, or null for none) fit the spec;
 // otherwise the error names the argument at fault.

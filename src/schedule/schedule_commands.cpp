@@ -1,8 +1,5 @@
 #include "schedule/schedule_commands.h"
 
-#include <algorithm>
-#include <stdexcept>
-
 #include "schedule/schedule.h"
 
 namespace lumora::schedule {
@@ -85,10 +82,7 @@ const std::vector<TCommandSpec>& ScheduleCommandSpecs() {
 }
 
 const TCommandSpec& ScheduleCommandSpec(std::string_view name) {
-  const auto& specs = ScheduleCommandSpecs();
-  const auto it = std::find_if(specs.begin(), specs.end(), [&](const TCommandSpec& s) { return s.Name == name; });
-  if (it == specs.end()) throw std::logic_error("no schedule command " + std::string(name));
-  return *it;
+  return control::FindCommandSpec(ScheduleCommandSpecs(), name);
 }
 
 }  // namespace lumora::schedule

@@ -6,10 +6,10 @@ import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, test } from 'node:test';
 import { documentChecker } from './api_document.mjs';
-import { artifacts, basic, launchBrowser, password, showFolder, startPlayer, until } from './harness.mjs';
+import { basic, closePage, openPhonePage, password, showFolder, startPlayer, until } from './harness.mjs';
 
 let player;
-let browser;
+let opened;
 let page;
 let check;
 
@@ -21,16 +21,12 @@ before(async () => {
   fs.writeFileSync(file, JSON.stringify({ timezone: 'UTC', entries: [morning] }));
   player = await startPlayer(folder, ['--schedule', file]);
   ({ check } = await documentChecker(player.url));
-  browser = await launchBrowser();
-  page = await browser.newPage({ viewport: { width: 390, height: 844 }, locale: 'en-GB' });
-  await page.goto(player.url);
-  await page.click('#language');
+  opened = await openPhonePage(player.url);
+  ({ page } = opened);
 });
 
 after(async () => {
-  fs.mkdirSync(artifacts, { recursive: true });
-  if (page) await page.screenshot({ path: path.join(artifacts, 'schedule-page.png'), fullPage: true });
-  if (browser) await browser.close();
+  await closePage(opened, 'schedule-page.png');
   if (player) await player.stop();
 });
 
