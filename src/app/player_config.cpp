@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "app/show_control_room.h"
+#include "control/json_limits.h"
 #include "io/configuration_folder.h"
 #include "io/stream.h"
 #include "schedule/local_zone.h"
@@ -164,9 +165,11 @@ std::string DefaultPlayerConfigPath() {
 
 TPlayerConfig ReadPlayerConfig(const std::string& path) {
   const std::vector<std::uint8_t> bytes = ReadFileBytes(path, kMaxPlayerConfigBytes);
-  const json document = json::parse(bytes.begin(), bytes.end(), nullptr, false);
-  if (document.is_discarded()) throw TPlayerConfigError(path, "", "is not JSON");
-  return ParsePlayerConfig(document, path);
+  std::string fault;
+  const std::optional<json> document =
+      control::ParseBoundedJson(std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), fault);
+  if (!document) throw TPlayerConfigError(path, "", fault);
+  return ParsePlayerConfig(*document, path);
 }
 
 TPlayerConfig ParsePlayerConfig(const json& document, const std::string& path) {
@@ -188,6 +191,10 @@ TPlayerConfig ParsePlayerConfig(const json& document, const std::string& path) {
   config.Certificate = reader.Path("certificate", TPathKind::File);
   if (const json* sync = reader.Find("sync")) {
     if (!sync->is_object()) reader.Fail("sync", schedule::ShownValue(*sync) + " is not a JSON object");
+    // Copying it recurses as deep as it nests.
+    if (control::NestsDeeperThan(*sync, control::kMaxJsonDepth)) {
+      reader.Fail("sync", "nests deeper than " + std::to_string(control::kMaxJsonDepth) + " levels");
+    }
     config.Sync = *sync;
   }
   return config;

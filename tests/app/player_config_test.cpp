@@ -54,7 +54,7 @@ TEST(PlayerConfig, EveryKeyIsReadAndPathsAreTakenInTheConfigurationsFolder) {
 // Each fault is refused naming the file, the key and what is wrong.
 TEST(PlayerConfig, AFaultIsRefusedWithItsKey) {
   struct TCase {
-    const char* Text;
+    std::string Text;
     const char* Key;
     const char* Fault;
   };
@@ -86,15 +86,17 @@ TEST(PlayerConfig, AFaultIsRefusedWithItsKey) {
       {R"({"shows": "shows", "certificate": "missing.pem"})", "certificate", "is not a file that can be read"},
       {R"({"shows": "shows", "sync": "leader"})", "sync", "\"leader\" is not a JSON object"},
       {R"({"shows": "shows", "sync": [[[[1]]]]})", "sync", "a list of 1 item is not a JSON object"},
+      {R"({"shows": "shows", "sync": {"a": )" + std::string(100000, '[') + std::string(100000, ']') + "}}", "",
+       "nests deeper than 64 levels"},
   };
   TConfigFolder folder;
   for (const TCase& c : cases) {
     const std::string file = folder.Write(c.Text);
     try {
       ReadPlayerConfig(file);
-      ADD_FAILURE() << c.Text << " was taken";
+      ADD_FAILURE() << c.Text.substr(0, 80) << " was taken";
     } catch (const TPlayerConfigError& error) {
-      EXPECT_EQ(error.Key(), c.Key) << c.Text;
+      EXPECT_EQ(error.Key(), c.Key) << c.Text.substr(0, 80);
       const std::string prefix = file + ": " + (std::string(c.Key).empty() ? "" : "\"" + std::string(c.Key) + "\": ");
       const std::string message = error.what();
       EXPECT_TRUE(message.starts_with(prefix)) << message;
@@ -102,6 +104,17 @@ TEST(PlayerConfig, AFaultIsRefusedWithItsKey) {
     }
   }
   EXPECT_THROW(ReadPlayerConfig(folder.Dir.Path("missing.json")), TLoadError);
+  // Handed over already parsed, a "sync" nested too deeply to copy is
+  // refused by its key.
+  const nlohmann::json deep = nlohmann::json::parse(R"({"shows": "shows", "sync": {"a": )" + std::string(100000, '[') +
+                                                    std::string(100000, ']') + "}}");
+  try {
+    ParsePlayerConfig(deep, folder.Dir.Path("player.json"));
+    ADD_FAILURE() << "a deep sync was taken";
+  } catch (const TPlayerConfigError& error) {
+    EXPECT_EQ(error.Key(), "sync");
+    EXPECT_NE(std::string(error.what()).find("nests deeper than 64 levels"), std::string::npos) << error.what();
+  }
 }
 
 // The configuration the package installs reads as it says, once its show
