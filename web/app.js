@@ -288,7 +288,8 @@ function renderMessages(messages) {
   }
 }
 
-// What the schedule and sync add to the status, shown as they give it.
+// What sync adds to the status, shown as it gives it (the schedule has a
+// card of its own, schedule.js).
 function renderSections(status) {
   for (const key of ['sync']) {
     const card = $(`${key}-card`);
