@@ -7,6 +7,7 @@
 #include "schedule/fake_player.h"
 #include "schedule/schedule_commands.h"
 #include "schedule/schedule_store.h"
+#include "support/controller_host.h"
 #include "support/program_run.h"
 #include "support/show_fixtures.h"
 
@@ -20,7 +21,7 @@ using nlohmann::json;
 // A real engine, controller and bus on grid movies of a show folder, with
 // the schedule's clock in the test's hands: "show.lst" plays a.tol (3 s),
 // b.tol (6 s) and c.tol (9 s); frames move only when the test ticks.
-struct TScheduledShow : TShowHost {
+struct TScheduledShow : lumora::test::TControllerHost {
   lumora::test::TPlayerDir Dir{"schedule_runner"};
   lumora::test::TFakeMusic Music;
   TShowEngine Engine{*this, Music, Dir.Executable()};
@@ -47,6 +48,7 @@ struct TScheduledShow : TShowHost {
     control::TControllerOptions options;
     options.ShowFolder = Dir.Path("");
     Controller = std::make_unique<control::TShowController>(Engine, Bus, Board, options);
+    Host(Engine, *Controller);
   }
   ~TScheduledShow() override {
     Runner.reset();
@@ -75,21 +77,6 @@ struct TScheduledShow : TShowHost {
   }
   const control::TShowStatus& Show() const { return Controller->Status(); }
   json Section() const { return *Board.Current()->Sections.at("schedule"); }
-
-  TPoint Room() const override { return {640, 480}; }
-  void ShowMessage(const std::string&, const std::string&, const std::string& detail) override {
-    Controller->Tell("message", detail);
-  }
-  void MovieFitted() override {}
-  void FrameResized() override {}
-  void ShowCleared() override {}
-  void FramesChanged(bool) override {
-    if (Controller) Controller->Changed();
-  }
-  void PlaybackChanged() override {
-    if (Controller) Controller->Changed();
-  }
-  void ShowFinished() override { Controller->Finished(); }
 };
 
 TEST(ScheduleRunner, StartsAndStopsShowsThroughTheBusByItsClock) {
