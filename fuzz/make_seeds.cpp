@@ -8,9 +8,11 @@
 #include <cmath>
 #include <filesystem>
 #include <iostream>
+#include <span>
 #include <string>
 
 #include "app/program_entry.h"
+#include "bench/season_schedule.h"
 #include "fuzz/hostile_files.h"
 #include "fuzz/fuzz_input.h"
 #include "fuzz/patch_movies.h"
@@ -103,6 +105,24 @@ std::string manyKeysPatch(int keys) {
   std::string patch = R"({"fixtures": [{"source": "grid", "layer": 0, "start": 1)";
   for (int k = 0; k < keys; ++k) patch += ", \"k" + std::to_string(k) + "\": " + std::to_string(k % 10);
   return patch + "}]}";
+}
+
+// The season of the benchmark, and small schedules over the change to
+// summer time with every kind of entry.
+void writeScheduleSeeds(const std::string& dir) {
+  const std::string small[] = {
+      schedule::season::kSchedule,
+      R"({"timezone": "Europe/Berlin", "entries": [{"play": "a.lst", "start": "02:30", "end": "01:00", "stop": "pass"},
+          {"play": "b.ctl", "start": "01:00", "end": "24:00", "repeat": 7, "priority": 3, "stop": "now"}]})",
+      R"({"timezone": "America/New_York", "location": {"latitude": 69.6, "longitude": -18.9}, "entries": [
+          {"play": "c.tol", "days": "odd", "start": "sunrise-720", "end": "sunset+720", "repeat": "once"},
+          {"command": "blackout", "args": {"on": true}, "days": ["sat", "sun"], "start": "dusk", "end": "dawn", "repeat": 1},
+          {"play": "d.lst", "dates": ["2020-03-29", "2020-04-01"], "every-year": true, "start": "00:00", "end": "00:00"}]})",
+  };
+  int index = 0;
+  for (const std::string& text : small) {
+    write(dir, "schedule" + std::to_string(index++) + ".json", std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()));
+  }
 }
 
 // Light patches: the starting patches our generator writes for the small
@@ -224,6 +244,7 @@ int run(const std::string& out) {
   writeQueueSeeds(out + "/queue");
   writeControlSeeds(out + "/control");
   writeMusicSeeds(out + "/music");
+  writeScheduleSeeds(out + "/schedule");
   std::cout << out << "\n";
   return 0;
 }

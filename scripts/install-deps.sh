@@ -23,6 +23,9 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   # light outputs: OLA (daemon and client library), zstd, JSON patches
   ola libola-dev libzstd-dev nlohmann-json3-dev
+  # the schedule: time zones from the system's tzdata, sun times, and the
+  # service (sd_notify, and systemd-analyze for the unit's test)
+  libhowardhinnant-date-dev tzdata libnova-dev libsystemd-dev systemd
   # command-line tools: option parsing, and manual pages made from --help and Markdown
   libcli11-dev help2man lowdown
   # benchmarks: Google Benchmark, and Cairo for the peer measurements
@@ -31,6 +34,9 @@ packages=(
   fonts-wqy-microhei xvfb xauth
   # the control service (HTTP and WebSocket, passwords) and its page's tests in Chromium
   libcivetweb-dev libsodium-dev libssl-dev chromium
+  # the package: CPack's dependency list (dpkg-shlibdeps), and asking the
+  # installed player for its status
+  dpkg-dev file curl
 )
 
 apt-get update -q

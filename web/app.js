@@ -1,6 +1,7 @@
 // The control page: the status arrives over a WebSocket, commands go out
 // as POSTs, and nothing is fetched from anywhere but the player itself.
 import { texts } from './strings.js';
+import { scheduleCard } from './schedule.js';
 
 const $ = (id) => document.getElementById(id);
 const page = {
@@ -206,6 +207,7 @@ function render(status) {
   renderOutputs(status);
   renderMessages(status.messages || []);
   renderSections(status);
+  schedule.render(status);
   $('host').textContent = status.host;
   $('version').textContent = status.version;
   $('uptime').textContent = t('uptime', duration(status.uptime));
@@ -286,9 +288,10 @@ function renderMessages(messages) {
   }
 }
 
-// What the schedule and sync add to the status, shown as they give it.
+// What sync adds to the status, shown as it gives it (the schedule has a
+// card of its own, schedule.js).
 function renderSections(status) {
-  for (const key of ['schedule', 'sync']) {
+  for (const key of ['sync']) {
     const card = $(`${key}-card`);
     card.hidden = !status[key];
     if (!status[key]) continue;
@@ -409,6 +412,7 @@ function wireControls() {
   document.addEventListener('visibilitychange', wantPreview);
 }
 
+const schedule = scheduleCard({ language: () => page.language, authorization, askPassword, toast });
 applyLanguage();
 wireControls();
 connect();

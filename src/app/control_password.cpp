@@ -48,13 +48,6 @@ std::string storedHash(const std::filesystem::path& path) {
 
 }  // namespace
 
-std::string ConfigurationFolder() {
-  const char* config = std::getenv("XDG_CONFIG_HOME");
-  if (config != nullptr && config[0] == '/') return std::string(config) + "/lumora";
-  const char* home = std::getenv("HOME");
-  return std::string(home != nullptr ? home : "") + "/.config/lumora";
-}
-
 TControlPassword FindControlPassword(const TPasswordSource& source) {
   if (!source.PasswordFile.empty()) return {service::HashPassword(service::ReadPasswordFile(source.PasswordFile)), {}};
   const std::filesystem::path folder = source.Folder;

@@ -6,10 +6,9 @@
 
 #include <string>
 
-namespace lumora {
+#include "io/configuration_folder.h"
 
-// $XDG_CONFIG_HOME/lumora, else ~/.config/lumora.
-std::string ConfigurationFolder();
+namespace lumora {
 
 struct TPasswordSource {
   // A file holding the password in clear (--password-file); none: the

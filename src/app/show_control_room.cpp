@@ -16,6 +16,13 @@ std::string hostName() {
   return name;
 }
 
+// The schedule's resources, served by its commands.
+std::vector<service::TResourceRoute> scheduleRoutes() {
+  return {{"GET", "/api/schedule", "schedule-get"},
+          {"PUT", "/api/schedule", "schedule-put"},
+          {"GET", "/api/schedule/range", "schedule-range"}};
+}
+
 }  // namespace
 
 std::pair<std::string, std::uint16_t> ParseListenAddress(const std::string& text) {
@@ -50,10 +57,11 @@ TShowControlRoom::~TShowControlRoom() { Shutdown(); }
 
 std::pair<std::string, std::string> TShowControlRoom::Serve(const TControlServiceOptions& options) {
   const auto [address, port] = ParseListenAddress(options.Listen);
-  const TControlPassword password = FindControlPassword({options.PasswordFile, ConfigurationFolder()});
+  const TControlPassword password = options.PasswordHash.empty()
+                                        ? FindControlPassword({options.PasswordFile, ConfigurationFolder()})
+                                        : TControlPassword{options.PasswordHash, {}};
   if (!options.ShowFolder.empty()) Controller.SetShowFolder(options.ShowFolder);
-  const std::string& folder = Controller.Options().ShowFolder;
-  if (!folder.empty()) fLibrary = std::make_unique<control::TShowLibrary>(folder);
+  if (!showFolder().empty()) library();
   service::TServiceOptions serviceOptions;
   serviceOptions.Address = address;
   serviceOptions.Port = port;
@@ -65,15 +73,38 @@ std::pair<std::string, std::string> TShowControlRoom::Serve(const TControlServic
   parts.Status = &Status;
   parts.Shows = [this] { return fLibrary ? fLibrary->List() : nlohmann::json::array(); };
   parts.Preview = [this] { return Preview.Png(); };
+  if (fSchedule) parts.Routes = scheduleRoutes();
   fEngine.AddSink(Preview);
   fService = std::make_unique<service::TControlService>(std::move(parts), serviceOptions);
   return {fService->Url(), password.NewPasswordFile};
+}
+
+control::TShowLibrary& TShowControlRoom::library() {
+  if (!fLibrary) fLibrary = std::make_unique<control::TShowLibrary>(showFolder());
+  return *fLibrary;
+}
+
+void TShowControlRoom::RunSchedule(schedule::TScheduleRunnerOptions options) {
+  if (showFolder().empty()) throw std::runtime_error("the schedule needs a show folder to play shows from");
+  fLengths = std::make_unique<schedule::TLibraryLengths>(library(), showFolder());
+  fSchedule = std::make_unique<schedule::TScheduleRunner>(Bus, Controller, Status, *fLengths, std::move(options));
+  for (const schedule::TScheduleEntry& entry : fSchedule->Schedule().Entries) {
+    if (!entry.IsCommand()) fLengths->EntrySeconds(entry.Play);
+  }
+  library().Settle();
+}
+
+void TShowControlRoom::Poll() {
+  Controller.Poll();
+  if (fSchedule) fSchedule->Poll();
 }
 
 void TShowControlRoom::Shutdown() {
   if (fShutDown) return;
   fShutDown = true;
   fService.reset();
+  fSchedule.reset();
+  fLengths.reset();
   fLibrary.reset();
   fEngine.RemoveSink(Preview);
   Controller.Shutdown();

@@ -13,6 +13,7 @@
 #include "control/show_controller.h"
 #include "control/show_library.h"
 #include "control/status.h"
+#include "schedule/schedule_runner.h"
 #include "service/control_service.h"
 
 namespace lumora {
@@ -28,6 +29,9 @@ struct TControlServiceOptions {
   std::string Certificate;
   // The folder whose shows commands name; none: as the controller has it.
   std::string ShowFolder;
+  // The password's hash as the player's configuration gives it; none: as
+  // PasswordFile says.
+  std::string PasswordHash;
 };
 
 // Splits "[ADDRESS:]PORT" (address 127.0.0.1 when not given); raises
@@ -45,6 +49,14 @@ class TShowControlRoom {
   // failed. Returns its address, and the file of a password made for a
   // first run (or empty).
   std::pair<std::string, std::string> Serve(const TControlServiceOptions& options);
+  // Runs the schedule, before Serve, on the engine's thread: its commands
+  // join the bus, its resources the service, and Poll ticks it. The shows
+  // it names are measured first, so that a list due now starts at the
+  // entry it would have reached. Raises what is wrong with its file.
+  void RunSchedule(schedule::TScheduleRunnerOptions options);
+  // About every 50 ms on the engine's thread: the controller's poll, then
+  // the schedule's.
+  void Poll();
   // The service first, so that no command comes in while the show ends.
   void Shutdown();
 
@@ -55,10 +67,14 @@ class TShowControlRoom {
 
  private:
   control::TControllerOptions withLengths(control::TControllerOptions options);
+  control::TShowLibrary& library();
+  const std::string& showFolder() const { return Controller.Options().ShowFolder; }
 
   TShowEngine& fEngine;
   std::unique_ptr<control::TShowLibrary> fLibrary;
   std::unique_ptr<service::TControlService> fService;
+  std::unique_ptr<schedule::TLibraryLengths> fLengths;
+  std::unique_ptr<schedule::TScheduleRunner> fSchedule;
   bool fShutDown = false;
 };
 

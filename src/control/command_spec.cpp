@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <stdexcept>
 
 namespace lumora::control {
 
@@ -14,6 +15,8 @@ const char* typeName(TArgumentType type) {
     case TArgumentType::Number: return "number";
     case TArgumentType::Boolean: return "boolean";
     case TArgumentType::Choice: return "string";
+    case TArgumentType::Array: return "array";
+    case TArgumentType::Object: return "object";
   }
   return "string";
 }
@@ -52,6 +55,11 @@ std::string checkValue(const TArgumentSpec& spec, const nlohmann::json& value) {
         return "must be one of " + choicesText(spec.Choices);
       }
       return {};
+    case TArgumentType::Array:
+      if (!value.is_array()) return "must be a list";
+      if (value.size() > spec.MaxLength) return "holds more than " + std::to_string(spec.MaxLength) + " items";
+      return {};
+    case TArgumentType::Object: return value.is_object() ? "" : "must be a JSON object";
     case TArgumentType::Integer:
     case TArgumentType::Number: break;
   }
@@ -123,12 +131,32 @@ TArgumentSpec ChoiceArgument(std::string name, std::string description, std::vec
   return spec;
 }
 
+TArgumentSpec ArrayArgument(std::string name, std::string description, std::size_t maxItems, nlohmann::json schema,
+                            bool required) {
+  TArgumentSpec spec = argument(std::move(name), TArgumentType::Array, std::move(description), required);
+  spec.MaxLength = maxItems;
+  spec.Schema = std::move(schema);
+  return spec;
+}
+
+TArgumentSpec ObjectArgument(std::string name, std::string description, nlohmann::json schema, bool required) {
+  TArgumentSpec spec = argument(std::move(name), TArgumentType::Object, std::move(description), required);
+  spec.Schema = std::move(schema);
+  return spec;
+}
+
 TCommandSpec CommandSpec(std::string name, std::string description, std::vector<TArgumentSpec> arguments) {
   TCommandSpec spec;
   spec.Name = std::move(name);
   spec.Description = std::move(description);
   spec.Arguments = std::move(arguments);
   return spec;
+}
+
+const TCommandSpec& FindCommandSpec(const std::vector<TCommandSpec>& specs, std::string_view name) {
+  const auto it = std::find_if(specs.begin(), specs.end(), [&](const TCommandSpec& s) { return s.Name == name; });
+  if (it == specs.end()) throw std::logic_error("no command " + std::string(name));
+  return *it;
 }
 
 TCommandResult ValidateArguments(const TCommandSpec& spec, const nlohmann::json& args) {
@@ -155,11 +183,14 @@ nlohmann::json ArgumentsSchema(const TCommandSpec& spec) {
   nlohmann::json properties = nlohmann::json::object();
   nlohmann::json required = nlohmann::json::array();
   for (const TArgumentSpec& a : spec.Arguments) {
-    nlohmann::json p = {{"type", typeName(a.Type)}, {"description", a.Description}};
+    nlohmann::json p = a.Schema;
+    p["type"] = typeName(a.Type);
+    p["description"] = a.Description;
     if (std::isfinite(a.Min)) p["minimum"] = a.Min;
     if (std::isfinite(a.Max)) p["maximum"] = a.Max;
     if (a.Type == TArgumentType::Choice) p["enum"] = a.Choices;
     if (a.Type == TArgumentType::String) p["maxLength"] = a.MaxLength;
+    if (a.Type == TArgumentType::Array) p["maxItems"] = a.MaxLength;
     properties[a.Name] = std::move(p);
     if (a.Required) required.push_back(a.Name);
   }

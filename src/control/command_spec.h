@@ -7,6 +7,7 @@
 #include <cstddef>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -15,7 +16,9 @@
 
 namespace lumora::control {
 
-enum class TArgumentType : std::uint8_t { String, Integer, Number, Boolean, Choice };
+// Array and Object carry structured values (a schedule's entries) that the
+// command reads and checks itself.
+enum class TArgumentType : std::uint8_t { String, Integer, Number, Boolean, Choice, Array, Object };
 
 struct TArgumentSpec {
   std::string Name;
@@ -27,8 +30,10 @@ struct TArgumentSpec {
   double Max = std::numeric_limits<double>::infinity();
   // Choice: the words allowed.
   std::vector<std::string> Choices;
-  // String: the longest value, in bytes.
+  // String: the longest value, in bytes; Array: the most items.
   std::size_t MaxLength = 1024;
+  // Array and Object: the JSON Schema of the value, for the API document.
+  nlohmann::json Schema = nlohmann::json::object();
 };
 
 struct TCommandSpec {
@@ -51,7 +56,15 @@ TArgumentSpec NumberArgument(std::string name, std::string description, double m
 TArgumentSpec BooleanArgument(std::string name, std::string description, bool required = false);
 TArgumentSpec ChoiceArgument(std::string name, std::string description, std::vector<std::string> choices,
                              bool required = false);
+TArgumentSpec ArrayArgument(std::string name, std::string description, std::size_t maxItems,
+                            nlohmann::json schema = nlohmann::json::object(), bool required = false);
+TArgumentSpec ObjectArgument(std::string name, std::string description,
+                             nlohmann::json schema = nlohmann::json::object(), bool required = false);
 TCommandSpec CommandSpec(std::string name, std::string description, std::vector<TArgumentSpec> arguments = {});
+
+// The spec of that name in a table of them; raises std::logic_error when
+// the table has none, which is a fault of the program.
+const TCommandSpec& FindCommandSpec(const std::vector<TCommandSpec>& specs, std::string_view name);
 
 // Done when the arguments (an object, or null for none) fit the spec;
 // otherwise the error names the argument at fault.

@@ -1,8 +1,5 @@
 #include "control/show_commands.h"
 
-#include <algorithm>
-#include <stdexcept>
-
 namespace lumora::control {
 
 namespace {
@@ -63,11 +60,6 @@ const std::vector<TCommandSpec>& ShowCommandSpecs() {
   return specs;
 }
 
-const TCommandSpec& ShowCommandSpec(std::string_view name) {
-  const auto& specs = ShowCommandSpecs();
-  const auto it = std::find_if(specs.begin(), specs.end(), [&](const TCommandSpec& s) { return s.Name == name; });
-  if (it == specs.end()) throw std::logic_error("no show command " + std::string(name));
-  return *it;
-}
+const TCommandSpec& ShowCommandSpec(std::string_view name) { return FindCommandSpec(ShowCommandSpecs(), name); }
 
 }  // namespace lumora::control

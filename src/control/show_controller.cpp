@@ -19,8 +19,9 @@ std::int32_t percentOf(std::uint8_t level) { return static_cast<std::int32_t>((l
 
 std::string fileName(const std::string& path) { return std::filesystem::path(path).filename().string(); }
 
-// A name inside a folder: relative, without "..", and not hidden.
-bool isPlainName(const std::string& name) {
+}  // namespace
+
+bool IsPlainName(const std::string& name) {
   const std::filesystem::path path(name);
   if (name.empty() || path.is_absolute() || name.find('\0') != std::string::npos) return false;
   return std::none_of(path.begin(), path.end(), [](const std::filesystem::path& part) {
@@ -28,8 +29,6 @@ bool isPlainName(const std::string& name) {
     return text.empty() || text == ".." || text == "." || text.starts_with('.');
   });
 }
-
-}  // namespace
 
 std::string ShownName(const std::string& folder, const std::string& path) {
   if (folder.empty()) return path;
@@ -79,7 +78,7 @@ std::optional<std::string> TShowController::showPath(const std::string& file, TC
     error = "no show folder is set, so no show can be named from here";
     return std::nullopt;
   }
-  if (!isPlainName(file)) {
+  if (!IsPlainName(file)) {
     error = "must name a show inside the show folder";
     return std::nullopt;
   }
@@ -106,14 +105,14 @@ TCommandResult TShowController::play(const TCommand& command) {
   }
   if (!fEngine.Showing()) return TCommandResult::Fail("file", fEngine.LastLoadError());
   Opened(*path, command.Source);
-  fProtected = BooleanOf(command.Args, "protect", false);
+  if (command.Args.contains("protect")) fProtect = BooleanOf(command.Args, "protect", false);
   return TCommandResult::Ok();
 }
 
 void TShowController::Opened(const std::string& file, TCommandSource source) {
   fFile = shownName(file);
   fStartedBy = SourceName(source);
-  fProtected = false;
+  fProtect.reset();
   fStopAt = TStopAt::Nothing;
   fPassDone = 0;
   fPass = fEngine.Pass();
@@ -139,7 +138,7 @@ void TShowController::stopNow() {
   fStopAt = TStopAt::Nothing;
   fFile.clear();
   fStartedBy.clear();
-  fProtected = false;
+  fProtect.reset();
   if (fLights) fLights->Stop();
   publish();
 }
@@ -333,6 +332,11 @@ void TShowController::AttachLights(output::TPatchDefinition patch, output::TLive
   publish();
 }
 
+void TShowController::SetProtectByDefault(bool protect) {
+  fProtectByDefault = protect;
+  publish();
+}
+
 void TShowController::Tick() {
   if (!fEngine.Running()) return;
   const TScrollBarState& frames = fEngine.Frames();
@@ -439,7 +443,7 @@ TShowStatus TShowController::buildStatus() const {
   if (!fLightsWarning.empty()) status.Warnings.push_back(fLightsWarning);
   status.File = fFile;
   status.StartedBy = fStartedBy;
-  status.Protected = fProtected;
+  status.Protected = fStartedBy != SourceName(TCommandSource::Schedule) && fProtect.value_or(fProtectByDefault);
   status.StopAt = fStopAt == TStopAt::EntryEnd ? "entry" : fStopAt == TStopAt::PassEnd ? "pass" : "";
   status.Entries = fEngine.PlayListActive() ? static_cast<std::int32_t>(fEngine.PlayList().size()) : 1;
   status.Entry = fEngine.PlayListActive() ? static_cast<std::int32_t>(fEngine.CurrentEntry().value_or(0) + 1) : 1;

@@ -65,6 +65,10 @@ class TShowController {
   // The program ends: the lamps go dark and what was sent is flushed.
   void Shutdown();
 
+  // Whether a show started by hand keeps the stage from the schedule when
+  // its play command does not say: the schedule's choice.
+  void SetProtectByDefault(bool protect);
+
   const TShowStatus& Status() const { return fStatus; }
   const TControllerOptions& Options() const { return fOptions; }
   // Where network inputs find their shows, from now on.
@@ -112,7 +116,9 @@ class TShowController {
   // What was started, by whom, and how it is to stop.
   std::string fFile;
   std::string fStartedBy;
-  bool fProtected = false;
+  // The play command's "protect", when it gave one.
+  std::optional<bool> fProtect;
+  bool fProtectByDefault = false;
   TStopAt fStopAt = TStopAt::Nothing;
   std::int32_t fVolume = 100;
   bool fMuted = false;
@@ -141,6 +147,9 @@ class TShowController {
   TShowStatus fStatus;
   std::function<void(const TShowStatus& before, const TShowStatus& after)> fObserver;
 };
+
+// A name inside a folder: relative, without "..", and not hidden.
+bool IsPlainName(const std::string& name);
 
 // The status's file names: a show inside the folder by its path there,
 // any other by its full path.

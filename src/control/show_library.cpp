@@ -103,6 +103,22 @@ std::optional<double> TShowLibrary::LengthOf(const std::string& path) {
   return measure->Seconds;
 }
 
+std::vector<double> TShowLibrary::EntrySeconds(const std::string& path) {
+  const std::lock_guard lock(fLock);
+  const TMeasure* measure = measured(path);
+  if (measure == nullptr || !measure->Done || !measure->Error.empty()) return {};
+  if (measure->Seconds) return {*measure->Seconds};
+  // Copied, since measuring an entry may renew the records.
+  const std::vector<std::string> entries = measure->Entries;
+  std::vector<double> seconds;
+  for (const std::string& entry : entries) {
+    const TMeasure* part = measured(entry);
+    if (part == nullptr || !part->Done || !part->Seconds) return {};
+    seconds.push_back(*part->Seconds);
+  }
+  return seconds;
+}
+
 void TShowLibrary::Settle() {
   std::unique_lock lock(fLock);
   fIdle.wait(lock, [this] { return fQueue.empty() && !fBusy; });

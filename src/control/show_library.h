@@ -33,6 +33,9 @@ class TShowLibrary {
   nlohmann::json List();
   // Seconds of one pass of the show at the path, once measured.
   std::optional<double> LengthOf(const std::string& path);
+  // Seconds each entry of the show at the path plays once, in order (one
+  // for a movie), once all are measured; empty until then.
+  std::vector<double> EntrySeconds(const std::string& path);
   // Waits until everything asked for so far is measured; for tests.
   void Settle();
 

@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <thread>
 
+#include "control/json_limits.h"
 #include "service/api_document.h"
 #include "service/event_socket.h"
 #include "service/http_exchange.h"
@@ -265,11 +266,9 @@ std::optional<nlohmann::json> TControlService::TServer::bodyArguments(const TReq
   const std::optional<std::string> body = ReadBody(request.Connection, fOptions.MaxBody, refusal);
   if (!body) return std::nullopt;
   if (body->find_first_not_of(" \t\r\n") == std::string::npos) return nlohmann::json::object();
-  nlohmann::json args = nlohmann::json::parse(*body, nullptr, false);
-  if (args.is_discarded()) {
-    refusal = ErrorReply(400, "the body is not JSON");
-    return std::nullopt;
-  }
+  std::string fault;
+  std::optional<nlohmann::json> args = control::ParseBoundedJson(*body, fault);
+  if (!args) refusal = ErrorReply(400, "the body " + fault);
   return args;
 }
 

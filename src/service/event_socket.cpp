@@ -6,6 +6,7 @@
 #include <string>
 #include <thread>
 
+#include "control/json_limits.h"
 #include "service/http_exchange.h"
 
 namespace lumora::service {
@@ -130,7 +131,8 @@ int TEventSockets::onData(mg_connection* connection, int bits, char* data, std::
 
 TSocketMessage ReadSocketMessage(std::string_view text) {
   TSocketMessage message;
-  const nlohmann::json json = nlohmann::json::parse(text, nullptr, false);
+  std::string fault;
+  const nlohmann::json json = control::ParseBoundedJson(text, fault).value_or(nlohmann::json());
   if (!json.is_object()) {
     message.Error = "a message must be a JSON object";
     return message;

@@ -6,6 +6,7 @@
 
 #include "../output/output_fixtures.h"
 #include "show/headless_show.h"
+#include "support/controller_host.h"
 #include "support/show_fixtures.h"
 
 namespace lumora::control {
@@ -22,7 +23,7 @@ std::vector<std::uint8_t> gridMovie(std::int32_t frames) {
 
 // An engine whose host draws every move and tells the controller, as the
 // player's window and lumora-play do; time moves only when a test ticks.
-struct TControlledShow : TShowHost {
+struct TControlledShow : test::TControllerHost {
   test::TPlayerDir Dir{"controller"};
   test::TFakeMusic Music;
   TShowEngine Engine{*this, Music, Dir.Executable()};
@@ -47,6 +48,7 @@ struct TControlledShow : TShowHost {
     options.Clock = [this] { return Now; };
     options.KnownLength = [this](const std::string& path) { return Library->LengthOf(path); };
     Controller = std::make_unique<TShowController>(Engine, Bus, Board, options);
+    Host(Engine, *Controller);
   }
   ~TControlledShow() override {
     Controller->Shutdown();
@@ -61,22 +63,6 @@ struct TControlledShow : TShowHost {
   void Ticks(int n) {
     for (int i = 0; i < n; ++i) Controller->Tick();
   }
-
-  TPoint Room() const override { return {640, 480}; }
-  void ShowMessage(const std::string&, const std::string&, const std::string& detail) override {
-    Controller->Tell("message", detail);
-  }
-  void MovieFitted() override {}
-  void FrameResized() override {}
-  void ShowCleared() override {}
-  void FramesChanged(bool moved) override {
-    if (moved && Engine.Playable()) Engine.DrawFrame(Engine.Frames().Position - 1);
-    if (Controller) Controller->Changed();
-  }
-  void PlaybackChanged() override {
-    if (Controller) Controller->Changed();
-  }
-  void ShowFinished() override { Controller->Finished(); }
 };
 
 TEST(ShowController, ShowsFromTheNetworkComeFromTheShowFolderOnly) {

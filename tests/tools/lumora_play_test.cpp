@@ -8,13 +8,16 @@
 #include <algorithm>
 #include <chrono>
 #include <csignal>
+#include <ctime>
 #include <fstream>
+#include <memory>
 #include <sstream>
 #include <thread>
 
 #include "output/ddp_packet.h"
 #include "support/program_run.h"
 #include "support/show_fixtures.h"
+#include "tools/tool_runs.h"
 #include "../output/output_fixtures.h"
 
 namespace lumora {
@@ -22,42 +25,8 @@ namespace {
 
 using output::test::Bytes;
 using output::test::TLoopbackReceiver;
-
-std::string program(const std::string& name) {
-  std::stringstream list(LUMORA_PROGRAMS);
-  std::string path;
-  while (std::getline(list, path, ',')) {
-    if (path.ends_with("/" + name)) return path;
-  }
-  return name;
-}
-
-// A program started in the background through the shell, with its process
-// id and, once it ended, its exit status.
-class TBackgroundRun {
- public:
-  TBackgroundRun(const std::string& command, const test::TPlayerDir& dir)
-      : fPid(dir.Path("pid")), fStatus(dir.Path("status")) {
-    std::filesystem::remove(fStatus);
-    const std::string shell = "(" + command + " >/dev/null 2>" + dir.Path("stderr") + " & echo $! >" + fPid +
-                              "; wait $!; echo $? >" + fStatus + ".part; mv " + fStatus + ".part " + fStatus + ") &";
-    std::system(shell.c_str());
-    for (int i = 0; i < 500 && test::ReadText(fPid).empty(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  void Signal(int signal) const { ::kill(std::stoi(test::ReadText(fPid)), signal); }
-  // The exit status, or -1 when it has not ended within 10 s.
-  int Status() const {
-    for (int i = 0; i < 1000 && !std::filesystem::exists(fStatus); ++i) {
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    const std::string text = test::ReadText(fStatus);
-    return text.empty() ? -1 : std::stoi(text);
-  }
-
- private:
-  std::string fPid;
-  std::string fStatus;
-};
+using test::program;
+using test::TBackgroundRun;
 
 // The channels of a DDP datagram.
 Bytes channelsOf(const Bytes& datagram) { return Bytes(datagram.begin() + output::kDdpHeaderSize, datagram.end()); }
@@ -79,10 +48,15 @@ class LumoraPlay : public ::testing::Test {
         "colours": "RGB", "start": 1}], "outputs": [{"protocol": "ddp", "channels": [1, 12],
         "host": "127.0.0.1", "port": )" + std::to_string(Receiver.Port()) + "}]}");
   }
-  // Whether a lit frame arrives.
+  // Whether a lit frame arrives within the time, after any dark ones.
   bool sendsLight(int ms) {
-    const auto datagram = Receiver.Receive(ms);
-    return datagram && lit(channelsOf(*datagram));
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (std::chrono::steady_clock::now() < end) {
+      const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - std::chrono::steady_clock::now());
+      const auto datagram = Receiver.Receive(static_cast<int>(std::max<std::int64_t>(1, left.count())));
+      if (datagram && lit(channelsOf(*datagram))) return true;
+    }
+    return false;
   }
   // Whether what arrives ends in a dark frame.
   bool endsDark() {
@@ -153,6 +127,33 @@ TEST_F(LumoraPlay, WhatItCannotPlayIsNamedAsTheOtherToolsNameIt) {
   const test::TProgramRun run = test::RunProgram(settingsEnv() + program("lumora-play") + " " + notes, Dir.Path("run"));
   EXPECT_EQ(run.Status, 1);
   EXPECT_EQ(run.Errors, "lumora-play: " + NotAShowMessage(notes) + "\n");
+}
+
+// With a schedule and no show named, lumora-play waits with the lamps
+// dark; the show the schedule starts lights them.
+TEST_F(LumoraPlay, AScheduleStartsTheShowOnTheLamps) {
+  const auto run = [&](const std::string& start, const std::string& end) {
+    Dir.WriteText("schedule.json", R"({"timezone": "UTC", "entries": [{"play": "cells.tol", "start": ")" + start +
+                                       R"(", "end": ")" + end + R"("}]})");
+    return std::make_unique<TBackgroundRun>(settingsEnv() + program("lumora-play") + " --schedule " +
+                                                Dir.Path("schedule.json") + " --shows " + Dir.Path("") +
+                                                " --no-music --patch " + Patch,
+                                            Dir);
+  };
+  // An entry twelve hours away plays nothing now.
+  const int hour = static_cast<int>(std::time(nullptr) / 3600 % 24);
+  const std::string later = std::to_string((hour + 12) % 24) + ":00";
+  const auto waiting = run(later, std::to_string((hour + 13) % 24) + ":00");
+  EXPECT_FALSE(sendsLight(1500)) << test::ReadText(Dir.Path("stderr"));
+  waiting->Signal(SIGTERM);
+  EXPECT_EQ(waiting->Status(), 0) << test::ReadText(Dir.Path("stderr"));
+  while (const auto datagram = Receiver.Receive(200)) EXPECT_FALSE(lit(channelsOf(*datagram)));
+
+  const auto playing = run("00:00", "24:00");
+  EXPECT_TRUE(sendsLight(5000)) << test::ReadText(Dir.Path("stderr"));
+  playing->Signal(SIGTERM);
+  EXPECT_TRUE(endsDark());
+  EXPECT_EQ(playing->Status(), 0) << test::ReadText(Dir.Path("stderr"));
 }
 
 }  // namespace

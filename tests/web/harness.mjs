@@ -111,3 +111,21 @@ export function launchBrowser() {
   if (process.getuid && process.getuid() === 0) args.push('--no-sandbox');
   return chromium.launch({ executablePath: '/usr/bin/chromium', headless: true, args });
 }
+
+// The page as a phone shows it, in English.
+export async function openPhonePage(url) {
+  const browser = await launchBrowser();
+  const page = await browser.newPage({ viewport: { width: 390, height: 844 }, locale: 'en-GB' });
+  await page.goto(url);
+  await page.click('#language');
+  return { browser, page };
+}
+
+// Keeps a picture of the whole page as a test artifact, then closes the
+// browser.
+export async function closePage(opened, picture) {
+  if (!opened) return;
+  fs.mkdirSync(artifacts, { recursive: true });
+  await opened.page.screenshot({ path: path.join(artifacts, picture), fullPage: true });
+  await opened.browser.close();
+}

@@ -9,6 +9,7 @@
 
 #include "app/qt/light_settings.h"
 #include "app/qt/qt_music.h"
+#include "schedule/service_notify.h"
 #include "show/headless_show.h"
 
 namespace lumora {
@@ -32,17 +33,17 @@ control::TControllerOptions controllerOptions(const THeadlessPlayOptions& option
   return controller;
 }
 
-std::unique_ptr<TMusicPlayer> musicFor(bool music) {
-  if (music) return std::make_unique<TQtMusicPlayer>();
-  return std::make_unique<TSilentMusic>();
+std::unique_ptr<TMusicPlayer> musicFor(const THeadlessPlayOptions& options) {
+  if (!options.Music || options.AudioOutput == "none") return std::make_unique<TSilentMusic>();
+  return std::make_unique<TQtMusicPlayer>(options.AudioOutput == "default" ? std::string() : options.AudioOutput);
 }
 
 }  // namespace
 
 THeadlessPlayer::THeadlessPlayer(THeadlessPlayOptions options, std::string executablePath)
-    : fOptions(std::move(options)), fMusic(musicFor(fOptions.Music)),
+    : fOptions(std::move(options)), fMusic(musicFor(fOptions)),
       fEngine(*this, *fMusic, std::move(executablePath)) {
-  fEngine.ExtractMusic = fOptions.Music;
+  fEngine.ExtractMusic = fOptions.Music && fOptions.AudioOutput != "none";
   fEngine.PlayOptions = fOptions.Play;
   fEngine.SetDrawThreads(fOptions.DrawThreads);
   if (auto* qtMusic = dynamic_cast<TQtMusicPlayer*>(fMusic.get())) {
@@ -60,7 +61,8 @@ THeadlessPlayer::THeadlessPlayer(THeadlessPlayOptions options, std::string execu
   fClock.setTimerType(Qt::PreciseTimer);
   QObject::connect(&fClock, &QTimer::timeout, [this] { fControl->Controller.Tick(); });
   QObject::connect(&fWatch, &QTimer::timeout, [this] { printStatus(); });
-  QObject::connect(&fPoll, &QTimer::timeout, [this] { fControl->Controller.Poll(); });
+  QObject::connect(&fPoll, &QTimer::timeout, [this] { fControl->Poll(); });
+  QObject::connect(&fWatchdog, &QTimer::timeout, [] { schedule::NotifyWatchdog(); });
 }
 
 THeadlessPlayer::~THeadlessPlayer() { fControl.reset(); }
@@ -92,9 +94,9 @@ void THeadlessPlayer::PlaybackChanged() {
 }
 
 // A show that played as often as it was asked ends the run, unless the
-// player is controlled: then it waits for the next command.
+// player is controlled or scheduled: then it waits for what comes next.
 void THeadlessPlayer::ShowFinished() {
-  if (fOptions.Control.Listen.empty()) {
+  if (!controlled()) {
     Stop();
     return;
   }
@@ -110,12 +112,14 @@ void THeadlessPlayer::Run() {
                                       StoredLightSettings([this](const std::string& m) { report(m); }));
   }
   if (!fOptions.File.empty()) start();
+  takeSettings();
   serve();
   fPlaying = true;
   fWatch.start(kWatchMs);
   fPoll.start(kPollMs);
   PlaybackChanged();
-  if (!fOptions.File.empty() && fOptions.Play.Loops > 0 && !fEngine.Running() && fOptions.Control.Listen.empty()) {
+  tellSystemd();
+  if (!fOptions.File.empty() && fOptions.Play.Loops > 0 && !fEngine.Running() && !controlled()) {
     QTimer::singleShot(0, [this] { Stop(); });
   }
   if (!fStopped) QCoreApplication::exec();
@@ -145,9 +149,35 @@ void THeadlessPlayer::serve() {
   std::fflush(stdout);
 }
 
+bool THeadlessPlayer::controlled() const { return !fOptions.Control.Listen.empty() || !fOptions.Schedule.empty(); }
+
+// The configuration's volume, set as every input sets it, and the
+// schedule, which takes the stage at the first poll.
+void THeadlessPlayer::takeSettings() {
+  if (fOptions.Volume) {
+    fControl->Bus.Run({"volume", {{"percent", *fOptions.Volume}}, control::TCommandSource::Script});
+  }
+  if (fOptions.Schedule.empty()) return;
+  schedule::TScheduleRunnerOptions options;
+  options.File = fOptions.Schedule;
+  options.Location = fOptions.Location;
+  options.TimeZone = fOptions.TimeZone;
+  fControl->RunSchedule(std::move(options));
+}
+
+// Under systemd: ready once serving, and alive as long as this thread
+// turns; elsewhere these say nothing.
+void THeadlessPlayer::tellSystemd() {
+  schedule::NotifyReady(fOptions.File.empty() ? "waiting for the schedule or a command" : "playing " + fOptions.File);
+  const auto interval = std::chrono::duration_cast<std::chrono::milliseconds>(schedule::WatchdogPingInterval());
+  if (interval.count() > 0) fWatchdog.start(static_cast<int>(interval.count()));
+}
+
 void THeadlessPlayer::Stop() {
   if (fStopped) return;
   fStopped = true;
+  schedule::NotifyStopping();
+  fWatchdog.stop();
   fClock.stop();
   fWatch.stop();
   fPoll.stop();

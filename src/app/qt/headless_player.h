@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -34,6 +35,17 @@ struct THeadlessPlayOptions {
   std::string ShowFolder;
   // The control service; Listen empty: none.
   TControlServiceOptions Control;
+  // The schedule's file; none: no schedule. One not there yet starts
+  // empty and is written when it changes.
+  std::string Schedule;
+  // Where sun times are reckoned and the zone, for a schedule naming
+  // neither.
+  std::optional<schedule::TLocation> Location;
+  std::string TimeZone;
+  // "default" or none, "none" (no music), or an output's name; and the
+  // music's volume at the start.
+  std::string AudioOutput;
+  std::optional<std::int32_t> Volume;
 };
 
 class THeadlessPlayer : private TShowHost {
@@ -66,6 +78,9 @@ class THeadlessPlayer : private TShowHost {
 
   void start();
   void serve();
+  bool controlled() const;
+  void takeSettings();
+  void tellSystemd();
   void report(const std::string& message);
   void printStatus();
   std::string statusLine();
@@ -77,6 +92,7 @@ class THeadlessPlayer : private TShowHost {
   QTimer fClock;
   QTimer fWatch;
   QTimer fPoll;
+  QTimer fWatchdog;
   bool fStopped = false;
   // What the engine said, and whether the show has started playing.
   std::vector<std::string> fSaid;

@@ -14,7 +14,23 @@
 
 namespace lumora {
 
-TQtMusicPlayer::TQtMusicPlayer() = default;
+std::vector<std::string> AudioOutputNames() {
+  std::vector<std::string> names;
+  for (const QAudioDevice& device : QMediaDevices::audioOutputs()) names.push_back(device.description().toStdString());
+  return names;
+}
+
+TQtMusicPlayer::TQtMusicPlayer(const std::string& output) {
+  if (output.empty()) return;
+  for (const QAudioDevice& device : QMediaDevices::audioOutputs()) {
+    if (device.description().toStdString() == output || device.id().toStdString() == output) fDevice = device;
+  }
+  if (fDevice) return;
+  std::string names;
+  for (const std::string& name : AudioOutputNames()) names += (names.empty() ? "\"" : ", \"") + name + "\"";
+  throw std::runtime_error("there is no audio output \"" + output + "\" (the machine has " +
+                           (names.empty() ? std::string("none") : names) + ")");
+}
 
 TQtMusicPlayer::~TQtMusicPlayer() {
   if (fPlayer) fPlayer->stop();
@@ -32,7 +48,7 @@ void TQtMusicPlayer::Open(const std::string& fileName) {
     saidOff = true;
   }
   if (!fPlayer) {
-    fOutput = std::make_unique<QAudioOutput>();
+    fOutput = fDevice ? std::make_unique<QAudioOutput>(*fDevice) : std::make_unique<QAudioOutput>();
     fPlayer = std::make_unique<QMediaPlayer>();
     fPlayer->setAudioOutput(fOutput.get());
     fOutput->setVolume(static_cast<float>(fVolume));

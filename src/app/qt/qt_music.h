@@ -4,6 +4,12 @@
 
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
+
+#include <QAudioDevice>
+
+#include <optional>
 
 #include "show/show_host.h"
 
@@ -12,9 +18,15 @@ class QMediaPlayer;
 
 namespace lumora {
 
+// The machine's audio outputs by the names the system gives them.
+std::vector<std::string> AudioOutputNames();
+
 class TQtMusicPlayer : public TMusicPlayer {
  public:
-  TQtMusicPlayer();
+  // The music goes to the output of that name (or id); none: the
+  // system's default. Raises std::runtime_error naming the outputs there
+  // are when the machine has none of that name.
+  explicit TQtMusicPlayer(const std::string& output = {});
   ~TQtMusicPlayer() override;
   TQtMusicPlayer(const TQtMusicPlayer&) = delete;
   TQtMusicPlayer& operator=(const TQtMusicPlayer&) = delete;
@@ -39,6 +51,7 @@ class TQtMusicPlayer : public TMusicPlayer {
  private:
   double fVolume = 1;
   bool fMuted = false;
+  std::optional<QAudioDevice> fDevice;
   std::unique_ptr<QAudioOutput> fOutput;
   std::unique_ptr<QMediaPlayer> fPlayer;
 };
