@@ -139,8 +139,25 @@ nlohmann::json TStatusBoard::Json(const TStatus& status) const {
   json["sequence"] = status.Sequence;
   json["version"] = fIdentity.Version;
   json["host"] = fIdentity.Host;
-  json["uptime"] = std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - fIdentity.Started).count();
+  json["uptime"] = uptime();
   return json;
+}
+
+std::int64_t TStatusBoard::uptime() const {
+  return std::chrono::duration_cast<std::chrono::seconds>(std::chrono::steady_clock::now() - fIdentity.Started).count();
+}
+
+std::shared_ptr<const std::string> TStatusBoard::JsonText() const {
+  const std::shared_ptr<const TStatus> status = Current();
+  const std::int64_t now = uptime();
+  const std::lock_guard lock(fTextLock);
+  if (!fText || fTextSequence != status->Sequence || fTextUptime != now) {
+    fText = std::make_shared<const std::string>(
+        Json(*status).dump(-1, ' ', false, nlohmann::json::error_handler_t::replace));
+    fTextSequence = status->Sequence;
+    fTextUptime = now;
+  }
+  return fText;
 }
 
 std::vector<TEvent> TStatusBoard::EventsAfter(std::uint64_t seen) const {

@@ -114,6 +114,9 @@ class TStatusBoard {
   // The snapshot as the API gives it, with the uptime as of now.
   nlohmann::json Json() const;
   nlohmann::json Json(const TStatus& status) const;
+  // The snapshot as JSON text, made once for every reader of it (and again
+  // when the uptime has moved on a second).
+  std::shared_ptr<const std::string> JsonText() const;
   // Events after the one numbered seen, oldest first; of the latest kept.
   std::vector<TEvent> EventsAfter(std::uint64_t seen) const;
   std::uint64_t LastEvent() const;
@@ -126,6 +129,7 @@ class TStatusBoard {
 
  private:
   void publish(const std::function<void(TStatus&)>& change);
+  std::int64_t uptime() const;
 
   TStatusIdentity fIdentity;
   mutable std::mutex fLock;
@@ -135,6 +139,11 @@ class TStatusBoard {
   std::deque<TEvent> fEvents;
   std::uint64_t fLastEvent = 0;
   std::uint64_t fWakes = 0;
+  // The text of a snapshot, by its sequence and uptime.
+  mutable std::mutex fTextLock;
+  mutable std::shared_ptr<const std::string> fText;
+  mutable std::uint64_t fTextSequence = 0;
+  mutable std::int64_t fTextUptime = -1;
 };
 
 }  // namespace lumora::control

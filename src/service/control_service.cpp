@@ -16,6 +16,7 @@
 #include "service/api_document.h"
 #include "service/event_socket.h"
 #include "service/http_exchange.h"
+#include "service/thread_priority.h"
 #include "service/tls_front.h"
 #include "service/web_assets.h"
 
@@ -137,6 +138,10 @@ void TControlService::TServer::start() {
   settings.push_back(nullptr);
   mg_init_library(0);
   mg_callbacks callbacks{};
+  callbacks.init_thread = [](const mg_context*, int) -> void* {
+    YieldToTheShow();
+    return nullptr;
+  };
   fContext = mg_start(&callbacks, this, settings.data());
   if (fContext == nullptr) throw std::runtime_error("cannot serve the control page at " + port);
   mg_set_request_handler(fContext, "/", &TServer::onRequest, this);
@@ -225,7 +230,7 @@ TReply TControlService::TServer::api(const TRequest& request) {
 }
 
 TReply TControlService::TServer::read(const TRequest& request) {
-  if (request.Path == "/api/status") return JsonReply(200, fParts.Status->Json());
+  if (request.Path == "/api/status") return {200, "application/json", *fParts.Status->JsonText(), {}};
   if (request.Path == "/api/shows") return JsonReply(200, fParts.Shows ? fParts.Shows() : nlohmann::json::array());
   if (request.Path == "/api/commands") {
     nlohmann::json commands = nlohmann::json::array();

@@ -8,6 +8,7 @@
 
 #include "control/json_limits.h"
 #include "service/http_exchange.h"
+#include "service/thread_priority.h"
 
 namespace lumora::service {
 
@@ -29,9 +30,9 @@ class TEventSockets::TClient {
       : Connection(connection), Address(std::move(address)), MayCommand(mayCommand) {}
 
   // False once a write has failed: the client is gone or too slow.
-  bool Send(const nlohmann::json& message) {
+  bool Send(const nlohmann::json& message) { return SendText(text(message)); }
+  bool SendText(const std::string& bytes) {
     if (!Alive) return false;
-    const std::string bytes = text(message);
     if (mg_websocket_write(Connection, MG_WEBSOCKET_OPCODE_TEXT, bytes.data(), bytes.size()) <= 0) Alive = false;
     return Alive;
   }
@@ -178,6 +179,7 @@ bool TEventSockets::answer(TClient& client, const char* data, std::size_t length
 // The whole status at once, then each change no more often than
 // StatusEvery, and every event as it comes.
 void TEventSockets::write(TClient& client, std::stop_token stop) {
+  YieldToTheShow();
   std::uint64_t seenEvent = fStatus.LastEvent();
   std::optional<std::uint64_t> sentStatus;
   auto lastStatus = std::chrono::steady_clock::time_point{};
@@ -193,7 +195,7 @@ void TEventSockets::write(TClient& client, std::stop_token stop) {
         client.WaitUntil(due, stop);
         continue;
       }
-      if (!client.Send({{"type", "status"}, {"status", fStatus.Json(*status)}})) return;
+      if (!client.SendText(R"({"type":"status","status":)" + *fStatus.JsonText() + "}")) return;
       sentStatus = status->Sequence;
       lastStatus = std::chrono::steady_clock::now();
     }

@@ -1,5 +1,7 @@
 #include "service/tls_front.h"
 
+#include "service/thread_priority.h"
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <openssl/err.h>
@@ -125,6 +127,7 @@ void TTlsFront::listen() {
 }
 
 void TTlsFront::accept(std::stop_token stop) {
+  YieldToTheShow();
   while (!stop.stop_requested()) {
     pollfd ready[2] = {{fListener, POLLIN, 0}, {fWake[0], POLLIN, 0}};
     if (::poll(ready, 2, -1) < 0 || (ready[1].revents & POLLIN) != 0) return;
@@ -165,6 +168,7 @@ void TTlsFront::reap() {
 
 // The handshake, then bytes each way until either side ends.
 void TTlsFront::carry(TCarrier& carrier, const std::string& peer, std::stop_token stop) {
+  YieldToTheShow();
   const int client = carrier.Client;
   setTimeout(client, fOptions.Timeout);
   SSL* ssl = SSL_new(fContext->Ssl);
