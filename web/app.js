@@ -172,7 +172,8 @@ async function loadShows() {
 
 function setSlider(id, value, unit) {
   const input = $(id);
-  if (document.activeElement !== input || !input.dataset.dragging) input.value = value;
+  if (input.dataset.dragging) return;
+  input.value = value;
   $(`${id}-value`).textContent = `${value}${unit}`;
 }
 
@@ -353,6 +354,8 @@ function slider(id, send) {
   const input = $(id);
   input.addEventListener('pointerdown', () => { input.dataset.dragging = '1'; });
   input.addEventListener('input', () => {
+    // A value being chosen is not overwritten by the status until it is sent.
+    input.dataset.dragging = '1';
     const unit = id === 'speed' ? ' ms' : ' %';
     $(`${id}-value`).textContent = `${input.value}${unit}`;
   });
