@@ -194,7 +194,7 @@ function render(status) {
   $('frame').textContent = idle ? '' : t('frame', status.frame, status.frames);
   $('elapsed').textContent = duration(status['entry-elapsed']);
   $('remaining').textContent = `-${duration(status['entry-remaining'])}`;
-  const playing = status.state === 'playing';
+  const playing = status.state === 'playing' || status.state === 'stopping';
   $('playpause').querySelector('use').setAttribute('href', playing ? '#icon-pause' : '#icon-play');
   $('playpause').setAttribute('aria-label', playing ? t('pause') : t('play'));
   $('playpause').title = $('playpause').getAttribute('aria-label');
