@@ -8,6 +8,9 @@ namespace {
 
 constexpr std::array<std::uint8_t, 5> kFullFrameHead = {0xF0, 0x7F, 0x7F, 0x01, 0x01};
 constexpr std::uint8_t kSysExEnd = 0xF7;
+// Two cycles (four frames) in one step are still sent as quarter frames, so
+// a late tick does not read as a jump.
+constexpr std::int64_t kMaxQuarterStep = 16;
 
 std::uint8_t rateBits(TTimecodeRate rate) { return static_cast<std::uint8_t>(rate) & 3; }
 
@@ -43,8 +46,9 @@ std::int64_t TMtcSender::quarterAt(double seconds) const {
 
 std::vector<std::uint8_t> TMtcSender::jumpTo(double seconds) {
   const auto full = MtcFullFrame(TimecodeAt(seconds, fRate, fFixedHour));
-  // The quarter frames go on from the next cycle start.
-  fQuarter = quarterAt(seconds);
+  // The quarter frames go on from this cycle, when it starts now, or the next.
+  const std::int64_t quarter = quarterAt(seconds);
+  fQuarter = quarter % 8 == 0 ? quarter - 1 : quarter;
   fWaitForCycle = true;
   return {full.begin(), full.end()};
 }
@@ -65,7 +69,7 @@ std::vector<std::uint8_t> TMtcSender::Stop() {
 std::vector<std::uint8_t> TMtcSender::Advance(double seconds) {
   if (!fRunning) return {};
   const std::int64_t now = quarterAt(seconds);
-  if (now < fQuarter || now - fQuarter > 8) return jumpTo(seconds);
+  if (now < fQuarter || now - fQuarter > kMaxQuarterStep) return jumpTo(seconds);
   std::vector<std::uint8_t> out;
   for (std::int64_t q = fQuarter + 1; q <= now; ++q) {
     if (fWaitForCycle && q % 8 != 0) continue;

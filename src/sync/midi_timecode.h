@@ -36,7 +36,7 @@ class TMtcSender {
   // FC.
   std::vector<std::uint8_t> Stop();
   // The quarter frames due up to `seconds`, four a frame; a step back or
-  // more than a cycle on is a jump, sent as a full frame.
+  // more than two cycles on is a jump, sent as a full frame.
   std::vector<std::uint8_t> Advance(double seconds);
 
  private:
