@@ -3,11 +3,11 @@
 
 #include "sync/command_table.h"
 
-namespace lumora::sync::test {
+namespace lumora::test {
 
-inline TCommandList BusCommands() {
-  using K = TArgumentKind;
-  return TCommandList({
+inline sync::TCommandList BusCommands() {
+  using K = sync::TArgumentKind;
+  return sync::TCommandList({
       {"play", {{"file", K::Text}, {"entry", K::Integer, 0, 1e6}, {"loops", K::Integer, 0, 1e6}}},
       {"stop", {{"when", K::Text}}},
       {"pause", {}},
@@ -27,4 +27,4 @@ inline TCommandList BusCommands() {
   });
 }
 
-}  // namespace lumora::sync::test
+}  // namespace lumora::test

@@ -11,7 +11,7 @@ namespace {
 using nlohmann::json;
 
 TOscInput map(const std::string& address, std::vector<TOscArgument> arguments) {
-  const TCommandList commands = test::BusCommands();
+  const TCommandList commands = lumora::test::BusCommands();
   std::string error;
   const auto messages = ParseOscPacket(EncodeOscMessage(address, arguments), error);
   EXPECT_EQ(messages.size(), 1u) << error;
