@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "sync/alsa_midi.h"
 #include "sync/midi_timecode.h"
 
 namespace lumora::sync {
@@ -126,6 +127,17 @@ TEST(MidiTimecode, DecoderTakesOnlyWholeCycles) {
   std::size_t events = 0;
   for (const std::uint8_t b : cycle) events += decoder.Feed({&b, 1}).size();
   EXPECT_EQ(events, 1u);
+}
+
+// Without a sequencer (as on a machine without sound), the port says so.
+TEST(MidiTimecode, AlsaPortWithoutASequencer) {
+  if (TAlsaMidiPort::Available()) GTEST_SKIP() << "this machine has an ALSA sequencer";
+  TAlsaMidiPort port;
+  EXPECT_EQ(port.Open("lumora"), "no ALSA sequencer (/dev/snd/seq)");
+  EXPECT_EQ(port.Send(MtcFullFrame({})), "the ALSA port is not open");
+  std::string error;
+  EXPECT_TRUE(port.Receive(0, error).empty());
+  EXPECT_EQ(error, "the ALSA port is not open");
 }
 
 }  // namespace
