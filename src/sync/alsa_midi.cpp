@@ -49,29 +49,21 @@ std::string TAlsaMidiPort::Open(const std::string& clientName) {
   return {};
 }
 
-std::string TAlsaMidiPort::ConnectTo(const std::string& address) {
-  snd_seq_addr_t to{};
+std::string TAlsaMidiPort::connect(const std::string& address, bool sending) {
+  snd_seq_addr_t other{};
   if (!fSequencer) return "the ALSA port is not open";
-  if (const int code = snd_seq_parse_address(fSequencer, &to, address.c_str()); code < 0) {
+  if (const int code = snd_seq_parse_address(fSequencer, &other, address.c_str()); code < 0) {
     return alsaError("no ALSA port \"" + address + "\"", code);
   }
-  if (const int code = snd_seq_connect_to(fSequencer, fPort, to.client, to.port); code < 0) {
-    return alsaError("cannot send to ALSA port " + address, code);
-  }
+  const int code = sending ? snd_seq_connect_to(fSequencer, fPort, other.client, other.port)
+                           : snd_seq_connect_from(fSequencer, fPort, other.client, other.port);
+  if (code < 0) return alsaError(std::string(sending ? "cannot send to" : "cannot receive from") + " ALSA port " + address, code);
   return {};
 }
 
-std::string TAlsaMidiPort::ConnectFrom(const std::string& address) {
-  snd_seq_addr_t from{};
-  if (!fSequencer) return "the ALSA port is not open";
-  if (const int code = snd_seq_parse_address(fSequencer, &from, address.c_str()); code < 0) {
-    return alsaError("no ALSA port \"" + address + "\"", code);
-  }
-  if (const int code = snd_seq_connect_from(fSequencer, fPort, from.client, from.port); code < 0) {
-    return alsaError("cannot receive from ALSA port " + address, code);
-  }
-  return {};
-}
+std::string TAlsaMidiPort::ConnectTo(const std::string& address) { return connect(address, true); }
+
+std::string TAlsaMidiPort::ConnectFrom(const std::string& address) { return connect(address, false); }
 
 std::string TAlsaMidiPort::Send(std::span<const std::uint8_t> bytes) {
   if (!fSequencer) return "the ALSA port is not open";

@@ -39,6 +39,7 @@ class TAlsaMidiPort {
 
  private:
   void close();
+  std::string connect(const std::string& address, bool sending);
 
   _snd_seq* fSequencer = nullptr;
   snd_midi_event* fEncoder = nullptr;
