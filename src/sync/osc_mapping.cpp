@@ -10,6 +10,26 @@ namespace {
 // Numbers past this are not whole numbers a command could mean.
 constexpr double kLargestWhole = 9007199254740992.0;
 
+// Well-formed UTF-8 (no overlong forms, surrogates or values past
+// U+10FFFF): what JSON text may carry.
+bool isUtf8(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const std::size_t length = byte < 0x80 ? 1 : (byte >> 5) == 6 ? 2 : (byte >> 4) == 14 ? 3 : (byte >> 3) == 30 ? 4 : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    std::uint32_t code = length == 1 ? byte : byte & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) {
+      const auto next = static_cast<unsigned char>(text[i + k]);
+      if ((next & 0xC0) != 0x80) return false;
+      code = code << 6 | (next & 0x3F);
+    }
+    const std::uint32_t least[5] = {0, 0, 0x80, 0x800, 0x10000};
+    if (code < least[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
+    i += length;
+  }
+  return true;
+}
+
 std::string describe(const TOscArgument& a) {
   std::ostringstream out;
   std::visit([&](const auto& v) {
@@ -38,8 +58,10 @@ std::string rangeText(double low, double high) {
 std::variant<nlohmann::json, std::string> convert(const TArgumentSpec& spec, const TOscArgument& a) {
   const std::string name = spec.Name + ": ";
   if (spec.Kind == TArgumentKind::Text) {
-    if (const auto* s = std::get_if<std::string>(&a)) return nlohmann::json(*s);
-    return name + describe(a) + " is not text";
+    const auto* s = std::get_if<std::string>(&a);
+    if (!s) return name + describe(a) + " is not text";
+    if (!isUtf8(*s)) return name + "the text is not UTF-8";
+    return nlohmann::json(*s);
   }
   if (spec.Kind == TArgumentKind::Boolean) {
     if (const auto* b = std::get_if<bool>(&a)) return nlohmann::json(*b);

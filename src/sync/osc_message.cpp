@@ -26,15 +26,26 @@ double floatAsDecimal(float value) {
   return std::strtod(text, nullptr);
 }
 
-std::optional<TOscArgument> argumentOf(char type, const lo_arg* a) {
+template <class T>
+T valueAt(const char* raw) {
+  T value;
+  std::memcpy(&value, raw, sizeof value);
+  return value;
+}
+
+// liblo's arguments sit on the message's 4-byte grid, so an 8-byte lo_arg
+// may be misaligned: values are copied out of the bytes, never read through
+// the union.
+std::optional<TOscArgument> argumentOf(char type, const lo_arg* argument) {
+  const char* raw = reinterpret_cast<const char*>(argument);
   switch (type) {
-    case LO_INT32: return std::int64_t{a->i};
-    case LO_INT64: return std::int64_t{a->h};
-    case LO_FLOAT: return floatAsDecimal(a->f);
-    case LO_DOUBLE: return a->d;
-    case LO_STRING: return std::string(&a->s);
-    case LO_SYMBOL: return std::string(&a->S);
-    case LO_CHAR: return std::string(1, static_cast<char>(a->c));
+    case LO_INT32: return std::int64_t{valueAt<std::int32_t>(raw)};
+    case LO_INT64: return valueAt<std::int64_t>(raw);
+    case LO_FLOAT: return floatAsDecimal(valueAt<float>(raw));
+    case LO_DOUBLE: return valueAt<double>(raw);
+    case LO_STRING:
+    case LO_SYMBOL: return std::string(raw);
+    case LO_CHAR: return std::string(1, raw[0]);
     case LO_TRUE: return true;
     case LO_FALSE: return false;
     case LO_NIL:

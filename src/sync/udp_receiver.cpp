@@ -34,9 +34,6 @@ std::string TUdpReceiver::Open(std::uint32_t address, std::uint16_t port) {
   local.sin_family = AF_INET;
   local.sin_addr.s_addr = htonl(address);
   local.sin_port = htons(port);
-  // Several players on one machine may follow the same port.
-  const int on = 1;
-  ::setsockopt(fHandle, SOL_SOCKET, SO_REUSEADDR, &on, sizeof on);
   socklen_t length = sizeof local;
   if (::bind(fHandle, reinterpret_cast<const sockaddr*>(&local), sizeof local) != 0 ||
       ::getsockname(fHandle, reinterpret_cast<sockaddr*>(&local), &length) != 0) {

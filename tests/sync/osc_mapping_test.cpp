@@ -26,6 +26,7 @@ TEST(OscMapping, Commands) {
     json Args;
   } cases[] = {
       {"/lumora/play", {std::string("show.lst")}, "play", {{"file", "show.lst"}}},
+      {"/lumora/play", {std::string("节目.lst")}, "play", {{"file", "节目.lst"}}},
       {"/lumora/play", {std::string("show.lst"), std::int64_t{2}, std::int64_t{0}}, "play",
        {{"file", "show.lst"}, {"entry", 2}, {"loops", 0}}},
       {"/lumora/play/entry", {3.0}, "play", {{"entry", 3}}},
@@ -67,6 +68,10 @@ TEST(OscMapping, Refusals) {
       {"/lumora/", {}, "not under /lumora/"},
       {"/lumora/dance", {}, "no command \"dance\""},
       {"/lumora/play", {std::int64_t{3}}, "play file: 3 is not text"},
+      {"/lumora/play", {std::string("show\xFF.lst")}, "play file: the text is not UTF-8"},
+      {"/lumora/play", {std::string("\xC0\xAF.lst")}, "play file: the text is not UTF-8"},
+      {"/lumora/play", {std::string("\xED\xA0\x80")}, "play file: the text is not UTF-8"},
+      {"/lumora/play", {std::string("\xE8\x8A")}, "play file: the text is not UTF-8"},
       {"/lumora/play", {std::string("a"), 1.5}, "play entry: 1.5 is not a whole number"},
       {"/lumora/play", {std::string("a"), std::int64_t{-1}}, "play entry: -1 is outside 0–1e+06"},
       {"/lumora/play", {std::string("a"), std::int64_t{1}, std::int64_t{1}, std::int64_t{1}}, "play takes 3 arguments, not 4"},
