@@ -128,7 +128,7 @@ void TMtcDecoder::quarterFrame(std::uint8_t data, std::vector<TMtcEvent>& out) {
                             static_cast<std::uint8_t>(fPieces[3] << 4 | fPieces[2]),
                             static_cast<std::uint8_t>(fPieces[1] << 4 | fPieces[0]));
   if (!t) return;
-  const double seconds = SecondsOf(*t) + 1.75 / FramesPerSecond(t->Rate);
+  const double seconds = SecondsOf(*t, fFixedHour) + 1.75 / FramesPerSecond(t->Rate);
   out.push_back({TMtcEvent::TKind::Timecode, *t, seconds});
 }
 
@@ -138,7 +138,7 @@ void TMtcDecoder::endSysEx(std::vector<TMtcEvent>& out) {
   if (fSysExOverflow || fSysEx.size() != kMtcFullFrameSize - 1) return;
   if (!std::equal(kFullFrameHead.begin(), kFullFrameHead.end(), fSysEx.begin())) return;
   const auto t = timecodeOf(fSysEx[5], fSysEx[6], fSysEx[7], fSysEx[8]);
-  if (t) out.push_back({TMtcEvent::TKind::Timecode, *t, SecondsOf(*t)});
+  if (t) out.push_back({TMtcEvent::TKind::Timecode, *t, SecondsOf(*t, fFixedHour)});
 }
 
 }  // namespace lumora::sync

@@ -55,9 +55,9 @@ class TMtcSender {
 struct TMtcEvent {
   enum class TKind { Timecode, Start, Stop } Kind = TKind::Timecode;
   TTimecode Timecode;
-  // Seconds from 00:00:00:00 when the message's last byte arrived: a full
-  // frame's own time, or a quarter-frame cycle's time plus the 1.75 frames
-  // its eight pieces took.
+  // Seconds into the show (the decoder's fixed hour taken off) when the
+  // message's last byte arrived: a full frame's own time, or a quarter-frame
+  // cycle's time plus the 1.75 frames its eight pieces took.
   double Seconds = 0;
 };
 
@@ -66,6 +66,8 @@ struct TMtcEvent {
 // message in between (but real-time bytes) starts the cycle again.
 class TMtcDecoder {
  public:
+  explicit TMtcDecoder(std::optional<int> fixedHour = std::nullopt) : fFixedHour(fixedHour) {}
+
   std::vector<TMtcEvent> Feed(std::span<const std::uint8_t> bytes);
 
  private:
@@ -74,6 +76,7 @@ class TMtcDecoder {
   void endSysEx(std::vector<TMtcEvent>& out);
 
   static constexpr std::size_t kMaxSysEx = 16;
+  std::optional<int> fFixedHour;
   enum class TState { Idle, QuarterData, SysEx } fState = TState::Idle;
   std::vector<std::uint8_t> fSysEx;
   bool fSysExOverflow = false;

@@ -62,14 +62,15 @@ TEST(MidiTimecode, SenderAndDecoderAgreeForAMinute) {
 
 TEST(MidiTimecode, FixedHourAndJumps) {
   TMtcSender sender(TTimecodeRate::Ebu25, 10);
-  TMtcDecoder decoder;
-  decoder.Feed(sender.Start(0));
+  TMtcDecoder decoder(10);
+  EXPECT_EQ(decoder.Feed(sender.Start(0))[1].Seconds, 0);
   std::vector<TMtcEvent> events;
   for (double s = 0; s < 1; s += 0.01) {
     for (const TMtcEvent& e : decoder.Feed(sender.Advance(s))) events.push_back(e);
   }
   ASSERT_FALSE(events.empty());
   EXPECT_EQ(FormatTimecode(events.front().Timecode), "10:00:00:00");
+  EXPECT_DOUBLE_EQ(events.front().Seconds, 1.75 / 25);
   // Back, or more than two cycles on, is a jump: one full frame.
   for (const double to : {0.2, 30.0}) {
     const Bytes jump = sender.Advance(to);
