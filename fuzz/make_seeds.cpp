@@ -3,7 +3,7 @@
 // masked layers, music and the demo show's graphics of every kind), their
 // inflated bodies, the hostile files of the tests at a small scale, grid
 // files, an executable with a movie, play lists, hand-off records and their
-// queue, and light patches.
+// queue, light patches, and the sync layer's packets and messages.
 #include <filesystem>
 #include <iostream>
 #include <string>
@@ -12,6 +12,7 @@
 #include "fuzz/hostile_files.h"
 #include "fuzz/fuzz_input.h"
 #include "fuzz/patch_movies.h"
+#include "fuzz/sync_seeds.h"
 #include "movie/movie_file.h"
 #include "output/patch_generator.h"
 #include "tools/demo_show.h"
@@ -174,6 +175,9 @@ int run(const std::string& out) {
   writeHostileSeeds(out);
   writePatchSeeds(out + "/patch");
   writeQueueSeeds(out + "/queue");
+  fuzz::WriteSyncSeeds(out, [](const std::string& dir, const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    write(dir, name, bytes);
+  });
   std::cout << out << "\n";
   return 0;
 }

@@ -23,9 +23,10 @@ cmake -S . -B "$build_dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CX
 declare -A seed_folder=(
   [movie_fuzz]=movie [grid_file_fuzz]=grid [appended_fuzz]=appended [pipeline_fuzz]=pipeline
   [playlist_fuzz]=playlist [handoff_fuzz]=handoff [channel_patch_fuzz]=patch [hand_off_queue_fuzz]=queue
+  [multisync_fuzz]=multisync [artnet_timecode_fuzz]=artnet [osc_fuzz]=osc [mtc_fuzz]=mtc
 )
 targets=(movie_fuzz grid_file_fuzz appended_fuzz pipeline_fuzz playlist_fuzz handoff_fuzz channel_patch_fuzz
-  hand_off_queue_fuzz)
+  hand_off_queue_fuzz multisync_fuzz artnet_timecode_fuzz osc_fuzz mtc_fuzz)
 cmake --build "$build_dir" -j 2 --target "${targets[@]}" make_seeds
 
 seeds="$build_dir/seeds"

@@ -23,6 +23,9 @@ packages=(
   gstreamer1.0-plugins-base gstreamer1.0-plugins-good
   # light outputs: OLA (daemon and client library), zstd, JSON patches
   ola libola-dev libzstd-dev nlohmann-json3-dev
+  # many players, one show: OSC (liblo, and its oscsend/oscdump for the tests), SMPTE LTC, the ALSA
+  # sequencer for MIDI timecode
+  liblo-dev liblo-tools libltc-dev libasound2-dev
   # command-line tools: option parsing, and manual pages made from --help
   libcli11-dev help2man
   # benchmarks: Google Benchmark, and Cairo for the peer measurements

@@ -1,0 +1,61 @@
+// The senders a leader runs each tick: MultiSync packets for the show's
+// progress to every destination, and Art-Net timecode whenever the
+// timecode's frame changes. Both send through the light outputs' UDP socket.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "output/network_address.h"
+#include "output/udp_socket.h"
+#include "sync/leader_schedule.h"
+#include "sync/timecode.h"
+
+namespace lumora::sync {
+
+class TSyncLeader {
+ public:
+  explicit TSyncLeader(TLeaderTargets targets) : fDestinations(LeaderDestinations(targets)) {}
+
+  // Sends what the step from the last progress to this one calls for.
+  // Empty on success, else the first reason a packet could not go (the
+  // others are still sent).
+  std::string Update(const TLeaderProgress& progress);
+  // The followers blank their lamps.
+  std::string Blank();
+
+  const std::vector<output::TEndpoint>& Destinations() const { return fDestinations; }
+  // Packets sent so far, for the status.
+  std::uint64_t PacketsSent() const { return fSent; }
+
+ private:
+  std::string send(const std::vector<std::uint8_t>& packet);
+
+  std::vector<output::TEndpoint> fDestinations;
+  output::TUdpSocket fSocket;
+  TLeaderProgress fLast;
+  std::uint64_t fSent = 0;
+};
+
+class TArtTimecodeSender {
+ public:
+  TArtTimecodeSender(output::TEndpoint to, TTimecodeRate rate, std::optional<int> fixedHour = std::nullopt)
+      : fTo(to), fRate(rate), fFixedHour(fixedHour) {}
+
+  // The fixed hour of the show or list entry now playing.
+  void SetFixedHour(std::optional<int> hour) { fFixedHour = hour; }
+  // Sends the timecode of `seconds` into the show when its frame differs
+  // from the last sent.
+  std::string Update(double seconds);
+  const std::optional<TTimecode>& LastSent() const { return fLast; }
+
+ private:
+  output::TEndpoint fTo;
+  TTimecodeRate fRate;
+  std::optional<int> fFixedHour;
+  output::TUdpSocket fSocket;
+  std::optional<TTimecode> fLast;
+};
+
+}  // namespace lumora::sync
