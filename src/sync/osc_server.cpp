@@ -31,7 +31,7 @@ std::string TOscFeedback::send(const std::string& path, const std::vector<TOscAr
   }
   const auto bytes = EncodeOscMessage(fPrefix + "/status/" + path, arguments);
   const output::TDatagram datagram{bytes, {}, {}, fClient};
-  return fSocket.Send({&datagram, 1});
+  return fSocket.Send({&datagram, 1}, fScratch);
 }
 
 std::string TOscFeedback::Send(const TOscStatus& status) {

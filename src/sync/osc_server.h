@@ -69,6 +69,7 @@ class TOscFeedback {
   output::TEndpoint fClient;
   std::string fPrefix;
   output::TUdpSocket fSocket;
+  output::TSendScratch fScratch;
   std::optional<TOscStatus> fLast;
 };
 

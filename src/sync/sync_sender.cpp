@@ -16,7 +16,7 @@ std::string TSyncLeader::send(const std::vector<std::uint8_t>& packet) {
   if (std::string error = openIfNeeded(fSocket); !error.empty()) return error;
   std::vector<output::TDatagram> datagrams;
   for (const output::TEndpoint& to : fDestinations) datagrams.push_back({packet, {}, {}, to});
-  std::string error = fSocket.Send(datagrams);
+  std::string error = fSocket.Send(datagrams, fScratch);
   if (error.empty()) fSent += datagrams.size();
   return error;
 }
@@ -39,7 +39,7 @@ std::string TArtTimecodeSender::Update(double seconds) {
   if (std::string error = openIfNeeded(fSocket); !error.empty()) return error;
   const auto packet = EncodeArtTimeCode(now);
   const output::TDatagram datagram{packet, {}, {}, fTo};
-  std::string error = fSocket.Send({&datagram, 1});
+  std::string error = fSocket.Send({&datagram, 1}, fScratch);
   if (error.empty()) fLast = now;
   return error;
 }

@@ -34,6 +34,7 @@ class TSyncLeader {
 
   std::vector<output::TEndpoint> fDestinations;
   output::TUdpSocket fSocket;
+  output::TSendScratch fScratch;
   TLeaderProgress fLast;
   std::uint64_t fSent = 0;
 };
@@ -55,6 +56,7 @@ class TArtTimecodeSender {
   TTimecodeRate fRate;
   std::optional<int> fFixedHour;
   output::TUdpSocket fSocket;
+  output::TSendScratch fScratch;
   std::optional<TTimecode> fLast;
 };
 

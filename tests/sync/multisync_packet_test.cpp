@@ -114,7 +114,8 @@ TEST(MultiSyncPacket, TravelsOverLoopback) {
   ASSERT_EQ(socket.Open(0, std::nullopt), "");
   const Bytes packet = EncodeSyncPacket({TSyncAction::Start, TSyncFileType::Sequence, 0, 0, "show.fseq"});
   const output::TDatagram datagram{packet, {}, {}, {output::kLoopbackAddress, receiver.Port()}};
-  ASSERT_EQ(socket.Send({&datagram, 1}), "");
+  output::TSendScratch scratch;
+  ASSERT_EQ(socket.Send({&datagram, 1}, scratch), "");
   Bytes buffer(kMaxDatagram);
   std::string error;
   const auto received = receiver.Receive(buffer, 5000, error);
