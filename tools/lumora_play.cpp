@@ -13,6 +13,7 @@
 #include "app/qt/headless_player.h"
 #include "app/qt/stop_signals.h"
 #include "tools/command_line.h"
+#include "tools/sync_command_line.h"
 
 namespace {
 
@@ -36,7 +37,8 @@ int main(int argc, char** argv) {
                     "\n"
                     "With --control, a web page and an HTTP API (see /api/openapi.json) control the\n"
                     "show from a browser or a phone; changes need the control password (--set-password,\n"
-                    "or the one made on the first run, whose file is printed).\n");
+                    "or the one made on the first run, whose file is printed).\n\n" +
+                        std::string(lumora::kSyncHelp));
   lumora::THeadlessPlayOptions options;
   bool noMusic = false;
   bool once = false;
@@ -66,13 +68,18 @@ int main(int argc, char** argv) {
   app.add_option("--certificate", options.Control.Certificate, "serve HTTPS with this PEM file (certificate and key)")
       ->check(CLI::ExistingFile);
   app.add_flag("--set-password", setPassword, "store a new control password (read from the terminal) and end");
+  lumora::sync::TSyncOptions syncOptions;
+  lumora::AddSyncOptions(app, syncOptions);
   return lumora::RunTool(app, argc, argv, [&] {
     if (setPassword) {
       const std::string stored = lumora::StoreControlPassword(lumora::ReadNewSecret("new control password"));
       std::printf("lumora-play: the control password's hash is stored in %s\n", stored.c_str());
       return 0;
     }
-    if (file->count() == 0 && control->count() == 0) throw lumora::EUsage("FILE is required without --control");
+    options.Sync = lumora::SyncSetupOf(syncOptions);
+    if (file->count() == 0 && control->count() == 0 && !options.Sync.Follow && !options.Sync.Osc) {
+      throw lumora::EUsage("FILE is required without --control, --sync-follow or --osc");
+    }
     if (once) options.Play.Loops = 1;
     options.Play.StartEntry = startEntry - 1;
     options.Music = !noMusic;

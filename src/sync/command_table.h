@@ -13,7 +13,7 @@ enum class TArgumentKind {
   Integer,
   Number,
   // A percentage: a whole number is taken as percent, a fraction 0–1 (as
-  // faders send) is scaled to percent.
+  // faders send) is scaled to the nearest whole percent.
   Percent,
   Text,
   Boolean,

@@ -34,6 +34,7 @@ TFollower::TFollower(TFollowerSettings settings, TShowLookup lookup)
     : fSettings(settings), fLookup(std::move(lookup)) {}
 
 void TFollower::Heard(const TSyncPacket& packet, TSyncTime at) {
+  fHeardAt = at;
   if (packet.Action == TSyncAction::Open) return;
   if (packet.FileType == TSyncFileType::Media) {
     if (packet.Action == TSyncAction::Stop) fMusic.reset();
@@ -48,11 +49,13 @@ void TFollower::Heard(const TSyncPacket& packet, TSyncTime at) {
   }
   fLeader = {true, false, packet.FileName, static_cast<double>(packet.Frame), 0, at};
   fStopPending = false;
+  fBlankPending = false;
   fStatus.LeaderHeard = true;
   fStatus.LeaderFile = packet.FileName;
 }
 
 void TFollower::HeardTimecode(double seconds, TSyncTime at) {
+  fHeardAt = at;
   fLeader = {true, true, {}, 0, std::max(0.0, seconds), at};
   fStopPending = false;
   fStatus.LeaderHeard = true;
@@ -60,6 +63,14 @@ void TFollower::HeardTimecode(double seconds, TSyncTime at) {
 
 void TFollower::TimecodeStopped() {
   if (fLeader.ByTimecode) fLeader.At = {};
+}
+
+void TFollower::HeardBlank(TSyncTime at) {
+  fHeardAt = at;
+  fBlankPending = true;
+  fStopPending = false;
+  fLeader.Playing = false;
+  fStatus.LeaderHeard = true;
 }
 
 double TFollower::leaderFrameAt(const TFollowerLocal& local, TSyncTime now) const {
@@ -70,7 +81,12 @@ double TFollower::leaderFrameAt(const TFollowerLocal& local, TSyncTime now) cons
 }
 
 TFollowerDecision TFollower::Decide(const TFollowerLocal& local, TSyncTime now) {
-  fStatus.HeardSecondsAgo = fStatus.LeaderHeard ? secondsBetween(fLeader.At, now) : 0;
+  fStatus.HeardSecondsAgo = fStatus.LeaderHeard ? secondsBetween(fHeardAt, now) : 0;
+  if (fBlankPending) {
+    fBlankPending = false;
+    fStatus.InStep = false;
+    return decision(TFollowerAction::Blank);
+  }
   if (fStopPending) {
     fStopPending = false;
     fStatus.InStep = false;

@@ -50,7 +50,9 @@ struct TFollowerLocal {
   double FrameSeconds = 0.03;
 };
 
-enum class TFollowerAction { Idle, Follow, Seek, Hold, Start, Stop };
+// Stop: the leader stopped playing, and the show holds its frame; Blank:
+// the leader's lamps went dark, and the show stops.
+enum class TFollowerAction { Idle, Follow, Seek, Hold, Start, Stop, Blank };
 
 struct TFollowerDecision {
   TFollowerAction Action = TFollowerAction::Idle;
@@ -92,6 +94,8 @@ class TFollower {
   void HeardTimecode(double seconds, TSyncTime at);
   // The timecode source stopped (MIDI stop): the show stands still.
   void TimecodeStopped();
+  // A MultiSync blank packet: the leader's lamps went dark.
+  void HeardBlank(TSyncTime at);
 
   TFollowerDecision Decide(const TFollowerLocal& local, TSyncTime now);
   TMusicDecision DecideMusic(double localMusicSeconds, TSyncTime now) const;
@@ -118,8 +122,11 @@ class TFollower {
   TFollowerSettings fSettings;
   TShowLookup fLookup;
   TLeaderPosition fLeader;
+  // When anything was last heard of the leader.
+  TSyncTime fHeardAt{};
   std::optional<TLeaderPosition> fMusic;
   bool fStopPending = false;
+  bool fBlankPending = false;
   TFollowerStatus fStatus;
 };
 

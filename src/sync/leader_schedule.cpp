@@ -1,10 +1,9 @@
 #include "sync/leader_schedule.h"
 
-#include <arpa/inet.h>
-
 #include <algorithm>
-#include <charconv>
 #include <cmath>
+
+#include "sync/endpoint_text.h"
 
 namespace lumora::sync {
 
@@ -58,47 +57,6 @@ void addMedia(const TLeaderProgress& before, const TLeaderProgress& now, std::ve
   }
 }
 
-std::optional<std::uint16_t> parsePort(std::string_view text) {
-  unsigned value = 0;
-  const auto [end, fault] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (fault != std::errc() || end != text.data() + text.size() || value == 0 || value > 65535) return std::nullopt;
-  return static_cast<std::uint16_t>(value);
-}
-
-std::optional<std::uint32_t> hostAddress(const std::string& host, bool resolve, std::string& error) {
-  in_addr numeric{};
-  if (inet_pton(AF_INET, host.c_str(), &numeric) == 1) return ntohl(numeric.s_addr);
-  if (!resolve) {
-    error = "the follower \"" + host + "\" is not a numeric IPv4 address";
-    return std::nullopt;
-  }
-  std::string why;
-  const auto address = output::ResolveIpv4(host, why);
-  if (!address) error = "cannot find the follower \"" + host + "\": " + why;
-  return address;
-}
-
-std::optional<output::TEndpoint> parseFollower(std::string_view piece, bool resolve, std::string& error) {
-  const std::size_t colon = piece.find(':');
-  const std::string host(piece.substr(0, colon));
-  std::uint16_t port = kMultiSyncPort;
-  if (colon != std::string_view::npos) {
-    const auto parsed = parsePort(piece.substr(colon + 1));
-    if (!parsed) {
-      error = "the follower \"" + std::string(piece) + "\" has no port from 1 to 65535";
-      return std::nullopt;
-    }
-    port = *parsed;
-  }
-  if (host.empty()) {
-    error = "a follower in the list has no host";
-    return std::nullopt;
-  }
-  const auto address = hostAddress(host, resolve, error);
-  if (!address) return std::nullopt;
-  return output::TEndpoint{*address, port};
-}
-
 }  // namespace
 
 std::uint64_t NextSyncFrame(std::uint32_t frame) {
@@ -120,7 +78,7 @@ std::vector<output::TEndpoint> ParseFollowerList(const std::string& list, bool r
   std::string_view rest = list;
   while (true) {
     const std::size_t comma = rest.find(',');
-    const auto follower = parseFollower(rest.substr(0, comma), resolve, error);
+    const auto follower = ParseEndpoint(rest.substr(0, comma), kMultiSyncPort, resolve, "the follower", error);
     if (!follower) return {};
     followers.push_back(*follower);
     if (comma == std::string_view::npos) return followers;

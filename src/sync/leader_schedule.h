@@ -25,6 +25,7 @@ struct TLeaderProgress {
   bool MusicPlaying = false;
   std::string MusicFile;
   double MusicSeconds = 0;
+  friend bool operator==(const TLeaderProgress&, const TLeaderProgress&) = default;
 };
 
 inline constexpr std::uint32_t kDenseSyncFrames = 32;

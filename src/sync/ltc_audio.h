@@ -17,6 +17,9 @@ struct LTCDecoder;
 
 namespace lumora::sync {
 
+// The sample rate LTC is played and recorded at.
+inline constexpr std::uint32_t kLtcSampleRate = 48000;
+
 class TLtcEncoder {
  public:
   TLtcEncoder(std::uint32_t sampleRate, TTimecodeRate rate);

@@ -31,6 +31,9 @@ class TMtcSender {
   explicit TMtcSender(TTimecodeRate rate, std::optional<int> fixedHour = std::nullopt)
       : fRate(rate), fFixedHour(fixedHour) {}
 
+  // The fixed hour of the show or list entry now playing, from the next
+  // full frame on.
+  void SetFixedHour(std::optional<int> hour) { fFixedHour = hour; }
   // FA and a full frame of that time.
   std::vector<std::uint8_t> Start(double seconds);
   // FC.

@@ -70,10 +70,10 @@ std::variant<nlohmann::json, std::string> convert(const TArgumentSpec& spec, con
   }
   auto n = numberOf(a);
   if (!n) return name + describe(a) + " is not a number";
-  // A fraction scales to percent; a whole number already is one.
+  // A fraction scales to a whole percent; a whole number already is one.
   if (spec.Kind == TArgumentKind::Percent && std::holds_alternative<double>(a)) {
     if (*n < 0 || *n > 1) return name + describe(a) + " is outside 0–1";
-    *n *= 100;
+    *n = std::round(*n * 100);
   }
   if (*n < spec.Min || *n > spec.Max) return name + describe(a) + " is outside " + rangeText(spec.Min, spec.Max);
   if (spec.Kind != TArgumentKind::Integer) return nlohmann::json(*n);

@@ -12,13 +12,21 @@ std::string openIfNeeded(output::TUdpSocket& socket) {
 
 }  // namespace
 
+std::string TSyncLeader::Open() { return fSocket.IsOpen() ? std::string() : fSocket.Open(0, 0); }
+
+// Every destination is tried; the first fault is told.
 std::string TSyncLeader::send(const std::vector<std::uint8_t>& packet) {
-  if (std::string error = openIfNeeded(fSocket); !error.empty()) return error;
-  std::vector<output::TDatagram> datagrams;
-  for (const output::TEndpoint& to : fDestinations) datagrams.push_back({packet, {}, {}, to});
-  std::string error = fSocket.Send(datagrams, fScratch);
-  if (error.empty()) fSent += datagrams.size();
-  return error;
+  if (std::string error = Open(); !error.empty()) return error;
+  std::string first;
+  for (const output::TEndpoint& to : fDestinations) {
+    std::string error = fSocket.SendTo(packet, to);
+    if (error.empty()) {
+      ++fSent;
+    } else if (first.empty()) {
+      first = std::move(error);
+    }
+  }
+  return first;
 }
 
 std::string TSyncLeader::Update(const TLeaderProgress& progress) {

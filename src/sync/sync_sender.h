@@ -1,8 +1,10 @@
 // The senders a leader runs each tick: MultiSync packets for the show's
-// progress to every destination, and Art-Net timecode whenever the
-// timecode's frame changes. Both send through the light outputs' UDP socket.
+// progress to every destination, from a socket its followers' reports come
+// back to, and Art-Net timecode whenever the timecode's frame changes,
+// through the light outputs' UDP socket.
 #pragma once
 
+#include <atomic>
 #include <optional>
 #include <string>
 #include <vector>
@@ -11,12 +13,20 @@
 #include "output/udp_socket.h"
 #include "sync/leader_schedule.h"
 #include "sync/timecode.h"
+#include "sync/udp_receiver.h"
 
 namespace lumora::sync {
 
 class TSyncLeader {
  public:
   explicit TSyncLeader(TLeaderTargets targets) : fDestinations(LeaderDestinations(targets)) {}
+
+  // Binds the socket packets leave from (every local address, a free
+  // port), so that replies reach it; Update opens it when not done before.
+  // Empty on success, else why not.
+  std::string Open();
+  // Where the followers' reports arrive, read on a thread of its own.
+  TUdpReceiver& Socket() { return fSocket; }
 
   // Sends what the step from the last progress to this one calls for.
   // Empty on success, else the first reason a packet could not go (the
@@ -27,16 +37,16 @@ class TSyncLeader {
 
   const std::vector<output::TEndpoint>& Destinations() const { return fDestinations; }
   // Packets sent so far, for the status.
-  std::uint64_t PacketsSent() const { return fSent; }
+  // Packets sent so far, for the status; any thread may ask.
+  std::uint64_t PacketsSent() const { return fSent.load(); }
 
  private:
   std::string send(const std::vector<std::uint8_t>& packet);
 
   std::vector<output::TEndpoint> fDestinations;
-  output::TUdpSocket fSocket;
-  output::TSendScratch fScratch;
+  TUdpReceiver fSocket;
   TLeaderProgress fLast;
-  std::uint64_t fSent = 0;
+  std::atomic<std::uint64_t> fSent{0};
 };
 
 class TArtTimecodeSender {

@@ -30,6 +30,9 @@ std::string TUdpReceiver::Open(std::uint32_t address, std::uint16_t port) {
   const std::string where = output::FormatEndpoint({address, port});
   fHandle = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (fHandle < 0) return systemError("cannot open a UDP socket");
+  // A leader sends to the broadcast address when told to.
+  const int on = 1;
+  ::setsockopt(fHandle, SOL_SOCKET, SO_BROADCAST, &on, sizeof on);
   sockaddr_in local{};
   local.sin_family = AF_INET;
   local.sin_addr.s_addr = htonl(address);
@@ -64,6 +67,18 @@ std::optional<TReceived> TUdpReceiver::Receive(std::span<std::uint8_t> buffer, i
   }
   const std::size_t full = static_cast<std::size_t>(size);
   return TReceived{std::min(full, buffer.size()), {ntohl(from.sin_addr.s_addr), ntohs(from.sin_port)}, full > buffer.size()};
+}
+
+std::string TUdpReceiver::SendTo(std::span<const std::uint8_t> datagram, const output::TEndpoint& to) {
+  if (fHandle < 0) return "the socket is not open";
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(to.Address);
+  address.sin_port = htons(to.Port);
+  const ssize_t sent = ::sendto(fHandle, datagram.data(), datagram.size(), MSG_DONTWAIT,
+                                reinterpret_cast<const sockaddr*>(&address), sizeof address);
+  if (sent < 0) return systemError("cannot send to " + output::FormatEndpoint(to));
+  return {};
 }
 
 }  // namespace lumora::sync

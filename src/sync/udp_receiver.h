@@ -1,6 +1,7 @@
 // TUdpReceiver: a UDP socket bound to one address and port that waits for
-// datagrams with a timeout, for the MultiSync follower, timecode in and the
-// OSC server. The only receiving socket code of the sync layer.
+// datagrams with a timeout and answers from the same port, for the
+// MultiSync leader and follower, timecode in and the OSC server. The only
+// receiving socket code of the sync layer.
 #pragma once
 
 #include <cstdint>
@@ -40,6 +41,9 @@ class TUdpReceiver {
   // Waits up to timeoutMs (0: returns at once) for one datagram into buffer;
   // nullopt when none came (or the socket failed: error says why).
   std::optional<TReceived> Receive(std::span<std::uint8_t> buffer, int timeoutMs, std::string& error);
+  // Sends one datagram from the bound port without waiting; one thread may
+  // send while another receives. Empty on success, else why not.
+  std::string SendTo(std::span<const std::uint8_t> datagram, const output::TEndpoint& to);
 
  private:
   int fHandle = -1;

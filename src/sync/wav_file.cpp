@@ -25,10 +25,7 @@ std::uint16_t u16At(std::span<const std::uint8_t> b, std::size_t at) {
 
 std::span<const std::uint8_t> tag(const char (&name)[5]) { return {reinterpret_cast<const std::uint8_t*>(name), 4}; }
 
-}  // namespace
-
-void WriteWav(const std::string& path, std::span<const std::int16_t> samples, std::uint32_t sampleRate) {
-  const std::uint32_t dataSize = static_cast<std::uint32_t>(samples.size() * 2);
+std::vector<std::uint8_t> monoHeader(std::uint32_t dataSize, std::uint32_t sampleRate) {
   TStreamWriter out;
   out.WriteBytes(tag("RIFF"));
   out.WriteU32(36 + dataSize);
@@ -43,8 +40,55 @@ void WriteWav(const std::string& path, std::span<const std::int16_t> samples, st
   out.WriteU16(16);
   out.WriteBytes(tag("data"));
   out.WriteU32(dataSize);
+  return out.Data();
+}
+
+}  // namespace
+
+void WriteWav(const std::string& path, std::span<const std::int16_t> samples, std::uint32_t sampleRate) {
+  TStreamWriter out;
+  out.WriteBytes(monoHeader(static_cast<std::uint32_t>(samples.size() * 2), sampleRate));
   for (const std::int16_t s : samples) out.WriteS16(s);
   WriteFileBytes(path, out.Data());
+}
+
+TWavStream::TWavStream(const std::string& path, std::uint32_t sampleRate)
+    : fFile(path, std::ios::binary | std::ios::trunc), fPath(path), fSampleRate(sampleRate) {
+  if (!fFile) {
+    fError = path + ": cannot write the file";
+    return;
+  }
+  writeHeader();
+}
+
+TWavStream::~TWavStream() { Flush(); }
+
+void TWavStream::writeHeader() {
+  const std::vector<std::uint8_t> header = monoHeader(static_cast<std::uint32_t>(fDataSize), fSampleRate);
+  fFile.seekp(0);
+  fFile.write(reinterpret_cast<const char*>(header.data()), static_cast<std::streamsize>(header.size()));
+  fFile.seekp(0, std::ios::end);
+}
+
+std::string TWavStream::Append(std::span<const std::int16_t> samples) {
+  if (!fError.empty()) return fError;
+  if (fDataSize + samples.size() * 2 > kMaxWavData) {
+    fError = fPath + ": the WAV file is full (4 GiB)";
+    return fError;
+  }
+  std::vector<std::uint8_t> bytes;
+  bytes.reserve(samples.size() * 2);
+  for (const std::int16_t s : samples) AppendU16(bytes, static_cast<std::uint16_t>(s));
+  fFile.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!fFile) fError = fPath + ": cannot write the file";
+  fDataSize += bytes.size();
+  return fError;
+}
+
+void TWavStream::Flush() {
+  if (!fFile.is_open()) return;
+  writeHeader();
+  fFile.flush();
 }
 
 TWavReader::TWavReader(const std::string& path, std::uint16_t channel)

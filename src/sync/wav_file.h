@@ -15,6 +15,34 @@ namespace lumora::sync {
 // the path when it cannot.
 void WriteWav(const std::string& path, std::span<const std::int16_t> samples, std::uint32_t sampleRate);
 
+// The data a WAV file's 32-bit sizes can count.
+inline constexpr std::uint64_t kMaxWavData = 0xFFFFFFFFull - 36;
+
+// A mono 16-bit PCM WAV file written as it plays: samples appended, and the
+// header's sizes brought up to date at every Flush, so that the file reads
+// whole whenever it is read. It stops at kMaxWavData.
+class TWavStream {
+ public:
+  TWavStream(const std::string& path, std::uint32_t sampleRate);
+  ~TWavStream();
+  TWavStream(const TWavStream&) = delete;
+  TWavStream& operator=(const TWavStream&) = delete;
+
+  // Empty while the file is written, else why not (it then stays so).
+  const std::string& Error() const { return fError; }
+  std::string Append(std::span<const std::int16_t> samples);
+  void Flush();
+
+ private:
+  void writeHeader();
+
+  std::ofstream fFile;
+  std::string fPath;
+  std::string fError;
+  std::uint32_t fSampleRate;
+  std::uint64_t fDataSize = 0;
+};
+
 class TWavReader {
  public:
   // Opens and checks the header; on a fault an empty reader whose Error()

@@ -15,6 +15,7 @@
 
 #include "app/show_control_room.h"
 #include "show/show_engine.h"
+#include "sync/sync_hub.h"
 
 namespace lumora {
 
@@ -34,6 +35,8 @@ struct THeadlessPlayOptions {
   std::string ShowFolder;
   // The control service; Listen empty: none.
   TControlServiceOptions Control;
+  // Many players, timecode and OSC; none asked for: the ticks are paced.
+  sync::TSyncSetup Sync;
 };
 
 class THeadlessPlayer : private TShowHost {
@@ -66,6 +69,11 @@ class THeadlessPlayer : private TShowHost {
 
   void start();
   void serve();
+  void startSync();
+  void tick();
+  // Whether commands may come after the show ends: from the control
+  // service, a leader or OSC.
+  bool waitsForCommands() const;
   void report(const std::string& message);
   void printStatus();
   std::string statusLine();
@@ -74,7 +82,10 @@ class THeadlessPlayer : private TShowHost {
   std::unique_ptr<TMusicPlayer> fMusic;
   TShowEngine fEngine;
   std::unique_ptr<TShowControlRoom> fControl;
+  std::unique_ptr<sync::TSyncHub> fSync;
   QTimer fClock;
+  // Set while a tick runs, when the next is scheduled after it.
+  bool fInTick = false;
   QTimer fWatch;
   QTimer fPoll;
   bool fStopped = false;

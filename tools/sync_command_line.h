@@ -1,0 +1,22 @@
+// lumora-play's options for many players, timecode and OSC: added to its
+// command line, and read into the sync layer's settings after parsing.
+#pragma once
+
+#include <CLI/CLI.hpp>
+
+#include "sync/sync_options.h"
+
+namespace lumora {
+
+// Adds --sync-lead, --sync-multicast, --sync-broadcast, --sync-follow,
+// --sync-offset, --timecode-out, --timecode-hour, --timecode-in, --osc,
+// --osc-allow, --osc-feedback and the test-only --clock-rate.
+void AddSyncOptions(CLI::App& app, sync::TSyncOptions& options);
+
+// The options checked; raises EUsage naming the one at fault.
+sync::TSyncSetup SyncSetupOf(const sync::TSyncOptions& options);
+
+// Text for --help's footer.
+extern const char* const kSyncHelp;
+
+}  // namespace lumora
