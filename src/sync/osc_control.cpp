@@ -13,7 +13,7 @@ constexpr std::chrono::seconds kFaultQuiet{1};
 TArgumentKind kindOf(const control::TArgumentSpec& spec) {
   switch (spec.Type) {
     case control::TArgumentType::Integer:
-      return spec.Name == "percent" ? TArgumentKind::Percent : TArgumentKind::Integer;
+      return spec.Name == "percent" || spec.Name == "level" ? TArgumentKind::Percent : TArgumentKind::Integer;
     case control::TArgumentType::Number: return TArgumentKind::Number;
     case control::TArgumentType::Boolean: return TArgumentKind::Boolean;
     case control::TArgumentType::String:

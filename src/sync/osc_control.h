@@ -24,8 +24,8 @@
 
 namespace lumora::sync {
 
-// The bus's commands as the OSC mapping reads them. An argument named
-// "percent" also takes a fader's 0–1.
+// The bus's commands as the OSC mapping reads them. A percentage (an
+// argument named "percent" or "level") also takes a fader's 0–1.
 TCommandList OscCommandTable(const std::vector<control::TCommandSpec>& specs);
 
 struct TOscCounts {

@@ -48,11 +48,17 @@ std::optional<double> numberOf(const TOscArgument& a) {
   return std::nullopt;
 }
 
-std::string rangeText(double low, double high) {
+std::string numberText(double value) {
   std::ostringstream out;
-  out << low << "–" << high;
+  if (std::floor(value) == value && std::abs(value) < kLargestWhole) {
+    out << static_cast<std::int64_t>(value);
+  } else {
+    out << value;
+  }
   return out.str();
 }
+
+std::string rangeText(double low, double high) { return numberText(low) + "–" + numberText(high); }
 
 // The argument as the spec wants it, or an error naming it.
 std::variant<nlohmann::json, std::string> convert(const TArgumentSpec& spec, const TOscArgument& a) {

@@ -54,9 +54,9 @@ std::uint32_t ipv4(const std::string& option, const std::string& text, const std
 }
 
 output::TEndpoint endpoint(const std::string& option, const std::string& text, const std::string& part,
-                           std::uint16_t defaultPort, bool resolve) {
+                           std::uint16_t defaultPort, bool resolve, const std::string& what) {
   std::string error;
-  const auto parsed = ParseEndpoint(part, defaultPort, resolve, "the host", error);
+  const auto parsed = ParseEndpoint(part, defaultPort, resolve, what, error);
   if (!parsed) fail(option, text, error);
   return *parsed;
 }
@@ -84,7 +84,7 @@ TTimecodeOutTarget timecodeOut(const std::string& text, bool resolve) {
   TTimecodeOutTarget target;
   target.Rate = rate;
   if (source.starts_with("artnet:")) {
-    target.To = endpoint(option, text, source.substr(7), kArtNetPort, resolve);
+    target.To = endpoint(option, text, source.substr(7), kArtNetPort, resolve, "the Art-Net receiver");
   } else if (source == "mtc" || source.starts_with("mtc:")) {
     target.Kind = TTimecodeOutKind::Mtc;
     target.Name = source.size() > 3 ? source.substr(4) : "";
@@ -203,7 +203,7 @@ void parseOsc(const TSyncOptions& options, bool resolve, TSyncSetup& setup) {
   }
   if (!options.OscFeedback.empty()) {
     if (options.OscFeedback.find(':') == std::string::npos) fail("--osc-feedback", options.OscFeedback, "needs HOST:PORT");
-    setup.OscFeedback = endpoint("--osc-feedback", options.OscFeedback, options.OscFeedback, 0, resolve);
+    setup.OscFeedback = endpoint("--osc-feedback", options.OscFeedback, options.OscFeedback, 0, resolve, "the OSC client");
   }
   if (setup.TimecodeIn && setup.TimecodeIn->Kind == TTimecodeInKind::Osc && !setup.Osc) {
     throw ESyncOptions("--timecode-in osc needs --osc");

@@ -92,6 +92,11 @@ TEST(Follower, StartsStopsAndWarns) {
   // An open packet announces a file and changes nothing.
   follower.Heard({TSyncAction::Open, TSyncFileType::Sequence, 0, 0, "show.fseq"}, at(3));
   EXPECT_EQ(follower.Decide(local(0), at(3)).Action, TFollowerAction::Idle);
+  // A blank stops the show, once; the leader counts as heard then.
+  follower.HeardBlank(at(4));
+  EXPECT_EQ(follower.Decide(local(0), at(4.5)).Action, TFollowerAction::Blank);
+  EXPECT_DOUBLE_EQ(follower.Status().HeardSecondsAgo, 0.5);
+  EXPECT_EQ(follower.Decide(local(0), at(4.5)).Action, TFollowerAction::Idle);
 }
 
 TEST(Follower, Music) {
@@ -193,7 +198,8 @@ struct TSimulation {
         Local.Position -= 1;
         Jumps += Now >= MeasureFrom;
         break;
-      case TFollowerAction::Stop: Local.Playing = false; break;
+      case TFollowerAction::Stop:
+      case TFollowerAction::Blank: Local.Playing = false; break;
       case TFollowerAction::Idle: break;
     }
     FollowerNext += kTick * Factor / FollowerRate;

@@ -10,26 +10,14 @@
 #include "io/stream.h"
 #include "sync/ltc_audio.h"
 #include "sync/wav_file.h"
+#include "temp_folder.h"
 
 namespace lumora::sync {
 namespace {
 
 namespace fs = std::filesystem;
 
-class TTempFolder {
- public:
-  TTempFolder() : fPath(fs::temp_directory_path() / ("lumora_ltc_" + std::to_string(::getpid()))) {
-    fs::create_directories(fPath);
-  }
-  ~TTempFolder() {
-    std::error_code error;
-    fs::remove_all(fPath, error);
-  }
-  std::string Path(const std::string& name) const { return (fPath / name).string(); }
-
- private:
-  fs::path fPath;
-};
+using test::TTempFolder;
 
 std::vector<float> asFloats(const std::vector<std::int16_t>& samples) {
   std::vector<float> out;
@@ -73,7 +61,7 @@ TEST(LtcAudio, RoundTrips) {
 }
 
 TEST(LtcAudio, FixedHourThroughAWavFile) {
-  TTempFolder folder;
+  TTempFolder folder("ltc");
   const std::string path = folder.Path("timecode.wav");
   const double start = SecondsOf({0, 0, 59, 0, TTimecodeRate::DropFrame2997});
   const auto samples = LtcSamples(start, 1.5, TTimecodeRate::DropFrame2997, 48000, 7);
@@ -86,7 +74,7 @@ TEST(LtcAudio, FixedHourThroughAWavFile) {
 }
 
 TEST(LtcAudio, WavFilesRefused) {
-  TTempFolder folder;
+  TTempFolder folder("ltc");
   const auto write = [&](const std::string& name, std::vector<std::uint8_t> bytes) {
     WriteFileBytes(folder.Path(name), bytes);
     return folder.Path(name);

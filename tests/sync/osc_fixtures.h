@@ -1,30 +1,12 @@
-// The commands of the bus as the OSC tests and fuzz targets see them.
+// The commands of the bus as the OSC tests and fuzz targets see them: the
+// show's own command table, as a player's OSC server reads it.
 #pragma once
 
-#include "sync/command_table.h"
+#include "control/show_commands.h"
+#include "sync/osc_control.h"
 
 namespace lumora::test {
 
-inline sync::TCommandList BusCommands() {
-  using K = sync::TArgumentKind;
-  return sync::TCommandList({
-      {"play", {{"file", K::Text}, {"entry", K::Integer, 0, 1e6}, {"loops", K::Integer, 0, 1e6}}},
-      {"stop", {{"when", K::Text}}},
-      {"pause", {}},
-      {"resume", {}},
-      {"next", {}},
-      {"previous", {}},
-      {"entry", {{"index", K::Integer, 0, 1e6}}},
-      {"seek", {{"frame", K::Integer, 0, 1e9}, {"seconds", K::Number, 0, 1e7}}},
-      {"speed", {{"factor", K::Number, 0.1, 10}}},
-      {"volume", {{"percent", K::Percent, 0, 100}}},
-      {"mute", {{"on", K::Boolean}}},
-      {"brightness", {{"percent", K::Percent, 0, 100}}},
-      {"blackout", {{"on", K::Boolean}}},
-      {"output", {{"on", K::Boolean}}},
-      {"test", {{"pattern", K::Text}, {"level", K::Percent, 0, 100}}},
-      {"reload-patch", {}},
-  });
-}
+inline sync::TCommandList BusCommands() { return sync::OscCommandTable(control::ShowCommandSpecs()); }
 
 }  // namespace lumora::test

@@ -43,7 +43,8 @@ TEST(OscMapping, Commands) {
       {"/lumora/blackout", {false}, "blackout", {{"on", false}}},
       {"/lumora/mute", {0.0}, "mute", {{"on", false}}},
       {"/lumora/stop", {std::string("entry")}, "stop", {{"when", "entry"}}},
-      {"/lumora/speed", {std::int64_t{2}}, "speed", {{"factor", 2.0}}},
+      {"/lumora/speed", {std::int64_t{50}}, "speed", {{"interval", 50}}},
+      {"/lumora/brightness", {0.555}, "brightness", {{"percent", 56.0}}},
       {"/lumora/test", {std::string("chase"), 0.1}, "test", {{"pattern", "chase"}, {"level", 10.0}}},
       {"/lumora/reload-patch", {}, "reload-patch", json::object()},
   };
@@ -73,8 +74,8 @@ TEST(OscMapping, Refusals) {
       {"/lumora/play", {std::string("\xED\xA0\x80")}, "play file: the text is not UTF-8"},
       {"/lumora/play", {std::string("\xE8\x8A")}, "play file: the text is not UTF-8"},
       {"/lumora/play", {std::string("a"), 1.5}, "play entry: 1.5 is not a whole number"},
-      {"/lumora/play", {std::string("a"), std::int64_t{-1}}, "play entry: -1 is outside 0–1e+06"},
-      {"/lumora/play", {std::string("a"), std::int64_t{1}, std::int64_t{1}, std::int64_t{1}}, "play takes 3 arguments, not 4"},
+      {"/lumora/play", {std::string("a"), std::int64_t{0}}, "play entry: 0 is outside 1–1048576"},
+      {"/lumora/play", {std::string("a"), std::int64_t{1}, std::int64_t{1}, true, true, true}, "play takes 5 arguments, not 6"},
       {"/lumora/brightness", {1.5}, "brightness percent: 1.5 is outside 0–1"},
       {"/lumora/brightness", {std::int64_t{101}}, "brightness percent: 101 is outside 0–100"},
       {"/lumora/brightness", {std::string("half")}, "brightness percent: \"half\" is not a number"},
@@ -85,7 +86,8 @@ TEST(OscMapping, Refusals) {
       {"/lumora/seek/frame/x", {1.0}, "names no argument of seek"},
       {"/lumora/volume/percent", {0.5, 0.5}, "volume takes 1 arguments, not 2"},
       {"/lumora/next", {std::int64_t{1}, std::int64_t{1}}, "next takes 0 arguments, not 2"},
-      {"/lumora/speed", {std::int64_t{100}}, "speed factor: 100 is outside 0.1–10"},
+      {"/lumora/speed", {std::int64_t{5}}, "speed interval: 5 is outside 10–100"},
+      {"/lumora/speed", {0.5}, "speed interval: 0.5 is outside 10–100"},
       {"/lumora/timecode/seconds", {}, "takes one number of 0 or more"},
       {"/lumora/timecode/seconds", {-1.0}, "takes one number of 0 or more"},
       {"/lumora/timecode/minutes", {1.0}, "no timecode address /lumora/timecode/minutes"},
@@ -93,7 +95,7 @@ TEST(OscMapping, Refusals) {
   for (const auto& c : cases) {
     const TOscInput input = map(c.Address, c.Arguments);
     const auto* error = std::get_if<TOscError>(&input);
-    ASSERT_TRUE(error) << c.Address;
+    ASSERT_TRUE(error) << c.Address << " " << c.Error;
     EXPECT_NE(error->Message.find(c.Error), std::string::npos) << c.Address << ": " << error->Message;
   }
 }

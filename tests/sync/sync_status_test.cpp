@@ -13,20 +13,37 @@ TEST(SyncStatus, Json) {
 
   TSyncStatus leader;
   leader.Role = TSyncRole::Leader;
-  leader.Destinations = {{0x0A000005, 32320}, {0xEF465050, 32320}};
+  leader.Destinations = {{0x0A000005, 32320}, {0x0A000006, 32320}, {0xEF465050, 32320}};
+  leader.Followers = {{{0x0A000005, 32320}, TFollowerReport{true, true, 4.04, 120}, 0.23},
+                      {{0x0A000006, 32320}, std::nullopt, 0},
+                      {{0x0A000009, 32320}, TFollowerReport{false, false, -250, 0}, 3}};
   leader.PacketsSent = 42;
-  leader.TimecodeOut = TTimecodeLink{"artnet 10.0.0.9:6454", TTimecode{10, 0, 1, 2, TTimecodeRate::Ebu25}};
-  EXPECT_EQ(SyncStatusJson(leader), json::parse(R"({"role": "leader", "followers": ["10.0.0.5:32320", "239.70.80.80:32320"],
-      "packetsSent": 42, "timecodeOut": {"source": "artnet 10.0.0.9:6454", "last": "10:00:01:02"}})"));
+  leader.TimecodeOut = {{"artnet 10.0.0.9:6454", TTimecode{10, 0, 1, 2, TTimecodeRate::Ebu25}}, {"ltc show.wav", std::nullopt}};
+  leader.ClockRate = 0.98;
+  EXPECT_EQ(SyncStatusJson(leader), json::parse(R"({"role": "leader",
+      "destinations": ["10.0.0.5:32320", "10.0.0.6:32320", "239.70.80.80:32320"],
+      "followers": [
+        {"address": "10.0.0.5:32320", "heard": true, "playing": true, "inStep": true, "offsetMs": 4.0, "frame": 120,
+         "secondsAgo": 0.2},
+        {"address": "10.0.0.6:32320", "heard": false},
+        {"address": "10.0.0.9:32320", "heard": true, "playing": false, "inStep": false, "offsetMs": -250.0, "frame": 0,
+         "secondsAgo": 3.0}],
+      "packetsSent": 42,
+      "timecodeOut": [{"source": "artnet 10.0.0.9:6454", "last": "10:00:01:02"}, {"source": "ltc show.wav", "last": null}],
+      "clockRate": 0.98})"));
 
   TSyncStatus follower;
   follower.Role = TSyncRole::Follower;
   follower.OffsetMs = 40;
-  follower.Follower = TFollowerStatus{true, "show.fseq", 0.25, -0.5, true, ""};
-  follower.TimecodeIn = TTimecodeLink{"osc 127.0.0.1:9000", std::nullopt};
-  EXPECT_EQ(SyncStatusJson(follower), json::parse(R"({"role": "follower", "offsetMs": 40.0,
-      "leader": {"heard": true, "file": "show.fseq", "secondsAgo": 0.25}, "errorFrames": -0.5, "inStep": true,
-      "timecodeIn": {"source": "osc 127.0.0.1:9000", "last": null}})"));
+  follower.Listen = output::TEndpoint{0, 32320};
+  follower.Follower = TFollowerStatus{true, "show.fseq", 0.25, -0.54, true, "a warning"};
+  follower.TimecodeIn = TTimecodeLink{"osc", std::nullopt};
+  follower.Osc = TOscLink{{0x7F000001, 9000}, {"10.0.0.0/24"}, 5, 2, 1, output::TEndpoint{0x7F000001, 9001}};
+  EXPECT_EQ(SyncStatusJson(follower), json::parse(R"({"role": "follower", "offsetMs": 40.0, "listen": "0.0.0.0:32320",
+      "leader": {"heard": true, "file": "show.fseq", "secondsAgo": 0.3}, "errorFrames": -0.5, "inStep": true,
+      "warning": "a warning", "timecodeIn": {"source": "osc", "last": null},
+      "osc": {"listen": "127.0.0.1:9000", "allowed": ["10.0.0.0/24"], "commands": 5, "refused": 2, "faults": 1,
+              "feedback": "127.0.0.1:9001"}})"));
 }
 
 }  // namespace
