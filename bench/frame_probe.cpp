@@ -40,6 +40,51 @@ std::optional<TShownFrame> ReadShownFrame(std::span<const std::uint8_t> packet) 
   return TShownFrame{slots[0] + kBase * slots[1], slots[2], slots[0], slots[1], slots[2]};
 }
 
+TLampWatch::TLampWatch(std::size_t players) {
+  for (std::size_t i = 0; i < players; ++i) {
+    fPlayers.push_back(std::make_unique<TPlayer>());
+    fPlayers.back()->Socket.Open(output::kLoopbackAddress, 0);
+  }
+  fReader = std::jthread([this](std::stop_token stop) { read(stop); });
+}
+
+TLampWatch::~TLampWatch() {
+  fReader.request_stop();
+  fReader.join();
+}
+
+double TLampWatch::NowMs() const {
+  return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - fStart).count();
+}
+
+std::vector<TShown> TLampWatch::Shown(std::size_t player) const {
+  const std::lock_guard lock(fPlayers[player]->Lock);
+  return fPlayers[player]->Shown;
+}
+
+std::optional<TShownFrame> TLampWatch::Last(std::size_t player) const {
+  const std::lock_guard lock(fPlayers[player]->Lock);
+  return fPlayers[player]->Last;
+}
+
+// Each socket is emptied in turn, a millisecond apart at most.
+void TLampWatch::read(std::stop_token stop) {
+  std::vector<std::uint8_t> buffer(sync::kMaxDatagram);
+  while (!stop.stop_requested()) {
+    for (const auto& player : fPlayers) {
+      std::string error;
+      while (const auto got = player->Socket.Receive(buffer, 0, error)) {
+        const auto frame = ReadShownFrame({buffer.data(), got->Size});
+        if (!frame) continue;
+        const std::lock_guard lock(player->Lock);
+        player->Shown.push_back({frame->Frame, NowMs()});
+        player->Last = frame;
+      }
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+}
+
 std::vector<std::pair<TShown, double>> FollowerOffsets(const std::vector<TShown>& leader,
                                                        const std::vector<TShown>& follower) {
   std::map<std::int32_t, std::vector<double>> times;

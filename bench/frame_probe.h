@@ -5,11 +5,17 @@
 // leader's, by the times their lamps showed the same frame.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
+#include <thread>
 #include <vector>
+
+#include "sync/udp_receiver.h"
 
 namespace lumora::bench {
 
@@ -35,10 +41,40 @@ struct TShownFrame {
 // packet (sync, another universe, too short).
 std::optional<TShownFrame> ReadShownFrame(std::span<const std::uint8_t> packet);
 
+
 struct TShown {
   std::int32_t Frame = 0;
   // Milliseconds on the measuring clock.
   double Ms = 0;
+};
+
+// The lamps of several players, each on its own port of 127.0.0.1, read
+// on a thread of its own: every frame shown, with the time it came.
+class TLampWatch {
+ public:
+  explicit TLampWatch(std::size_t players);
+  ~TLampWatch();
+  TLampWatch(const TLampWatch&) = delete;
+  TLampWatch& operator=(const TLampWatch&) = delete;
+
+  std::uint16_t Port(std::size_t player) const { return fPlayers[player]->Socket.Port(); }
+  // Milliseconds since the watch began, the clock of every TShown.
+  double NowMs() const;
+  std::vector<TShown> Shown(std::size_t player) const;
+  std::optional<TShownFrame> Last(std::size_t player) const;
+
+ private:
+  struct TPlayer {
+    sync::TUdpReceiver Socket;
+    mutable std::mutex Lock;
+    std::vector<TShown> Shown;
+    std::optional<TShownFrame> Last;
+  };
+  void read(std::stop_token stop);
+
+  std::chrono::steady_clock::time_point fStart = std::chrono::steady_clock::now();
+  std::vector<std::unique_ptr<TPlayer>> fPlayers;
+  std::jthread fReader;
 };
 
 // For each follower frame, its time minus the time the leader showed the

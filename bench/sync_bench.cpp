@@ -10,12 +10,10 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <mutex>
 #include <string>
 #include <thread>
 
@@ -27,42 +25,14 @@ namespace {
 
 using lumora::bench::TChildProcess;
 using lumora::bench::TShown;
-using Clock = std::chrono::steady_clock;
 
 constexpr std::int32_t kShowFrames = 3000;
 constexpr double kHoldMs = 1000;
 // Frames shown this long before the restart may be the killed player's last.
 constexpr double kKillMargin = 100;
 
-struct TStream {
-  lumora::sync::TUdpReceiver Socket;
-  std::mutex Lock;
-  std::vector<TShown> Shown;
-};
-
-double msSince(Clock::time_point start) {
-  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
-}
-
 void writeFile(const std::filesystem::path& path, const std::string& bytes) {
   std::ofstream(path, std::ios::binary) << bytes;
-}
-
-// Every frame each player's lamps show, with the time it arrived.
-void receive(std::vector<TStream*> streams, Clock::time_point start, const std::atomic<bool>& done) {
-  std::vector<std::uint8_t> buffer(lumora::sync::kMaxDatagram);
-  while (!done) {
-    for (TStream* stream : streams) {
-      std::string error;
-      while (const auto got = stream->Socket.Receive(buffer, 0, error)) {
-        const auto frame = lumora::bench::ReadShownFrame({buffer.data(), got->Size});
-        if (!frame) continue;
-        const std::lock_guard lock(stream->Lock);
-        stream->Shown.push_back({frame->Frame, msSince(start)});
-      }
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
 }
 
 std::unique_ptr<TChildProcess> startPlayer(const std::filesystem::path& folder, const std::string& name,
@@ -112,24 +82,20 @@ int main(int argc, char** argv) {
   const auto tol = lumora::bench::FrameShowTol(kShowFrames, 7);
   writeFile(folder / "show.tol", std::string(tol.begin(), tol.end()));
 
-  TStream leader, fast, slow;
-  for (TStream* s : {&leader, &fast, &slow}) s->Socket.Open(0x7F000001, 0);
-  lumora::sync::TUdpReceiver probe;
-  probe.Open(0x7F000001, 0);
-  const std::uint16_t fastSync = probe.Port();
-  lumora::sync::TUdpReceiver probe2;
-  probe2.Open(0x7F000001, 0);
-  const std::uint16_t slowSync = probe2.Port();
-  probe.Close();
-  probe2.Close();
+  // Players 0, 1 and 2: the leader, the fast follower, the slow one.
+  lumora::bench::TLampWatch lamps(3);
+  lumora::sync::TUdpReceiver fastProbe, slowProbe;
+  fastProbe.Open(0x7F000001, 0);
+  slowProbe.Open(0x7F000001, 0);
+  const std::uint16_t fastSync = fastProbe.Port();
+  const std::uint16_t slowSync = slowProbe.Port();
+  fastProbe.Close();
+  slowProbe.Close();
 
-  const auto start = Clock::now();
-  std::atomic<bool> done{false};
-  std::thread reader(receive, std::vector<TStream*>{&leader, &fast, &slow}, start, std::cref(done));
-  const auto fastArgs = followerArguments(folder, fastSync, fast.Socket.Port(), "1.02");
+  const auto fastArgs = followerArguments(folder, fastSync, lamps.Port(1), "1.02");
   auto fastPlayer = startPlayer(folder, "fast", fastArgs);
-  auto slowPlayer = startPlayer(folder, "slow", followerArguments(folder, slowSync, slow.Socket.Port(), "0.98"));
-  writeFile(folder / "leader.json", lumora::bench::FrameShowPatch(leader.Socket.Port()));
+  auto slowPlayer = startPlayer(folder, "slow", followerArguments(folder, slowSync, lamps.Port(2), "0.98"));
+  writeFile(folder / "leader.json", lumora::bench::FrameShowPatch(lamps.Port(0)));
   auto leaderPlayer = startPlayer(folder, "leader",
                                   {(folder / "show.tol").string(), "--patch", (folder / "leader.json").string(),
                                    "--sync-lead", "127.0.0.1:" + std::to_string(fastSync) + ",127.0.0.1:" + std::to_string(slowSync)});
@@ -138,18 +104,17 @@ int main(int argc, char** argv) {
   std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(totalMs / 2));
   fastPlayer->Signal(SIGKILL);
   fastPlayer->Wait(5000);
-  const double restartAt = msSince(start);
+  const double restartAt = lamps.NowMs();
   fastPlayer = startPlayer(folder, "fast-again", fastArgs);
   std::this_thread::sleep_for(std::chrono::duration<double, std::milli>(totalMs - restartAt));
   for (TChildProcess* p : {leaderPlayer.get(), fastPlayer.get(), slowPlayer.get()}) p->Signal(SIGTERM);
   for (TChildProcess* p : {leaderPlayer.get(), fastPlayer.get(), slowPlayer.get()}) p->Wait(10000);
-  done = true;
-  reader.join();
 
-  const auto fastOffsets = lumora::bench::FollowerOffsets(leader.Shown, fast.Shown);
-  const auto slowOffsets = lumora::bench::FollowerOffsets(leader.Shown, slow.Shown);
+  const std::vector<TShown> leader = lamps.Shown(0);
+  const auto fastOffsets = lumora::bench::FollowerOffsets(leader, lamps.Shown(1));
+  const auto slowOffsets = lumora::bench::FollowerOffsets(leader, lamps.Shown(2));
   const auto back = lumora::bench::BackInStepAt(fastOffsets, restartAt, kHoldMs);
-  std::printf("%.1f minutes; the leader showed %zu frames\n\n", minutes, leader.Shown.size());
+  std::printf("%.1f minutes; the leader showed %zu frames\n\n", minutes, leader.size());
   std::printf("| follower | frames compared | p50 | p99 | max | within ±1 frame |\n|---|---|---|---|---|---|\n");
   printSummary("clock 2 % fast (restart left out)", steadyOffsets(fastOffsets, 2000, restartAt - kKillMargin, back.value_or(totalMs)));
   printSummary("clock 2 % slow", steadyOffsets(slowOffsets, 2000));

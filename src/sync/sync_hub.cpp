@@ -72,6 +72,8 @@ void TSyncHub::startFollowing(std::vector<std::string>& lines) {
         return hour < 0 ? std::nullopt : std::optional(hour);
       },
       fNow);
+  // A port of 0 was a free one: the one taken is told.
+  if (fSetup.TimecodeIn->Kind == TTimecodeInKind::ArtNet) fSetup.TimecodeIn->Listen.Port = fTimecodeIn->Port();
   lines.push_back("following timecode: " + TimecodeInName(*fSetup.TimecodeIn));
 }
 
