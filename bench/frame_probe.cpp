@@ -107,7 +107,10 @@ TOffsetSummary Summarize(const std::vector<double>& offsets) {
   summary.Count = offsets.size();
   if (offsets.empty()) return summary;
   std::vector<double> sizes;
-  for (const double o : offsets) sizes.push_back(std::abs(o));
+  for (const double o : offsets) {
+    sizes.push_back(std::abs(o));
+    summary.Mean += o / static_cast<double>(offsets.size());
+  }
   std::sort(sizes.begin(), sizes.end());
   const auto at = [&](double share) {
     return sizes[std::min(sizes.size() - 1, static_cast<std::size_t>(share * static_cast<double>(sizes.size())))];

@@ -86,6 +86,8 @@ std::vector<std::pair<TShown, double>> FollowerOffsets(const std::vector<TShown>
 
 struct TOffsetSummary {
   std::size_t Count = 0;
+  // Signed: positive when the follower is late on the whole.
+  double Mean = 0;
   // Of the offsets' sizes, in frames.
   double P50 = 0;
   double P99 = 0;

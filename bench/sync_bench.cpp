@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -54,9 +55,9 @@ std::vector<std::string> followerArguments(const std::filesystem::path& folder, 
 
 void printSummary(const char* name, const std::vector<double>& offsets) {
   const lumora::bench::TOffsetSummary s = lumora::bench::Summarize(offsets);
-  std::printf("| %s | %zu | %.2f (%.1f ms) | %.2f (%.1f ms) | %.2f (%.1f ms) | %.3f %% |\n", name, s.Count, s.P50,
-              s.P50 * lumora::bench::kFrameMs, s.P99, s.P99 * lumora::bench::kFrameMs, s.Max,
-              s.Max * lumora::bench::kFrameMs, 100 * s.WithinOne);
+  const double ms = lumora::bench::kFrameMs;
+  std::printf("| %s | %zu | %+.2f (%+.1f ms) | %.2f (%.1f ms) | %.2f (%.1f ms) | %.2f (%.1f ms) | %.3f %% |\n", name,
+              s.Count, s.Mean, s.Mean * ms, s.P50, s.P50 * ms, s.P99, s.P99 * ms, s.Max, s.Max * ms, 100 * s.WithinOne);
 }
 
 // Offsets after the first seconds, leaving out the restart from the kill
@@ -115,9 +116,18 @@ int main(int argc, char** argv) {
   const auto slowOffsets = lumora::bench::FollowerOffsets(leader, lamps.Shown(2));
   const auto back = lumora::bench::BackInStepAt(fastOffsets, restartAt, kHoldMs);
   std::printf("%.1f minutes; the leader showed %zu frames\n\n", minutes, leader.size());
-  std::printf("| follower | frames compared | p50 | p99 | max | within ±1 frame |\n|---|---|---|---|---|---|\n");
+  std::printf("| follower | frames compared | mean (signed) | p50 | p99 | max | within ±1 frame |\n"
+              "|---|---|---|---|---|---|---|\n");
   printSummary("clock 2 % fast (restart left out)", steadyOffsets(fastOffsets, 2000, restartAt - kKillMargin, back.value_or(totalMs)));
   printSummary("clock 2 % slow", steadyOffsets(slowOffsets, 2000));
+  for (const auto& [name, offsets] : {std::pair{"fast", &fastOffsets}, std::pair{"slow", &slowOffsets}}) {
+    int listed = 0;
+    for (const auto& [shown, offset] : *offsets) {
+      if (std::abs(offset) <= 1 || shown.Ms < 2000 || listed++ >= 10) continue;
+      std::printf("\n%s follower off by %+.2f frames at %.1f s (frame %d)", name, offset, shown.Ms / 1000, shown.Frame);
+    }
+  }
+  std::printf("\n");
   if (back) {
     std::printf("\nrestarted follower back in step (±1 frame, held for 1 s) %.0f ms after it was started again\n",
                 *back - restartAt);

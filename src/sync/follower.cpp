@@ -10,6 +10,11 @@ namespace {
 // A frame of error asks for the full slew: the loop settles within a
 // fraction of a frame of a leader whose clock runs a few percent apart.
 constexpr double kSlewPerFrame = 0.10;
+// The slew alone leaves the follower a fraction of a frame off a leader
+// whose clock runs apart (the error that asks for the slew making up the
+// difference). A trim learns that difference instead: it grows by this
+// much a decision for each frame of error, up to half the slew allowed.
+constexpr double kTrimPerFrame = 0.002;
 // The music's rate moves at most this far from 1, where a nudge stays
 // inaudible, and only when it is off by more than kMusicDeadband seconds.
 constexpr double kMaxMusicNudge = 0.03;
@@ -73,8 +78,10 @@ void TFollower::HeardBlank(TSyncTime at) {
   fStatus.LeaderHeard = true;
 }
 
+// The leader runs on by its own clock since it was heard: this clock's
+// seconds, scaled by what the trim has learned of the difference.
 double TFollower::leaderFrameAt(const TFollowerLocal& local, TSyncTime now) const {
-  const double elapsed = std::max(0.0, secondsBetween(fLeader.At, now));
+  const double elapsed = std::max(0.0, secondsBetween(fLeader.At, now)) / (1 - fTrim);
   const double offset = fSettings.OffsetMs / 1000.0;
   if (fLeader.ByTimecode) return (fLeader.Seconds + elapsed + offset) / local.FrameSeconds;
   return fLeader.Frame + (elapsed + offset) / local.FrameSeconds;
@@ -129,7 +136,8 @@ TFollowerDecision TFollower::correction(const TFollowerLocal& local, double targ
   fStatus.InStep = std::abs(error) <= fSettings.ToleranceFrames;
   if (std::abs(error) * local.FrameSeconds >= fSettings.JumpSeconds) return decision(TFollowerAction::Seek, 1, frameOf(target));
   if (-error > fSettings.HoldAheadFrames) return decision(TFollowerAction::Hold);
-  const double slew = std::clamp(kSlewPerFrame * error, -fSettings.MaxSlew, fSettings.MaxSlew);
+  const double slew = std::clamp(kSlewPerFrame * error + fTrim, -fSettings.MaxSlew, fSettings.MaxSlew);
+  fTrim = std::clamp(fTrim + kTrimPerFrame * error, -fSettings.MaxSlew / 2, fSettings.MaxSlew / 2);
   return decision(TFollowerAction::Follow, 1 - slew);
 }
 

@@ -24,7 +24,8 @@ struct TFollowerSettings {
   // Added to the leader's position, to make up for this player's output
   // latency: 40 plays 40 ms ahead of the leader.
   double OffsetMs = 0;
-  // The tick interval may be scaled by 1 ± MaxSlew to converge.
+  // The tick interval may be scaled by 1 ± MaxSlew to converge; half of it
+  // may go to making up for a clock that runs apart.
   double MaxSlew = 0.10;
   // Errors within this many frames count as in step.
   double ToleranceFrames = 1;
@@ -127,6 +128,8 @@ class TFollower {
   std::optional<TLeaderPosition> fMusic;
   bool fStopPending = false;
   bool fBlankPending = false;
+  // How far this clock runs from the leader's, as the loop has learned it.
+  double fTrim = 0;
   TFollowerStatus fStatus;
 };
 

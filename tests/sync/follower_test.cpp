@@ -166,6 +166,10 @@ struct TSimulation {
   double Factor = 1;
   double FollowerNext = 0;
   double WorstError = 0;
+  // The follower's lag behind the leader's showing of the same frame, in
+  // frames, summed over its ticks while measuring.
+  double LagSum = 0;
+  int LagCount = 0;
   // Seeks and holds while measuring: a loop in step needs none.
   int Jumps = 0;
   double MeasureFrom = 0;
@@ -186,6 +190,11 @@ struct TSimulation {
 
   void followerTick() {
     if (Local.Playing) Local.Position += 1;
+    if (Local.Playing && Now >= MeasureFrom) {
+      const double leaderTick = kTick / LeaderRate;
+      LagSum += (Now - Local.Position * leaderTick) / leaderTick;
+      ++LagCount;
+    }
     const TFollowerDecision d = Follower->Decide(Local, followerClock());
     switch (d.Action) {
       case TFollowerAction::Follow: Factor = d.TickFactor; break;
@@ -210,6 +219,8 @@ struct TSimulation {
   void Run(double until, double measureFrom) {
     MeasureFrom = measureFrom;
     WorstError = 0;
+    LagSum = 0;
+    LagCount = 0;
     Jumps = 0;
     while (Now < until) {
       Now = std::min(LeaderNext, FollowerNext);
@@ -233,6 +244,8 @@ TEST(Follower, ClocksTwoPercentApartStayWithinAFrame) {
     TSimulation s{leader, follower};
     s.Run(600, 2);
     EXPECT_LE(s.WorstError, 1.0) << "leader clock " << leader << ", follower clock " << follower;
+    EXPECT_LT(std::abs(s.LagSum / s.LagCount), 0.05) << "on the leader's frame, not a part of one off it: leader clock "
+                                                    << leader << ", follower clock " << follower;
     EXPECT_EQ(s.Jumps, 0) << "leader clock " << leader << ", follower clock " << follower;
     // Killed and restarted mid-show, it is back in step within a second.
     s.RestartFollower();
