@@ -4,7 +4,8 @@
 // sACN port of 127.0.0.1; the bench reads all three and measures each
 // follower frame's offset from the leader's. Halfway through, the fast
 // follower is killed and started again, and the bench measures how long it
-// takes to be back in step. Prints a summary in Markdown.
+// takes to be back in step. Prints a summary in Markdown, and writes every
+// offset to offsets.csv in the folder.
 //
 //   lumora-sync-bench [MINUTES] [FOLDER]     (10 minutes; a temporary folder)
 #include <signal.h>
@@ -120,6 +121,11 @@ int main(int argc, char** argv) {
               "|---|---|---|---|---|---|---|\n");
   printSummary("clock 2 % fast (restart left out)", steadyOffsets(fastOffsets, 2000, restartAt - kKillMargin, back.value_or(totalMs)));
   printSummary("clock 2 % slow", steadyOffsets(slowOffsets, 2000));
+  std::ofstream csv(folder / "offsets.csv");
+  csv << "follower,ms,frame,offset\n";
+  for (const auto& [name, offsets] : {std::pair{"fast", &fastOffsets}, std::pair{"slow", &slowOffsets}}) {
+    for (const auto& [shown, offset] : *offsets) csv << name << ',' << shown.Ms << ',' << shown.Frame << ',' << offset << '\n';
+  }
   for (const auto& [name, offsets] : {std::pair{"fast", &fastOffsets}, std::pair{"slow", &slowOffsets}}) {
     int listed = 0;
     for (const auto& [shown, offset] : *offsets) {

@@ -1,5 +1,5 @@
 // Seeds for the sync layer's parsers, written by its own encoders:
-// MultiSync packets, ArtTimeCode packets at every rate, OSC messages and a
+// MultiSync packets and a follower's report, ArtTimeCode packets at every rate, OSC messages and a
 // bundle, and MIDI timecode as a sender runs.
 #pragma once
 
@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "sync/artnet_timecode.h"
+#include "sync/follower_report.h"
 #include "sync/midi_timecode.h"
 #include "sync/multisync_packet.h"
 #include "sync/osc_message.h"
@@ -21,6 +22,7 @@ void WriteSyncSeeds(const std::string& out, TWrite write) {
   write(out + "/multisync", "media", EncodeSyncPacket({TSyncAction::Sync, TSyncFileType::Media, 40, 1.5f, "song.mp3"}));
   write(out + "/multisync", "stop", EncodeSyncPacket({TSyncAction::Stop, TSyncFileType::Sequence, 99, 2.97f, "a/b.fseq"}));
   write(out + "/multisync", "blank", EncodeBlankPacket());
+  write(out + "/multisync", "report", EncodeFollowerReport({true, true, -12.5, 300}));
   const TTimecode times[] = {{1, 2, 3, 4, TTimecodeRate::Film24}, {23, 59, 59, 24, TTimecodeRate::Ebu25},
                              {0, 10, 0, 0, TTimecodeRate::DropFrame2997}, {12, 0, 0, 29, TTimecodeRate::Smpte30}};
   int n = 0;

@@ -77,9 +77,7 @@ int main(int argc, char** argv) {
       return 0;
     }
     options.Sync = lumora::SyncSetupOf(syncOptions);
-    if (file->count() == 0 && control->count() == 0 && !options.Sync.Follow && !options.Sync.Osc) {
-      throw lumora::EUsage("FILE is required without --control, --sync-follow or --osc");
-    }
+    lumora::CheckSyncUsage(options.Sync, file->count() > 0, control->count() > 0, !options.ShowFolder.empty());
     if (once) options.Play.Loops = 1;
     options.Play.StartEntry = startEntry - 1;
     options.Music = !noMusic;

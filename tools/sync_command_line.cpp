@@ -47,4 +47,12 @@ sync::TSyncSetup SyncSetupOf(const sync::TSyncOptions& options) {
   }
 }
 
+void CheckSyncUsage(const sync::TSyncSetup& setup, bool hasFile, bool hasControl, bool hasShowFolder) {
+  if (!hasFile && !hasControl && !setup.Follow && !setup.Osc) {
+    throw EUsage("FILE is required without --control, --sync-follow or --osc");
+  }
+  if (setup.Follow && !hasFile && !hasShowFolder) throw EUsage("--sync-follow needs --shows DIR, or a FILE in that folder");
+  if (setup.TimecodeIn && !hasFile) throw EUsage("--timecode-in needs the FILE whose time it follows");
+}
+
 }  // namespace lumora

@@ -16,6 +16,11 @@ void AddSyncOptions(CLI::App& app, sync::TSyncOptions& options);
 // The options checked; raises EUsage naming the one at fault.
 sync::TSyncSetup SyncSetupOf(const sync::TSyncOptions& options);
 
+// What the sync options need of the rest: a show to play, or something
+// that will name one (the control service, a leader, OSC); a follower needs
+// a show folder. Raises EUsage saying what is missing.
+void CheckSyncUsage(const sync::TSyncSetup& setup, bool hasFile, bool hasControl, bool hasShowFolder);
+
 // Text for --help's footer.
 extern const char* const kSyncHelp;
 

@@ -1,6 +1,7 @@
 // The control page: the status arrives over a WebSocket, commands go out
 // as POSTs, and nothing is fetched from anywhere but the player itself.
 import { texts } from './strings.js';
+import { renderSync } from './sync.js';
 
 const $ = (id) => document.getElementById(id);
 const page = {
@@ -292,6 +293,7 @@ function renderSections(status) {
     const card = $(`${key}-card`);
     card.hidden = !status[key];
     if (!status[key]) continue;
+    if (key === 'sync') { $(key).replaceChildren(renderSync(status.sync, t)); continue; }
     const list = document.createElement('dl');
     for (const [name, value] of Object.entries(status[key])) {
       list.append(Object.assign(document.createElement('dt'), { textContent: name }));

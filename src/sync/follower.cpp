@@ -29,6 +29,27 @@ TFollowerDecision decision(TFollowerAction action, double tickFactor = 1, std::i
   return {action, tickFactor, frame, std::move(show)};
 }
 
+double loopLength(const TFollowerLocal& local) {
+  return local.LoopLast > local.LoopFirst ? static_cast<double>(local.LoopLast - local.LoopFirst + 1) : 0;
+}
+
+double wrapped(double frame, const TFollowerLocal& local) {
+  const double loop = loopLength(local);
+  if (loop <= 0 || frame < static_cast<double>(local.LoopLast + 1)) return frame;
+  const double first = static_cast<double>(local.LoopFirst);
+  return first + std::fmod(frame - first, loop);
+}
+
+// A looping show's error the short way round: its last frame is one
+// before its first.
+double aroundTheLoop(double error, const TFollowerLocal& local) {
+  const double loop = loopLength(local);
+  if (loop <= 0) return error;
+  if (error > loop / 2) return error - loop;
+  if (error < -loop / 2) return error + loop;
+  return error;
+}
+
 bool hasControlCharacter(std::string_view name) {
   return std::any_of(name.begin(), name.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; });
 }
@@ -123,7 +144,7 @@ TFollowerDecision TFollower::decidePlaying(const TFollowerLocal& local, TSyncTim
     show = *found;
   }
   fStatus.Warning.clear();
-  const double target = leaderFrameAt(local, now);
+  const double target = wrapped(leaderFrameAt(local, now), local);
   if (!local.Playing || (!fLeader.ByTimecode && local.Show != show)) {
     return decision(TFollowerAction::Start, 1, frameOf(target), fLeader.ByTimecode ? std::string() : show);
   }
@@ -131,7 +152,7 @@ TFollowerDecision TFollower::decidePlaying(const TFollowerLocal& local, TSyncTim
 }
 
 TFollowerDecision TFollower::correction(const TFollowerLocal& local, double target) {
-  const double error = target - local.Position;
+  const double error = aroundTheLoop(target - local.Position, local);
   fStatus.ErrorFrames = error;
   fStatus.InStep = std::abs(error) <= fSettings.ToleranceFrames;
   if (std::abs(error) * local.FrameSeconds >= fSettings.JumpSeconds) return decision(TFollowerAction::Seek, 1, frameOf(target));

@@ -49,6 +49,10 @@ struct TFollowerLocal {
   double Position = 0;
   // The show's tick at speed 1, in seconds.
   double FrameSeconds = 0.03;
+  // The frames a looping show goes round, when known: a leader past the
+  // last has wrapped to the first, as the show does.
+  std::int64_t LoopFirst = 0;
+  std::int64_t LoopLast = 0;
 };
 
 // Stop: the leader stopped playing, and the show holds its frame; Blank:

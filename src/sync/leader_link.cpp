@@ -37,6 +37,11 @@ void TLeaderLink::Update(const TLeaderProgress& progress) {
   fSender.Post([this, progress] { note(fLeader.Update(progress)); });
 }
 
+void TLeaderLink::Resync(const TLeaderProgress& progress) {
+  fLast = progress;
+  fSender.Post([this, progress] { note(fLeader.Resync(progress)); });
+}
+
 void TLeaderLink::Blank() {
   fSender.Post([this] { note(fLeader.Blank()); });
 }

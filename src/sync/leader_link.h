@@ -35,6 +35,8 @@ class TLeaderLink {
   // The engine's thread, after every frame and poll; nothing is sent for a
   // progress equal to the last.
   void Update(const TLeaderProgress& progress);
+  // The leader stalled: a frame sync goes out at once.
+  void Resync(const TLeaderProgress& progress);
   // The show is gone: the followers blank their lamps.
   void Blank();
   // The leader ends: its followers stop and blank their lamps, and what is

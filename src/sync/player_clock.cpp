@@ -21,12 +21,16 @@ TSyncTime TPlayerClock::Now() const {
   return fStart + std::chrono::duration_cast<TSyncClock::duration>(elapsed);
 }
 
-void TTickPacer::Restart() { fDue = fReal(); }
+void TTickPacer::Restart() {
+  fDue = fReal();
+  fStalled = false;
+}
 
 int TTickPacer::Next(double intervalMs) {
   const TSyncTime now = fReal();
   const auto interval = fromMs(std::max(0.0, intervalMs));
-  if (fDue == TSyncTime{} || now - fDue > interval) fDue = now;
+  fStalled = fDue != TSyncTime{} && now - fDue > interval;
+  if (fDue == TSyncTime{} || fStalled) fDue = now;
   fDue += interval;
   const double wait = std::chrono::duration<double, std::milli>(fDue - now).count();
   return static_cast<int>(std::max(0.0, std::round(wait)));

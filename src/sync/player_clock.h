@@ -40,10 +40,14 @@ class TTickPacer {
   // interval late counts from now, so that a stall is not made up in a
   // burst.
   int Next(double intervalMs);
+  // Whether the tick Next was last called for came more than an interval
+  // late: the player stalled.
+  bool Stalled() const { return fStalled; }
 
  private:
   TRealClock fReal;
   TSyncTime fDue{};
+  bool fStalled = false;
 };
 
 }  // namespace lumora::sync

@@ -102,7 +102,11 @@ int TSyncHub::Tick() {
   fHold = false;
   const double factor = follow();
   sendProgress();
-  return fPacer.Next(fClock.RealMs(fParts.Engine.TickInterval() * factor));
+  const int wait = fPacer.Next(fClock.RealMs(fParts.Engine.TickInterval() * factor));
+  // Followers extrapolate the leader from its last sync: after a stall they
+  // hear at once that it fell behind.
+  if (fPacer.Stalled() && fLeader) fLeader->Resync(leaderProgress());
+  return wait;
 }
 
 void TSyncHub::Poll() {
@@ -127,8 +131,11 @@ void TSyncHub::Shutdown() {
 
 TFollowerLocal TSyncHub::local() const {
   const TShowEngine& engine = fParts.Engine;
-  return {engine.Showing() && engine.Running(), fileName(engine.ShowFile()),
-          static_cast<double>(engine.Frames().Position - 1), engine.TickInterval() / 1000.0};
+  // Positions count from 1 and frames from 0; a loop shows the second
+  // position to the last, the first only as the show opens.
+  const TScrollBarState& frames = engine.Frames();
+  return {engine.Showing() && engine.Running(), fileName(engine.ShowFile()), static_cast<double>(frames.Position - 1),
+          engine.TickInterval() / 1000.0, 1, engine.Showing() ? frames.Max - 1 : 0};
 }
 
 double TSyncHub::follow() {

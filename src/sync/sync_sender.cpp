@@ -39,6 +39,19 @@ std::string TSyncLeader::Update(const TLeaderProgress& progress) {
   return first;
 }
 
+std::string TSyncLeader::Resync(const TLeaderProgress& progress) {
+  if (!progress.Playing || !fLast.Playing || fLast.File != progress.File) return Update(progress);
+  std::string first = send(EncodeSyncPacket({TSyncAction::Sync, TSyncFileType::Sequence, progress.Frame,
+                                             static_cast<float>(progress.Seconds), progress.File}));
+  if (progress.MusicPlaying && fLast.MusicPlaying) {
+    std::string error = send(EncodeSyncPacket({TSyncAction::Sync, TSyncFileType::Media, progress.Frame,
+                                               static_cast<float>(progress.MusicSeconds), progress.MusicFile}));
+    if (first.empty()) first = std::move(error);
+  }
+  fLast = progress;
+  return first;
+}
+
 std::string TSyncLeader::Blank() { return send(EncodeBlankPacket()); }
 
 std::string TArtTimecodeSender::Update(double seconds) {

@@ -32,6 +32,9 @@ class TSyncLeader {
   // Empty on success, else the first reason a packet could not go (the
   // others are still sent).
   std::string Update(const TLeaderProgress& progress);
+  // A frame sync now, off the schedule (and a media sync while music
+  // plays), for followers to hear at once where a leader that stalled is.
+  std::string Resync(const TLeaderProgress& progress);
   // The followers blank their lamps.
   std::string Blank();
 

@@ -26,10 +26,10 @@ nlohmann::json followerJson(const TFollowerSeen& seen) {
   nlohmann::json out = {{"address", output::FormatEndpoint(seen.From)}, {"heard", seen.Report.has_value()}};
   if (!seen.Report) return out;
   out["playing"] = seen.Report->Playing;
-  out["inStep"] = seen.Report->InStep;
-  out["offsetMs"] = tenths(seen.Report->OffsetMs);
+  out["in-step"] = seen.Report->InStep;
+  out["offset-ms"] = tenths(seen.Report->OffsetMs);
   out["frame"] = seen.Report->Frame;
-  out["secondsAgo"] = tenths(seen.SecondsAgo);
+  out["seconds-ago"] = tenths(seen.SecondsAgo);
   return out;
 }
 
@@ -39,17 +39,17 @@ void addLeader(const TSyncStatus& status, nlohmann::json& out) {
   for (const output::TEndpoint& to : status.Destinations) out["destinations"].push_back(output::FormatEndpoint(to));
   out["followers"] = nlohmann::json::array();
   for (const TFollowerSeen& seen : status.Followers) out["followers"].push_back(followerJson(seen));
-  out["packetsSent"] = status.PacketsSent;
+  out["packets-sent"] = status.PacketsSent;
 }
 
 void addFollower(const TSyncStatus& status, nlohmann::json& out) {
-  out["offsetMs"] = status.OffsetMs;
+  out["offset-ms"] = status.OffsetMs;
   if (status.Listen) out["listen"] = output::FormatEndpoint(*status.Listen);
   if (!status.Follower) return;
   const TFollowerStatus& f = *status.Follower;
-  out["leader"] = {{"heard", f.LeaderHeard}, {"file", f.LeaderFile}, {"secondsAgo", tenths(f.HeardSecondsAgo)}};
-  out["errorFrames"] = tenths(f.ErrorFrames);
-  out["inStep"] = f.InStep;
+  out["leader"] = {{"heard", f.LeaderHeard}, {"file", f.LeaderFile}, {"seconds-ago", tenths(f.HeardSecondsAgo)}};
+  out["error-frames"] = tenths(f.ErrorFrames);
+  out["in-step"] = f.InStep;
   if (!f.Warning.empty()) out["warning"] = f.Warning;
 }
 
@@ -66,13 +66,13 @@ nlohmann::json SyncStatusJson(const TSyncStatus& status) {
   nlohmann::json out = {{"role", roleName(status.Role)}};
   if (status.Role == TSyncRole::Leader) addLeader(status, out);
   if (status.Role == TSyncRole::Follower) addFollower(status, out);
-  if (status.TimecodeIn) out["timecodeIn"] = linkJson(*status.TimecodeIn);
+  if (status.TimecodeIn) out["timecode-in"] = linkJson(*status.TimecodeIn);
   if (!status.TimecodeOut.empty()) {
-    out["timecodeOut"] = nlohmann::json::array();
-    for (const TTimecodeLink& link : status.TimecodeOut) out["timecodeOut"].push_back(linkJson(link));
+    out["timecode-out"] = nlohmann::json::array();
+    for (const TTimecodeLink& link : status.TimecodeOut) out["timecode-out"].push_back(linkJson(link));
   }
   if (status.Osc) out["osc"] = oscJson(*status.Osc);
-  if (status.ClockRate != 1) out["clockRate"] = status.ClockRate;
+  if (status.ClockRate != 1) out["clock-rate"] = status.ClockRate;
   return out;
 }
 

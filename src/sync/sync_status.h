@@ -56,14 +56,14 @@ struct TSyncStatus {
 };
 
 // {"role": "leader"|"follower"|"off",
-//  "destinations": ["10.0.0.5:32320", …], "packetsSent": n,
-//  "followers": [{"address", "heard", "playing", "inStep", "offsetMs",
-//                 "frame", "secondsAgo"}, …],
-//  "listen": "0.0.0.0:32320", "leader": {"heard", "file", "secondsAgo"},
-//  "offsetMs": x, "errorFrames": x, "inStep": bool, "warning": s,
-//  "timecodeIn": {"source", "last"}, "timecodeOut": [{"source", "last"}, …],
+//  "destinations": ["10.0.0.5:32320", …], "packets-sent": n,
+//  "followers": [{"address", "heard", "playing", "in-step", "offset-ms",
+//                 "frame", "seconds-ago"}, …],
+//  "listen": "0.0.0.0:32320", "leader": {"heard", "file", "seconds-ago"},
+//  "offset-ms": x, "error-frames": x, "in-step": bool, "warning": s,
+//  "timecode-in": {"source", "last"}, "timecode-out": [{"source", "last"}, …],
 //  "osc": {"listen", "allowed", "commands", "refused", "faults", "feedback"},
-//  "clockRate": x}; keys without a value are left out. Seconds and
+//  "clock-rate": x}; keys without a value are left out. Seconds and
 // milliseconds are rounded to a tenth.
 nlohmann::json SyncStatusJson(const TSyncStatus& status);
 

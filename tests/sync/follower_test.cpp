@@ -73,6 +73,34 @@ TEST(Follower, Decisions) {
   }
 }
 
+// A looping show: a leader heard near the end has wrapped since, and the
+// loop's last frame is one before its first, not a whole loop off.
+TEST(Follower, AroundTheLoop) {
+  const struct {
+    double LeaderAgo;
+    double Local;
+    TFollowerAction Action;
+    double Factor;
+    std::int64_t Frame;
+  } cases[] = {
+      {0.06, 2999, TFollowerAction::Follow, 0.9, 0},  // 2998 + 2 is the first frame: one on, round the loop
+      {0.21, 6, TFollowerAction::Follow, 1, 0},       // 2998 + 7 is frame 6 of the next loop
+      {0, 1, TFollowerAction::Follow, 1.1, 0},        // the follower has wrapped, the leader not yet
+      {3.0, 50, TFollowerAction::Seek, 1, 99},        // 2998 + 100 goes round to 99
+  };
+  for (const auto& c : cases) {
+    TFollower follower({}, folderLookup());
+    follower.Heard(sync(2998), at(10));
+    TFollowerLocal looping = local(c.Local);
+    looping.LoopFirst = 1;
+    looping.LoopLast = 2999;
+    const TFollowerDecision d = follower.Decide(looping, at(10 + c.LeaderAgo));
+    EXPECT_EQ(d.Action, c.Action) << c.Local;
+    EXPECT_NEAR(d.TickFactor, c.Factor, 1e-9) << c.Local;
+    EXPECT_EQ(d.Frame, c.Frame) << c.Local;
+  }
+}
+
 TEST(Follower, StartsStopsAndWarns) {
   TFollower follower({}, folderLookup());
   EXPECT_EQ(follower.Decide(local(5), at(1)).Action, TFollowerAction::Idle);

@@ -55,8 +55,13 @@ TEST(PlayerClock, LateTicks) {
   EXPECT_EQ(pacer.Next(30), 30);
   real.Seconds += 0.040;
   EXPECT_EQ(pacer.Next(30), 20) << "10 ms late: the next keeps its deadline";
+  EXPECT_FALSE(pacer.Stalled());
   real.Seconds += 0.200;
   EXPECT_EQ(pacer.Next(30), 30) << "a stall counts from now";
+  EXPECT_TRUE(pacer.Stalled());
+  real.Seconds += 0.030;
+  EXPECT_EQ(pacer.Next(30), 30);
+  EXPECT_FALSE(pacer.Stalled());
   real.Seconds += 0.030;
   EXPECT_EQ(pacer.Next(-5), 0) << "no interval: due at once";
 }

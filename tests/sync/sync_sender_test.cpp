@@ -53,6 +53,42 @@ TEST(SyncSender, LeaderReachesEveryFollower) {
   }
 }
 
+// After a stall the leader says where it is at once, off the schedule;
+// the schedule goes on from there.
+TEST(SyncSender, ResyncsOffTheSchedule) {
+  TUdpReceiver follower;
+  ASSERT_EQ(follower.Open(output::kLoopbackAddress, 0), "");
+  TLeaderTargets targets;
+  targets.Followers = {{output::kLoopbackAddress, follower.Port()}};
+  TSyncLeader leader(targets);
+  TLeaderProgress p;
+  p.Playing = true;
+  p.File = "show.ctl";
+  p.MusicPlaying = true;
+  p.MusicFile = "song.mp3";
+  for (const std::uint32_t frame : {0u, 1u, 6u}) {
+    p.Frame = frame;
+    p.MusicSeconds = frame * 0.03;
+    ASSERT_EQ(frame == 6 ? leader.Resync(p) : leader.Update(p), "");
+  }
+  for (const std::uint32_t frame : {7u, 8u}) {
+    p.Frame = frame;
+    ASSERT_EQ(leader.Update(p), "");
+  }
+  std::vector<std::tuple<TSyncAction, TSyncFileType, std::uint32_t>> got;
+  for (const auto& datagram : drain(follower)) {
+    std::string error;
+    const auto message = ParseMultiSync(datagram, error);
+    ASSERT_TRUE(message && message->Sync) << error;
+    got.emplace_back(message->Sync->Action, message->Sync->FileType, message->Sync->Frame);
+  }
+  using A = TSyncAction;
+  using F = TSyncFileType;
+  EXPECT_EQ(got, (std::vector<std::tuple<TSyncAction, TSyncFileType, std::uint32_t>>{
+                     {A::Start, F::Sequence, 0}, {A::Start, F::Media, 0}, {A::Sync, F::Sequence, 6}, {A::Sync, F::Media, 6},
+                     {A::Sync, F::Sequence, 8}}));
+}
+
 TEST(SyncSender, ArtTimecodeOncePerFrame) {
   TUdpReceiver desk;
   ASSERT_EQ(desk.Open(output::kLoopbackAddress, 0), "");

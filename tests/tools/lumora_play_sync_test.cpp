@@ -223,5 +223,24 @@ TEST_F(LumoraPlaySync, FollowsArtNetTimecode) {
   EXPECT_EQ(player->Wait(10000), 0);
 }
 
+TEST_F(LumoraPlaySync, UsageFaultsAreNamed) {
+  const struct {
+    std::string Arguments;
+    std::string Error;
+  } faults[] = {
+      {"--sync-follow", "--sync-follow needs --shows DIR, or a FILE in that folder"},
+      {"--osc 0 --timecode-in osc", "--timecode-in needs the FILE whose time it follows"},
+      {"--clock-rate 1.02", "FILE is required without --control, --sync-follow or --osc"},
+      {Show + " --sync-lead 10.0.0.5 --sync-follow", "--sync-lead and --sync-follow cannot be given together"},
+      {Show + " --osc 9000 --osc-allow everyone", "--osc-allow \"everyone\": the address \"everyone\" is not a numeric IPv4 address"},
+  };
+  for (const auto& f : faults) {
+    const test::TProgramRun run =
+        test::RunProgram("QT_QPA_PLATFORM=offscreen " + playProgram() + " " + f.Arguments, Dir.Path("usage"));
+    EXPECT_EQ(run.Status, 2) << f.Arguments;
+    EXPECT_EQ(run.Errors, "lumora-play: " + f.Error + "\nRun with --help for more information.\n") << f.Arguments;
+  }
+}
+
 }  // namespace
 }  // namespace lumora
