@@ -229,7 +229,7 @@ bool TAddressRange::Contains(std::uint32_t address) const {
 }
 
 bool TSyncSetup::Active() const {
-  return Lead || Follow || TimecodeIn || !TimecodeOut.empty() || Osc || ClockRate != 1;
+  return Lead || Follow || TimecodeIn || !TimecodeOut.empty() || Osc || OscFeedback || ClockRate != 1;
 }
 
 TSyncSetup ParseSyncOptions(const TSyncOptions& options, bool resolve) {
