@@ -78,6 +78,19 @@ output::TEndpoint listenAddress(const std::string& option, const std::string& te
   return out;
 }
 
+// What timecode out and in share: MIDI through the sequencer, LTC through
+// an audio device or a WAV file.
+enum class TDevice : std::uint8_t { None, Mtc, LtcAudio, LtcFile };
+
+std::pair<TDevice, std::string> deviceOf(const std::string& source) {
+  if (source == "mtc" || source.starts_with("mtc:")) return {TDevice::Mtc, source.size() > 3 ? source.substr(4) : ""};
+  if (source == "ltc:audio" || source.starts_with("ltc:audio:")) {
+    return {TDevice::LtcAudio, source.size() > 9 ? source.substr(10) : "default"};
+  }
+  if (source.starts_with("ltc:") && source.size() > 4) return {TDevice::LtcFile, source.substr(4)};
+  return {TDevice::None, ""};
+}
+
 TTimecodeOutTarget timecodeOut(const std::string& text, bool resolve) {
   const std::string option = "--timecode-out";
   const auto [source, rate] = withRate(text);
@@ -85,18 +98,16 @@ TTimecodeOutTarget timecodeOut(const std::string& text, bool resolve) {
   target.Rate = rate;
   if (source.starts_with("artnet:")) {
     target.To = endpoint(option, text, source.substr(7), kArtNetPort, resolve, "the Art-Net receiver");
-  } else if (source == "mtc" || source.starts_with("mtc:")) {
-    target.Kind = TTimecodeOutKind::Mtc;
-    target.Name = source.size() > 3 ? source.substr(4) : "";
-  } else if (source == "ltc:audio" || source.starts_with("ltc:audio:")) {
-    target.Kind = TTimecodeOutKind::LtcAudio;
-    target.Name = source.size() > 9 ? source.substr(10) : "default";
-  } else if (source.starts_with("ltc:") && source.size() > 4) {
-    target.Kind = TTimecodeOutKind::LtcFile;
-    target.Name = source.substr(4);
-  } else {
+    return target;
+  }
+  const auto [device, name] = deviceOf(source);
+  if (device == TDevice::None) {
     fail(option, text, "is not artnet:HOST, mtc, ltc:FILE.wav or ltc:audio, each with an optional ,fps");
   }
+  target.Kind = device == TDevice::Mtc        ? TTimecodeOutKind::Mtc
+                : device == TDevice::LtcAudio ? TTimecodeOutKind::LtcAudio
+                                              : TTimecodeOutKind::LtcFile;
+  target.Name = name;
   return target;
 }
 
@@ -107,20 +118,20 @@ TTimecodeInSource timecodeIn(const std::string& text) {
   in.Rate = rate;
   if (source == "artnet" || source.starts_with("artnet:")) {
     in.Listen = listenAddress(option, text, source.size() > 6 ? source.substr(7) : "", 0, kArtNetPort, false);
-  } else if (source == "mtc" || source.starts_with("mtc:")) {
-    in.Kind = TTimecodeInKind::Mtc;
-    in.Name = source.size() > 3 ? source.substr(4) : "";
-  } else if (source == "osc") {
+    return in;
+  }
+  if (source == "osc") {
     in.Kind = TTimecodeInKind::Osc;
-  } else if (source == "ltc:audio" || source.starts_with("ltc:audio:")) {
-    in.Kind = TTimecodeInKind::LtcAudio;
-    in.Name = source.size() > 9 ? source.substr(10) : "default";
-  } else if (source.starts_with("ltc:") && source.size() > 4) {
-    in.Kind = TTimecodeInKind::LtcFile;
-    in.Name = source.substr(4);
-  } else {
+    return in;
+  }
+  const auto [device, name] = deviceOf(source);
+  if (device == TDevice::None) {
     fail(option, text, "is not artnet[:ADDRESS], mtc[:CLIENT:PORT], ltc:FILE.wav, ltc:audio[:DEVICE] or osc");
   }
+  in.Kind = device == TDevice::Mtc        ? TTimecodeInKind::Mtc
+            : device == TDevice::LtcAudio ? TTimecodeInKind::LtcAudio
+                                          : TTimecodeInKind::LtcFile;
+  in.Name = name;
   return in;
 }
 

@@ -1,32 +1,27 @@
 // The control page in Debian's Chromium against a real lumora-play and a
 // real sACN receiver on 127.0.0.1.
 import assert from 'node:assert/strict';
-import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, test } from 'node:test';
 import {
-  artifacts, launchBrowser, password, sacnReceiver, showFolder, startPlayer, status, until,
+  closePage, openPage, password, sacnReceiver, showFolder, startPlayer, status, until,
 } from './harness.mjs';
 
 let receiver;
 let player;
-let browser;
+let opened;
 let page;
 
 before(async () => {
   receiver = await sacnReceiver();
   const folder = showFolder(receiver.port);
   player = await startPlayer(folder, ['--patch', path.join(folder, 'lights.json')]);
-  browser = await launchBrowser();
-  page = await browser.newPage({ viewport: { width: 390, height: 844 }, locale: 'en-GB' });
-  await page.goto(player.url);
-  await page.click('#language');
+  opened = await openPage(player.url);
+  page = opened.page;
 });
 
 after(async () => {
-  fs.mkdirSync(artifacts, { recursive: true });
-  if (page) await page.screenshot({ path: path.join(artifacts, 'control-page.png'), fullPage: true });
-  if (browser) await browser.close();
+  await closePage(opened, 'control-page.png');
   if (player) await player.stop();
   if (receiver) receiver.close();
 });

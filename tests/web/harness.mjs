@@ -109,3 +109,20 @@ export function launchBrowser() {
   if (process.getuid && process.getuid() === 0) args.push('--no-sandbox');
   return chromium.launch({ executablePath: '/usr/bin/chromium', headless: true, args });
 }
+
+// Debian's Chromium on the page at url, as a phone, in English.
+export async function openPage(url) {
+  const browser = await launchBrowser();
+  const page = await browser.newPage({ viewport: { width: 390, height: 844 }, locale: 'en-GB' });
+  await page.goto(url);
+  await page.click('#language');
+  return { browser, page };
+}
+
+// Keeps a screenshot of the page as a test artifact, and closes the browser.
+export async function closePage(opened, screenshot) {
+  if (!opened) return;
+  fs.mkdirSync(artifacts, { recursive: true });
+  await opened.page.screenshot({ path: path.join(artifacts, screenshot), fullPage: true });
+  await opened.browser.close();
+}

@@ -5,16 +5,15 @@
 // API's document.
 import assert from 'node:assert/strict';
 import dgram from 'node:dgram';
-import fs from 'node:fs';
 import path from 'node:path';
 import { after, before, test } from 'node:test';
 import Ajv from 'ajv';
-import { artifacts, launchBrowser, showFolder, startPlayer, status, until } from './harness.mjs';
+import { closePage, openPage, showFolder, startPlayer, status, until } from './harness.mjs';
 
 let follower;
 let desk;
 let player;
-let browser;
+let opened;
 let page;
 let syncs = 0;
 
@@ -47,16 +46,12 @@ before(async () => {
   player = await startPlayer(folder, [path.join(folder, 'demo-waves.tol'),
     '--sync-lead', `127.0.0.1:${follower.address().port}`,
     '--timecode-out', `artnet:127.0.0.1:${desk.address().port},30`, '--timecode-hour', '4']);
-  browser = await launchBrowser();
-  page = await browser.newPage({ viewport: { width: 390, height: 844 }, locale: 'en-GB' });
-  await page.goto(player.url);
-  await page.click('#language');
+  opened = await openPage(player.url);
+  page = opened.page;
 });
 
 after(async () => {
-  fs.mkdirSync(artifacts, { recursive: true });
-  if (page) await page.screenshot({ path: path.join(artifacts, 'sync-card.png'), fullPage: true });
-  if (browser) await browser.close();
+  await closePage(opened, 'sync-card.png');
   if (player) await player.stop();
   follower?.close();
   desk?.close();
