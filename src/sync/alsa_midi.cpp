@@ -4,14 +4,14 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include "sync/alsa_error_p.h"
+
 namespace lumora::sync {
 
 namespace {
 
 // The largest message the encoder and decoder hold: a full-frame SysEx.
 constexpr long kEventBuffer = 64;
-
-std::string alsaError(const std::string& what, int code) { return what + ": " + snd_strerror(code); }
 
 }  // namespace
 
@@ -33,7 +33,7 @@ std::string TAlsaMidiPort::Open(const std::string& clientName) {
   if (!Available()) return std::string("no ALSA sequencer (") + kAlsaSequencerDevice + ")";
   if (const int code = snd_seq_open(&fSequencer, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK); code < 0) {
     fSequencer = nullptr;
-    return alsaError("cannot open the ALSA sequencer", code);
+    return AlsaError("cannot open the ALSA sequencer", code);
   }
   snd_seq_set_client_name(fSequencer, clientName.c_str());
   fPort = snd_seq_create_simple_port(fSequencer, "timecode",
@@ -43,7 +43,7 @@ std::string TAlsaMidiPort::Open(const std::string& clientName) {
   if (fPort < 0 || snd_midi_event_new(kEventBuffer, &fEncoder) < 0 || snd_midi_event_new(kEventBuffer, &fDecoder) < 0) {
     const int code = fPort < 0 ? fPort : -ENOMEM;
     close();
-    return alsaError("cannot make an ALSA sequencer port", code);
+    return AlsaError("cannot make an ALSA sequencer port", code);
   }
   snd_midi_event_no_status(fDecoder, 1);
   return {};
@@ -53,11 +53,11 @@ std::string TAlsaMidiPort::connect(const std::string& address, bool sending) {
   snd_seq_addr_t other{};
   if (!fSequencer) return "the ALSA port is not open";
   if (const int code = snd_seq_parse_address(fSequencer, &other, address.c_str()); code < 0) {
-    return alsaError("no ALSA port \"" + address + "\"", code);
+    return AlsaError("no ALSA port \"" + address + "\"", code);
   }
   const int code = sending ? snd_seq_connect_to(fSequencer, fPort, other.client, other.port)
                            : snd_seq_connect_from(fSequencer, fPort, other.client, other.port);
-  if (code < 0) return alsaError(std::string(sending ? "cannot send to" : "cannot receive from") + " ALSA port " + address, code);
+  if (code < 0) return AlsaError(std::string(sending ? "cannot send to" : "cannot receive from") + " ALSA port " + address, code);
   return {};
 }
 
@@ -71,14 +71,14 @@ std::string TAlsaMidiPort::Send(std::span<const std::uint8_t> bytes) {
     snd_seq_event_t event;
     snd_seq_ev_clear(&event);
     const long used = snd_midi_event_encode(fEncoder, bytes.data(), static_cast<long>(bytes.size()), &event);
-    if (used <= 0) return alsaError("cannot encode MIDI bytes", static_cast<int>(used));
+    if (used <= 0) return AlsaError("cannot encode MIDI bytes", static_cast<int>(used));
     bytes = bytes.subspan(static_cast<std::size_t>(used));
     if (event.type == SND_SEQ_EVENT_NONE) continue;
     snd_seq_ev_set_source(&event, fPort);
     snd_seq_ev_set_subs(&event);
     snd_seq_ev_set_direct(&event);
     if (const int code = snd_seq_event_output_direct(fSequencer, &event); code < 0) {
-      return alsaError("cannot send a MIDI event", code);
+      return AlsaError("cannot send a MIDI event", code);
     }
   }
   return {};

@@ -2,6 +2,8 @@
 
 #include <alsa/asoundlib.h>
 
+#include "sync/alsa_error_p.h"
+
 namespace lumora::sync {
 
 namespace {
@@ -9,8 +11,6 @@ namespace {
 // Latency the device may buffer: long enough not to starve between the
 // engine's ticks, short enough for timecode to stay near the show.
 constexpr unsigned kLatencyMicroseconds = 100000;
-
-std::string alsaError(const std::string& what, int code) { return what + ": " + snd_strerror(code); }
 
 }  // namespace
 
@@ -27,13 +27,13 @@ std::string TAlsaPcm::open(const std::string& device, std::uint32_t sampleRate, 
   const std::string what = std::string(capture ? "the audio input" : "the audio output") + " \"" + device + "\"";
   if (const int code = snd_pcm_open(&fPcm, device.c_str(), stream, SND_PCM_NONBLOCK); code < 0) {
     fPcm = nullptr;
-    return alsaError("cannot open " + what, code);
+    return AlsaError("cannot open " + what, code);
   }
   const int code = snd_pcm_set_params(fPcm, SND_PCM_FORMAT_S16, SND_PCM_ACCESS_RW_INTERLEAVED, 1, sampleRate, 1,
                                       kLatencyMicroseconds);
   if (code < 0) {
     close();
-    return alsaError("cannot play mono 16-bit audio at " + std::to_string(sampleRate) + " Hz on " + what, code);
+    return AlsaError("cannot play mono 16-bit audio at " + std::to_string(sampleRate) + " Hz on " + what, code);
   }
   return {};
 }
@@ -54,7 +54,7 @@ std::string TAlsaPcm::Write(std::span<const std::int16_t> samples) {
     snd_pcm_sframes_t written = snd_pcm_writei(fPcm, samples.data(), samples.size());
     if (written == -EAGAIN) break;
     if (written < 0) written = snd_pcm_recover(fPcm, static_cast<int>(written), 1);
-    if (written < 0) return alsaError("cannot play the timecode", static_cast<int>(written));
+    if (written < 0) return AlsaError("cannot play the timecode", static_cast<int>(written));
     samples = samples.subspan(static_cast<std::size_t>(written));
   }
   fDropped += samples.size();
@@ -72,7 +72,7 @@ std::vector<float> TAlsaPcm::Read(std::size_t maxFrames, int timeoutMs, std::str
   snd_pcm_sframes_t read = snd_pcm_readi(fPcm, samples.data(), samples.size());
   if (read < 0 && read != -EAGAIN) read = snd_pcm_recover(fPcm, static_cast<int>(read), 1);
   if (read < 0) {
-    if (read != -EAGAIN) error = alsaError("cannot read the audio input", static_cast<int>(read));
+    if (read != -EAGAIN) error = AlsaError("cannot read the audio input", static_cast<int>(read));
     return out;
   }
   out.reserve(static_cast<std::size_t>(read));
