@@ -107,6 +107,7 @@ class TFollower {
 
   const TFollowerStatus& Status() const { return fStatus; }
   const TFollowerSettings& Settings() const { return fSettings; }
+  void SetOffsetMs(double offsetMs) { fSettings.OffsetMs = offsetMs; }
 
  private:
   // The leader's last known position: a frame (MultiSync) or seconds (a

@@ -64,6 +64,11 @@ void TFollowerLink::HeardTimecode(const TTimecodeHeard& heard) {
   fLastTimecode = heard.Timecode;
 }
 
+void TFollowerLink::SetOffsetMs(double offsetMs) {
+  const std::lock_guard lock(fLock);
+  fFollower.SetOffsetMs(offsetMs);
+}
+
 TFollowerDecision TFollowerLink::Decide(const TFollowerLocal& local) {
   const TSyncTime now = fClock();
   const std::lock_guard lock(fLock);

@@ -29,6 +29,7 @@ class TFollowerLink {
 
   // Any thread.
   void HeardTimecode(const TTimecodeHeard& heard);
+  void SetOffsetMs(double offsetMs);
   std::uint16_t Port() const { return fSocket.Port(); }
 
   // The engine's thread.

@@ -32,7 +32,21 @@ std::string rangeText(const TAddressRange& range) {
 
 TSyncHub::TSyncHub(TSyncSetup setup, TSyncParts parts, TRealClock real)
     : fSetup(std::move(setup)), fParts(std::move(parts)), fClock(fSetup.ClockRate, real),
-      fNow([this] { return fClock.Now(); }), fPacer(std::move(real)) {}
+      fNow([this] { return fClock.Now(); }), fPacer(std::move(real)) {
+  if (!fSetup.Follow && !fSetup.TimecodeIn) return;
+  fParts.Bus.Register(control::CommandSpec("sync-offset", "Sets how many milliseconds this follower plays ahead of its leader.",
+                                           {control::NumberArgument("ms", "-10000 to 10000; negative: behind", -kMaxOffsetMs,
+                                                                    kMaxOffsetMs, true)}),
+                      [this](const control::TCommand& command) { return setOffset(command); });
+}
+
+control::TCommandResult TSyncHub::setOffset(const control::TCommand& command) {
+  if (!fFollower) return control::TCommandResult::Fail("", "the follower has not started");
+  fSetup.OffsetMs = control::NumberOf(command.Args, "ms", 0);
+  fFollower->SetOffsetMs(fSetup.OffsetMs);
+  publish();
+  return control::TCommandResult::Ok();
+}
 
 TSyncHub::~TSyncHub() { Shutdown(); }
 

@@ -44,6 +44,8 @@ struct TSyncParts {
 
 class TSyncHub {
  public:
+  // A follower's bus gains "sync-offset" {"ms"}, its offset set while it
+  // plays; so the bus must not have inputs yet.
   TSyncHub(TSyncSetup setup, TSyncParts parts, TRealClock real = TSyncClock::now);
   ~TSyncHub();
   TSyncHub(const TSyncHub&) = delete;
@@ -77,6 +79,7 @@ class TSyncHub {
     std::chrono::steady_clock::time_point Listed{};
   };
 
+  control::TCommandResult setOffset(const control::TCommand& command);
   void startFollowing(std::vector<std::string>& lines);
   void startOsc(std::vector<std::string>& lines);
   double follow();

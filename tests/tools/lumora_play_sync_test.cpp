@@ -1,13 +1,14 @@
 // lumora-play processes side by side on 127.0.0.1, each showing on its own
 // sACN port which frame it plays: a leader and a follower whose clock runs
 // 2 % fast stay in step, also after the follower is killed and started
-// again; OSC from liblo's oscsend moves the entry and dims the lamps, with
+// again, and play ahead by the offset OSC gives; OSC from liblo's oscsend moves the entry and dims the lamps, with
 // the status sent back; the timecode goes out by Art-Net and into a WAV
 // file with the show's hour, and a player follows Art-Net timecode.
 #include <gtest/gtest.h>
 
 #include <signal.h>
 
+#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <regex>
@@ -84,7 +85,7 @@ class LumoraPlaySync : public ::testing::Test {
 TEST_F(LumoraPlaySync, LeaderAndFollowerStayInStep) {
   bench::TLampWatch lamps(2);
   const std::vector<std::string> followerArgs = {"--shows", Dir.Path(""), "--patch", patch("follower", lamps.Port(1)),
-                                                 "--clock-rate", "1.02", "--sync-follow"};
+                                                 "--clock-rate", "1.02", "--osc", "127.0.0.1:0", "--sync-follow"};
   auto follower = play("follower", [&] {
     auto a = followerArgs;
     a.push_back("127.0.0.1:0");
@@ -116,6 +117,21 @@ TEST_F(LumoraPlaySync, LeaderAndFollowerStayInStep) {
   const auto back = bench::BackInStepAt(bench::FollowerOffsets(lamps.Shown(0), lamps.Shown(1)), restarted, 500);
   ASSERT_TRUE(back) << test::ReadText(Dir.Path("follower-again.err"));
   EXPECT_LT(*back - restarted, 2000) << "back in step after a restart (1 s on the bench; slack for a busy test machine)";
+
+  // Told by OSC to play 150 ms ahead, it settles 5 frames ahead.
+  const std::uint16_t osc = saidPort("follower-again", "OSC at");
+  const auto run = test::RunProgram("oscsend 127.0.0.1 " + std::to_string(osc) + " /lumora/sync-offset d 150",
+                                    Dir.Path("oscsend"));
+  ASSERT_EQ(run.Status, 0) << run.Errors;
+  const double told = lamps.NowMs();
+  std::this_thread::sleep_for(2500ms);
+  std::vector<double> ahead;
+  for (const auto& [shown, offset] : bench::FollowerOffsets(lamps.Shown(0), lamps.Shown(1))) {
+    if (shown.Ms > told + 1500) ahead.push_back(offset);
+  }
+  ASSERT_FALSE(ahead.empty());
+  std::sort(ahead.begin(), ahead.end());
+  EXPECT_NEAR(ahead[ahead.size() / 2], -5, 1) << "the median offset, in frames";
   leader->Signal(SIGTERM);
   EXPECT_EQ(leader->Wait(10000), 0);
   // The leader's end blanks the follower: it stops, its lamps go dark.
