@@ -3,8 +3,9 @@
 // masked layers, music and the demo show's graphics of every kind), their
 // inflated bodies, the hostile files of the tests at a small scale, grid
 // files, an executable with a movie, play lists, hand-off records and their
-// queue, light patches, and sound files with the play lists and manifests
-// that must never be taken for music.
+// queue, light patches, sound files with the play lists and manifests
+// that must never be taken for music, and the sync layer's packets and
+// messages.
 #include <cmath>
 #include <filesystem>
 #include <iostream>
@@ -17,6 +18,7 @@
 #include "fuzz/fuzz_input.h"
 #include "fuzz/patch_movies.h"
 #include "fuzz/music_files.h"
+#include "fuzz/sync_seeds.h"
 #include "movie/movie_file.h"
 #include "output/patch_generator.h"
 #include "tools/demo_show.h"
@@ -245,6 +247,9 @@ int run(const std::string& out) {
   writeControlSeeds(out + "/control");
   writeMusicSeeds(out + "/music");
   writeScheduleSeeds(out + "/schedule");
+  fuzz::WriteSyncSeeds(out, [](const std::string& dir, const std::string& name, const std::vector<std::uint8_t>& bytes) {
+    write(dir, name, bytes);
+  });
   std::cout << out << "\n";
   return 0;
 }

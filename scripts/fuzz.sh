@@ -24,9 +24,11 @@ declare -A seed_folder=(
   [movie_fuzz]=movie [grid_file_fuzz]=grid [appended_fuzz]=appended [pipeline_fuzz]=pipeline
   [playlist_fuzz]=playlist [handoff_fuzz]=handoff [channel_patch_fuzz]=patch [hand_off_queue_fuzz]=queue
   [control_request_fuzz]=control [music_fuzz]=music [schedule_fuzz]=schedule
+  [multisync_fuzz]=multisync [artnet_timecode_fuzz]=artnet [osc_fuzz]=osc [mtc_fuzz]=mtc
 )
 targets=(movie_fuzz grid_file_fuzz appended_fuzz pipeline_fuzz playlist_fuzz handoff_fuzz channel_patch_fuzz
-  hand_off_queue_fuzz control_request_fuzz music_fuzz schedule_fuzz)
+  hand_off_queue_fuzz control_request_fuzz music_fuzz schedule_fuzz
+  multisync_fuzz artnet_timecode_fuzz osc_fuzz mtc_fuzz)
 cmake --build "$build_dir" -j 2 --target "${targets[@]}" make_seeds
 
 seeds="$build_dir/seeds"

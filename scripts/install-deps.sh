@@ -26,6 +26,9 @@ packages=(
   # the schedule: time zones from the system's tzdata, sun times, and the
   # service (sd_notify, and systemd-analyze for the unit's test)
   libhowardhinnant-date-dev tzdata libnova-dev libsystemd-dev systemd
+  # many players, one show: OSC (liblo, and its oscsend/oscdump for the tests), SMPTE LTC, the ALSA
+  # sequencer for MIDI timecode
+  liblo-dev liblo-tools libltc-dev libasound2-dev
   # command-line tools: option parsing, and manual pages made from --help and Markdown
   libcli11-dev help2man lowdown
   # benchmarks: Google Benchmark, and Cairo for the peer measurements

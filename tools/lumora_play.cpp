@@ -14,6 +14,7 @@
 #include "app/qt/stop_signals.h"
 #include "schedule/schedule_store.h"
 #include "tools/command_line.h"
+#include "tools/sync_command_line.h"
 
 namespace {
 
@@ -68,7 +69,8 @@ int main(int argc, char** argv) {
                     "--config runs from one JSON file naming the show folder, the patch, the control\n"
                     "address, the password's hash, the place and time zone, the schedule, the audio\n"
                     "output and the volume (default: ~/.config/lumora/player.json, else\n"
-                    "/etc/lumora/player.json); options given beside it take precedence.\n");
+                    "/etc/lumora/player.json); options given beside it take precedence.\n\n" +
+                        std::string(lumora::kSyncHelp));
   lumora::THeadlessPlayOptions options;
   bool noMusic = false;
   bool once = false;
@@ -102,6 +104,8 @@ int main(int argc, char** argv) {
                  "play the schedule kept in this file (one not there yet starts empty and is written when changed)");
   auto* config = app.add_option("--config", configFile, "run from the show machine's configuration file")->expected(0, 1);
   app.add_flag("--set-password", setPassword, "store a new control password (read from the terminal) and end");
+  lumora::sync::TSyncOptions syncOptions;
+  lumora::AddSyncOptions(app, syncOptions);
   return lumora::RunTool(app, argc, argv, [&] {
     if (setPassword) {
       const std::string stored = lumora::StoreControlPassword(lumora::ReadNewSecret("new control password"));
@@ -110,12 +114,14 @@ int main(int argc, char** argv) {
     }
     lumora::TPlayerConfig settings;
     if (config->count() > 0) {
-      settings = lumora::ReadPlayerConfig(configFile.empty() ? lumora::DefaultPlayerConfigPath() : configFile);
+      const std::string path = configFile.empty() ? lumora::DefaultPlayerConfigPath() : configFile;
+      settings = lumora::ReadPlayerConfig(path);
       applyConfig(options, settings, app);
+      lumora::FillSyncOptions(app, syncOptions, settings.Sync, path);
     }
-    if (file->count() == 0 && control->count() == 0 && options.Schedule.empty() && config->count() == 0) {
-      throw lumora::EUsage("FILE is required without --control, --schedule or --config");
-    }
+    options.Sync = lumora::SyncSetupOf(syncOptions);
+    const bool commanded = control->count() > 0 || !options.Schedule.empty() || config->count() > 0;
+    lumora::CheckSyncUsage(options.Sync, file->count() > 0, commanded, !options.ShowFolder.empty());
     chooseSchedule(options, !options.Schedule.empty());
     if (once) options.Play.Loops = 1;
     options.Play.StartEntry = startEntry - 1;

@@ -2,6 +2,7 @@
 // as POSTs, and nothing is fetched from anywhere but the player itself.
 import { texts } from './strings.js';
 import { scheduleCard } from './schedule.js';
+import { renderSync } from './sync.js';
 
 const $ = (id) => document.getElementById(id);
 const page = {
@@ -296,6 +297,7 @@ function renderSections(status) {
     const card = $(`${key}-card`);
     card.hidden = !status[key];
     if (!status[key]) continue;
+    if (key === 'sync') { $(key).replaceChildren(renderSync(status.sync, t)); continue; }
     const list = document.createElement('dl');
     for (const [name, value] of Object.entries(status[key])) {
       list.append(Object.assign(document.createElement('dt'), { textContent: name }));

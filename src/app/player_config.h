@@ -40,8 +40,8 @@ struct TPlayerConfig {
   // "web": the control page's folder; "certificate": a PEM file, for HTTPS.
   std::string WebFolder;
   std::string Certificate;
-  // "sync": carried as given, unread, for the part that syncs players;
-  // null when the file has none.
+  // "sync": several players, timecode and OSC, read by the sync layer's
+  // own reader; null when the file has none.
   nlohmann::json Sync;
 };
 

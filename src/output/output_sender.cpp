@@ -74,6 +74,8 @@ void TOutputSender::SetControls(const TLightControls& controls) {
 void TOutputSender::SetTestFrame(std::optional<std::vector<std::uint8_t>> frame) {
   {
     std::lock_guard lock(fLock);
+    // Ending no test pattern changes nothing: before a show's first frame
+    // it would send the empty channels, a dark flash.
     if (!frame && !fTest) return;
     if (frame) frame->resize(fSending.size(), 0);
     fTest = frame ? std::make_shared<const std::vector<std::uint8_t>>(std::move(*frame)) : nullptr;

@@ -67,6 +67,11 @@ class TMusicPlayer {
   // Loudness 0 … 1 and silence, kept for music opened later too.
   virtual void SetVolume(double volume) = 0;
   virtual void SetMuted(bool muted) = 0;
+  // For a follower keeping its music with a leader's: the playback rate
+  // (1 is as recorded) and a jump to a position in milliseconds. A player
+  // that cannot do either leaves the music as it plays.
+  virtual void SetRate(double /*rate*/) {}
+  virtual void Seek(std::int64_t /*milliseconds*/) {}
 };
 
 }  // namespace lumora

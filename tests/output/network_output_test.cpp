@@ -255,6 +255,20 @@ TEST(NetworkOutputs, PausedFramesAreResentUntilTheBlackout) {
   EXPECT_FALSE(receiver.Receive(600).has_value()) << "resent after the blackout";
 }
 
+// A show opened before its first frame was drawn ended a test pattern that
+// was not shown, and the lamps flashed dark ahead of the frame.
+TEST(NetworkOutputs, EndingNoTestPatternSendsNothing) {
+  TLoopbackReceiver receiver;
+  const auto live = lampsOutput(receiver, std::chrono::milliseconds(150));
+  live->SetTestFrame(std::nullopt);
+  EXPECT_FALSE(receiver.Receive(300).has_value());
+  const TShowFrame frame;
+  live->ShowFrame(frame.View());
+  EXPECT_EQ(decodeSacnData(receive(receiver), 100, 0).Slots, lampChannels());
+  live->Stop();
+  live->Flush();
+}
+
 // A movie the patch cannot drive: the lit frame before goes dark once, and
 // nothing follows however long the movie plays; the next movie it drives
 // lights the lamps again.

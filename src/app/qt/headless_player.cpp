@@ -58,14 +58,37 @@ THeadlessPlayer::THeadlessPlayer(THeadlessPlayOptions options, std::string execu
     QMetaObject::invokeMethod(QCoreApplication::instance(), [this] { fControl->Bus.RunPending(); },
                               Qt::QueuedConnection);
   });
+  fSync = std::make_unique<sync::TSyncHub>(
+      fOptions.Sync, sync::TSyncParts{fEngine, fControl->Controller, fControl->Bus, fControl->Status,
+                                      [this](const std::string& m) { report(m); }});
+  // Each tick is scheduled on its own deadline, as the sync hub paces it.
   fClock.setTimerType(Qt::PreciseTimer);
-  QObject::connect(&fClock, &QTimer::timeout, [this] { fControl->Controller.Tick(); });
+  fClock.setSingleShot(true);
+  QObject::connect(&fClock, &QTimer::timeout, [this] { tick(); });
   QObject::connect(&fWatch, &QTimer::timeout, [this] { printStatus(); });
-  QObject::connect(&fPoll, &QTimer::timeout, [this] { fControl->Poll(); });
+  QObject::connect(&fPoll, &QTimer::timeout, [this] {
+    fControl->Poll();
+    fSync->Poll();
+  });
   QObject::connect(&fWatchdog, &QTimer::timeout, [] { schedule::NotifyWatchdog(); });
 }
 
-THeadlessPlayer::~THeadlessPlayer() { fControl.reset(); }
+THeadlessPlayer::~THeadlessPlayer() {
+  fSync.reset();
+  fControl.reset();
+}
+
+void THeadlessPlayer::tick() {
+  fInTick = true;
+  const int wait = fSync->Tick();
+  fInTick = false;
+  if (fEngine.Running()) fClock.start(wait);
+}
+
+bool THeadlessPlayer::waitsForCommands() const {
+  return !fOptions.Control.Listen.empty() || !fOptions.Schedule.empty() || fOptions.Sync.Follow ||
+         fOptions.Sync.TimecodeIn || fOptions.Sync.Osc;
+}
 
 // Messages name the file and the fault; once the show plays they are
 // reported and it plays on.
@@ -84,11 +107,10 @@ void THeadlessPlayer::FramesChanged(bool moved) {
 }
 
 void THeadlessPlayer::PlaybackChanged() {
-  fClock.setInterval(fEngine.TickInterval());
   if (!fEngine.Running()) {
     fClock.stop();
-  } else if (!fClock.isActive()) {
-    fClock.start();
+  } else if (!fClock.isActive() && !fInTick) {
+    fClock.start(fSync->Begin());
   }
   fControl->Controller.Changed();
 }
@@ -96,7 +118,7 @@ void THeadlessPlayer::PlaybackChanged() {
 // A show that played as often as it was asked ends the run, unless the
 // player is controlled or scheduled: then it waits for what comes next.
 void THeadlessPlayer::ShowFinished() {
-  if (!controlled()) {
+  if (!waitsForCommands()) {
     Stop();
     return;
   }
@@ -114,12 +136,13 @@ void THeadlessPlayer::Run() {
   if (!fOptions.File.empty()) start();
   takeSettings();
   serve();
+  startSync();
   fPlaying = true;
   fWatch.start(kWatchMs);
   fPoll.start(kPollMs);
   PlaybackChanged();
   tellSystemd();
-  if (!fOptions.File.empty() && fOptions.Play.Loops > 0 && !fEngine.Running() && !controlled()) {
+  if (!fOptions.File.empty() && fOptions.Play.Loops > 0 && !fEngine.Running() && !waitsForCommands()) {
     QTimer::singleShot(0, [this] { Stop(); });
   }
   if (!fStopped) QCoreApplication::exec();
@@ -149,8 +172,6 @@ void THeadlessPlayer::serve() {
   std::fflush(stdout);
 }
 
-bool THeadlessPlayer::controlled() const { return !fOptions.Control.Listen.empty() || !fOptions.Schedule.empty(); }
-
 // The configuration's volume, set as every input sets it, and the
 // schedule, which takes the stage at the first poll.
 void THeadlessPlayer::takeSettings() {
@@ -173,6 +194,11 @@ void THeadlessPlayer::tellSystemd() {
   if (interval.count() > 0) fWatchdog.start(static_cast<int>(interval.count()));
 }
 
+void THeadlessPlayer::startSync() {
+  for (const std::string& line : fSync->Start()) std::printf("lumora-play: %s\n", line.c_str());
+  std::fflush(stdout);
+}
+
 void THeadlessPlayer::Stop() {
   if (fStopped) return;
   fStopped = true;
@@ -182,6 +208,7 @@ void THeadlessPlayer::Stop() {
   fWatch.stop();
   fPoll.stop();
   fControl->Shutdown();
+  fSync->Shutdown();
   fEngine.Shutdown();
   QCoreApplication::quit();
 }

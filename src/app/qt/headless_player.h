@@ -16,6 +16,7 @@
 
 #include "app/show_control_room.h"
 #include "show/show_engine.h"
+#include "sync/sync_hub.h"
 
 namespace lumora {
 
@@ -46,6 +47,8 @@ struct THeadlessPlayOptions {
   // music's volume at the start.
   std::string AudioOutput;
   std::optional<std::int32_t> Volume;
+  // Many players, timecode and OSC; none asked for: the ticks are paced.
+  sync::TSyncSetup Sync;
 };
 
 class THeadlessPlayer : private TShowHost {
@@ -78,9 +81,13 @@ class THeadlessPlayer : private TShowHost {
 
   void start();
   void serve();
-  bool controlled() const;
   void takeSettings();
   void tellSystemd();
+  void startSync();
+  void tick();
+  // Whether commands may come after the show ends: from the control
+  // service, the schedule, a leader or OSC.
+  bool waitsForCommands() const;
   void report(const std::string& message);
   void printStatus();
   std::string statusLine();
@@ -89,7 +96,10 @@ class THeadlessPlayer : private TShowHost {
   std::unique_ptr<TMusicPlayer> fMusic;
   TShowEngine fEngine;
   std::unique_ptr<TShowControlRoom> fControl;
+  std::unique_ptr<sync::TSyncHub> fSync;
   QTimer fClock;
+  // Set while a tick runs, when the next is scheduled after it.
+  bool fInTick = false;
   QTimer fWatch;
   QTimer fPoll;
   QTimer fWatchdog;

@@ -99,4 +99,12 @@ void TQtMusicPlayer::SetMuted(bool muted) {
   if (fOutput) fOutput->setMuted(muted);
 }
 
+void TQtMusicPlayer::SetRate(double rate) {
+  if (fPlayer) fPlayer->setPlaybackRate(rate);
+}
+
+void TQtMusicPlayer::Seek(std::int64_t milliseconds) {
+  if (fPlayer) fPlayer->setPosition(milliseconds);
+}
+
 }  // namespace lumora

@@ -47,6 +47,8 @@ class TQtMusicPlayer : public TMusicPlayer {
   void Rewind() override;
   void SetVolume(double volume) override;
   void SetMuted(bool muted) override;
+  void SetRate(double rate) override;
+  void Seek(std::int64_t milliseconds) override;
 
  private:
   double fVolume = 1;
