@@ -239,6 +239,27 @@ TEST_F(LumoraPlaySync, FollowsArtNetTimecode) {
   EXPECT_EQ(player->Wait(10000), 0);
 }
 
+// The configuration file's "sync" object stands for the options; an option
+// on the command line takes precedence over its key, and a bad key names
+// the file.
+TEST_F(LumoraPlaySync, ConfigurationFileSettings) {
+  const std::string config =
+      Dir.WriteText("player.json", R"({"shows": ".", "control": "127.0.0.1:0", "schedule": "schedule.json",
+                                       "sync": {"osc": "nowhere", "timecodeOut": ["artnet:127.0.0.1:9"]}})");
+  const auto player = play("configured", {"--config", config, "--osc", "127.0.0.1:0"});
+  EXPECT_NE(saidPort("configured", "OSC at"), 0);
+  EXPECT_NE(test::ReadText(Dir.Path("configured.out")).find("timecode out: artnet 127.0.0.1:9"), std::string::npos)
+      << test::ReadText(Dir.Path("configured.out"));
+  player->Signal(SIGTERM);
+  EXPECT_EQ(player->Wait(10000), 0);
+
+  const std::string bad = Dir.WriteText("bad.json", R"({"shows": ".", "sync": {"osc": "127.0.0.1:0", "lead": 5}})");
+  const test::TProgramRun run =
+      test::RunProgram("QT_QPA_PLATFORM=offscreen " + playProgram() + " --config " + bad, Dir.Path("usage"));
+  EXPECT_EQ(run.Status, 1);
+  EXPECT_NE(run.Errors.find(bad + ": \"sync\".lead must be"), std::string::npos) << run.Errors;
+}
+
 TEST_F(LumoraPlaySync, UsageFaultsAreNamed) {
   const struct {
     std::string Arguments;
