@@ -1,6 +1,7 @@
 // lumora: the light-show player.
 #include "app/qt/player_main.h"
 #include "tools/command_line.h"
+#include "tools/control_command_line.h"
 
 int main(int argc, char** argv) {
   CLI::App app("Plays a light show: a movie (.ctl), a grid movie (.tol, .cot), a play list (.lst: one movie a "
@@ -21,16 +22,8 @@ int main(int argc, char** argv) {
   app.add_flag("--fullscreen", options.FullScreen, "start in fullscreen (F, F11 or a double-click toggle it)");
   app.add_option("--screen", options.Screen, "play on this screen, counted from 0")->check(CLI::NonNegativeNumber);
   lumora::AddThreadsOption(app, options.DrawThreads);
-  app.add_option("--control", options.Control.Listen,
-                 "serve the control page and API at [ADDRESS:]PORT (address 127.0.0.1 when not given; port 0 picks "
-                 "a free one and prints it)");
+  lumora::AddControlOptions(app, options.Control);
   app.add_option("--shows", options.Control.ShowFolder, "the show folder the page names shows in (default: FILE's)")
       ->check(CLI::ExistingDirectory);
-  app.add_option("--password-file", options.Control.PasswordFile, "read the control password from this file")
-      ->check(CLI::ExistingFile);
-  app.add_option("--web", options.Control.WebFolder, "serve the control page from this folder")
-      ->check(CLI::ExistingDirectory);
-  app.add_option("--certificate", options.Control.Certificate, "serve HTTPS with this PEM file (certificate and key)")
-      ->check(CLI::ExistingFile);
   return lumora::RunTool(app, argc, argv, [&options] { return lumora::RunPlayer(options); });
 }

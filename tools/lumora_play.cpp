@@ -14,6 +14,7 @@
 #include "app/qt/stop_signals.h"
 #include "schedule/schedule_store.h"
 #include "tools/command_line.h"
+#include "tools/control_command_line.h"
 #include "tools/sync_command_line.h"
 
 namespace {
@@ -89,17 +90,9 @@ int main(int argc, char** argv) {
       ->check(CLI::Range(1, 1 << 20));
   app.add_flag("--no-music", noMusic, "play without the movie's music");
   lumora::AddThreadsOption(app, options.DrawThreads);
-  auto* control = app.add_option("--control", options.Control.Listen,
-                                 "serve the control page and API at [ADDRESS:]PORT (address 127.0.0.1 when not "
-                                 "given; port 0 picks a free one and prints it)");
+  auto* control = lumora::AddControlOptions(app, options.Control);
   app.add_option("--shows", options.ShowFolder, "the show folder commands name shows in (default: FILE's folder)")
       ->check(CLI::ExistingDirectory);
-  app.add_option("--password-file", options.Control.PasswordFile, "read the control password from this file")
-      ->check(CLI::ExistingFile);
-  app.add_option("--web", options.Control.WebFolder, "serve the control page from this folder")
-      ->check(CLI::ExistingDirectory);
-  app.add_option("--certificate", options.Control.Certificate, "serve HTTPS with this PEM file (certificate and key)")
-      ->check(CLI::ExistingFile);
   app.add_option("--schedule", options.Schedule,
                  "play the schedule kept in this file (one not there yet starts empty and is written when changed)");
   auto* config = app.add_option("--config", configFile, "run from the show machine's configuration file")->expected(0, 1);
