@@ -55,11 +55,11 @@ const std::map<std::string, TReader>& readers() {
          }
          o.Follow = text(v);
        }},
-      {"offsetMs", [](const nlohmann::json& v, TSyncOptions& o) {
+      {"offset-ms", [](const nlohmann::json& v, TSyncOptions& o) {
          if (!v.is_number()) throw EWrongKind{"a number"};
          o.OffsetMs = v.get<double>();
        }},
-      {"timecodeOut", [](const nlohmann::json& v, TSyncOptions& o) {
+      {"timecode-out", [](const nlohmann::json& v, TSyncOptions& o) {
          o.TimecodeOut.clear();
          if (!v.is_array()) {
            o.TimecodeOut.push_back(text(v));
@@ -67,13 +67,13 @@ const std::map<std::string, TReader>& readers() {
          }
          for (const nlohmann::json& item : v) o.TimecodeOut.push_back(text(item));
        }},
-      {"timecodeHour", [](const nlohmann::json& v, TSyncOptions& o) { o.TimecodeHour = hour(v); }},
-      {"timecodeIn", [](const nlohmann::json& v, TSyncOptions& o) { o.TimecodeIn = text(v); }},
+      {"timecode-hour", [](const nlohmann::json& v, TSyncOptions& o) { o.TimecodeHour = hour(v); }},
+      {"timecode-in", [](const nlohmann::json& v, TSyncOptions& o) { o.TimecodeIn = text(v); }},
       {"osc", [](const nlohmann::json& v, TSyncOptions& o) {
          o.Osc = v.is_number_integer() ? std::to_string(v.get<std::int64_t>()) : text(v);
        }},
-      {"oscAllow", [](const nlohmann::json& v, TSyncOptions& o) { o.OscAllow = list(v); }},
-      {"oscFeedback", [](const nlohmann::json& v, TSyncOptions& o) { o.OscFeedback = text(v); }},
+      {"osc-allow", [](const nlohmann::json& v, TSyncOptions& o) { o.OscAllow = list(v); }},
+      {"osc-feedback", [](const nlohmann::json& v, TSyncOptions& o) { o.OscFeedback = text(v); }},
   };
   return table;
 }

@@ -1,7 +1,7 @@
 // The "sync" object of the player's configuration file: the same settings
 // as the command-line options, by name ("lead", "multicast", "broadcast",
-// "follow", "offsetMs", "timecodeOut", "timecodeHour", "timecodeIn", "osc",
-// "oscAllow", "oscFeedback"). Lists may be given as JSON arrays; an hour
+// "follow", "offset-ms", "timecode-out", "timecode-hour", "timecode-in", "osc",
+// "osc-allow", "osc-feedback"). Lists may be given as JSON arrays; an hour
 // table as an object of names or entry numbers.
 #pragma once
 

@@ -162,8 +162,8 @@ TEST(SyncOptions, WhoMaySendOsc) {
 
 TEST(SyncConfig, ReadsAsTheOptionsDo) {
   const auto sync = nlohmann::json::parse(R"({"lead": ["10.0.0.5", "10.0.0.6:4000"], "multicast": true,
-      "timecodeOut": "artnet:10.0.0.9,30", "timecodeHour": {"intro.ctl": 1, "2": 3}, "osc": 9000,
-      "oscAllow": ["192.168.1.0/24"], "oscFeedback": "10.0.0.9:9001"})");
+      "timecode-out": "artnet:10.0.0.9,30", "timecode-hour": {"intro.ctl": 1, "2": 3}, "osc": 9000,
+      "osc-allow": ["192.168.1.0/24"], "osc-feedback": "10.0.0.9:9001"})");
   const TSyncOptions options = SyncOptionsFromJson(sync, "show.json");
   EXPECT_EQ(options.Lead, "10.0.0.5,10.0.0.6:4000");
   EXPECT_TRUE(options.Multicast);
@@ -176,7 +176,7 @@ TEST(SyncConfig, ReadsAsTheOptionsDo) {
   EXPECT_EQ(setup.Hours.For("x.ctl", 1), 3);
 
   const TSyncOptions follower =
-      SyncOptionsFromJson(nlohmann::json::parse(R"({"follow": true, "offsetMs": 40, "timecodeOut": ["mtc"]})"), "f");
+      SyncOptionsFromJson(nlohmann::json::parse(R"({"follow": true, "offset-ms": 40, "timecode-out": ["mtc"]})"), "f");
   EXPECT_EQ(follower.Follow, "");
   EXPECT_EQ(follower.OffsetMs, 40);
   EXPECT_FALSE(SyncOptionsFromJson(nlohmann::json::parse(R"({"follow": false})"), "f").Follow);
@@ -193,8 +193,8 @@ TEST(SyncConfig, Refused) {
       {R"({"lead": 5})", "show.json: \"sync\".lead must be text"},
       {R"({"lead": ["10.0.0.5", 6]})", "show.json: \"sync\".lead must be text"},
       {R"({"multicast": "yes"})", "show.json: \"sync\".multicast must be true or false"},
-      {R"({"offsetMs": "40"})", "show.json: \"sync\".offsetMs must be a number"},
-      {R"({"timecodeHour": {"intro.ctl": 1.5}})", "show.json: \"sync\".timecodeHour must be an object of whole hours"},
+      {R"({"offset-ms": "40"})", "show.json: \"sync\".offset-ms must be a number"},
+      {R"({"timecode-hour": {"intro.ctl": 1.5}})", "show.json: \"sync\".timecode-hour must be an object of whole hours"},
       {R"({"follow": "", "lead": "10.0.0.5"})", "show.json: \"sync\": --sync-lead and --sync-follow cannot be given together"},
   };
   for (const auto& f : faults) {

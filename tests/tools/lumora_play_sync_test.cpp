@@ -245,7 +245,7 @@ TEST_F(LumoraPlaySync, FollowsArtNetTimecode) {
 TEST_F(LumoraPlaySync, ConfigurationFileSettings) {
   const std::string config =
       Dir.WriteText("player.json", R"({"shows": ".", "control": "127.0.0.1:0", "schedule": "schedule.json",
-                                       "sync": {"osc": "nowhere", "timecodeOut": ["artnet:127.0.0.1:9"]}})");
+                                       "sync": {"osc": "nowhere", "timecode-out": ["artnet:127.0.0.1:9"]}})");
   const auto player = play("configured", {"--config", config, "--osc", "127.0.0.1:0"});
   EXPECT_NE(saidPort("configured", "OSC at"), 0);
   EXPECT_NE(test::ReadText(Dir.Path("configured.out")).find("timecode out: artnet 127.0.0.1:9"), std::string::npos)
