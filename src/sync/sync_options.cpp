@@ -11,8 +11,6 @@ namespace lumora::sync {
 
 namespace {
 
-constexpr const char* kRates = "24, 25, 29.97 (or df) or 30";
-
 [[noreturn]] void fail(const std::string& option, const std::string& text, const std::string& why) {
   throw ESyncOptions(option + " \"" + text + "\": " + why);
 }
