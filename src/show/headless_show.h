@@ -19,8 +19,9 @@ class THeadlessHost : public TShowHost {
   // what each said of the file and the fault.
   std::vector<std::string> Messages;
   std::vector<std::string> Details;
-  // What was said of music left out, in order.
+  // What was said of music left out, and of frames drawn in part, in order.
   std::vector<std::string> MusicNotes;
+  std::vector<std::string> FrameNotes;
   // Called when the frame range or position changes; moved when the
   // position did.
   std::function<void(bool moved)> OnFramesChanged;
@@ -38,6 +39,7 @@ class THeadlessHost : public TShowHost {
   }
   void PlaybackChanged() override {}
   void MusicLeftOut(const std::string& detail) override { MusicNotes.push_back(detail); }
+  void FrameLeftOut(const std::string& detail) override { FrameNotes.push_back(detail); }
 
  private:
   TPoint fRoom;

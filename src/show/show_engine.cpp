@@ -518,6 +518,7 @@ void TShowEngine::updatePlayable() { fPlayable = fFrames.Min < fFrames.Max; }
 // new movie wherever the last one had stopped.
 void TShowEngine::startOver() {
   ++fShowNumber;
+  fFrameFaultSaid = false;
   fPlayable = false;
   fShowing = false;
   fPasses = 0;
@@ -642,12 +643,23 @@ void TShowEngine::SetTickInterval(std::int32_t ms) {
   fHost.PlaybackChanged();
 }
 
+// A frame's scratch (an outline's crossings, say) is held to the show's
+// memory budget as its loading was: a shape that at some frame asks for
+// more is left out of that frame rather than allocated, and said once.
 void TShowEngine::RenderFrame(std::int32_t frame) {
   fLastFrame = frame;
-  if (fVectorMode) {
-    fSceneRoot.DrawFrame(fGridLayers, frame, fFrameBitmap);
-  } else {
-    drawGrid(frame);
+  try {
+    const TMemoryBudget budget(MemoryBudget);
+    if (fVectorMode) {
+      fSceneRoot.DrawFrame(fGridLayers, frame, fFrameBitmap);
+    } else {
+      drawGrid(frame);
+    }
+  } catch (const EShowBudget& error) {
+    if (fFrameFaultSaid) return;
+    fFrameFaultSaid = true;
+    fHost.FrameLeftOut(fShowFile + ": frame " + std::to_string(frame + 1) + " is drawn only in part: " +
+                       error.what());
   }
 }
 

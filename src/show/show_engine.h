@@ -286,6 +286,8 @@ class TShowEngine {
   bool fFinished = false;
   // Set while a tick wraps: frames drawn then are not handed on.
   bool fInWrap = false;
+  // Whether a frame drawn in part has been said since the show was loaded.
+  bool fFrameFaultSaid = false;
 
   // The frame bar starts with one position, so that nothing plays before a
   // movie sets its range.

@@ -50,6 +50,10 @@ class TShowHost {
   // Music the show plays on without: the detail names the movie or file
   // and the cause. Written to stderr unless the host says it otherwise.
   virtual void MusicLeftOut(const std::string& detail);
+  // A frame drawn in part, as its shapes asked for more memory than the
+  // show may take; said once a show. Written to stderr unless the host says
+  // it otherwise.
+  virtual void FrameLeftOut(const std::string& detail);
 };
 
 // What a show needs of the music player. Open and Play raise an error when

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 #include "render/little_endian.h"
 
@@ -13,7 +14,9 @@ constexpr std::uint8_t kMark[4] = {'L', 'M', 'S', 'R'};
 constexpr std::uint8_t kVersion = 1;
 constexpr std::uint8_t kPlaying = 1;
 constexpr std::uint8_t kInStep = 2;
-constexpr double kLargestMicroseconds = 2147483647.0;
+// The offsets an int32 of microseconds holds, both ends included.
+constexpr double kLeastMicroseconds = std::numeric_limits<std::int32_t>::min();
+constexpr double kLargestMicroseconds = std::numeric_limits<std::int32_t>::max();
 
 }  // namespace
 
@@ -22,7 +25,7 @@ std::vector<std::uint8_t> EncodeFollowerReport(const TFollowerReport& report) {
   out.push_back(kVersion);
   out.push_back(static_cast<std::uint8_t>((report.Playing ? kPlaying : 0) | (report.InStep ? kInStep : 0)));
   const double micros = std::isfinite(report.OffsetMs) ? std::round(report.OffsetMs * 1000) : 0;
-  const auto offset = static_cast<std::int32_t>(std::clamp(micros, -kLargestMicroseconds, kLargestMicroseconds));
+  const auto offset = static_cast<std::int32_t>(std::clamp(micros, kLeastMicroseconds, kLargestMicroseconds));
   AppendU32(out, static_cast<std::uint32_t>(offset));
   AppendU32(out, report.Frame);
   return out;

@@ -37,7 +37,8 @@ struct TFollowerSeen {
   double SecondsAgo = 0;
 };
 
-// The offset is rounded to whole microseconds and held to ±2^31 of them.
+// The offset is rounded to whole microseconds and held to what an int32 of
+// them holds (−2^31 … 2^31 − 1), so that every report read writes back the same.
 std::vector<std::uint8_t> EncodeFollowerReport(const TFollowerReport& report);
 // nullopt, with the reason in error, for anything but a report of version 1;
 // longer datagrams are taken, as later versions may add fields.

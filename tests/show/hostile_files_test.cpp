@@ -103,6 +103,37 @@ TEST(HostileFiles, EachEndsInAFrameOrARefusalNamingItsLimit) {
   }
 }
 
+// A frame's drawing is held to the show's memory budget as its loading
+// was: what a frame would need past it is left out of that frame and said
+// once, and the show plays on. The graphics are thawed, so that each frame
+// works out their coverage afresh, as it does for one whose outline changes.
+TEST(HostileFiles, AFramePastTheMemoryBudgetIsDrawnInPartAndSaidOnce) {
+  TPlayerDir dir("hostile_frame");
+  const struct {
+    const char* Name;
+    std::vector<std::uint8_t> File;
+  } movies[] = {
+      {"polyline", longPolylineMovie(500)},
+      {"whole frame", wholeFrameMovie(2000)},
+  };
+  for (const auto& m : movies) {
+    TRecordingHost host;
+    TFakeMusic music;
+    TShowEngine engine(host, music, dir.Executable());
+    const std::string path = dir.Write("frame.ctl", m.File);
+    engine.LoadMovie(path);
+    ASSERT_EQ(engine.LastLoadError(), "") << m.Name;
+    TBitmap32 unused;
+    for (const auto& graphic : engine.SceneRoot().Layer(0).Graphics()) graphic->Effect().SetCoverageFrozen(false, unused);
+    engine.MemoryBudget = 1;
+    for (std::int32_t frame = 0; frame < 3; ++frame) engine.DrawFrame(frame);
+    ASSERT_EQ(host.FrameNotes.size(), 1u) << m.Name;
+    EXPECT_EQ(host.FrameNotes[0].find(path + ": frame 1 is drawn only in part: "), 0u) << host.FrameNotes[0];
+    EXPECT_NE(host.FrameNotes[0].find("(at crossings of an outline)"), std::string::npos) << host.FrameNotes[0];
+    engine.Shutdown();
+  }
+}
+
 // A grid movie past the body limit is refused by its size alone (the file
 // is sparse: nothing of it is written or read).
 TEST(HostileFiles, GridMoviesPastTheBodyLimitAreNotRead) {

@@ -41,6 +41,8 @@ class TRecordingHost : public TShowHost {
   void FramesChanged(bool) override {}
   void PlaybackChanged() override {}
   void MusicLeftOut(const std::string& detail) override { MusicNotes.push_back(detail); }
+  void FrameLeftOut(const std::string& detail) override { FrameNotes.push_back(detail); }
+  std::vector<std::string> FrameNotes;
 };
 
 class TFakeMusic : public TMusicPlayer {

@@ -28,7 +28,8 @@ TEST(FollowerReport, RoundTripsAndLimits) {
   } cases[] = {
       {{false, false, 0, 0}, 0},
       {{true, false, 40.0004, 4294967295u}, 40},
-      {{false, true, -1e12, 7}, -2147483.647},
+      {{false, true, -1e12, 7}, -2147483.648},
+      {{false, true, -2147483.648, 7}, -2147483.648},
       {{true, true, 1e12, 7}, 2147483.647},
       {{true, true, std::nan(""), 7}, 0},
   };
